@@ -1,0 +1,77 @@
+#include "app/auxthreadcontroller.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QElapsedTimer>
+
+auxthreadcontroller::auxthreadcontroller(QObject* parent)
+    : QThread(parent)
+{
+    startAuxThreads();
+}
+
+void auxthreadcontroller::startAuxThreads()
+{
+    qDebug() << "auxthreadcontroller begin";
+
+    connect(this, &auxthreadcontroller::SignalToHeart, &heartWorker,
+            &subHeartbeatThread::doProcessHeartRecv, Qt::UniqueConnection);
+    connect(&heartThread, &QThread::finished, &heartWorker,
+            &subHeartbeatThread::cleanup, Qt::UniqueConnection);
+    heartWorker.moveToThread(&heartThread);
+    heartThread.start(QThread::InheritPriority);
+    heartWorker.m_auxThreadCtrl = this;
+
+    connect(this, &auxthreadcontroller::SignalToTQThread, &serialWorker,
+            &subSerialTQThread::doProcessRecvReq,
+            static_cast<Qt::ConnectionType>(Qt::QueuedConnection | Qt::UniqueConnection));
+    connect(&serialThread, &QThread::finished, &serialWorker,
+            &subSerialTQThread::cleanup, Qt::UniqueConnection);
+    serialWorker.moveToThread(&serialThread);
+    serialThread.start(QThread::InheritPriority);
+    serialWorker.setAuxThreadCtrl(this);
+}
+
+auxthreadcontroller::~auxthreadcontroller()
+{
+    // Let replies already queued to the GUI thread arrive before the
+    // workers go away.
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (elapsed.elapsed() < 50)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
+
+    heartThread.quit();
+    heartThread.wait();
+    serialThread.quit();
+    serialThread.wait();
+    qDebug() << "auxthreadcontroller-----quit--over";
+}
+
+void auxthreadcontroller::NotifyMessage(Communicat msg)
+{
+    switch (msg.DestType) {
+    case e_MAINPAGE:
+        emit SignalToMainPage(msg);
+        break;
+    case e_CASHSELPAGE:
+        emit SignalToCashSelPage(msg);
+        break;
+    case e_TQPAGE:
+        emit SignalToTQPage(msg);
+        break;
+    case e_TQFORMALPAGE:
+        emit SignalToTQFormalPage(msg);
+        break;
+    case e_NETTHREAD:
+        qDebug() << "e_NETTHREAD----启动心跳包线程--------";
+        emit SignalToHeart(msg);
+        break;
+    case e_TQTHREAD:
+        emit SignalToTQThread(msg);
+        break;
+    default:
+        // 4, 5, 7, 8 and 10 have no route.
+        break;
+    }
+}

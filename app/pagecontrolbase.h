@@ -1,0 +1,47 @@
+#ifndef PAGECONTROLBASE_H
+#define PAGECONTROLBASE_H
+
+// What every page controller shares: the hub pointer and the one way of
+// handing a request to it.
+
+#include <QObject>
+#include <QPointer>
+
+#include "app/communicat.h"
+
+class auxthreadcontroller;
+
+class PageControlBase : public QObject
+{
+    Q_OBJECT
+public:
+    // Keeps the hub (a null hub keeps the one already held), then connects
+    // the hub's signal for this controller's destination.
+    void setAuxThreadCtrl(auxthreadcontroller* hub);
+    auxthreadcontroller* auxThreadCtrl() const;
+
+    // Hands one request to the hub. Without a hub the request is dropped
+    // with a log line and false is returned.
+    bool sendCompack(const Communicat& msg);
+
+protected:
+    PageControlBase(int pageId, QObject* parent);
+
+    // A request from this controller to the serial worker.
+    Communicat makeRequest(const QString& cmdtype, const QString& arg1,
+                           const QString& arg2, int param,
+                           const QByteArray& data = QByteArray()) const;
+
+    // Connects the hub's signal for this controller's destination to its
+    // hub slot; logs and returns false when no hub is held.
+    virtual bool registerCallAuxThread();
+
+    // Guarded: the hub is deleted at shutdown while the controllers live on,
+    // and a request sent after that must find no hub rather than a freed one.
+    QPointer<auxthreadcontroller> mAuxThreadCtrl;
+
+private:
+    const int m_pageId;
+};
+
+#endif // PAGECONTROLBASE_H

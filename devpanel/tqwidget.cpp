@@ -1,0 +1,10 @@
+#include "devpanel/tqwidget.h"
+
+#include "app/tqpagecontrol.h"
+
+tqWidget::tqWidget(QWidget* parent) : QWidget(parent) {}
+
+subSerialTQThread* tqWidget::getSerialWorker()
+{
+    return TQPageControl::getInstance()->getSerialWorker();
+}

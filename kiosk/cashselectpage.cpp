@@ -1,0 +1,10 @@
+#include "kiosk/cashselectpage.h"
+
+#include <QDebug>
+
+CashSelectPage::CashSelectPage(QWidget* parent) : QWidget(parent) {}
+
+void CashSelectPage::ButtonInitRefresh(int page)
+{
+    qDebug() << "CashSelectPage::ButtonInitRefresh" << page;
+}

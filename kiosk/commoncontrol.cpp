@@ -1,0 +1,3 @@
+#include "kiosk/commoncontrol.h"
+
+commoncontrol::commoncontrol(QWidget* parent) : QWidget(parent) {}

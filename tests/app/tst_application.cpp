@@ -1,0 +1,107 @@
+// The real executable, started as real processes: one instance at a time,
+// a clean start and quit, and the title with and without the developer
+// marker.
+
+#include <QProcess>
+#include <QtTest>
+
+#include "app/debugmode.h"
+
+class tst_Application : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void startsAndQuitsWithReleaseTitle();
+    void developerMarkerAddsDevSuffix();
+    void secondInstanceWarnsAndExitsWithZero();
+
+private:
+    QProcessEnvironment env(int quitMs) const;
+    QString m_exe;
+    QScopedPointer<QTemporaryDir> m_dir;
+};
+
+void tst_Application::init()
+{
+    m_exe = QStringLiteral(TQ_TOPAZ_EXE);
+    QVERIFY(QFileInfo::exists(m_exe));
+    m_dir.reset(new QTemporaryDir);
+    QVERIFY(m_dir->isValid());
+}
+
+QProcessEnvironment tst_Application::env(int quitMs) const
+{
+    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+    e.insert("QT_QPA_PLATFORM", "offscreen");
+    e.insert("TQ_AUTOTEST_QUIT_MS", QString::number(quitMs));
+    // Own lock file and socket: parallel test runs do not meet each other.
+    e.insert("TMPDIR", m_dir->path());
+    return e;
+}
+
+void tst_Application::startsAndQuitsWithReleaseTitle()
+{
+    QProcess app;
+    app.setProcessChannelMode(QProcess::MergedChannels);
+    app.setProcessEnvironment(env(1500));
+    app.setWorkingDirectory(m_dir->path());
+    app.start(m_exe, QStringList());
+    QVERIFY(app.waitForFinished(30000));
+    const QString out = QString::fromUtf8(app.readAll());
+    QCOMPARE(app.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(app.exitCode(), 0);
+    QVERIFY2(out.contains("window title: \"TQ_TOPAZ_V2.2.0.16\""), qPrintable(out));
+    QVERIFY2(out.contains("---setTqcanWorkMode----bDebug= false"), qPrintable(out));
+    QVERIFY2(out.contains("auxthreadcontroller-----quit--over"), qPrintable(out));
+}
+
+void tst_Application::developerMarkerAddsDevSuffix()
+{
+    QDir(m_dir->path()).mkpath("notes");
+    QFile marker(m_dir->filePath("notes/" + debugMarkerFileName(QDate::currentDate())));
+    QVERIFY(marker.open(QIODevice::WriteOnly));
+    marker.close();
+
+    QProcess app;
+    app.setProcessChannelMode(QProcess::MergedChannels);
+    app.setProcessEnvironment(env(1500));
+    app.setWorkingDirectory(m_dir->path());
+    app.start(m_exe, QStringList());
+    QVERIFY(app.waitForFinished(30000));
+    const QString out = QString::fromUtf8(app.readAll());
+    QCOMPARE(app.exitCode(), 0);
+    QVERIFY2(out.contains("window title: \"TQ_TOPAZ_V2.2.0.16_dev\""), qPrintable(out));
+}
+
+void tst_Application::secondInstanceWarnsAndExitsWithZero()
+{
+    QProcess first;
+    first.setProcessChannelMode(QProcess::MergedChannels);
+    first.setProcessEnvironment(env(20000));
+    first.setWorkingDirectory(m_dir->path());
+    first.start(m_exe, QStringList());
+    QVERIFY(first.waitForStarted());
+    // Wait until the first instance is up and listening.
+    QString firstOut;
+    QTRY_VERIFY_WITH_TIMEOUT((firstOut += QString::fromUtf8(first.readAll())).contains("window title:"), 20000);
+
+    QProcess second;
+    second.setProcessChannelMode(QProcess::MergedChannels);
+    second.setProcessEnvironment(env(20000));
+    second.setWorkingDirectory(m_dir->path());
+    second.start(m_exe, QStringList());
+    QVERIFY(second.waitForFinished(20000));
+    const QString secondOut = QString::fromUtf8(second.readAll());
+    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.exitCode(), 0);
+    QVERIFY2(secondOut.contains("closing modal box \"warnning\""), qPrintable(secondOut));
+    QVERIFY2(!secondOut.contains("window title:"), qPrintable(secondOut));
+
+    QTRY_VERIFY_WITH_TIMEOUT((firstOut += QString::fromUtf8(first.readAll())).contains("another instance said: \"raies\""), 10000);
+    first.terminate();
+    first.waitForFinished(10000);
+}
+
+QTEST_GUILESS_MAIN(tst_Application)
+#include "tst_application.moc"

@@ -1,0 +1,110 @@
+// The window builds its four pages in order, shows the configurator page,
+// hands the hub to the controllers and stops the workers when it goes.
+
+#include <QSignalSpy>
+#include <QStackedWidget>
+#include <QtTest>
+
+#include "app/appwidget.h"
+#include "app/auxthreadcontroller.h"
+#include "app/debugmode.h"
+#include "app/mainpagecontrol.h"
+#include "app/tqformalpagecontrol.h"
+#include "app/tqpagecontrol.h"
+#include "configurator/tqcan.h"
+#include "devpanel/tqwidget.h"
+#include "kiosk/cashselectpage.h"
+#include "kiosk/cashselectpagecontrol.h"
+#include "kiosk/mainpage.h"
+
+class tst_AppWidget : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void buildsStackAndWiresHub();
+    void jumpPageSwitchesOnlyToKnownPages();
+    void markerFileNameFollowsTheDate();
+    void cleanupTestCase();
+
+private:
+    QTemporaryDir m_dir;
+    QString m_oldCwd;
+};
+
+void tst_AppWidget::initTestCase()
+{
+    registerCommunicatMetaTypes();
+    QVERIFY(m_dir.isValid());
+    m_oldCwd = QDir::currentPath();
+    QDir::setCurrent(m_dir.path());
+}
+
+void tst_AppWidget::cleanupTestCase()
+{
+    QDir::setCurrent(m_oldCwd);
+}
+
+void tst_AppWidget::buildsStackAndWiresHub()
+{
+    QTest::ignoreMessage(QtDebugMsg, "registerCallAuxThread err:mAuxThreadCtrl is null");
+    auto* w = new appwidget;
+    QStackedWidget* stack = w->stackWidget();
+    QCOMPARE(stack->count(), 4);
+    QVERIFY(qobject_cast<mainpage*>(stack->widget(0)));
+    QVERIFY(qobject_cast<CashSelectPage*>(stack->widget(1)));
+    QVERIFY(qobject_cast<tqWidget*>(stack->widget(2)));
+    QVERIFY(qobject_cast<TQCAN*>(stack->widget(3)));
+    QCOMPARE(stack->currentIndex(), 3);
+
+    auxthreadcontroller* hub = mainpageControl::getInstance()->getAuxThreadController();
+    QVERIFY(hub);
+    QVERIFY(mainpageControl::getInstance()->mCommonCtrl);
+    QCOMPARE(tqformalpagecontrol::getInstance()->auxThreadCtrl(), hub);
+    QCOMPARE(TQPageControl::getInstance()->auxThreadCtrl(), hub);
+    QCOMPARE(cashselectpageControl::getInstance()->auxThreadCtrl(), hub);
+    QThread* serial = hub->getSerialWorker()->thread();
+    QTRY_VERIFY(serial->isRunning());
+
+    QTest::ignoreMessage(QtDebugMsg, "--setTqcanWorkMode--sub page count= 4");
+    QTest::ignoreMessage(QtDebugMsg, "---setTqcanWorkMode----bDebug= true");
+    w->setTqcanWorkMode(true);
+    QVERIFY(w->configuratorPage()->debugMode());
+
+    QSignalSpy serialDone(serial, &QThread::finished);
+    delete w;
+    QCOMPARE(serialDone.size(), 1);
+    QCOMPARE(mainpageControl::getInstance()->getAuxThreadController(), nullptr);
+}
+
+void tst_AppWidget::jumpPageSwitchesOnlyToKnownPages()
+{
+    QTest::ignoreMessage(QtDebugMsg, "registerCallAuxThread err:mAuxThreadCtrl is null");
+    appwidget w;
+    QStackedWidget* stack = w.stackWidget();
+    QTest::ignoreMessage(QtDebugMsg, "---analyseRecordVideo----curPage= 0");
+    w.doProcessJumpPage(0);
+    QCOMPARE(stack->currentIndex(), 0);
+    w.doProcessJumpPage(4);
+    w.doProcessJumpPage(-1);
+    QCOMPARE(stack->currentIndex(), 0);
+    emit mainpageControl::getInstance()->signalJumpPage(2);
+    QCOMPARE(stack->currentIndex(), 2);
+    emit cashselectpageControl::getInstance()->signalJumpPage(3);
+    QCOMPARE(stack->currentIndex(), 3);
+}
+
+void tst_AppWidget::markerFileNameFollowsTheDate()
+{
+    QCOMPARE(debugMarkerFileName(QDate(2025, 3, 14)), QString("_20250314.txt"));
+    QVERIFY(!checkDebugMode());
+    QDir().mkpath("deep/er");
+    QFile marker("deep/er/" + debugMarkerFileName(QDate::currentDate()));
+    QVERIFY(marker.open(QIODevice::WriteOnly));
+    marker.close();
+    QVERIFY(checkDebugMode());
+    QVERIFY(marker.remove());
+}
+
+QTEST_MAIN(tst_AppWidget)
+#include "tst_appwidget.moc"
