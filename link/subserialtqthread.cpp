@@ -1,12 +1,375 @@
 #include "link/subserialtqthread.h"
 
 #include <QDebug>
+#include <QMetaMethod>
+#include <QStringList>
+#include <QTimer>
+
+#include "app/auxthreadcontroller.h"
+#include "app/msgtypes.h"
+#include "kiosk/commonmethod.h"
+#include "link/portsearch.h"
+
+namespace {
+
+// Index of a message-type name, or -1 for a name the worker does not know.
+int cmdIndex(const QString& cmdtype)
+{
+    for (int i = 0; i < e_CmdTypeCount; ++i) {
+        if (cmdtype == g_strCmdType[i])
+            return i;
+    }
+    return -1;
+}
+
+} // namespace
 
 subSerialTQThread::subSerialTQThread(QObject* parent) : QObject(parent) {}
 
-void subSerialTQThread::doProcessRecvReq(Communicat msg)
+subSerialTQThread::~subSerialTQThread()
 {
-    qDebug() << "subSerialTQThread::doProcessRecvReq" << msg.cmdtype;
+    // cleanup() normally ran in the worker's thread; the children left when
+    // the thread never started go with the QObject tree.
 }
 
-void subSerialTQThread::cleanup() {}
+void subSerialTQThread::doProcessRecvReq(Communicat msg)
+{
+    Communicat req;
+    if (!commonmethod::getInstance()->copyCommunicat(&req, msg))
+        return;
+
+    const int cmd = cmdIndex(req.cmdtype);
+    switch (cmd) {
+    case e_TQ_OPAL_SEARCH:
+        handleSearchReq(req);
+        return;
+    case e_TQ_OPAL_OPEN:
+        handleOpenReq(req);
+        return;
+    case e_TQ_OPAL_CLOSE:
+        qDebug() << "subSerialTQThread: close port" << m_portName;
+        closePort();
+        return;
+    default:
+        break;
+    }
+    if (cmd < e_TQ_OPAL_VERSION) {
+        qDebug() << "subSerialTQThread: request ignored:" << req.cmdtype;
+        return;
+    }
+    if (!portReadyFor(cmd))
+        return;
+
+    switch (cmd) {
+    case e_TQ_OPAL_VERSION:
+        handleVersionReq(req);
+        break;
+    case e_TQ_OPAL_REG:
+        handleRegReq(req);
+        break;
+    case e_TQ_OPAL_CTRL:
+        handleCtrlReq(req);
+        break;
+    case e_TQ_OPAL_READ_FILE_CTRL:
+        handleReadFileReq(req);
+        break;
+    case e_TQ_OPAL_DOWNLOAD:
+        handleDownloadReq(req.param, req.data, req.arg1.toLatin1().left(8));
+        break;
+    case e_TQ_OPAL_DOWNLOAD_GO:
+        handleDownloadGoReq();
+        break;
+    case e_TQ_OPAL_RADIO_6144:
+        handleRadio6144Req(req);
+        break;
+    case e_TQ_OPAL_RADIO_6145:
+        handleRadio6145Req(req);
+        break;
+    case e_TQ_OPAL_RADIO_GAS_UPDATA: {
+        const QStringList g = req.arg2.split(QLatin1Char(','));
+        handleGas6152Req(req.arg1.toInt(), g.value(0).toInt(), g.value(1).toInt(), g.value(2).toInt(),
+                         g.value(3).toInt());
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void subSerialTQThread::handleSearchReq(const Communicat& req)
+{
+    int count = 0;
+    const QString text = portSearchText(&count);
+    qDebug() << "subSerialTQThread: port search:" << text;
+    auxthreadcontroller* hub = m_auxThreadCtrl.loadAcquire();
+    if (!hub) {
+        qWarning() << "subSerialTQThread: port search result has no hub to go to";
+        return;
+    }
+    Communicat reply;
+    reply.SrcType = e_TQTHREAD;
+    reply.DestType = e_TQFORMALPAGE;
+    reply.cmdtype = g_strCmdType[e_TQ_OPAL_SEARCH];
+    reply.arg2 = text;
+    reply.sender = req.sender;
+    reply.param = count;
+    hub->NotifyMessage(reply);
+    reply.DestType = e_TQPAGE;
+    hub->NotifyMessage(reply);
+}
+
+void subSerialTQThread::handleOpenReq(const Communicat& req)
+{
+    const QString name = req.arg1.trimmed();
+    const uint32_t bitrate = req.param > 0 ? uint32_t(req.param) : 0; // 0 selects 500000
+    if (m_port && m_port->isOpen() && name == m_portName) {
+        // Same port again: only the bus rate changes.
+        const std::vector<uint8_t> cmd = LinkSession::bitrateCommandBytes(bitrate);
+        writeBytes(cmd.data(), cmd.size());
+        emitOpenResult(kOpenOk);
+        return;
+    }
+    closePort();
+    if (name.isEmpty()) {
+        qWarning() << "subSerialTQThread: open refused: no port name";
+        emitOpenResult(kOpenFailed);
+        return;
+    }
+
+    ensurePort();
+    // A short name ("ttyUSB0") is looked up under /dev; a path is taken as it is.
+    m_port->setPortName(name);
+    m_port->setBaudRate(kSerialBaudRate);
+    m_port->setDataBits(QSerialPort::Data8);
+    m_port->setParity(QSerialPort::NoParity);
+    m_port->setStopBits(QSerialPort::OneStop);
+    m_port->setFlowControl(QSerialPort::NoFlowControl);
+    if (!m_port->open(QIODevice::ReadWrite)) {
+        qWarning() << "subSerialTQThread: cannot open" << name << ":" << m_port->errorString();
+        m_port->clearError();
+        emitOpenResult(kOpenFailed);
+        return;
+    }
+    m_portName = name;
+    m_portOpen.storeRelease(1);
+    m_droppedLogged = 0;
+    m_session.reset();
+    qDebug() << "subSerialTQThread: opened" << name << "CAN bit rate" << bitrate;
+    const std::vector<uint8_t> cmd = LinkSession::bitrateCommandBytes(bitrate);
+    writeBytes(cmd.data(), cmd.size());
+    emitOpenResult(kOpenOk);
+}
+
+void subSerialTQThread::handleVersionReq(const Communicat& req)
+{
+    sendService(kPortNodeInfo, req.param, nullptr);
+}
+
+void subSerialTQThread::handleRegReq(const Communicat& req)
+{
+    const QStringList parts = req.arg2.split(QLatin1Char(','));
+    if (parts.size() < 2) {
+        qWarning() << "subSerialTQThread: register request without operation and value:" << req.arg2;
+        return;
+    }
+    RegAccessArgs a;
+    a.op = uint8_t(parts.at(0).toInt());
+    a.reg = uint8_t(req.arg1.toInt());
+    a.value = uint16_t(parts.at(1).toInt());
+    sendService(kPortRegAccess, req.param, &a);
+}
+
+void subSerialTQThread::handleCtrlReq(const Communicat& req)
+{
+    const QByteArray param = req.arg2.toLocal8Bit();
+    ExecCommandArgs a;
+    a.command = uint16_t(req.arg1.toInt());
+    a.param = reinterpret_cast<const uint8_t*>(param.constData());
+    a.paramLen = size_t(param.size());
+    sendService(kPortExecCommand, req.param, &a);
+}
+
+void subSerialTQThread::handleReadFileReq(const Communicat& req)
+{
+    // arg2 carries "node,offset"; the parameter is the file type.
+    const QStringList parts = req.arg2.split(QLatin1Char(','));
+    if (parts.size() < 2) {
+        qWarning() << "subSerialTQThread: file read request without node and offset:" << req.arg2;
+        return;
+    }
+    FileReadArgs a;
+    a.offset = uint32_t(parts.at(1).toLongLong());
+    a.fileType = uint16_t(req.param);
+    sendService(kPortFileRead, parts.at(0).toInt(), &a);
+}
+
+void subSerialTQThread::handleRadio6144Req(const Communicat& req)
+{
+    NodeControlArgs a;
+    a.value = uint8_t(req.arg2.toInt());
+    a.node = uint8_t(req.param);
+    sendMessage(kPortNodeControl, &a);
+}
+
+void subSerialTQThread::handleRadio6145Req(const Communicat& req)
+{
+    const int newId = req.arg2.toInt();
+    if (newId < 16 || newId > 48) {
+        qWarning("set_addr_request->node_id err %d", newId);
+        return;
+    }
+    NodeIdAssignArgs a;
+    a.newId = uint8_t(newId);
+    sendMessage(kPortNodeIdAssign, &a);
+}
+
+void subSerialTQThread::handleGas6152Req(int subject, int g1, int g2, int g3, int g4)
+{
+    qDebug("-----handleGas6152Req----");
+    ThrottleArgs a;
+    a.t[0] = uint16_t(g1);
+    a.t[1] = uint16_t(g2);
+    a.t[2] = uint16_t(g3);
+    a.t[3] = uint16_t(g4);
+    const int ret = (subject >= 0 && subject <= 0xFFFF) ? sendMessage(uint16_t(subject), &a) : int(kEncErrUnknownPort);
+    if (ret < 0)
+        qWarning("cyphal_get_encode_data err %d", ret);
+}
+
+bool subSerialTQThread::portReadyFor(int cmd)
+{
+    if (isPortOpen())
+        return true;
+    const quint32 bit = 1u << cmd;
+    if (!(m_droppedLogged & bit)) {
+        m_droppedLogged |= bit;
+        qDebug() << "subSerialTQThread: port closed, dropping" << g_strCmdType[cmd] << "requests";
+    }
+    return false;
+}
+
+bool subSerialTQThread::sendService(uint16_t port, int node, const void* args)
+{
+    if (node < 0 || node > 127) {
+        qWarning("subSerialTQThread: request on port %d to node %d refused: no such node ID", port, node);
+        return false;
+    }
+    const int ret = cyphal_send_data(&m_session, port, uint8_t(node), args);
+    if (ret < 0) {
+        qWarning("subSerialTQThread: request on port %d to node %d not encoded: err %d", port, node, ret);
+        return false;
+    }
+    flushTx();
+    return true;
+}
+
+int subSerialTQThread::sendMessage(uint16_t subject, const void* args)
+{
+    const int ret = cyphal_send_data(&m_session, subject, 0xFF, args);
+    if (ret == 0)
+        flushTx();
+    return ret;
+}
+
+void subSerialTQThread::flushTx()
+{
+    m_txBuf.clear();
+    m_session.takeTxBytes(m_txBuf);
+    writeBytes(m_txBuf.data(), m_txBuf.size());
+}
+
+void subSerialTQThread::writeBytes(const uint8_t* data, size_t len)
+{
+    if (len == 0 || !m_port || !m_port->isOpen())
+        return;
+    m_port->write(reinterpret_cast<const char*>(data), qint64(len));
+}
+
+void subSerialTQThread::doProcessReadyRead()
+{
+    if (!m_port)
+        return;
+    const QByteArray bytes = m_port->readAll();
+    if (bytes.isEmpty())
+        return;
+    m_rxRecords.clear();
+    m_session.feed(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size()), m_rxRecords);
+    for (response_data_struct_t& r : m_rxRecords)
+        emitRecord(r);
+    m_rxRecords.clear();
+}
+
+void subSerialTQThread::doProcessPortError(QSerialPort::SerialPortError error)
+{
+    // Open failures are reported by handleOpenReq; here only a port that was
+    // working and went away counts. It must be closed right here: a port
+    // whose far end is gone keeps signalling the error at full CPU.
+    if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError &&
+        error != QSerialPort::WriteError)
+        return;
+    if (!m_port || !m_port->isOpen())
+        return;
+    qWarning() << "subSerialTQThread: port" << m_portName << "lost:" << m_port->errorString();
+    closePort();
+    emitOpenResult(kOpenPortLost);
+}
+
+void subSerialTQThread::closePort()
+{
+    if (m_fwTimer)
+        m_fwTimer->stop();
+    if (m_port && m_port->isOpen())
+        m_port->close();
+    if (m_port)
+        m_port->clearError();
+    m_portOpen.storeRelease(0);
+    m_session.reset();
+    m_download.reset();
+}
+
+void subSerialTQThread::emitRecord(response_data_struct_t& rec)
+{
+    // The payload belongs to the receiving slot; with none connected nobody
+    // would free it.
+    static const QMetaMethod sig = QMetaMethod::fromSignal(&subSerialTQThread::signalNotifyTQPage);
+    if (!isSignalConnected(sig)) {
+        freeResponse(rec);
+        return;
+    }
+    emit signalNotifyTQPage(rec);
+    rec.payload = nullptr;
+    rec.payload_size = 0;
+}
+
+void subSerialTQThread::emitOpenResult(uint8_t extra)
+{
+    response_data_struct_t r;
+    r.port_id = kRespOpenResult;
+    r.extra = extra;
+    emitRecord(r);
+}
+
+void subSerialTQThread::ensurePort()
+{
+    if (!m_port) {
+        m_port = new QSerialPort(this);
+        connect(m_port, &QSerialPort::readyRead, this, &subSerialTQThread::doProcessReadyRead);
+        connect(m_port, &QSerialPort::errorOccurred, this, &subSerialTQThread::doProcessPortError);
+    }
+    if (!m_fwTimer) {
+        m_fwTimer = new QTimer(this);
+        m_fwTimer->setSingleShot(true);
+        m_fwTimer->setTimerType(Qt::PreciseTimer);
+        m_fwTimer->setInterval(kFirmwarePacingMs);
+        connect(m_fwTimer, &QTimer::timeout, this, &subSerialTQThread::doProcessFirmwareSingleTimerOut);
+    }
+}
+
+void subSerialTQThread::cleanup()
+{
+    closePort();
+    delete m_fwTimer;
+    m_fwTimer = nullptr;
+    delete m_port;
+    m_port = nullptr;
+}

@@ -1,31 +1,102 @@
 #ifndef SUBSERIALTQTHREAD_H
 #define SUBSERIALTQTHREAD_H
 
-// Placeholder of the serial worker: lives in its own thread and accepts
-// requests; the device-link work replaces it.
+// The serial worker: owns the adapter's serial port and does all Cyphal/CAN
+// work in its own thread. It is constructed in the GUI thread and moved to
+// the serial thread by the hub; the port and the pacing timer are created
+// later, in that thread, the first time they are needed, and deleted by
+// cleanup() when the thread finishes.
+//
+// Requests arrive as Communicat records on doProcessRecvReq; every decoded
+// device response, and the internal codes 8888 (link frame) and 8889 (open
+// result: 1 opened, 0 open failed, 2 port lost), leaves on
+// signalNotifyTQPage. The receiving slot owns and frees the payload.
 
+#include <QAtomicInt>
 #include <QAtomicPointer>
 #include <QObject>
+#include <QSerialPort>
+#include <QString>
+
+#include <cstdint>
+#include <vector>
 
 #include "app/communicat.h"
+#include "link/firmwaretransfer.h"
+#include "link/linksession.h"
 
+class QTimer;
 class auxthreadcontroller;
 
 class subSerialTQThread : public QObject
 {
     Q_OBJECT
 public:
+    // The adapter's serial side always runs at this rate, 8N1, no flow control.
+    static constexpr qint32 kSerialBaudRate = 500000;
+    // Pause before each firmware write after the first, so that the node can
+    // store the previous 256 bytes.
+    static constexpr int kFirmwarePacingMs = 10;
+
     explicit subSerialTQThread(QObject* parent = nullptr);
+    ~subSerialTQThread() override;
+
     void setAuxThreadCtrl(auxthreadcontroller* hub) { m_auxThreadCtrl.storeRelease(hub); }
+    // Whether the adapter's port is open now; callable from any thread.
+    bool isPortOpen() const { return m_portOpen.loadAcquire() != 0; }
 
 signals:
     void signalNotifyTQPage(response_data_struct_t pack);
 
 public slots:
     void doProcessRecvReq(Communicat msg);
+    // Runs in the worker's thread when that thread finishes.
     void cleanup();
+    // The pacing timer of the firmware transfer has run out: next write.
+    void doProcessFirmwareSingleTimerOut();
+
+private slots:
+    void doProcessReadyRead();
+    void doProcessPortError(QSerialPort::SerialPortError error);
 
 private:
+    void handleSearchReq(const Communicat& req);
+    void handleOpenReq(const Communicat& req);
+    void handleVersionReq(const Communicat& req);
+    void handleRegReq(const Communicat& req);
+    void handleCtrlReq(const Communicat& req);
+    void handleReadFileReq(const Communicat& req);
+    void handleDownloadReq(int node, const QByteArray& image, const QByteArray& tag);
+    void handleDownloadGoReq();
+    void handleDownloadLastReq();
+    void handleRadio6144Req(const Communicat& req);
+    void handleRadio6145Req(const Communicat& req);
+    void handleGas6152Req(int subject, int g1, int g2, int g3, int g4);
+
+    // True when the port is open; otherwise logs the drop once per request
+    // type (the throttle test keeps sending hundreds a second).
+    bool portReadyFor(int cmd);
+    // Encodes a service request to `node` (0..127) and writes it out.
+    bool sendService(uint16_t port, int node, const void* args);
+    // Encodes a broadcast message and writes it out; returns 0 or the error.
+    int sendMessage(uint16_t subject, const void* args);
+    void sendNextFirmwareChunk();
+    void flushTx();
+    void writeBytes(const uint8_t* data, size_t len);
+    void closePort();
+    void emitRecord(response_data_struct_t& rec);
+    void emitOpenResult(uint8_t extra);
+    void ensurePort();
+
+    LinkSession m_session;
+    FirmwareTransfer m_download;
+    QSerialPort* m_port = nullptr;
+    QTimer* m_fwTimer = nullptr;
+    QString m_portName;
+    QAtomicInt m_portOpen {0};
+    quint32 m_droppedLogged = 0;          // one bit per e_CmdType
+    std::vector<uint8_t> m_txBuf;
+    std::vector<response_data_struct_t> m_rxRecords;
     QAtomicPointer<auxthreadcontroller> m_auxThreadCtrl;
 };
 

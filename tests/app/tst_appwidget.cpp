@@ -16,6 +16,7 @@
 #include "kiosk/cashselectpage.h"
 #include "kiosk/cashselectpagecontrol.h"
 #include "kiosk/mainpage.h"
+#include "logcapture.h"
 
 class tst_AppWidget : public QObject
 {
@@ -47,8 +48,10 @@ void tst_AppWidget::cleanupTestCase()
 
 void tst_AppWidget::buildsStackAndWiresHub()
 {
-    QTest::ignoreMessage(QtDebugMsg, "registerCallAuxThread err:mAuxThreadCtrl is null");
+    LogCapture log;
     auto* w = new appwidget;
+    // The panel asks for the worker before the controllers have the hub.
+    QCOMPARE(log.countExact(QtDebugMsg, "registerCallAuxThread err:mAuxThreadCtrl is null"), 1);
     QStackedWidget* stack = w->stackWidget();
     QCOMPARE(stack->count(), 4);
     QVERIFY(qobject_cast<mainpage*>(stack->widget(0)));
@@ -66,9 +69,9 @@ void tst_AppWidget::buildsStackAndWiresHub()
     QThread* serial = hub->getSerialWorker()->thread();
     QTRY_VERIFY(serial->isRunning());
 
-    QTest::ignoreMessage(QtDebugMsg, "--setTqcanWorkMode--sub page count= 4");
-    QTest::ignoreMessage(QtDebugMsg, "---setTqcanWorkMode----bDebug= true");
     w->setTqcanWorkMode(true);
+    QCOMPARE(log.countExact(QtDebugMsg, "--setTqcanWorkMode--sub page count= 4"), 1);
+    QCOMPARE(log.countExact(QtDebugMsg, "---setTqcanWorkMode----bDebug= true"), 1);
     QVERIFY(w->configuratorPage()->debugMode());
 
     QSignalSpy serialDone(serial, &QThread::finished);
@@ -79,11 +82,11 @@ void tst_AppWidget::buildsStackAndWiresHub()
 
 void tst_AppWidget::jumpPageSwitchesOnlyToKnownPages()
 {
-    QTest::ignoreMessage(QtDebugMsg, "registerCallAuxThread err:mAuxThreadCtrl is null");
+    LogCapture log;
     appwidget w;
     QStackedWidget* stack = w.stackWidget();
-    QTest::ignoreMessage(QtDebugMsg, "---analyseRecordVideo----curPage= 0");
     w.doProcessJumpPage(0);
+    QCOMPARE(log.countExact(QtDebugMsg, "---analyseRecordVideo----curPage= 0"), 1);
     QCOMPARE(stack->currentIndex(), 0);
     w.doProcessJumpPage(4);
     w.doProcessJumpPage(-1);

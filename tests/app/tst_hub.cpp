@@ -6,6 +6,7 @@
 #include <QtTest>
 
 #include "app/auxthreadcontroller.h"
+#include "logcapture.h"
 
 class tst_Hub : public QObject
 {
@@ -20,6 +21,10 @@ private slots:
 void tst_Hub::routesEachDestination()
 {
     auxthreadcontroller hub;
+    // Only the hub's own signals are under test here; the real workers would
+    // log from their threads while QTest::ignoreMessage is in use.
+    QObject::disconnect(&hub, &auxthreadcontroller::SignalToTQThread, hub.getSerialWorker(), nullptr);
+    QObject::disconnect(&hub, &auxthreadcontroller::SignalToHeart, hub.getHeartWorker(), nullptr);
     QSignalSpy toMain(&hub, &auxthreadcontroller::SignalToMainPage);
     QSignalSpy toCash(&hub, &auxthreadcontroller::SignalToCashSelPage);
     QSignalSpy toPanel(&hub, &auxthreadcontroller::SignalToTQPage);
@@ -72,6 +77,7 @@ void tst_Hub::workersLiveInTheirOwnThreads()
             Qt::QueuedConnection);
     Communicat msg;
     msg.DestType = e_TQTHREAD;
+    msg.cmdtype = "probe";
     hub.NotifyMessage(msg);
     QTRY_VERIFY([&] { QMutexLocker lock(&mutex); return ranIn != nullptr; }());
     QCOMPARE(ranIn, serial);
@@ -90,9 +96,10 @@ void tst_Hub::destructionStopsHeartbeatThenSerialThread()
             Qt::DirectConnection);
     connect(serial, &QThread::finished, serial, [&] { QMutexLocker l(&mutex); order << "serial"; },
             Qt::DirectConnection);
-    QTest::ignoreMessage(QtDebugMsg, "auxthreadcontroller-----quit--over");
+    LogCapture log;
     delete hub;
     QCOMPARE(order, (QStringList{"heart", "serial"}));
+    QCOMPARE(log.countExact(QtDebugMsg, "auxthreadcontroller-----quit--over"), 1);
 }
 
 QTEST_MAIN(tst_Hub)

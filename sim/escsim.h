@@ -1,0 +1,132 @@
+#ifndef ESCSIM_ESCSIM_H
+#define ESCSIM_ESCSIM_H
+
+// escsim: a simulated USB-to-CAN adapter with ESC nodes behind it, reached
+// through a pseudo-terminal. Tests run it on a thread and talk to its slave
+// path like to a real serial port; the esc-sim program wraps it for users.
+//
+//   escsim::Options o;
+//   o.nodes = {16, 17};
+//   escsim::Bus bus(o);
+//   std::string path = bus.start();   // "/dev/pts/N", empty on failure
+//   bus.startThread();                // or call runOnce() yourself
+//   ... open `path` as the serial port ...
+//   bus.stop();
+//
+// Every inspection call is thread-safe. Nodes are addressed by their CURRENT
+// node ID (it changes with the node-ID assignment message); when two nodes
+// share an ID, the first one created answers the inspection.
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace escsim {
+
+class Pty;
+class SimAdapter;
+class SimNode;
+
+struct Options {
+    std::vector<uint8_t> nodes {16};
+    std::string name = "P_FLY-ESC_A";   // device name in the node information
+    uint8_t hwMajor = 1, hwMinor = 0;   // hardware version 1.0
+    uint8_t swMajor = 2, swMinor = 3;   // software version 2.3
+    std::string description;            // register description; empty = built-in sample
+    std::string accessCode = " .vr-kisa"; // parameter the enter-upgrade command must carry
+    double telemetryHz = 0;             // telemetry per node and second; 0 = off
+    bool baudLimit = false;             // pace the line to 500000 baud
+    // Receives one line per notable event (node control, ID change, restart,
+    // firmware part complete ...). Called on the bus thread, lock held: do
+    // not call back into the Bus from it.
+    std::function<void(const std::string&)> log;
+};
+
+// The built-in register description (same text as sim/sample-description.txt).
+const std::string& sampleDescription();
+
+struct AdapterStats {
+    uint64_t framesIn = 0;      // good adapter frames from the PC
+    uint64_t framesOut = 0;     // adapter frames written to the PC
+    uint64_t framesDropped = 0; // frames towards the PC dropped (queue full, no client)
+    uint64_t garbageBytes = 0;  // bytes the decoder discarded
+    uint64_t badFrames = 0;     // frames with a bad DLC or CRC
+};
+
+class Bus {
+public:
+    explicit Bus(Options options = Options());
+    ~Bus(); // stops and joins the thread, closes the terminal
+    Bus(const Bus&) = delete;
+    Bus& operator=(const Bus&) = delete;
+
+    // Creates the pseudo-terminal and powers the nodes up. Returns the slave
+    // path, or an empty string (with `error` filled) on failure.
+    std::string start(std::string* error = nullptr);
+    std::string path() const;
+
+    // One turn of the loop: waits at most timeoutMs for input or the next
+    // timed event, then handles what is due.
+    void runOnce(int timeoutMs);
+    // Loops until stop(); returns at once when start() has not succeeded.
+    void run();
+    // Runs run() on an internal thread.
+    void startThread();
+    // Makes run() return (from any thread) and joins the internal thread.
+    void stop();
+
+    // ---- inspection and control (thread-safe) ----
+    std::vector<uint8_t> nodeIds() const;
+    bool hasNode(uint8_t nodeId) const;
+    uint32_t adapterBitrate() const;
+    std::vector<uint32_t> bitrateCommands() const; // rates, in order received
+    // Value of a register of a node; false when node or register is unknown.
+    bool registerValue(uint8_t nodeId, uint8_t reg, int16_t* value) const;
+    // Successful writes of a register, summed over all nodes.
+    int registerWriteCount(uint8_t reg) const;
+    uint32_t nodeBitrate(uint8_t nodeId) const; // 0 = unknown node
+    bool inUpgradeMode(uint8_t nodeId) const;
+    bool restarting(uint8_t nodeId) const;
+    // Completed firmware image of part 1 or 2 (0xFF padding included), its
+    // CRC-32 (0 when empty) and the 8-byte path it was written under.
+    std::vector<uint8_t> image(uint8_t nodeId, int part) const;
+    uint32_t imageCrc32(uint8_t nodeId, int part) const;
+    std::string imagePath(uint8_t nodeId, int part) const;
+    uint16_t throttle(uint8_t nodeId) const;    // last set-point the node took
+    // A silent node is unplugged: no heartbeat, no answers, hears nothing.
+    void setNodeSilent(uint8_t nodeId, bool silent);
+    AdapterStats adapterStats() const;
+    std::vector<std::string> logLines() const;  // the last 1000 log lines
+    // Called (lock held) when a firmware part completes: node, part, image.
+    void setImageCallback(std::function<void(uint8_t, int, const std::vector<uint8_t>&)> cb);
+
+private:
+    SimNode* findNode(uint8_t nodeId) const;
+    void handleInput(uint64_t nowUs);
+    void routeNodeOutput();
+    void flushOutput(uint64_t nowUs);
+    uint64_t tickNodes(uint64_t nowUs);
+    void addLog(const std::string& line);
+
+    Options m_opt;
+    mutable std::mutex m_mutex;
+    std::unique_ptr<Pty> m_pty;
+    std::unique_ptr<SimAdapter> m_adapter;
+    std::vector<std::unique_ptr<SimNode>> m_nodes;
+    std::vector<std::string> m_log;
+    std::vector<unsigned> m_completionsSeen; // per node
+    std::function<void(uint8_t, int, const std::vector<uint8_t>&)> m_imageCb;
+    int m_wake[2] = {-1, -1};
+    std::atomic<bool> m_stop {false};
+    std::thread m_thread;
+    bool m_clientSeen = false;
+};
+
+} // namespace escsim
+
+#endif // ESCSIM_ESCSIM_H

@@ -1,0 +1,202 @@
+// esc-sim: a simulated USB-to-CAN adapter with ESC nodes behind it, on a
+// pseudo-terminal. The first line of standard output is the terminal's path.
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "escsim.h"
+
+namespace {
+
+volatile std::sig_atomic_t g_quit = 0;
+
+void onSignal(int)
+{
+    g_quit = 1;
+}
+
+void usage(std::ostream& out)
+{
+    out << "usage: esc-sim [options]\n"
+           "  --nodes LIST         node IDs, comma-separated (default 16)\n"
+           "  --name TEXT          device name (default P_FLY-ESC_A)\n"
+           "  --hw MAJOR.MINOR     hardware version (default 1.0)\n"
+           "  --sw MAJOR.MINOR     software version (default 2.3)\n"
+           "  --description FILE   register description to serve (default: built-in)\n"
+           "  --access-code TEXT   parameter the enter-upgrade command must carry\n"
+           "  --telemetry-hz N     telemetry messages per node and second (default 0 = off)\n"
+           "  --baud-limit         pace the line to 500000 baud\n"
+           "  --link PATH          also make PATH a symbolic link to the terminal\n"
+           "  --save-image PREFIX  save each received firmware part as PREFIX-nodeN-partK.bin\n"
+           "  --quiet              no event lines on standard error\n"
+           "  --help               this text\n"
+           "The first line of standard output is the path of the pseudo-terminal.\n";
+}
+
+bool parseNodes(const std::string& text, std::vector<uint8_t>& out)
+{
+    out.clear();
+    std::stringstream ss(text);
+    std::string item;
+    while (std::getline(ss, item, ',')) {
+        char* end = nullptr;
+        const long v = std::strtol(item.c_str(), &end, 0);
+        if (item.empty() || *end != '\0' || v < 1 || v > 127)
+            return false;
+        out.push_back(uint8_t(v));
+    }
+    return !out.empty();
+}
+
+bool parseVersion(const std::string& text, uint8_t& major, uint8_t& minor)
+{
+    unsigned a = 0, b = 0;
+    char tail = 0;
+    if (std::sscanf(text.c_str(), "%u.%u%c", &a, &b, &tail) != 2 || a > 255 || b > 255)
+        return false;
+    major = uint8_t(a);
+    minor = uint8_t(b);
+    return true;
+}
+
+bool readFile(const std::string& path, std::string& out)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    out = ss.str();
+    // Editors end files with a newline; the device text has none.
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r'))
+        out.pop_back();
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    escsim::Options opt;
+    std::string linkPath, savePrefix;
+    bool quiet = false;
+
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto value = [&](std::string& v) {
+            if (i + 1 >= argc) {
+                std::cerr << "esc-sim: " << a << " needs a value\n";
+                std::exit(2);
+            }
+            v = argv[++i];
+        };
+        std::string v;
+        if (a == "--help" || a == "-h") {
+            usage(std::cout);
+            return 0;
+        } else if (a == "--nodes") {
+            value(v);
+            if (!parseNodes(v, opt.nodes)) {
+                std::cerr << "esc-sim: bad node list '" << v << "'\n";
+                return 2;
+            }
+        } else if (a == "--name") {
+            value(opt.name);
+        } else if (a == "--hw" || a == "--sw") {
+            value(v);
+            const bool ok = (a == "--hw") ? parseVersion(v, opt.hwMajor, opt.hwMinor)
+                                          : parseVersion(v, opt.swMajor, opt.swMinor);
+            if (!ok) {
+                std::cerr << "esc-sim: bad version '" << v << "'\n";
+                return 2;
+            }
+        } else if (a == "--description") {
+            value(v);
+            if (!readFile(v, opt.description)) {
+                std::cerr << "esc-sim: cannot read '" << v << "'\n";
+                return 2;
+            }
+        } else if (a == "--access-code") {
+            value(opt.accessCode);
+        } else if (a == "--telemetry-hz") {
+            value(v);
+            char* end = nullptr;
+            opt.telemetryHz = std::strtod(v.c_str(), &end);
+            if (v.empty() || *end != '\0' || opt.telemetryHz < 0 || opt.telemetryHz > 1000) {
+                std::cerr << "esc-sim: bad telemetry rate '" << v << "'\n";
+                return 2;
+            }
+        } else if (a == "--baud-limit") {
+            opt.baudLimit = true;
+        } else if (a == "--link") {
+            value(linkPath);
+        } else if (a == "--save-image") {
+            value(savePrefix);
+        } else if (a == "--quiet") {
+            quiet = true;
+        } else {
+            std::cerr << "esc-sim: unknown option '" << a << "'\n";
+            usage(std::cerr);
+            return 2;
+        }
+    }
+    if (!quiet)
+        opt.log = [](const std::string& line) { std::cerr << "esc-sim: " << line << std::endl; };
+
+    escsim::Bus bus(opt);
+    if (!savePrefix.empty()) {
+        bus.setImageCallback([savePrefix](uint8_t node, int part, const std::vector<uint8_t>& img) {
+            const std::string name =
+                savePrefix + "-node" + std::to_string(node) + "-part" + std::to_string(part) + ".bin";
+            std::ofstream out(name, std::ios::binary | std::ios::trunc);
+            out.write(reinterpret_cast<const char*>(img.data()), std::streamsize(img.size()));
+            std::cerr << "esc-sim: saved " << name << (out ? "" : " FAILED") << std::endl;
+        });
+    }
+
+    std::string error;
+    const std::string path = bus.start(&error);
+    if (path.empty()) {
+        std::cerr << "esc-sim: cannot create a pseudo-terminal: " << error << "\n";
+        return 1;
+    }
+    if (!linkPath.empty()) {
+        struct stat st {};
+        if (::lstat(linkPath.c_str(), &st) == 0) {
+            if (!S_ISLNK(st.st_mode)) {
+                std::cerr << "esc-sim: '" << linkPath << "' exists and is not a symbolic link\n";
+                return 1;
+            }
+            ::unlink(linkPath.c_str());
+        }
+        if (::symlink(path.c_str(), linkPath.c_str()) != 0) {
+            std::cerr << "esc-sim: cannot link '" << linkPath << "': " << std::strerror(errno) << "\n";
+            return 1;
+        }
+    }
+
+    std::cout << path << std::endl; // the first line, flushed: callers wait for it
+
+    struct sigaction sa {};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    ::sigaction(SIGINT, &sa, nullptr);
+    ::sigaction(SIGTERM, &sa, nullptr);
+    ::sigaction(SIGHUP, &sa, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    while (!g_quit)
+        bus.runOnce(100);
+
+    if (!linkPath.empty())
+        ::unlink(linkPath.c_str());
+    return 0;
+}

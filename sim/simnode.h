@@ -1,0 +1,109 @@
+#ifndef ESCSIM_SIMNODE_H
+#define ESCSIM_SIMNODE_H
+
+// One simulated ESC on the CAN bus: a Cyphal/CAN node (server role) with its
+// registers, description text, firmware receiver, heartbeat and telemetry.
+// Not thread-safe: the bus serialises every call.
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <string>
+
+#include "firmwarereceiver.h"
+#include "link/libcanard/canard.h"
+#include "registertable.h"
+
+namespace escsim {
+
+using Logger = std::function<void(const std::string&)>;
+
+struct NodeConfig {
+    uint8_t nodeId = 16;
+    std::string name = "P_FLY-ESC_A";
+    uint8_t hwMajor = 1, hwMinor = 0;
+    uint8_t swMajor = 2, swMinor = 3;
+    std::array<uint8_t, 16> uniqueId {};
+    std::string description;        // served on the description-file service
+    std::string accessCode;         // parameter of the enter-upgrade command
+    double telemetryHz = 0;         // 0 = no telemetry
+};
+
+// CAN bit rate of a register-4 code (0 for an unknown code).
+uint32_t bitrateOfCode(int code);
+
+class SimNode {
+public:
+    SimNode(const NodeConfig& cfg, Logger log);
+
+    uint8_t nodeId() const { return m_ins.localNodeId(); }
+    uint32_t canBitrate() const { return bitrateOfCode(m_regs.value(kRegCanBitrate)); }
+    bool restarting() const { return m_restartUntilUs != 0; }
+    // The node takes part in the bus at this adapter rate (it is powered, not
+    // restarting, not silenced, and runs at that rate).
+    bool hears(uint32_t adapterBitrate) const;
+
+    // Starts the node's clock (first heartbeat at once).
+    void powerUp(uint64_t nowUs);
+    // One CAN frame from the adapter.
+    void receive(const canard::CanFrame& f, uint64_t nowUs);
+    // Periodic work; returns the time of the next thing due.
+    uint64_t tick(uint64_t nowUs);
+
+    // A frame the node puts on the bus, and the CAN rate it was sent at.
+    struct Outgoing {
+        uint32_t bitrate;
+        canard::CanFrame frame;
+    };
+    bool takeOutgoing(Outgoing& out);
+
+    // A silenced node is unplugged: it sends and hears nothing.
+    void setSilent(bool silent) { m_silent = silent; }
+    bool silent() const { return m_silent; }
+
+    const RegisterTable& registers() const { return m_regs; }
+    const FirmwareReceiver& firmware() const { return m_fw; }
+    int registerWrites(uint8_t reg) const;
+    uint16_t throttle() const { return m_throttle; }
+
+private:
+    void onTransfer(const canard::RxTransfer& t, uint64_t nowUs);
+    // rate: the CAN rate the frames go out at (0 = the node's current one).
+    void respond(const canard::RxTransfer& req, const std::vector<uint8_t>& payload, uint32_t rate = 0);
+    void publish(uint16_t subject, uint8_t priority, const std::vector<uint8_t>& payload);
+    void collectTx(uint32_t rate = 0);
+
+    void serveRegister(const canard::RxTransfer& t);
+    void serveFileRead(const canard::RxTransfer& t);
+    void serveFileWrite(const canard::RxTransfer& t);
+    void serveNodeInfo(const canard::RxTransfer& t);
+    void serveCommand(const canard::RxTransfer& t, uint64_t nowUs);
+    void onNodeControl(const canard::RxTransfer& t);
+    void onNodeIdAssign(const canard::RxTransfer& t);
+    void onThrottle(const canard::RxTransfer& t);
+
+    void sendHeartbeat(uint64_t nowUs);
+    void sendTelemetry();
+    void finishRestart(uint64_t nowUs);
+    void log(const std::string& text) const;
+
+    NodeConfig m_cfg;
+    Logger m_log;
+    canard::Instance m_ins;
+    RegisterTable m_regs;
+    FirmwareReceiver m_fw;
+    std::deque<Outgoing> m_out;
+    bool m_silent = false;
+    uint64_t m_bootUs = 0;
+    uint64_t m_nextHeartbeatUs = 0;
+    uint64_t m_nextTelemetryUs = 0;
+    uint64_t m_restartUntilUs = 0;
+    uint16_t m_throttle = 0;
+    int32_t m_speed = 0;
+    std::array<int, 256> m_writes {};
+};
+
+} // namespace escsim
+
+#endif // ESCSIM_SIMNODE_H
