@@ -1,27 +1,243 @@
 #ifndef TQCAN_H
 #define TQCAN_H
 
-// Placeholder of the configurator page (stack index 3).
+// The configurator page (stack index 3 of the window): port and bus rate,
+// the nodes on the bus, node IDs, language, and the dispatch of every device
+// response to the concern it belongs to.
+//
+// One class, whose members live in one file per concern:
+//   configurator/tqcan.cpp            construction and wiring
+//   configurator/tqcan_buttons.cpp    button dispatch
+//   configurator/tqcan_dispatch.cpp   device responses
+//   configurator/tqcan_devices.cpp    device list, heartbeats, 1 s timer
+//   configurator/tqcan_port.cpp       port open/close, port list
+//   configurator/tqcan_busconfig.cpp  CAN bit-rate and node-ID change
+//   configurator/tqcan_language.cpp   language, scaling, keys, tabs
+//   firmware/tqcan_*.cpp              firmware, registers, parameters
+//   telemetry/tqcan_*.cpp             throttle test and telemetry
 
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
 #include <QWidget>
 
 #include "app/communicat.h"
+#include "configurator/regrecord.h"
+#include "firmware/record_db.h"
+
+class QNetworkAccessManager;
+class QNetworkReply;
+class QTableWidget;
+class QTranslator;
+class QcwIndicatorLamp;
+class statusLampForm;
+class ThrotCfgDialog;
+class MainWindow;
+class CWaveForm;
+
+namespace Ui {
+class TQCAN;
+}
 
 class TQCAN : public QWidget
 {
     Q_OBJECT
 public:
     explicit TQCAN(QWidget* parent = nullptr);
+    ~TQCAN() override;
 
+    // Developer mode selects the test rows of the device-file list. Only the
+    // window's setTqcanWorkMode writes it.
     void setDebugMode(bool bDebug) { m_bDebug = bDebug; }
     bool debugMode() const { return m_bDebug; }
+    // Finds the firmware database; the window calls it once at start.
     void initDbPath();
 
 public slots:
+    // Every decoded device response and the link's own codes. Owns and
+    // frees the payload.
     void doProcessRecvTQPack(response_data_struct_t tqcanPack);
+    // Results that come back through the controller (the port list).
+    void doProcessRecvPagePack(CommunicatPage page);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private slots:
+    void doProcessClickedAllBtn();
+    void doProcessCheckDevTimerOut();
+    void doProcessSetBaudTimerOut();
+    void doProcessClickProTable(int row, int column);
+    void doprocessLanguageChange(int selIndex);
+    void doProcessTabChanged(int index);
+
+    // Firmware and parameters (firmware/).
+    void doProcessClickSetProTable(int row, int column);
+    void doProcessSetRadionBtnClicked();
+    void doprocessSelVersionChange(int index);
+    void onDownloadFinished(QNetworkReply* reply);
+
+    // Throttle test and telemetry (telemetry/); the on_ slots are connected
+    // by name when the form is built.
+    void doProcessGasTimerOut();
+    void on_comboBoxThrot_currentIndexChanged(int index);
+    void on_btn_throt_set_clicked();
+    void on_btnDefaultPara_clicked();
+    void on_btnSuspend_clicked();
 
 private:
+    // ---- construction (tqcan.cpp) ----
+    void initConnect();
+    void initDevTable();
+    void connectButtons();
+    void initLinkLamp();
+    void initLanguage();
+
+    // ---- device responses (tqcan_dispatch.cpp) ----
+    void handleLinkFrame();
+    void handleOpenResult(int result);
+    void handleHeartbeat(int nodeId, const uint8_t* payload, uint32_t size);
+    void handleDeviceInfo(int nodeId, const uint8_t* payload, uint32_t size);
+    void handleRegAccess256(const uint8_t* payload, uint32_t size);
+    void handleFileRead257(const uint8_t* payload, uint32_t size);
+    void handleCommand435(int nodeId, const uint8_t* payload, uint32_t size);
+    void handleFileWrite409(const uint8_t* payload, uint32_t size);
+
+    // ---- device list (tqcan_devices.cpp) ----
+    void handleDevAlive(int nodeId, int mode);
+    void updateDevInfoMap(int nodeId, const QString& devType, const QString& hardVer,
+                          const QString& firmVer);
+    void refreshRegTable();
+    void removeDevice(int nodeId);
+    void showDevVersionFromDb(const QString& devType, const QString& hardVer,
+                              const QString& firmVer, const QString& nodeText);
+    void updateLinkLamp();
+    int devTableRowOfNode(QTableWidget* table, int nodeId) const;
+    void keepMinimumRows(QTableWidget* table);
+    void ensureDeviceRow(int row);
+    int getDevTableCheckedRow();
+    bool updataSetPageRadioState(int row, int column, bool checked);
+    int getLastValidRowSetDev();
+    int getLastValidRowSetReg();
+    int getUpgradeDevCheckedRow() const;
+
+    // ---- port (tqcan_port.cpp) ----
+    void handelClickOpenBtn(int force);
+    void setOpenBtnName(bool bStatus);
+    void showPortClosed();
+    void setOpenBtnCaption(bool open);
+    void refillPortList(const QString& listText);
+
+    // ---- bus configuration (tqcan_busconfig.cpp) ----
+    void startBaudChange();
+    void finishBaudChange();
+    void setBusControlsEnabled(bool enabled);
+    void changeNodeId(int listedBefore);
+
+    // ---- language and layout (tqcan_language.cpp) ----
+    int applyLanguage(int selIndex);
+    void setTableHeaders();
+    void setTableColumnWidths();
+    static QString languageIniPath();
+
+    // ---- firmware and parameters (firmware/) ----
+    bool readParaFile();
+    void handleSetCfgReg();
+    void handleRecoveyCfgReg();
+    bool saveSetRegValueToFile(short row);
+    bool loadLocalParaFile();
+    void startDownloadCSV();
+    void startUpgrade();
+    void failUpgrade();
+    void startUpgradeReadReg5();
+    void upgradeWatchdogTick();
+    void downloadWatchdogTick();
+    void initRegTable();
+    void makeSetDevRadioCell(int nodeId);
+    void clearSetRegTable();
+    void clearDevAndRegInfo();
+    QString getDevTypeById(int nodeId) const;
+    int showSetRegInfoFromFireware(QString text, bool readValues);
+    void handleRegReadWrite256Msg(int op, int reg, int value);
+    void handleRegReadWrite256MsgUpgrade(int op, int reg, int value);
+    void handleReadSetRegValue(const uint8_t* payload);
+    void handleWriteSetRegValue(const uint8_t* payload);
+    void handleUpgrade409Msg(int result);
+    void showDbVersionList(QString table);
+    void clearDownloadTempDir(QString path);
+    static QString deviceListUrl();
+
+    // ---- throttle test and telemetry (telemetry/) ----
+    void initEscWidgetLists();
+    void initWaveGroupBox();
+    void initThrottleBars();
+    void setEscRowEnabled(int row, bool enable);
+    void handleEscTelemetryMsg(quint16 port, int nodeId, const uint8_t* payload, quint32 size);
+
+    Ui::TQCAN* ui = nullptr;
+
+    // Configurator page.
+    QMap<int, QMap<QString, QString>> mDevInfoMap; // node -> devType, hardVer, firmVer, alive
+    QTimer m_baudTimer;
+    QTimer m_checkDevTimer;
+    bool m_portOpen = false;
     bool m_bDebug = false;
+    QcwIndicatorLamp* m_linkLamp = nullptr;
+    int m_linkCount = 0;
+    QTranslator* m_translator = nullptr;
+    QString m_openPortName;
+    int m_baudStep = -1;           // -1: no bit-rate change running
+    int m_baudTarget = 0;          // index into the rate table
+    QList<int> m_baudCandidates;   // the rates the nodes may still be on
+    bool m_baudSeqActive = false;
+    int m_regListHeaderLength = -1; // header length the column widths were made for
+
+    // Firmware and parameters.
+    QList<RegRecord> mRegParaList;
+    int mReadRegCount = 0;
+    int m_setDevId = 0;
+    int m_setDevRow = -1;
+    QString mRegInfoText;
+    QByteArray m_regInfoBytes;     // the description's bytes read so far
+    bool mRecoveryFlag = false;
+    int m_upgradeState = 0;
+    int m_upgrade_devId = 0;
+    int m_forceSearchDevId = 0;
+    int m_upgrade_timeout = 0;
+    int m_upgradeTotalLen = 0;
+    int m_upgradeSentLen = 0;
+    QString m_upgradeVersion;
+    QString m_upgradeTable;
+    QString m_selTable;
+    QStringList mDbVersionL;
+    QStringList mDbNoteL;
+    QStringList mDbTableNameL;
+    QString m_db_name;
+    record_db m_recordDb;
+    QNetworkAccessManager* m_netAccessManager = nullptr;
+    QNetworkReply* m_downloadReply = nullptr;
+    QString m_downloadUrl;
+    QString m_downloadFilePath;
+    QString m_csvFilePath;
+    int m_downloadState = 0;
+    int m_upDB_timeout = 0;
+
+    // Throttle test and telemetry.
+    int m_gas_update_index = 0;
+    QTimer m_gasTimer;
+    QList<QWidget*> m_escWidgetList;
+    float m_lastSamples[7] = {-1.0f, -1.0f, -1.0f, -1.0f, -1.0f, -1.0f, -1.0f};
+    bool m_wavePaused = false;
+    int m_throttleMax = 2048;
+    int m_throttleFreqIndex = 5;
+    ThrotCfgDialog* m_throtCfgDialog = nullptr;
+    MainWindow* m_chart = nullptr;
+    QMap<QString, CWaveForm*> m_waveTiles;
+    statusLampForm* m_statusLampForm = nullptr;
 };
 
 #endif // TQCAN_H

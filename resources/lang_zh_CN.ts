@@ -1,4 +1,339 @@
 <?xml version="1.0" encoding="utf-8"?>
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
+<context>
+    <name>TQCAN</name>
+    <message>
+        <source>串口</source>
+        <translation>串口</translation>
+    </message>
+    <message>
+        <source>选择串口，或输入设备路径，例如 /dev/serial/by-id/...</source>
+        <translation>选择串口，或输入设备路径，例如 /dev/serial/by-id/...</translation>
+    </message>
+    <message>
+        <source>刷新</source>
+        <translation>刷新</translation>
+    </message>
+    <message>
+        <source>CAN 链路</source>
+        <translation>CAN 链路</translation>
+    </message>
+    <message>
+        <source>语言</source>
+        <translation>语言</translation>
+    </message>
+    <message>
+        <source>固件升级</source>
+        <translation>固件升级</translation>
+    </message>
+    <message>
+        <source>固件数据库</source>
+        <translation>固件数据库</translation>
+    </message>
+    <message>
+        <source>更新数据库</source>
+        <translation>更新数据库</translation>
+    </message>
+    <message>
+        <source>设备类型</source>
+        <translation>设备类型</translation>
+    </message>
+    <message>
+        <source>硬件版本</source>
+        <translation>硬件版本</translation>
+    </message>
+    <message>
+        <source>固件版本</source>
+        <translation>固件版本</translation>
+    </message>
+    <message>
+        <source>可用版本</source>
+        <translation>可用版本</translation>
+    </message>
+    <message>
+        <source>版本说明</source>
+        <translation>版本说明</translation>
+    </message>
+    <message>
+        <source>升级</source>
+        <translation>升级</translation>
+    </message>
+    <message>
+        <source>参数设置</source>
+        <translation>参数设置</translation>
+    </message>
+    <message>
+        <source>设备列表</source>
+        <translation>设备列表</translation>
+    </message>
+    <message>
+        <source>参数</source>
+        <translation>参数</translation>
+    </message>
+    <message>
+        <source>读取参数</source>
+        <translation>读取参数</translation>
+    </message>
+    <message>
+        <source>写入参数</source>
+        <translation>写入参数</translation>
+    </message>
+    <message>
+        <source>恢复默认</source>
+        <translation>恢复默认</translation>
+    </message>
+    <message>
+        <source>保存到本地</source>
+        <translation>保存到本地</translation>
+    </message>
+    <message>
+        <source>从本地加载</source>
+        <translation>从本地加载</translation>
+    </message>
+    <message>
+        <source>CAN 总线</source>
+        <translation>CAN 总线</translation>
+    </message>
+    <message>
+        <source>当前波特率</source>
+        <translation>当前波特率</translation>
+    </message>
+    <message>
+        <source>目标波特率</source>
+        <translation>目标波特率</translation>
+    </message>
+    <message>
+        <source>设置波特率</source>
+        <translation>设置波特率</translation>
+    </message>
+    <message>
+        <source>新节点ID</source>
+        <translation>新节点ID</translation>
+    </message>
+    <message>
+        <source>设置ID</source>
+        <translation>设置ID</translation>
+    </message>
+    <message>
+        <source>油门调试</source>
+        <translation>油门调试</translation>
+    </message>
+    <message>
+        <source>禁止油门调试</source>
+        <translation>禁止油门调试</translation>
+    </message>
+    <message>
+        <source>使能1组油门</source>
+        <translation>使能1组油门</translation>
+    </message>
+    <message>
+        <source>使能2组油门</source>
+        <translation>使能2组油门</translation>
+    </message>
+    <message>
+        <source>使能3组油门</source>
+        <translation>使能3组油门</translation>
+    </message>
+    <message>
+        <source>使能4组油门</source>
+        <translation>使能4组油门</translation>
+    </message>
+    <message>
+        <source>使能5组油门</source>
+        <translation>使能5组油门</translation>
+    </message>
+    <message>
+        <source>使能6组油门</source>
+        <translation>使能6组油门</translation>
+    </message>
+    <message>
+        <source>使能7组油门</source>
+        <translation>使能7组油门</translation>
+    </message>
+    <message>
+        <source>使能8组油门</source>
+        <translation>使能8组油门</translation>
+    </message>
+    <message>
+        <source>油门参数设置</source>
+        <translation>油门参数设置</translation>
+    </message>
+    <message>
+        <source>Node</source>
+        <translation>节点</translation>
+    </message>
+    <message>
+        <source>转速</source>
+        <translation>转速</translation>
+    </message>
+    <message>
+        <source>电流</source>
+        <translation>电流</translation>
+    </message>
+    <message>
+        <source>油门</source>
+        <translation>油门</translation>
+    </message>
+    <message>
+        <source>电压</source>
+        <translation>电压</translation>
+    </message>
+    <message>
+        <source>状态</source>
+        <translation>状态</translation>
+    </message>
+    <message>
+        <source>极对数</source>
+        <translation>极对数</translation>
+    </message>
+    <message>
+        <source>显示</source>
+        <translation>显示</translation>
+    </message>
+    <message>
+        <source>通道</source>
+        <translation>通道</translation>
+    </message>
+    <message>
+        <source>比例</source>
+        <translation>比例</translation>
+    </message>
+    <message>
+        <source>默认参数</source>
+        <translation>默认参数</translation>
+    </message>
+    <message>
+        <source>Info</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>Please Open Serial Port First !</source>
+        <translation>请先打开串口！</translation>
+    </message>
+    <message>
+        <source>Please wait until the upgrade has finished !</source>
+        <translation>请等待升级完成！</translation>
+    </message>
+    <message>
+        <source>The new ID is sent to every node on the bus. %1 nodes are listed, and all of them would take the ID %2.
+Set it anyway?</source>
+        <translation>新的节点ID会发送给总线上的所有节点。当前列出了 %1 个节点，它们都会变为 ID %2。
+仍然设置吗？</translation>
+    </message>
+    <message>
+        <source>Read Para File Completed!</source>
+        <translation>参数读取完成！</translation>
+    </message>
+    <message>
+        <source>Please Get Setting Parameter First !</source>
+        <translation>请先读取参数！</translation>
+    </message>
+    <message>
+        <source>Please Chose One Dev</source>
+        <translation>请选择一个设备</translation>
+    </message>
+    <message>
+        <source>Save File Success !</source>
+        <translation>文件保存成功！</translation>
+    </message>
+    <message>
+        <source>Save File Err !</source>
+        <translation>文件保存失败！</translation>
+    </message>
+    <message>
+        <source>Serial Port Closed Unexpectedly !</source>
+        <translation>串口意外关闭！</translation>
+    </message>
+    <message>
+        <source>Open Serial Port Failed !</source>
+        <translation>打开串口失败！</translation>
+    </message>
+    <message>
+        <source>寄存器列表</source>
+        <translation>寄存器列表</translation>
+    </message>
+    <message>
+        <source>暂停</source>
+        <translation>暂停</translation>
+    </message>
+    <message>
+        <source>Select</source>
+        <translation>选择</translation>
+    </message>
+    <message>
+        <source>Type of device</source>
+        <translation>设备类型</translation>
+    </message>
+    <message>
+        <source>Hardware version</source>
+        <translation>硬件版本</translation>
+    </message>
+    <message>
+        <source>Firmware version</source>
+        <translation>固件版本</translation>
+    </message>
+    <message>
+        <source>Upgrade progress bar</source>
+        <translation>升级进度</translation>
+    </message>
+    <message>
+        <source>Register address</source>
+        <translation>寄存器地址</translation>
+    </message>
+    <message>
+        <source>Register description</source>
+        <translation>寄存器名称</translation>
+    </message>
+    <message>
+        <source>Option Names</source>
+        <translation>属性</translation>
+    </message>
+    <message>
+        <source>Options</source>
+        <translation>默认值</translation>
+    </message>
+    <message>
+        <source>Lower limit</source>
+        <translation>下限</translation>
+    </message>
+    <message>
+        <source>Upper limit</source>
+        <translation>上限</translation>
+    </message>
+    <message>
+        <source>Current value</source>
+        <translation>当前值</translation>
+    </message>
+    <message>
+        <source>Operate</source>
+        <translation>操作</translation>
+    </message>
+    <message>
+        <source>Remark</source>
+        <translation>说明</translation>
+    </message>
+    <message>
+        <source>ID</source>
+        <translation>ID</translation>
+    </message>
+    <message>
+        <source>Please Chose Serial Port</source>
+        <translation>请选择串口</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>打开</source>
+        <translation>打开</translation>
+    </message>
+    <message>
+        <source>Chose New Type Dev, The Para Will Clear,<byte value="xd"/>
+Chose Yes To Clear !</source>
+        <translation>选择了不同类型的设备，参数将被清除，<byte value="xd"/>
+选择“是”以清除！</translation>
+    </message>
+</context>
 </TS>

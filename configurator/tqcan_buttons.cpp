@@ -1,0 +1,62 @@
+// The page's buttons: one slot, dispatching on the clicked button's name.
+
+#include "configurator/tqcan.h"
+#include "ui_tqcan.h"
+
+#include <QDebug>
+#include <QMessageBox>
+
+#include "app/tqformalpagecontrol.h"
+
+void TQCAN::doProcessClickedAllBtn()
+{
+    const QObject* button = sender();
+    if (!button)
+        return;
+    const QString name = button->objectName();
+    qDebug() << "doProcessClickedAllBtn--" << name;
+
+    if (name == QLatin1String("btn_read_para")) {
+        if (readParaFile())
+            QMessageBox::information(nullptr, tr("Info"), tr("Read Para File Completed!"));
+    } else if (name == QLatin1String("btn_para_download") || name == QLatin1String("btn_recovery")) {
+        if (mRegParaList.isEmpty()) {
+            QMessageBox::critical(nullptr, tr("Info"), tr("Please Get Setting Parameter First !"));
+        } else if (name == QLatin1String("btn_para_download")) {
+            handleSetCfgReg();
+        } else {
+            handleRecoveyCfgReg();
+        }
+    } else if (name == QLatin1String("btn_local_save")) {
+        if (mRegParaList.isEmpty()) {
+            QMessageBox::critical(nullptr, tr("Info"), tr("Please Get Setting Parameter First !"));
+            return;
+        }
+        const int row = getDevTableCheckedRow();
+        if (row == -1) {
+            QMessageBox::information(nullptr, tr("Info"), tr("Please Chose One Dev"));
+        } else if (saveSetRegValueToFile(static_cast<short>(row))) {
+            QMessageBox::information(nullptr, tr("Info"), tr("Save File Success !"));
+        } else {
+            QMessageBox::critical(nullptr, tr("Info"), tr("Save File Err !"));
+        }
+    } else if (name == QLatin1String("btn_local_load")) {
+        loadLocalParaFile();
+    } else if (name == QLatin1String("btnOpen")) {
+        clearDevAndRegInfo();
+        handelClickOpenBtn(0);
+    } else if (name == QLatin1String("btn_set_id")) {
+        const int listedBefore = mDevInfoMap.size();
+        clearDevAndRegInfo();
+        changeNodeId(listedBefore);
+    } else if (name == QLatin1String("btn_set_baud")) {
+        startBaudChange();
+    } else if (name == QLatin1String("btn_refresh_port")) {
+        emit tqformalpagecontrol::getInstance()->signalSeachPortF();
+    } else if (name == QLatin1String("btnDownloadDBCSV")) {
+        m_downloadState = 1;
+        startDownloadCSV();
+    } else if (name == QLatin1String("btnUpgradedev")) {
+        startUpgrade();
+    }
+}

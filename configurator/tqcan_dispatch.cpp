@@ -1,0 +1,250 @@
+// The response dispatcher: every decoded device response, and the link's own
+// codes, reach the page here and go to the concern they belong to.
+//
+// The payload belongs to this slot and is freed on every path. Handlers
+// read only bytes that arrived: fixed layouts are read from a zero-padded
+// copy, never from beyond the delivered length.
+
+#include "configurator/tqcan.h"
+#include "ui_tqcan.h"
+
+#include <QDebug>
+#include <QMessageBox>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <memory>
+
+#include "app/tqpagecontrol.h"
+#include "configurator/devinfo.h"
+#include "configurator/tqcan_private.h"
+#include "link/cyphalports.h"
+#include "telemetry/qcwindicatorlamp.h"
+
+int regInfoReadOffset = 0;
+
+namespace {
+
+// Register replies carry at most 23 bytes plus a zero tail; the register
+// handlers read up to byte 21.
+constexpr size_t kRegReplyView = 32;
+
+// Chunk layout of a description-file read: 5 bytes of offset, a 16-bit
+// error code, then the text.
+constexpr uint32_t kFileReadTextOffset = 7;
+// A chunk this long (or longer) means more text follows.
+constexpr int kFileReadChunk = 256;
+
+template <size_t N>
+std::array<uint8_t, N> paddedCopy(const uint8_t* payload, uint32_t size)
+{
+    std::array<uint8_t, N> out {};
+    if (payload)
+        std::memcpy(out.data(), payload, std::min<size_t>(size, N));
+    return out;
+}
+
+int16_t readI16(const uint8_t* p)
+{
+    return static_cast<int16_t>(uint16_t(p[0]) | uint16_t(p[1]) << 8);
+}
+
+QString commandStatusText(int status)
+{
+    switch (status) {
+    case 0: return QStringLiteral("成功");
+    case 3: return QStringLiteral("该指令不支持");
+    case 4: return QStringLiteral("Parameter 和 command 对不上");
+    case 5: return QStringLiteral("节点当前状态不允许执行该指令");
+    default: return QStringLiteral("未知的错误");
+    }
+}
+
+QString fileWriteResultText(int result)
+{
+    switch (result) {
+    case 0: return QStringLiteral("成功");
+    case 0xFFFF: return QStringLiteral("未知错误");
+    case 28: return QStringLiteral("数据超出范围");
+    case 13: return QStringLiteral("拒绝访问， 未处于升级状态");
+    case 100: return QStringLiteral("升级数据包格式.数据不完整(超时或者文件传输丢包)");
+    case 101: return QStringLiteral("升级数据包格式.文件长度错误， 只能是 256 或者 0");
+    case 102: return QStringLiteral("升级数据包格式.文件偏移错误");
+    case 103: return QStringLiteral("升级数据包格式.包含的校验码格式错误");
+    default: return QStringLiteral("未知");
+    }
+}
+
+} // namespace
+
+void TQCAN::doProcessRecvTQPack(response_data_struct_t tqcanPack)
+{
+    const std::unique_ptr<uint8_t[]> owned(tqcanPack.payload);
+    const uint8_t* payload = owned.get();
+    const uint32_t size = payload ? tqcanPack.payload_size : 0;
+    const int node = tqcanPack.remote_node_id;
+
+    switch (tqcanPack.port_id) {
+    case kRespLinkFrame:
+        handleLinkFrame();
+        break;
+    case kRespOpenResult:
+        handleOpenResult(tqcanPack.extra);
+        break;
+    case kPortHeartbeat:
+        handleHeartbeat(node, payload, size);
+        break;
+    case kPortNodeInfo:
+        handleDeviceInfo(node, payload, size);
+        break;
+    case kPortRegAccess:
+        handleRegAccess256(payload, size);
+        break;
+    case kPortFileRead:
+        handleFileRead257(payload, size);
+        break;
+    case kPortExecCommand:
+        handleCommand435(node, payload, size);
+        break;
+    case kPortFileWrite:
+        handleFileWrite409(payload, size);
+        break;
+    case kPortTelemetry:
+    case kPortTelemetry2:
+        // Without a chart the throttle tab is not built: nothing to show.
+        if (size > 0 && m_chart)
+            handleEscTelemetryMsg(tqcanPack.port_id, node, payload, size);
+        break;
+    default:
+        break;
+    }
+}
+
+void TQCAN::handleLinkFrame()
+{
+    m_linkLamp->setRedMode(false);
+    m_linkLamp->setAlarm(true);
+    m_linkCount = kLinkCountReload;
+}
+
+void TQCAN::handleOpenResult(int result)
+{
+    if (result == kOpenOk) {
+        qDebug() << "doProcessRecvTQPack--open port ok:" << m_openPortName;
+        return;
+    }
+    // Show the port closed before the box: the box runs its own event loop,
+    // and responses arriving meanwhile must find the page's final state.
+    const QString port = m_openPortName;
+    handelClickOpenBtn(1);
+    if (result == kOpenPortLost) {
+        qWarning() << "doProcessRecvTQPack--port lost:" << port;
+        QMessageBox::information(this, tr("Info"), tr("Serial Port Closed Unexpectedly !"));
+    } else {
+        qWarning() << "doProcessRecvTQPack--open port failed:" << port;
+        QMessageBox::information(this, tr("Info"), tr("Open Serial Port Failed !"));
+    }
+}
+
+void TQCAN::handleHeartbeat(int nodeId, const uint8_t* payload, uint32_t size)
+{
+    // While the nodes change their bit rate, or once the page shows the port
+    // closed, a late heartbeat would list a node the page just dropped.
+    if (m_baudSeqActive || !m_portOpen)
+        return;
+    constexpr uint32_t kModeOffset = 5;
+    const int mode = size > kModeOffset ? payload[kModeOffset] : 0;
+    handleDevAlive(nodeId, mode);
+}
+
+void TQCAN::handleDeviceInfo(int nodeId, const uint8_t* payload, uint32_t size)
+{
+    if (m_baudSeqActive || !m_portOpen)
+        return;
+    DevInfoTexts info;
+    if (!parseDeviceInfo(payload, size, &info)) {
+        qWarning() << "doProcessRecvTQPack--short device information from node" << nodeId
+                   << "size=" << size;
+        return;
+    }
+    updateDevInfoMap(nodeId, info.devType, info.hardVer, info.firmVer);
+}
+
+void TQCAN::handleRegAccess256(const uint8_t* payload, uint32_t size)
+{
+    if (size < 2) {
+        qWarning() << "doProcessRecvTQPack--register reply too short, size=" << size;
+        return;
+    }
+    const auto reply = paddedCopy<kRegReplyView>(payload, size);
+    const uint8_t op = reply[0];
+    const uint8_t reg = reply[1];
+    const int value = readI16(reply.data() + 2);
+    if (reg == 4)
+        handleRegReadWrite256Msg(static_cast<int8_t>(op), 4, value);
+    else if (reg == 5)
+        handleRegReadWrite256MsgUpgrade(static_cast<int8_t>(op), 5, value);
+    else if (op & 0x10)
+        handleReadSetRegValue(reply.data());
+    else if (op & 0x20)
+        handleWriteSetRegValue(reply.data());
+}
+
+void TQCAN::handleFileRead257(const uint8_t* payload, uint32_t size)
+{
+    QByteArray chunk;
+    if (size > kFileReadTextOffset) {
+        const char* text = reinterpret_cast<const char*>(payload + kFileReadTextOffset);
+        const uint32_t avail = size - kFileReadTextOffset;
+        const void* nul = std::memchr(text, 0, avail);
+        chunk = QByteArray(text, nul ? int(static_cast<const char*>(nul) - text) : int(avail));
+    }
+
+    // The text is decoded as a whole: a chunk may end inside a multi-byte
+    // character, which a chunk-by-chunk decode would break.
+    if (regInfoReadOffset == 0)
+        m_regInfoBytes.clear();
+    m_regInfoBytes += chunk;
+    mRegInfoText = decodeDeviceText(m_regInfoBytes.constData(), m_regInfoBytes.size());
+
+    if (chunk.size() >= kFileReadChunk) {
+        regInfoReadOffset += kFileReadChunk;
+        const int fileType = ui->comboBox_lang->currentIndex() == 0 ? 1001 : 1000;
+        emit TQPageControl::getInstance()->signalReadFile257(regInfoReadOffset, m_setDevId, fileType);
+        return;
+    }
+    const QString text = mRegInfoText;
+    mRegInfoText.clear();
+    m_regInfoBytes.clear();
+    regInfoReadOffset = 0;
+    showSetRegInfoFromFireware(text, true);
+}
+
+void TQCAN::handleCommand435(int nodeId, const uint8_t* payload, uint32_t size)
+{
+    if (size < 1) {
+        qWarning() << "doProcessRecvTQPack--empty command status from node" << nodeId;
+        return;
+    }
+    const int status = payload[0];
+    qDebug() << "doProcessRecvTQPack--435--node=" << nodeId << "status=" << status
+             << commandStatusText(status);
+    if (m_upgradeState == 0)
+        return;
+    if (status == 0)
+        startUpgradeReadReg5();
+    else if (nodeId == m_upgrade_devId)
+        failUpgrade(); // the node refused a step: the upgrade cannot go on
+}
+
+void TQCAN::handleFileWrite409(const uint8_t* payload, uint32_t size)
+{
+    if (size < 2) {
+        qWarning() << "doProcessRecvTQPack--file write result too short, size=" << size;
+        return;
+    }
+    const int result = uint16_t(payload[0]) | uint16_t(payload[1]) << 8;
+    qDebug() << "doProcessRecvTQPack--409--result=" << result << fileWriteResultText(result);
+    handleUpgrade409Msg(result);
+}

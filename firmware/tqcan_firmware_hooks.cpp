@@ -1,0 +1,133 @@
+// Firmware and parameter handlers of the configurator page, as the page's
+// dispatcher and buttons reach them. These bodies only log: the firmware
+// database, downloads, the upgrade sequence and register read and write
+// replace this file.
+
+#include "configurator/tqcan.h"
+
+#include <QDebug>
+#include <QNetworkReply>
+
+QString TQCAN::deviceListUrl()
+{
+    return QStringLiteral("http://127.0.0.1/devfile/devFileList.csv");
+}
+
+void TQCAN::initDbPath()
+{
+    qDebug() << "initDbPath: firmware database not built yet";
+}
+
+bool TQCAN::readParaFile()
+{
+    qDebug() << "readParaFile: register read not built yet";
+    return false;
+}
+
+void TQCAN::handleSetCfgReg()
+{
+    qDebug() << "handleSetCfgReg: register write not built yet";
+}
+
+void TQCAN::handleRecoveyCfgReg()
+{
+    qDebug() << "handleRecoveyCfgReg: register write not built yet";
+}
+
+bool TQCAN::saveSetRegValueToFile(short row)
+{
+    qDebug() << "saveSetRegValueToFile: parameter files not built yet, row" << row;
+    return false;
+}
+
+bool TQCAN::loadLocalParaFile()
+{
+    qDebug() << "loadLocalParaFile: parameter files not built yet";
+    return false;
+}
+
+void TQCAN::startDownloadCSV()
+{
+    qDebug() << "startDownloadCSV: downloads not built yet";
+}
+
+void TQCAN::startUpgrade()
+{
+    qDebug() << "startUpgrade: firmware upgrade not built yet";
+}
+
+void TQCAN::failUpgrade()
+{
+    qDebug() << "failUpgrade: firmware upgrade not built yet";
+}
+
+void TQCAN::startUpgradeReadReg5()
+{
+    qDebug() << "startUpgradeReadReg5: firmware upgrade not built yet";
+}
+
+void TQCAN::upgradeWatchdogTick()
+{
+    if (m_upgrade_timeout > 0)
+        qDebug() << "upgradeWatchdogTick: firmware upgrade not built yet";
+}
+
+void TQCAN::downloadWatchdogTick()
+{
+    if (m_upDB_timeout > 0)
+        qDebug() << "downloadWatchdogTick: downloads not built yet";
+}
+
+int TQCAN::showSetRegInfoFromFireware(QString text, bool readValues)
+{
+    qDebug() << "showSetRegInfoFromFireware: register list not built yet, text length"
+             << text.size() << "readValues" << readValues;
+    return 1;
+}
+
+void TQCAN::handleRegReadWrite256Msg(int op, int reg, int value)
+{
+    qDebug() << "handleRegReadWrite256Msg: op" << op << "reg" << reg << "value" << value;
+}
+
+void TQCAN::handleRegReadWrite256MsgUpgrade(int op, int reg, int value)
+{
+    qDebug() << "handleRegReadWrite256MsgUpgrade: op" << op << "reg" << reg << "value" << value;
+}
+
+void TQCAN::handleReadSetRegValue(const uint8_t* payload)
+{
+    qDebug() << "handleReadSetRegValue: register read not built yet, reg" << payload[1];
+}
+
+void TQCAN::handleWriteSetRegValue(const uint8_t* payload)
+{
+    qDebug() << "handleWriteSetRegValue: register write not built yet, reg" << payload[1];
+}
+
+void TQCAN::handleUpgrade409Msg(int result)
+{
+    qDebug() << "handleUpgrade409Msg: firmware upgrade not built yet, result" << result;
+}
+
+void TQCAN::showDbVersionList(QString table)
+{
+    qDebug() << "showDbVersionList: firmware database not built yet, table" << table;
+}
+
+void TQCAN::clearDownloadTempDir(QString path)
+{
+    qDebug() << "clearDownloadTempDir: downloads not built yet," << path;
+}
+
+void TQCAN::doprocessSelVersionChange(int index)
+{
+    qDebug() << "doprocessSelVersionChange: version choice not built yet, index" << index;
+}
+
+void TQCAN::onDownloadFinished(QNetworkReply* reply)
+{
+    qDebug() << "onDownloadFinished: downloads not built yet";
+    if (reply)
+        reply->deleteLater();
+}

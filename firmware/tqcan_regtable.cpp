@@ -1,0 +1,171 @@
+// The parameter tab's tables: the device list with its radio buttons, the
+// register table, the node-ID box, and the choice of the device whose
+// parameters the tab works on.
+
+#include "configurator/tqcan.h"
+#include "ui_tqcan.h"
+
+#include <QDebug>
+#include <QHeaderView>
+#include <QMessageBox>
+#include <QRadioButton>
+#include <QStyle>
+#include <QStyleFactory>
+
+#include "configurator/devinfo.h"
+
+namespace {
+
+constexpr int kTableRows = 12;
+
+void setupListTable(QTableWidget* table, int columns)
+{
+    table->setColumnCount(columns);
+    table->setRowCount(kTableRows);
+    QHeaderView* header = table->horizontalHeader();
+    if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) {
+        fusion->setParent(header);
+        header->setStyle(fusion);
+    }
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setSelectionMode(QAbstractItemView::SingleSelection);
+    table->verticalHeader()->setVisible(false);
+}
+
+} // namespace
+
+void TQCAN::initRegTable()
+{
+    ui->comboBox_baud_set->setCurrentIndex(1);
+    ui->comboBox_baud->setCurrentIndex(1);
+
+    // Item i is node i + 16; "encoder" stands for node 48.
+    QStringList ids;
+    for (int node = 16; node <= 47; ++node)
+        ids << QStringLiteral("0x") + QString::number(node, 16);
+    ui->comboBox_id_set->insertItems(0, ids);
+    ui->comboBox_id_set->addItem(QStringLiteral("encoder"));
+
+    QTableWidget* devList = ui->tableWidget_set_devList;
+    setupListTable(devList, 2);
+    devList->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    devList->setHorizontalHeaderLabels({tr("Select"), tr("ID")});
+
+    QTableWidget* regList = ui->tableWidget_set_regList;
+    setupListTable(regList, 9);
+    regList->setHorizontalHeaderLabels(
+        {tr("Register address"), tr("Register description"), tr("Option Names"), tr("Options"),
+         tr("Lower limit"), tr("Upper limit"), tr("Current value"), tr("Operate"), tr("Remark")});
+
+    connect(&m_baudTimer, &QTimer::timeout, this, &TQCAN::doProcessSetBaudTimerOut);
+    m_baudTimer.setSingleShot(true);
+
+    for (int column : {1, 4, 5, 6, 7, 8})
+        regList->setColumnHidden(column, true);
+    ui->label_set_regList->setText(tr("寄存器列表"));
+    setTableColumnWidths();
+}
+
+void TQCAN::makeSetDevRadioCell(int nodeId)
+{
+    QTableWidget* table = ui->tableWidget_set_devList;
+    const int row = getLastValidRowSetDev() + 1;
+    if (row >= table->rowCount())
+        return;
+    auto* id = new QTableWidgetItem(nodeText(nodeId));
+    id->setTextAlignment(Qt::AlignCenter);
+    table->setItem(row, 1, id);
+    auto* radio = new QRadioButton;
+    // Each row's radio is set and cleared by the page; the buttons share a
+    // parent, so automatic exclusivity would forbid clearing the checked one.
+    radio->setAutoExclusive(false);
+    table->setCellWidget(row, 0, radio);
+    connect(radio, &QRadioButton::clicked, this, &TQCAN::doProcessSetRadionBtnClicked,
+            Qt::UniqueConnection);
+}
+
+void TQCAN::doProcessSetRadionBtnClicked()
+{
+    auto* radio = qobject_cast<QRadioButton*>(sender());
+    if (!radio)
+        return;
+    qDebug() << "----doProcessSetRadionBtnClicked----checked=" << (radio->isChecked() ? "true" : "false");
+    if (!radio->isChecked())
+        return;
+    QTableWidget* table = ui->tableWidget_set_devList;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        for (int col = 0; col < table->columnCount(); ++col) {
+            if (table->cellWidget(row, col) == radio) {
+                table->selectRow(row);
+                doProcessClickSetProTable(row, 1);
+                qDebug() << "----doProcessSetRadionBtnClicked--2--row=" << row;
+                return;
+            }
+        }
+    }
+}
+
+void TQCAN::doProcessClickSetProTable(int row, int column)
+{
+    if (row == -1)
+        return;
+    qDebug() << "doProcessClickSetProTable---pos = " << row << column;
+
+    const QTableWidgetItem* item = ui->tableWidget_set_devList->item(row, 1);
+    bool ok = false;
+    const int parsed = item ? item->text().toInt(&ok, 16) : -1;
+    if (!item || item->text().isEmpty() || parsed == -1) {
+        qDebug() << "doProcessClickSetProTable---click same pos";
+        updataSetPageRadioState(m_setDevRow, 0, false);
+        return;
+    }
+    const int id = ok ? parsed : 0;
+
+    if (id == m_setDevId) {
+        updataSetPageRadioState(row, 0, true);
+        m_setDevRow = row;
+        m_setDevId = id;
+        return;
+    }
+    if (getLastValidRowSetReg() == -1 || getDevTypeById(m_setDevId) == getDevTypeById(id)) {
+        updataSetPageRadioState(m_setDevRow, 0, false);
+        updataSetPageRadioState(row, 0, true);
+        m_setDevRow = row;
+        m_setDevId = id;
+        return;
+    }
+
+    const auto answer = QMessageBox::information(
+        this, tr("Info"), tr("Chose New Type Dev, The Para Will Clear,\r\nChose Yes To Clear !"),
+        QMessageBox::Yes | QMessageBox::No);
+    if (answer == QMessageBox::Yes) {
+        clearSetRegTable();
+        updataSetPageRadioState(m_setDevRow, 0, false);
+        updataSetPageRadioState(row, 0, true);
+        m_setDevRow = row;
+        m_setDevId = id;
+        ui->tableWidget_dev->setCurrentCell(row, 1);
+        ui->label_set_regList->setText(tr("寄存器列表") + QStringLiteral("_tq775"));
+    } else if (m_setDevRow == -1) {
+        m_setDevId = 0;
+        updataSetPageRadioState(row, 0, false);
+    } else {
+        updataSetPageRadioState(m_setDevRow, 0, true);
+        updataSetPageRadioState(row, 0, false);
+        ui->tableWidget_dev->setCurrentCell(m_setDevRow, 1);
+    }
+}
+
+void TQCAN::clearSetRegTable()
+{
+    QTableWidget* table = ui->tableWidget_set_regList;
+    for (int row = table->rowCount() - 1; row >= 0; --row) {
+        const QTableWidgetItem* caption = table->item(row, 2);
+        if (caption && !caption->text().isEmpty() && caption->text() != QLatin1String(" ")) {
+            table->removeRow(row);
+            row = table->rowCount(); // start again from the new last row
+        }
+    }
+    ui->label_set_regList->setText(tr("寄存器列表"));
+}
