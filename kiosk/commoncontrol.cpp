@@ -233,12 +233,9 @@ QJsonArray commoncontrol::stringToJsonArray(const QString& text)
 
 int commoncontrol::caclExpiryTimeToSec(const QString& endTime)
 {
-    if (endTime.isEmpty())
-        return 1;
-    const QDateTime end = expirytime::parseEither(endTime);
-    const QDateTime now = QDateTime::currentDateTime();
-    const int secs = expirytime::secondsBetween(now, end);
-    qDebug().noquote() << "--pylon--caclExpiryTimeToSec--0---start time=" << now.toString(Qt::ISODate)
-                       << "-endTime=" << end.toString(Qt::ISODate) << "---expirySecs=" << secs;
-    return expirytime::atLeastOne(secs);
+    return expirytime::secondsToExpiry(endTime, expirytime::parseEither,
+        [](const QDateTime& now, const QDateTime& end, int secs) {
+            qDebug().noquote() << "--pylon--caclExpiryTimeToSec--0---start time=" << now.toString(Qt::ISODate)
+                               << "-endTime=" << end.toString(Qt::ISODate) << "---expirySecs=" << secs;
+        });
 }

@@ -136,10 +136,7 @@ QJsonArray commonmethod::stringToJsonArray(const QString& text)
 
 int commonmethod::secsToExpiry(const QString& timeText)
 {
-    if (timeText.isEmpty())
-        return 1;
-    const QDateTime end = expirytime::parseDashed(timeText);
-    return expirytime::atLeastOne(expirytime::secondsBetween(QDateTime::currentDateTime(), end));
+    return expirytime::secondsToExpiry(timeText, expirytime::parseDashed);
 }
 
 bool commonmethod::SplitMessageSimple(const QString& source, const QString& key, QString& value)

@@ -29,4 +29,16 @@ int secondsBetween(const QDateTime& from, const QDateTime& to)
     return int(secs);
 }
 
+int secondsToExpiry(const QString& text, QDateTime (*parse)(const QString&), const ExpiryTrace& trace)
+{
+    if (text.isEmpty())
+        return 1;
+    const QDateTime end = parse(text);
+    const QDateTime now = QDateTime::currentDateTime();
+    const int secs = secondsBetween(now, end);
+    if (trace)
+        trace(now, end, secs);
+    return atLeastOne(secs);
+}
+
 } // namespace expirytime

@@ -7,6 +7,8 @@
 #include <QDateTime>
 #include <QString>
 
+#include <functional>
+
 namespace expirytime {
 
 // "yyyy-MM-dd hh:mm:ss", or else "yyyy-MM-dd hh-mm-ss"; invalid when neither fits.
@@ -21,6 +23,14 @@ int secondsBetween(const QDateTime& from, const QDateTime& to);
 
 // What the kiosk waits for: the seconds when positive, otherwise 1.
 inline int atLeastOne(int secs) { return secs > 0 ? secs : 1; }
+
+// Called with the current time, the parsed expiry time and the seconds
+// between them, before they are raised to at least 1.
+using ExpiryTrace = std::function<void(const QDateTime& now, const QDateTime& end, int secs)>;
+
+// Seconds from now until the expiry time that parse reads from text, at
+// least 1; an empty text gives 1 at once, without a trace.
+int secondsToExpiry(const QString& text, QDateTime (*parse)(const QString&), const ExpiryTrace& trace = {});
 
 } // namespace expirytime
 

@@ -17,7 +17,8 @@ private slots:
     void secondInstanceWarnsAndExitsWithZero();
 
 private:
-    QProcessEnvironment env(int quitMs) const;
+    // Starts the executable in the test's folder; it quits by itself after quitMs.
+    void start(QProcess& app, int quitMs) const;
     QString m_exe;
     QScopedPointer<QTemporaryDir> m_dir;
 };
@@ -30,23 +31,23 @@ void tst_Application::init()
     QVERIFY(m_dir->isValid());
 }
 
-QProcessEnvironment tst_Application::env(int quitMs) const
+void tst_Application::start(QProcess& app, int quitMs) const
 {
-    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
-    e.insert("QT_QPA_PLATFORM", "offscreen");
-    e.insert("TQ_AUTOTEST_QUIT_MS", QString::number(quitMs));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("TQ_AUTOTEST_QUIT_MS", QString::number(quitMs));
     // Own lock file and socket: parallel test runs do not meet each other.
-    e.insert("TMPDIR", m_dir->path());
-    return e;
+    env.insert("TMPDIR", m_dir->path());
+    app.setProcessChannelMode(QProcess::MergedChannels);
+    app.setProcessEnvironment(env);
+    app.setWorkingDirectory(m_dir->path());
+    app.start(m_exe, QStringList());
 }
 
 void tst_Application::startsAndQuitsWithReleaseTitle()
 {
     QProcess app;
-    app.setProcessChannelMode(QProcess::MergedChannels);
-    app.setProcessEnvironment(env(1500));
-    app.setWorkingDirectory(m_dir->path());
-    app.start(m_exe, QStringList());
+    start(app, 1500);
     QVERIFY(app.waitForFinished(30000));
     const QString out = QString::fromUtf8(app.readAll());
     QCOMPARE(app.exitStatus(), QProcess::NormalExit);
@@ -64,10 +65,7 @@ void tst_Application::developerMarkerAddsDevSuffix()
     marker.close();
 
     QProcess app;
-    app.setProcessChannelMode(QProcess::MergedChannels);
-    app.setProcessEnvironment(env(1500));
-    app.setWorkingDirectory(m_dir->path());
-    app.start(m_exe, QStringList());
+    start(app, 1500);
     QVERIFY(app.waitForFinished(30000));
     const QString out = QString::fromUtf8(app.readAll());
     QCOMPARE(app.exitCode(), 0);
@@ -77,20 +75,14 @@ void tst_Application::developerMarkerAddsDevSuffix()
 void tst_Application::secondInstanceWarnsAndExitsWithZero()
 {
     QProcess first;
-    first.setProcessChannelMode(QProcess::MergedChannels);
-    first.setProcessEnvironment(env(20000));
-    first.setWorkingDirectory(m_dir->path());
-    first.start(m_exe, QStringList());
+    start(first, 20000);
     QVERIFY(first.waitForStarted());
     // Wait until the first instance is up and listening.
     QString firstOut;
     QTRY_VERIFY_WITH_TIMEOUT((firstOut += QString::fromUtf8(first.readAll())).contains("window title:"), 20000);
 
     QProcess second;
-    second.setProcessChannelMode(QProcess::MergedChannels);
-    second.setProcessEnvironment(env(20000));
-    second.setWorkingDirectory(m_dir->path());
-    second.start(m_exe, QStringList());
+    start(second, 20000);
     QVERIFY(second.waitForFinished(20000));
     const QString secondOut = QString::fromUtf8(second.readAll());
     QCOMPARE(second.exitStatus(), QProcess::NormalExit);
@@ -98,7 +90,8 @@ void tst_Application::secondInstanceWarnsAndExitsWithZero()
     QVERIFY2(secondOut.contains("closing modal box \"warnning\""), qPrintable(secondOut));
     QVERIFY2(!secondOut.contains("window title:"), qPrintable(secondOut));
 
-    QTRY_VERIFY_WITH_TIMEOUT((firstOut += QString::fromUtf8(first.readAll())).contains("another instance said: \"raies\""), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT((firstOut += QString::fromUtf8(first.readAll())).contains("another instance said: \"raies\""),
+                             10000);
     first.terminate();
     first.waitForFinished(10000);
 }

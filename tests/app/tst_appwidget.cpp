@@ -17,6 +17,7 @@
 #include "kiosk/cashselectpagecontrol.h"
 #include "kiosk/mainpage.h"
 #include "logcapture.h"
+#include "tempworkdir.h"
 
 class tst_AppWidget : public QObject
 {
@@ -26,24 +27,15 @@ private slots:
     void buildsStackAndWiresHub();
     void jumpPageSwitchesOnlyToKnownPages();
     void markerFileNameFollowsTheDate();
-    void cleanupTestCase();
 
 private:
-    QTemporaryDir m_dir;
-    QString m_oldCwd;
+    TempWorkDir m_dir;  // the window reads and writes below "./"
 };
 
 void tst_AppWidget::initTestCase()
 {
     registerCommunicatMetaTypes();
     QVERIFY(m_dir.isValid());
-    m_oldCwd = QDir::currentPath();
-    QDir::setCurrent(m_dir.path());
-}
-
-void tst_AppWidget::cleanupTestCase()
-{
-    QDir::setCurrent(m_oldCwd);
 }
 
 void tst_AppWidget::buildsStackAndWiresHub()

@@ -7,6 +7,7 @@
 
 #include "app/auxthreadcontroller.h"
 #include "logcapture.h"
+#include "quiethub.h"
 
 class tst_Hub : public QObject
 {
@@ -21,10 +22,7 @@ private slots:
 void tst_Hub::routesEachDestination()
 {
     auxthreadcontroller hub;
-    // Only the hub's own signals are under test here; the real workers would
-    // log from their threads while QTest::ignoreMessage is in use.
-    QObject::disconnect(&hub, &auxthreadcontroller::SignalToTQThread, hub.getSerialWorker(), nullptr);
-    QObject::disconnect(&hub, &auxthreadcontroller::SignalToHeart, hub.getHeartWorker(), nullptr);
+    disconnectWorkers(&hub);  // only the hub's own signals are under test
     QSignalSpy toMain(&hub, &auxthreadcontroller::SignalToMainPage);
     QSignalSpy toCash(&hub, &auxthreadcontroller::SignalToCashSelPage);
     QSignalSpy toPanel(&hub, &auxthreadcontroller::SignalToTQPage);

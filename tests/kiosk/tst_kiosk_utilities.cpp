@@ -1,61 +1,31 @@
-// The kiosk utility object: record copies, random text and digests, the
-// settings-file operations and the daily transaction number.
+// The kiosk utility object, and what it shares with the common widget: the
+// shared cases (reply splitting, JSON, expiry, settings-file rules) run
+// through both classes and must give the same results and refusals.
 
+#include <QApplication>
 #include <QCryptographicHash>
 #include <QDate>
 #include <QRegularExpression>
-#include <QSettings>
 #include <QtTest>
 
+#include <climits>
 #include <cstdlib>
 #include <thread>
+#include <utility>
 
+#include "kiosk/commoncontrol.h"
 #include "kiosk/commonmethod.h"
 #include "kiosktestsupport.h"
+#include "recordfields.h"
 
 namespace {
-
-Communicat sampleRecord()
-{
-    Communicat c;
-    c.SrcType = 6;
-    c.DestType = 9;
-    c.cmdtype = QStringLiteral("heart");
-    c.arg1 = QStringLiteral("one");
-    c.arg2 = QStringLiteral("two");
-    c.data = QByteArray("\x01\x02", 2);
-    c.sender = 0x1234;
-    c.param = 77;
-    return c;
-}
-
-Communicat otherRecord()
-{
-    Communicat c;
-    c.SrcType = 1;
-    c.DestType = 2;
-    c.cmdtype = QStringLiteral("old");
-    c.arg1 = QStringLiteral("a");
-    c.arg2 = QStringLiteral("b");
-    c.data = QByteArray("keep");
-    c.sender = 5;
-    c.param = 3;
-    return c;
-}
-
-bool sameRecord(const Communicat& a, const Communicat& b)
-{
-    return a.SrcType == b.SrcType && a.DestType == b.DestType && a.cmdtype == b.cmdtype
-        && a.arg1 == b.arg1 && a.arg2 == b.arg2 && a.data == b.data && a.sender == b.sender
-        && a.param == b.param;
-}
-
-const QRegularExpression kAlnum(QStringLiteral("^[A-Za-z0-9]*$"));
 
 QString today()
 {
     return QDate::currentDate().toString(QStringLiteral("yyyyMMdd"));
 }
+
+const QString kUnchanged = QStringLiteral("<unchanged>");
 
 } // namespace
 
@@ -64,85 +34,81 @@ class tst_kiosk_utilities : public QObject
     Q_OBJECT
 
 private slots:
-    void recordOperationsTouchTheirFields();
+    void initTestCase() { m_ctrl.reset(new commoncontrol); }
+    void cleanupTestCase() { m_ctrl.reset(); }
+    void init() { m_dir.reset(new KioskWorkDir); }
+    void cleanup() { m_dir.reset(); }
+
+    void recordCopyStoreAndClear();
     void randomTextAndDigests();
     void randomTextUsesTheProcessGenerator();
-    void iniWritesRefuseWithoutTouchingTheFile();
-    void iniWritesAndReads();
-    void iniKeyRemoval();
-    void comValuesDropTheirPrefix();
-    void transactionNumbersCountPerDay();
-    void transactionNumberSequenceIsSixtyFourBit();
-    void transactionNumberNeedsAWritableFile();
-    void transactionNumberWithAnUnusableFile();
+    void splitting_data();
+    void splitting();
+    void jsonOfTheWrongKind();
+    void expiryTimes_data();
+    void expiryTimes();
+    void iniWriteRules();
+    void refusedWritesLeaveTheFile();
+    void languageType();
+    void transactionNumbers();
 
 private:
+    bool writeVia(int via, const QString& key, const QString& value, bool create)
+    {
+        return via == 0 ? m_ctrl->writeIniValue(key, value, create) : cm->writeIniValue(key, value, create);
+    }
+
     commonmethod* cm = commonmethod::getInstance();
+    QScopedPointer<commoncontrol> m_ctrl;
+    QScopedPointer<KioskWorkDir> m_dir;
 };
 
-void tst_kiosk_utilities::recordOperationsTouchTheirFields()
+void tst_kiosk_utilities::recordCopyStoreAndClear()
 {
-    QVERIFY(cm);
-    QCOMPARE(commonmethod::getInstance(), cm);
-    const Communicat src = sampleRecord();
-
+    const Communicat src{6, 9, "heart", "one", "two", "\x01\x02", 0x1234, 77};
+    const Communicat old{1, 2, "old", "a", "b", "keep", 5, 3};
     QVERIFY(!cm->copyCommunicat(nullptr, src));
-    Communicat copy = otherRecord();
+    Communicat copy = old;
     QVERIFY(cm->copyCommunicat(&copy, src));
-    QVERIFY(sameRecord(copy, src));
+    QCOMPARE(recordFields(copy), recordFields(src));
 
     // The heartbeat store keeps the destination's payload and parameter.
-    Communicat heart = otherRecord();
+    Communicat heart = old;
     cm->storeHeartRecord(&heart, src);
-    Communicat expected = src;
-    expected.data = QByteArray("keep");
-    expected.param = 3;
-    QVERIFY(sameRecord(heart, expected));
-    cm->storeHeartRecord(nullptr, src);
+    QCOMPARE(recordFields(heart), recordFields({6, 9, "heart", "one", "two", "keep", 0x1234, 3}));
 
+    // Clearing leaves the payload alone.
     Communicat cleared = src;
     cm->clearCommunicat(&cleared);
-    QCOMPARE(cleared.SrcType, -1);
-    QCOMPARE(cleared.DestType, -1);
-    QVERIFY(cleared.cmdtype.isEmpty());
-    QVERIFY(cleared.arg1.isEmpty());
-    QVERIFY(cleared.arg2.isEmpty());
-    QCOMPARE(cleared.data, src.data);
-    QCOMPARE(cleared.sender, qintptr(0));
-    QCOMPARE(cleared.param, 0);
+    QCOMPARE(recordFields(cleared), recordFields({-1, -1, "", "", "", src.data, 0, 0}));
+    cm->storeHeartRecord(nullptr, src);
     cm->clearCommunicat(nullptr);
 }
 
 void tst_kiosk_utilities::randomTextAndDigests()
 {
+    const QRegularExpression alnum(QStringLiteral("^[A-Za-z0-9]*$"));
     QCOMPARE(cm->randomString(0), QString());
-    QCOMPARE(cm->randomString(-3), QString());
-    const QString five = cm->randomString(5);
-    QCOMPARE(five.size(), 5);
-    QVERIFY(kAlnum.match(five).hasMatch());
-    QVERIFY(kAlnum.match(cm->randomString(500)).hasMatch());
+    QCOMPARE(cm->randomString(5).size(), 5);
+    QVERIFY(alnum.match(cm->randomString(500)).hasMatch());
 
+    // Five random characters, the MD5 in hex, four random characters.
     const QString empty = cm->textDigest(QString());
     QCOMPARE(empty.size(), 41);
     QCOMPARE(empty.mid(5, 32), QStringLiteral("d41d8cd98f00b204e9800998ecf8427e"));
-    QVERIFY(kAlnum.match(empty.left(5) + empty.right(4)).hasMatch());
-
+    QVERIFY(alnum.match(empty.left(5) + empty.right(4)).hasMatch());
+    // The percent-encoded stamp ("2024-01-01%2008%3A00%3A00") is hashed after the text.
     QString stamp;
-    const QString text = QStringLiteral("pay\u4f60\u597d");
-    const QString digest = cm->timestampDigest(text, stamp);
+    const QString digest = cm->timestampDigest(QStringLiteral("pay"), stamp);
     QCOMPARE(digest.size(), 41);
-    QVERIFY2(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d%20\\d\\d%3A\\d\\d%3A\\d\\d$"))
-                 .match(stamp).hasMatch(), qPrintable(stamp));
-    // Characters outside Latin-1 are hashed as "?".
-    const QByteArray hashed = QByteArray("pay??") + stamp.toLatin1();
-    QCOMPARE(digest.mid(5, 32),
-             QString::fromLatin1(QCryptographicHash::hash(hashed, QCryptographicHash::Md5).toHex()));
+    const QByteArray md5 = QCryptographicHash::hash("pay" + stamp.toLatin1(), QCryptographicHash::Md5);
+    QCOMPARE(digest.mid(5, 32), QString::fromLatin1(md5.toHex()));
+    QVERIFY2(stamp.contains("%20") && stamp.contains("%3A"), qPrintable(stamp));
 }
 
 void tst_kiosk_utilities::randomTextUsesTheProcessGenerator()
 {
-    // Seeding once in any thread fixes what every thread draws: the serial
-    // and heartbeat workers see the seed of the start-up.
+    // Seeding once in any thread fixes what every thread draws.
     std::srand(4242);
     const QString inMain = cm->randomString(24);
     std::srand(4242);
@@ -152,160 +118,185 @@ void tst_kiosk_utilities::randomTextUsesTheProcessGenerator()
     QCOMPARE(inWorker, inMain);
 }
 
-void tst_kiosk_utilities::iniWritesRefuseWithoutTouchingTheFile()
+void tst_kiosk_utilities::splitting_data()
 {
-    KioskWorkDir dir;
-    QVERIFY(dir.writeIni("[Language]\nType=EN\n"));
-    const QByteArray before = dir.iniBytes();
-    LogCapture log;
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<bool>("found");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("critical");  // the one critical line, or empty
 
-    QVERIFY(!cm->writeIniValue(QStringLiteral("Charge"), QStringLiteral("x"), true));
-    QVERIFY(log.has(QtCriticalMsg, QStringLiteral("ini:写入的变量名格式错误，无/符号，路径不完整，异常")));
-    QVERIFY(!cm->writeIniValue(QStringLiteral("Language/Type"), QString(), true));
-    QVERIFY(log.has(QtCriticalMsg, QStringLiteral("ini:写入的变量为空，异常， [Language/Type,]")));
-
-    log.clear();
-    QVERIFY(!cm->writeIniValue(QStringLiteral("net/atm_code"), QStringLiteral("K07"), false));
-    QCOMPARE(log.countOfType(QtCriticalMsg), 0);
-    QCOMPARE(dir.iniBytes(), before);
-    QCOMPARE(cm->readIniValue(QStringLiteral("net/atm_code")), QString());
+    QTest::newRow("plain") << "code=100:msg=ok" << "msg" << true << "ok" << "";
+    QTest::newRow("key as value") << "code=100:msg=ok" << "ok" << true << "ok" << "";
+    QTest::newRow("only part of a name") << "code=100:msgx=1" << "msg" << false << kUnchanged << "";
+    QTest::newRow("piece without =") << "msg:code=1" << "msg" << true << kUnchanged << "";
+    QTest::newRow("msg=a=b") << "msg=a=b" << "msg" << true << "a" << "";
+    QTest::newRow("first piece wins") << "code=1:code=2" << "code" << true << "1" << "";
+    QTest::newRow("empty pieces kept") << "::msg=ok:" << "msg" << true << "ok" << "";
+    QTest::newRow("empty source") << "" << "msg" << false << kUnchanged << "Charge reply message err 1";
+    QTest::newRow("key absent") << "code=100" << "msg" << false << kUnchanged
+                                << "Charge reply message err 2,not have msg ; sourceTemp= code=100";
+    QTest::newRow("case matters") << "MSG=1" << "msg" << false << kUnchanged
+                                  << "Charge reply message err 2,not have msg ; sourceTemp= MSG=1";
 }
 
-void tst_kiosk_utilities::iniWritesAndReads()
+void tst_kiosk_utilities::splitting()
 {
-    KioskWorkDir dir;
-    QCOMPARE(cm->readIniValue(QStringLiteral("Language/Type")), QString());
-    QVERIFY(!QFile::exists(dir.iniPath()));
+    QFETCH(QString, source);
+    QFETCH(QString, key);
+    QFETCH(bool, found);
+    QFETCH(QString, value);
+    QFETCH(QString, critical);
 
-    QVERIFY(cm->writeIniValue(QStringLiteral("net/atm_code"), QStringLiteral("K07"), true));
-    QVERIFY(cm->writeIniValue(QStringLiteral("net/atm_code"), QStringLiteral("K08"), false));
-    QCOMPARE(cm->readIniValue(QStringLiteral("net/atm_code")), QStringLiteral("K08"));
-    // Written through to disk by the time the call returns.
-    QVERIFY(dir.iniBytes().contains("atm_code=K08"));
+    for (int via = 0; via < 2; ++via) {
+        const char* who = via == 0 ? "commoncontrol" : "commonmethod";
+        LogCapture log(true);
+        QString out = kUnchanged;
+        QCOMPARE(via == 0 ? m_ctrl->SplitMessageSimple(source, key, out)
+                          : cm->SplitMessageSimple(source, key, out), found);
+        QVERIFY2(out == value, who);
+        QVERIFY2(log.count(QtCriticalMsg, QString()) == (critical.isEmpty() ? 0 : 1), who);
+        QVERIFY2(critical.isEmpty() || log.countExact(QtCriticalMsg, critical) == 1, who);
+        // Each class keeps its own trace, written once the reply is split.
+        const QString trace = via == 0 ? QStringLiteral("SplitMessageSimple :: listCheck==")
+                                       : QStringLiteral("commonmethod SplitMessageSimple :: listCheck");
+        QVERIFY2(log.contains(QtDebugMsg, trace) == !source.isEmpty(), who);
+    }
+}
 
-    // A refused write to an existing file is taken back completely: later
-    // reads and later successful writes do not bring the refused value.
-    {
-        UnwritableIni locked(dir);
+void tst_kiosk_utilities::jsonOfTheWrongKind()
+{
+    QCOMPARE(m_ctrl->jsonObjectToString(QJsonObject{{"a", 1}}), QStringLiteral("{\"a\":1}"));
+    QCOMPARE(cm->jsonArrayToString(QJsonArray{1, "x"}), QStringLiteral("[1,\"x\"]"));
+    for (int via = 0; via < 2; ++via) {
         LogCapture log;
-        QVERIFY(!cm->writeIniValue(QStringLiteral("net/atm_code"), QStringLiteral("K99"), false));
-        QVERIFY(log.has(QtCriticalMsg, QStringLiteral("not saved")));
-        QCOMPARE(cm->readIniValue(QStringLiteral("net/atm_code")), QStringLiteral("K08"));
+        QVERIFY((via == 0 ? m_ctrl->stringToJsonObject("[1,2]") : cm->stringToJsonObject("[1,2]")).isEmpty());
+        QVERIFY((via == 0 ? m_ctrl->stringToJsonArray("{}") : cm->stringToJsonArray("{}")).isEmpty());
+        QVERIFY((via == 0 ? m_ctrl->stringToJsonObject("{oops") : cm->stringToJsonObject("{oops")).isEmpty());
+        QCOMPARE(log.countExact(QtWarningMsg, "Json msg is not object: [1,2]"), 1);
+        QCOMPARE(log.countExact(QtWarningMsg, "Json msg is not array: {}"), 1);
+        QCOMPARE(log.count(QtWarningMsg, QString()), 3);
     }
-    QVERIFY(cm->writeIniValue(QStringLiteral("net/other"), QStringLiteral("1"), true));
-    QCOMPARE(cm->readIniValue(QStringLiteral("net/atm_code")), QStringLiteral("K08"));
-    QVERIFY(!dir.iniBytes().contains("K99"));
 }
 
-void tst_kiosk_utilities::iniKeyRemoval()
+void tst_kiosk_utilities::expiryTimes_data()
 {
-    KioskWorkDir dir;
-    QVERIFY(dir.writeIni("[Serial]\nCom1=COM3\nCom2=COM4\nbaud=9600\n[net]\natm_code=K07\n"));
+    // The widget reads both formats, the utility only the dashed one.
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("viaControl");  // 3600: an hour, less the seconds the test took
+    QTest::addColumn<int>("viaMethod");
+    const QDateTime now = QDateTime::currentDateTime();
+    QTest::newRow("empty") << QString() << 1 << 1;
+    QTest::newRow("garbage") << "garbage" << 1 << 1;
+    QTest::newRow("past") << now.addSecs(-3600).toString("yyyy-MM-dd hh-mm-ss") << 1 << 1;
+    QTest::newRow("ahead, colons") << now.addSecs(3600).toString("yyyy-MM-dd hh:mm:ss") << 3600 << 1;
+    QTest::newRow("ahead, dashes") << now.addSecs(3600).toString("yyyy-MM-dd hh-mm-ss") << 3600 << 3600;
+    QTest::newRow("far future is clamped") << "9999-12-31 23-59-59" << INT_MAX << INT_MAX;
+}
 
-    QVERIFY(!cm->removeIniKey(QString()));
-    QVERIFY(!cm->removeIniKeysContaining(QString()));
-    QVERIFY(cm->removeIniKey(QStringLiteral("nothing/here")));
+void tst_kiosk_utilities::expiryTimes()
+{
+    QFETCH(QString, text);
+    QFETCH(int, viaControl);
+    QFETCH(int, viaMethod);
+    LogCapture log(true);
+    for (const auto& [got, want] : {std::pair{m_ctrl->caclExpiryTimeToSec(text), viaControl},
+                                    std::pair{cm->secsToExpiry(text), viaMethod}}) {
+        QVERIFY2(want == 3600 ? got > 3000 && got <= 3600 : got == want, qPrintable(QString::number(got)));
+    }
+    // Only the widget traces the computation, and not for an empty text.
+    QCOMPARE(log.count(QtDebugMsg, QString()), text.isEmpty() ? 0 : 1);
+    QCOMPARE(log.count(QtDebugMsg, "--pylon--caclExpiryTimeToSec--0---start time="), text.isEmpty() ? 0 : 1);
+}
 
-    QVERIFY(cm->removeIniKeysContaining(QStringLiteral("/Com")));
-    QCOMPARE(cm->readIniValue(QStringLiteral("Serial/Com1")), QString());
-    QCOMPARE(cm->readIniValue(QStringLiteral("Serial/baud")), QStringLiteral("9600"));
+void tst_kiosk_utilities::iniWriteRules()
+{
+    QVERIFY(m_dir->writeIni("[money]\ncountry=785\n"));
+    const QByteArray before = m_dir->iniBytes();
+    for (int via = 0; via < 2; ++via) {
+        LogCapture log;
+        QVERIFY(!writeVia(via, "Charge", "x", true));
+        QCOMPARE(log.countExact(QtCriticalMsg, "ini:写入的变量名格式错误，无/符号，路径不完整，异常"), 1);
+        QVERIFY(!writeVia(via, "Language/Type", QString(), true));
+        QCOMPARE(log.countExact(QtCriticalMsg, "ini:写入的变量为空，异常， [Language/Type,]"), 1);
+        // A key the file lacks, without create: refused quietly.
+        QVERIFY(!writeVia(via, "net/atm_code", "K07", false));
+        QCOMPARE(log.count(QtCriticalMsg, QString()), 2);
+        QCOMPARE(m_dir->iniBytes(), before);
+    }
 
-    QVERIFY(cm->removeIniKey(QStringLiteral("Serial")));
-    QCOMPARE(cm->readIniValue(QStringLiteral("Serial/baud")), QString());
-    QCOMPARE(cm->readIniValue(QStringLiteral("net/atm_code")), QStringLiteral("K07"));
+    QVERIFY(m_ctrl->writeIniValue("net/atm_code", "K07", true));
+    QVERIFY(cm->writeIniValue("net/atm_code", "K08", false));
+    QCOMPARE(m_ctrl->readIniValue("net/atm_code"), QStringLiteral("K08"));
+    QVERIFY(m_dir->iniBytes().contains("atm_code=K08"));  // on disk when the call returns
+}
 
+void tst_kiosk_utilities::refusedWritesLeaveTheFile()
+{
+    QVERIFY(m_dir->writeIni("[Language]\nType=EN\n[net]\natm_code=K07\n"));
+    const QByteArray before = m_dir->iniBytes();
     {
-        UnwritableIni locked(dir);
-        QVERIFY(!cm->removeIniKey(QStringLiteral("net")));
+        UnwritableIni locked(*m_dir);
+        LogCapture log;
+        QVERIFY(!m_ctrl->writeIniValue("net/atm_code", "K98", false));
+        QVERIFY(!cm->writeIniValue("net/atm_code", "K99", false));
+        QVERIFY(!m_ctrl->writeLanguageType(2, true));
+        QCOMPARE(log.count(QtCriticalMsg, "not saved"), 3);
+        QCOMPARE(cm->readIniValue("net/atm_code"), QStringLiteral("K07"));
     }
-    QCOMPARE(cm->readIniValue(QStringLiteral("net/atm_code")), QStringLiteral("K07"));
+    QCOMPARE(m_dir->iniBytes(), before);
+    // The refused values are taken back, not carried along by a later write.
+    QVERIFY(cm->writeIniValue("net/other", "1", true));
+    QCOMPARE(m_ctrl->readIniValue("net/atm_code"), QStringLiteral("K07"));
+    QCOMPARE(m_ctrl->readLanguageType(), 1);
 }
 
-void tst_kiosk_utilities::comValuesDropTheirPrefix()
+void tst_kiosk_utilities::languageType()
 {
-    KioskWorkDir dir;
-    QCOMPARE(cm->readComValues(), QStringList());
-    QVERIFY(dir.writeIni("[Serial]\nCom1=COM3\nCom2=CO\nbaud=9600\n[Com]\nx=COM9\n"));
-    QCOMPARE(cm->readComValues(), (QStringList{QStringLiteral("3"), QString()}));
+    QCOMPARE(m_ctrl->readLanguageType(), 0);  // no file
+    QVERIFY(!m_ctrl->writeLanguageType(1, false));  // no key, no create: nothing written
+    QVERIFY(!QFile::exists(m_dir->iniPath()));
+    for (const auto& [text, type] : {std::pair<QString, int>{"EN", 1}, {"CN", 2}, {"KH", 0}, {"en", 0}}) {
+        QVERIFY(m_ctrl->writeIniValue("Language/Type", text, true));
+        QCOMPARE(m_ctrl->readLanguageType(), type);
+    }
+    QVERIFY(m_ctrl->writeLanguageType(2, false));
+    QCOMPARE(m_ctrl->readIniValue("Language/Type"), QStringLiteral("CN"));
+    QVERIFY(m_ctrl->writeLanguageType(7, false));  // any other type is Khmer
+    QCOMPARE(m_ctrl->readIniValue("Language/Type"), QStringLiteral("KH"));
 }
 
-void tst_kiosk_utilities::transactionNumbersCountPerDay()
+void tst_kiosk_utilities::transactionNumbers()
 {
-    KioskWorkDir dir;
-    QVERIFY(dir.writeIni("[net]\natm_code=K07\n"));
-    const QString day = today();
-
-    QCOMPARE(cm->makeTransactionNo(QStringLiteral("A")), QStringLiteral("DDK07") + day + "A0001");
-    QCOMPARE(cm->makeTransactionNo(QStringLiteral("A")), QStringLiteral("DDK07") + day + "A0002");
-    QCOMPARE(cm->readIniValue(QStringLiteral("Charge/atm_transaction_id")), QStringLiteral("0002"));
-    QCOMPARE(cm->readIniValue(QStringLiteral("Charge/deposit_time")), day);
-
-    QVERIFY(cm->writeIniValue(QStringLiteral("Charge/atm_transaction_id"), QStringLiteral("9999"), false));
-    QCOMPARE(cm->makeTransactionNo(QString()), QStringLiteral("DDK07") + day + "10000");
-
+    QVERIFY(m_dir->writeIni("[net]\natm_code=K07\n"));
+    const QString prefix = "DDK07" + today();
+    QCOMPARE(cm->makeTransactionNo("A"), prefix + "A0001");
+    QCOMPARE(cm->makeTransactionNo("A"), prefix + "A0002");
     // Another day starts over.
-    QVERIFY(cm->writeIniValue(QStringLiteral("Charge/deposit_time"), QStringLiteral("20000101"), false));
-    QCOMPARE(cm->makeTransactionNo(QStringLiteral("B")), QStringLiteral("DDK07") + day + "B0001");
-    QCOMPARE(cm->readIniValue(QStringLiteral("Charge/deposit_time")), day);
-    QCOMPARE(cm->readIniValue(QStringLiteral("Charge/atm_transaction_id")), QStringLiteral("0001"));
-}
+    QVERIFY(cm->writeIniValue("Charge/deposit_time", "20000101", false));
+    QCOMPARE(cm->makeTransactionNo("B"), prefix + "B0001");
+    QCOMPARE(cm->readIniValue("Charge/deposit_time"), today());
 
-void tst_kiosk_utilities::transactionNumberSequenceIsSixtyFourBit()
-{
-    KioskWorkDir dir;
-    QVERIFY(dir.writeIni(QByteArray("[Charge]\ndeposit_time=") + today().toLatin1()
-                         + "\natm_transaction_id=4294967296\n"));
-    QCOMPARE(cm->makeTransactionNo(QString()), QStringLiteral("DD") + today() + "4294967297");
+    // A file that cannot be written: no number, the file untouched, and
+    // since nothing was handed out the next number follows the stored one.
+    const QByteArray before = m_dir->iniBytes();
+    {
+        UnwritableIni locked(*m_dir);
+        LogCapture log;
+        QCOMPARE(cm->makeTransactionNo("B"), QString());
+        QVERIFY(log.contains(QtCriticalMsg, "not saved"));
+    }
+    QCOMPARE(m_dir->iniBytes(), before);
+    QCOMPARE(cm->makeTransactionNo("B"), prefix + "B0002");
 
-    // At the largest number there is no next one.
-    QVERIFY(cm->writeIniValue(QStringLiteral("Charge/atm_transaction_id"),
-                              QStringLiteral("9223372036854775807"), false));
+    // The sequence is a 64-bit number; at its end there is no next one.
+    QVERIFY(cm->writeIniValue("Charge/atm_transaction_id", "4294967296", false));
+    QCOMPARE(cm->makeTransactionNo(QString()), prefix + "4294967297");
+    QVERIFY(cm->writeIniValue("Charge/atm_transaction_id", "9223372036854775807", false));
     LogCapture log;
     QCOMPARE(cm->makeTransactionNo(QString()), QString());
-    QCOMPARE(log.countOfType(QtCriticalMsg), 1);
-    QCOMPARE(cm->readIniValue(QStringLiteral("Charge/atm_transaction_id")),
-             QStringLiteral("9223372036854775807"));
+    QCOMPARE(log.count(QtCriticalMsg, QString()), 1);
 }
 
-void tst_kiosk_utilities::transactionNumberNeedsAWritableFile()
-{
-    KioskWorkDir dir;
-    QVERIFY(dir.writeIni(QByteArray("[Charge]\ndeposit_time=") + today().toLatin1()
-                         + "\natm_transaction_id=0005\n"));
-    const QByteArray before = dir.iniBytes();
-    {
-        UnwritableIni locked(dir);
-        LogCapture log;
-        QCOMPARE(cm->makeTransactionNo(QStringLiteral("A")), QString());
-        QCOMPARE(cm->makeTransactionNo(QStringLiteral("A")), QString());
-        QVERIFY(log.has(QtCriticalMsg, QStringLiteral("not saved")));
-    }
-    QCOMPARE(dir.iniBytes(), before);
-    // Nothing was handed out, so the next number follows the stored one.
-    QCOMPARE(cm->makeTransactionNo(QStringLiteral("A")), QStringLiteral("DD") + today() + "A0006");
-
-    // On a new day neither the date nor the sequence is left half written.
-    QVERIFY(cm->writeIniValue(QStringLiteral("Charge/deposit_time"), QStringLiteral("20000101"), false));
-    const QByteArray dayBefore = dir.iniBytes();
-    {
-        UnwritableIni locked(dir);
-        QCOMPARE(cm->makeTransactionNo(QStringLiteral("A")), QString());
-    }
-    QCOMPARE(dir.iniBytes(), dayBefore);
-    QCOMPARE(cm->makeTransactionNo(QStringLiteral("A")), QStringLiteral("DD") + today() + "A0001");
-}
-
-void tst_kiosk_utilities::transactionNumberWithAnUnusableFile()
-{
-    // A folder where the file should be: neither readable nor writable as a
-    // settings file, for any user.
-    KioskWorkDir dir;
-    QVERIFY(QDir().mkpath(dir.iniPath()));
-    LogCapture log;
-    QCOMPARE(cm->makeTransactionNo(QStringLiteral("A")), QString());
-    QVERIFY(log.has(QtCriticalMsg, QStringLiteral("not saved")));
-    QVERIFY(QFileInfo(dir.iniPath()).isDir());
-}
-
-QTEST_GUILESS_MAIN(tst_kiosk_utilities)
+QTEST_MAIN(tst_kiosk_utilities)
 #include "tst_kiosk_utilities.moc"

@@ -65,6 +65,15 @@ public:
             n += (line.type == type && line.text == text) ? 1 : 0;
         return n;
     }
+    // The thread that logged the first line reading exactly `text`, or null.
+    QThread* threadOf(const QString& text) const
+    {
+        for (const LogLine& line : lines()) {
+            if (line.text == text)
+                return line.thread;
+        }
+        return nullptr;
+    }
     // Texts of the lines that start with prefix, in order.
     QStringList startingWith(const QString& prefix) const
     {
