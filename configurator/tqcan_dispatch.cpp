@@ -20,6 +20,7 @@
 #include "configurator/devinfo.h"
 #include "configurator/tqcan_private.h"
 #include "link/cyphalports.h"
+#include "link/resulttexts.h"
 #include "telemetry/qcwindicatorlamp.h"
 
 int regInfoReadOffset = 0;
@@ -48,32 +49,6 @@ std::array<uint8_t, N> paddedCopy(const uint8_t* payload, uint32_t size)
 int16_t readI16(const uint8_t* p)
 {
     return static_cast<int16_t>(uint16_t(p[0]) | uint16_t(p[1]) << 8);
-}
-
-QString commandStatusText(int status)
-{
-    switch (status) {
-    case 0: return QStringLiteral("成功");
-    case 3: return QStringLiteral("该指令不支持");
-    case 4: return QStringLiteral("Parameter 和 command 对不上");
-    case 5: return QStringLiteral("节点当前状态不允许执行该指令");
-    default: return QStringLiteral("未知的错误");
-    }
-}
-
-QString fileWriteResultText(int result)
-{
-    switch (result) {
-    case 0: return QStringLiteral("成功");
-    case 0xFFFF: return QStringLiteral("未知错误");
-    case 28: return QStringLiteral("数据超出范围");
-    case 13: return QStringLiteral("拒绝访问， 未处于升级状态");
-    case 100: return QStringLiteral("升级数据包格式.数据不完整(超时或者文件传输丢包)");
-    case 101: return QStringLiteral("升级数据包格式.文件长度错误， 只能是 256 或者 0");
-    case 102: return QStringLiteral("升级数据包格式.文件偏移错误");
-    case 103: return QStringLiteral("升级数据包格式.包含的校验码格式错误");
-    default: return QStringLiteral("未知");
-    }
 }
 
 } // namespace
@@ -229,7 +204,7 @@ void TQCAN::handleCommand435(int nodeId, const uint8_t* payload, uint32_t size)
     }
     const int status = payload[0];
     qDebug() << "doProcessRecvTQPack--435--node=" << nodeId << "status=" << status
-             << commandStatusText(status);
+             << QString::fromUtf8(commandStatusText(status));
     if (m_upgradeState == 0)
         return;
     if (status == 0)
@@ -245,6 +220,6 @@ void TQCAN::handleFileWrite409(const uint8_t* payload, uint32_t size)
         return;
     }
     const int result = uint16_t(payload[0]) | uint16_t(payload[1]) << 8;
-    qDebug() << "doProcessRecvTQPack--409--result=" << result << fileWriteResultText(result);
+    qDebug() << "doProcessRecvTQPack--409--result=" << result << QString::fromUtf8(fileWriteResultText(result));
     handleUpgrade409Msg(result);
 }

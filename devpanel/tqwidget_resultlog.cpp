@@ -9,6 +9,7 @@
 
 #include "devpanel/tqwidget.h"
 #include "link/cyphalports.h"
+#include "link/resulttexts.h"
 
 namespace {
 
@@ -60,32 +61,6 @@ QString textField(const uint8_t* p, uint32_t at, uint32_t len)
     const void* zero = std::memchr(start, 0, len);
     const int n = zero ? int(static_cast<const char*>(zero) - start) : int(len);
     return QString::fromLocal8Bit(start, n);
-}
-
-QString commandResultText(uint8_t status)
-{
-    switch (status) {
-    case 0: return QStringLiteral("成功");
-    case 3: return QStringLiteral("该指令不支持");
-    case 4: return QStringLiteral("Parameter 和 command 对不上");
-    case 5: return QStringLiteral("节点当前状态不允许执行该指令");
-    default: return QStringLiteral("未知的错误");
-    }
-}
-
-QString fileWriteResultText(uint16_t code)
-{
-    switch (code) {
-    case 0: return QStringLiteral("成功");
-    case 65535: return QStringLiteral("未知错误");
-    case 28: return QStringLiteral("数据超出范围");
-    case 13: return QStringLiteral("拒绝访问， 未处于升级状态");
-    case 100: return QStringLiteral("升级数据包格式.数据不完整(超时或者文件传输丢包)");
-    case 101: return QStringLiteral("升级数据包格式.文件长度错误， 只能是 256 或者 0");
-    case 102: return QStringLiteral("升级数据包格式.文件偏移错误");
-    case 103: return QStringLiteral("升级数据包格式.包含的校验码格式错误");
-    default: return QStringLiteral("未知");
-    }
 }
 
 } // namespace
@@ -177,7 +152,7 @@ QString tqWidget::commandLine(const uint8_t* p, uint32_t size)
         return QString();
     const uint8_t status = p[0];
     return QStringLiteral("435") + QStringLiteral("_控制--操作状态:") + QString::number(status)
-         + QStringLiteral("--结果:") + QStringLiteral("%1").arg(commandResultText(status));
+         + QStringLiteral("--结果:") + QStringLiteral("%1").arg(QString::fromUtf8(commandStatusText(status)));
 }
 
 QString tqWidget::fileWriteLine(const uint8_t* p, uint32_t size)
@@ -186,7 +161,7 @@ QString tqWidget::fileWriteLine(const uint8_t* p, uint32_t size)
         return QString();
     const uint16_t code = readU16(p, 0);
     return QStringLiteral("409") + QStringLiteral("_download--下载操作结果:") + QString::number(code)
-         + QStringLiteral("--结果:") + QStringLiteral("%1").arg(fileWriteResultText(code));
+         + QStringLiteral("--结果:") + QStringLiteral("%1").arg(QString::fromUtf8(fileWriteResultText(code)));
 }
 
 QString tqWidget::heartbeatLine(const response_data_struct_t& pack, const uint8_t* p, uint32_t size)
