@@ -110,8 +110,11 @@ void TQCAN::handleOpenResult(int result)
         return;
     }
     // Show the port closed before the box: the box runs its own event loop,
-    // and responses arriving meanwhile must find the page's final state.
+    // and responses arriving meanwhile must find the page's final state. The
+    // nodes go as on a close by the user: with the device timer stopped they
+    // would stay listed for good.
     const QString port = m_openPortName;
+    clearDevAndRegInfo();
     handelClickOpenBtn(1);
     if (result == kOpenPortLost) {
         qWarning() << "doProcessRecvTQPack--port lost:" << port;

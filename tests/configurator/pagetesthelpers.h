@@ -1,143 +1,130 @@
 #ifndef PAGETESTHELPERS_H
 #define PAGETESTHELPERS_H
 
-// What the configurator page's tests share: the page's translations in the
-// test's working directory, the language setting kept and put back, response
-// records as the link delivers them, and reading the device tables.
+// What the configurator page's tests and screenshot program share: the
+// page's surroundings (translations, stored language), response records as
+// the link delivers them, and reading and driving the page's widgets.
 
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QtTest>
-#include <QCoreApplication>
-#include <QFile>
 #include <QSettings>
-#include <QStringList>
 #include <QTableWidget>
-#include <QWidget>
+#include <QtTest>
 
 #include <cstring>
 #include <string>
 
+#include "app/communicat.h"
 #include "app/response_data.h"
+#include "telemetry/qcwindicatorlamp.h"
 #include "tempworkdir.h"
 
 namespace pagetest {
 
-// Puts the translations the page loads as "./lang_en.qm" and
-// "./lang_zh_CN.qm" into a test's working directory.
-inline bool addTranslations(const TempWorkDir& dir)
-{
-    const QString bin = QCoreApplication::applicationDirPath();
-    for (const char* qm : {"lang_en.qm", "lang_zh_CN.qm"}) {
-        const QString name = QLatin1String(qm);
-        if (!QFile::exists(dir.filePath(name)) && !QFile::copy(bin + QLatin1Char('/') + name, dir.filePath(name)))
-            return false;
-    }
-    return true;
-}
+// Generous: the tests run on a loaded two-core machine.
+constexpr int kSlowMs = 20000;
 
-// The page keeps its language next to the executable; a test that switches
-// it puts the stored value back.
-class LanguageSettingGuard
+// While it lives: a fresh working directory holding the translations the
+// page loads as "./lang_en.qm" and "./lang_zh_CN.qm", and English as the
+// language the page keeps next to the executable; the stored language is
+// put back when it goes.
+class PageEnv
 {
 public:
-    LanguageSettingGuard() : m_old(stored()) {}
-    ~LanguageSettingGuard()
+    PageEnv() : m_old(language())
     {
-        QSettings s(path(), QSettings::IniFormat);
-        if (m_old.isValid())
-            s.setValue(key(), m_old);
-        else
-            s.remove(key());
+        registerCommunicatMetaTypes();
+        const QString bin = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+        m_ready = m_dir.isValid();
+        for (const QString qm : {"lang_en.qm", "lang_zh_CN.qm"})
+            m_ready = m_ready && QFile::copy(bin + qm, m_dir.filePath(qm));
+        setLanguage(0);
     }
-    static void set(int language)
+    ~PageEnv() { setLanguage(m_old); }
+    bool ready() const { return m_ready; }
+
+    // The stored language (0 English, 1 Chinese); invalid: none stored.
+    static QVariant language() { return QSettings(ini(), QSettings::IniFormat).value("config/language"); }
+    static void setLanguage(const QVariant& value)
     {
-        QSettings s(path(), QSettings::IniFormat);
-        s.setValue(key(), language);
-    }
-    static QVariant stored()
-    {
-        const QSettings s(path(), QSettings::IniFormat);
-        return s.value(key());
+        QSettings s(ini(), QSettings::IniFormat);
+        value.isValid() ? s.setValue("config/language", value) : s.remove("config/language");
     }
 
 private:
-    static QString path()
-    {
-        return QCoreApplication::applicationDirPath() + QStringLiteral("/SetIns/wave.ini");
-    }
-    static QString key() { return QStringLiteral("config/language"); }
+    static QString ini() { return QCoreApplication::applicationDirPath() + "/SetIns/wave.ini"; }
+    TempWorkDir m_dir;
     QVariant m_old;
+    bool m_ready = false;
 };
 
 inline response_data_struct_t record(uint16_t port, uint8_t node, const std::string& bytes)
 {
-    response_data_struct_t r;
-    r.port_id = port;
-    r.remote_node_id = node;
-    r.payload_size = uint32_t(bytes.size());
-    r.payload = new uint8_t[bytes.size() ? bytes.size() : 1];
+    response_data_struct_t r {0, port, node, 0, uint32_t(bytes.size()), new uint8_t[bytes.size() + 1]};
     std::memcpy(r.payload, bytes.data(), bytes.size());
     return r;
 }
 
 // Heartbeat: uptime, health, mode.
-inline response_data_struct_t heartbeat(uint8_t node, uint8_t mode = 0)
+inline response_data_struct_t heartbeat(uint8_t node)
 {
-    return record(7509, node, std::string("\x01\x00\x00\x00\x00", 5) + char(mode));
+    return record(7509, node, std::string(6, '\0'));
 }
 
-// Device information as the link delivers it: the 296-byte record.
-inline response_data_struct_t deviceInfo(uint8_t node, const std::string& name, uint8_t hwMajor,
-                                         uint8_t hwMinor, uint8_t swMajor, uint8_t swMinor)
+// The 296-byte device-information record: hardware and software version
+// at bytes 2..5, the name from byte 30.
+inline response_data_struct_t deviceInfo(uint8_t node, const std::string& name = "P_FLY-ESC_A",
+                                         char hwMajor = 1, char hwMinor = 0, char swMajor = 2, char swMinor = 3)
 {
     std::string rec(296, '\0');
-    rec[2] = char(hwMajor);
-    rec[3] = char(hwMinor);
-    rec[4] = char(swMajor);
-    rec[5] = char(swMinor);
+    rec.replace(2, 4, {hwMajor, hwMinor, swMajor, swMinor});
     rec.replace(30, name.size(), name);
     return record(430, node, rec);
 }
 
+// The link's own codes: no node, no payload.
 inline response_data_struct_t linkCode(uint16_t code, uint8_t extra = 0)
 {
-    response_data_struct_t r;
-    r.port_id = code;
-    r.extra = extra;
-    return r;
+    return {0, code, 0, extra, 0, nullptr};
 }
 
-// Texts of a table's column, row by row ("" for an empty cell).
-inline QStringList columnTexts(const QTableWidget* table, int column)
+template <typename T = QWidget>
+T* child(const QWidget* page, const char* name)
+{
+    return page->findChild<T*>(QLatin1String(name));
+}
+
+inline QTableWidget* devTable(const QWidget* page) { return child<QTableWidget>(page, "tableWidget_dev"); }
+inline QTableWidget* devList(const QWidget* page) { return child<QTableWidget>(page, "tableWidget_set_devList"); }
+inline QcwIndicatorLamp* lamp(const QWidget* page) { return page->findChild<QcwIndicatorLamp*>(); }
+inline QString caption(const QWidget* page, const char* button) { return child<QAbstractButton>(page, button)->text(); }
+
+// Node, type, hardware and firmware version of a device-table row.
+inline QStringList rowTexts(const QTableWidget* table, int row)
 {
     QStringList out;
-    for (int row = 0; row < table->rowCount(); ++row) {
-        const QTableWidgetItem* item = table->item(row, column);
-        out << (item ? item->text() : QString());
-    }
+    for (int column = 1; column <= 4; ++column)
+        out << (table->item(row, column) ? table->item(row, column)->text() : QString());
     return out;
 }
 
 // The node texts a device table lists, in row order.
 inline QStringList listedNodes(const QTableWidget* table)
 {
-    QStringList out = columnTexts(table, 1);
-    out.removeAll(QString());
+    QStringList out;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        if (table->item(row, 1) && !table->item(row, 1)->text().isEmpty())
+            out << table->item(row, 1)->text();
+    }
     return out;
 }
 
-inline QString headerText(const QTableWidget* table, int column)
+// The nodes both device tables list, in row order; the tables must agree.
+inline QStringList listed(const QWidget* page)
 {
-    const QTableWidgetItem* item = table->horizontalHeaderItem(column);
-    return item ? item->text() : QString();
-}
-
-template <typename T>
-T* child(const QWidget* page, const char* name)
-{
-    return page->findChild<T*>(QLatin1String(name));
+    const QStringList nodes = listedNodes(devTable(page));
+    return nodes == listedNodes(devList(page)) ? nodes : QStringList({"the tables differ"});
 }
 
 // Types a port name or path into the page's port box, as a user would.
@@ -152,8 +139,6 @@ inline void click(QWidget* page, const char* button)
 {
     QTest::mouseClick(child<QAbstractButton>(page, button), Qt::LeftButton);
 }
-
-// Clicks a cell of a table as a user would.
 inline void clickCell(QTableWidget* table, int row, int column)
 {
     const QRect rect = table->visualRect(table->model()->index(row, column));

@@ -7,28 +7,26 @@
 
 namespace {
 
-QColor centre(QWidget& w)
+// The colour the lamp paints at p, by default at its centre.
+QString colour(QWidget& lamp, QPoint p = QPoint(-1, -1))
 {
-    const QImage image = w.grab().toImage();
-    return image.pixelColor(image.width() / 2, image.height() / 2);
-}
-
-bool isGreen(const QColor& c) { return c.green() > 150 && c.red() < 40 && c.blue() < 40; }
-bool isRed(const QColor& c) { return c.red() > 150 && c.green() < 40 && c.blue() < 40; }
-bool isGrey(const QColor& c)
-{
-    return c.red() > 150 && qAbs(c.red() - c.green()) < 8 && qAbs(c.green() - c.blue()) < 8;
+    const QImage image = lamp.grab().toImage();
+    const QColor c = image.pixelColor(p.x() < 0 ? image.rect().center() : p);
+    if (c.green() > 150 && c.red() < 40 && c.blue() < 40)
+        return "green";
+    if (c.red() > 150 && c.green() < 40 && c.blue() < 40)
+        return "red";
+    if (c.red() > 150 && qAbs(c.red() - c.green()) < 8 && qAbs(c.green() - c.blue()) < 8)
+        return "grey";
+    return "other";
 }
 
 // Counts the paint events a widget receives.
-class PaintCounter : public QObject
-{
-public:
+struct PaintCounter : QObject {
     int paints = 0;
     bool eventFilter(QObject*, QEvent* e) override
     {
-        if (e->type() == QEvent::Paint)
-            ++paints;
+        paints += e->type() == QEvent::Paint ? 1 : 0;
         return false;
     }
 };
@@ -39,53 +37,42 @@ class tst_IndicatorLamp : public QObject
 {
     Q_OBJECT
 private slots:
-    void sizeFollowsParent();
-    void threeStates();
-    void redFlagWaitsForTheNextLighting();
-    void switchingOffForgetsRed();
-    void staysRoundInAWideArea();
+    void colourFollowsFlagAndLighting_data();
+    void colourFollowsFlagAndLighting();
+    void redFlagOnALitLampWaitsForTheNextLighting();
+    void sizeFollowsParentAndStaysRound();
 };
 
-void tst_IndicatorLamp::sizeFollowsParent()
+void tst_IndicatorLamp::colourFollowsFlagAndLighting_data()
 {
-    QcwIndicatorLamp alone;
-    QCOMPARE(alone.size(), QSize(100, 100));
-
-    QWidget host;
-    host.resize(80, 30);
-    QcwIndicatorLamp lamp(&host);
-    QCOMPARE(lamp.size(), QSize(30, 30));
-    QVERIFY(!lamp.isAlarm());
-    QVERIFY(!lamp.isRedMode());
+    QTest::addColumn<QString>("steps"); // l: light, o: off, r: red flag
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("new") << "" << "grey";
+    QTest::newRow("lit") << "l" << "green";
+    QTest::newRow("red flag, lit") << "rl" << "red";
+    QTest::newRow("red flag on an unlit lamp") << "r" << "grey";
+    QTest::newRow("off") << "rlo" << "grey";
+    QTest::newRow("off forgets the red flag") << "rlol" << "green";
 }
 
-void tst_IndicatorLamp::threeStates()
+void tst_IndicatorLamp::colourFollowsFlagAndLighting()
 {
+    QFETCH(QString, steps);
+    QFETCH(QString, expected);
     QcwIndicatorLamp lamp;
-    QVERIFY(isGrey(centre(lamp)));
-
-    lamp.setAlarm(true);
-    QVERIFY(lamp.isAlarm());
-    QVERIFY(isGreen(centre(lamp)));
-
-    lamp.setRedMode(true);
-    lamp.setAlarm(true);
-    QVERIFY(isRed(centre(lamp)));
-
-    lamp.setAlarm(false);
-    QVERIFY(isGrey(centre(lamp)));
+    for (QChar step : steps) {
+        if (step == 'r')
+            lamp.setRedMode(true);
+        else
+            lamp.setAlarm(step == 'l');
+    }
+    QCOMPARE(colour(lamp), expected);
+    QCOMPARE(lamp.isAlarm(), steps.endsWith('l'));
+    QCOMPARE(lamp.isRedMode(), expected == "red" || steps == "r");
 }
 
-void tst_IndicatorLamp::redFlagWaitsForTheNextLighting()
+void tst_IndicatorLamp::redFlagOnALitLampWaitsForTheNextLighting()
 {
-    // On a lamp that is off, the red flag shows nothing.
-    QcwIndicatorLamp off;
-    off.setRedMode(true);
-    QVERIFY(isGrey(centre(off)));
-    off.setAlarm(true);
-    QVERIFY(isRed(centre(off)));
-
-    // On a green lamp it schedules no repaint; the next lighting is red.
     QcwIndicatorLamp lamp;
     lamp.setAlarm(true);
     lamp.show();
@@ -94,38 +81,29 @@ void tst_IndicatorLamp::redFlagWaitsForTheNextLighting()
     lamp.installEventFilter(&counter);
     QTest::qWait(50);
     counter.paints = 0;
-    lamp.setRedMode(true);
+    lamp.setRedMode(true); // schedules no repaint
     QTest::qWait(100);
     QCOMPARE(counter.paints, 0);
     lamp.setAlarm(true);
     QTRY_VERIFY(counter.paints > 0);
-    QVERIFY(isRed(centre(lamp)));
+    QCOMPARE(colour(lamp), QString("red"));
 }
 
-void tst_IndicatorLamp::switchingOffForgetsRed()
+void tst_IndicatorLamp::sizeFollowsParentAndStaysRound()
 {
+    QWidget host;
+    host.resize(80, 30);
+    QCOMPARE(QcwIndicatorLamp(&host).size(), QSize(30, 30));
     QcwIndicatorLamp lamp;
-    lamp.setRedMode(true);
-    lamp.setAlarm(true);
-    lamp.setAlarm(false);
-    QVERIFY(!lamp.isRedMode());
-    lamp.setAlarm(true);
-    QVERIFY(isGreen(centre(lamp)));
-}
-
-void tst_IndicatorLamp::staysRoundInAWideArea()
-{
-    QcwIndicatorLamp lamp;
+    QCOMPARE(lamp.size(), QSize(100, 100));
     lamp.resize(200, 100);
     lamp.setAlarm(true);
-    const QImage image = lamp.grab().toImage();
     // Scaled by the shorter side and centred: a circle of radius 50 around
     // (100, 50); the core fills most of it, the sides stay clear.
-    QVERIFY(isGreen(image.pixelColor(100, 50)));
-    QVERIFY(isGreen(image.pixelColor(100, 12)));
-    QVERIFY(isGreen(image.pixelColor(100 + 38, 50)));
-    QVERIFY(!isGreen(image.pixelColor(20, 50)));
-    QVERIFY(!isGreen(image.pixelColor(180, 50)));
+    QStringList seen;
+    for (const QPoint& p : {QPoint(100, 50), QPoint(100, 12), QPoint(138, 50), QPoint(20, 50), QPoint(180, 50)})
+        seen << (colour(lamp, p) == "green" ? "green" : "clear");
+    QCOMPARE(seen, QStringList({"green", "green", "green", "clear", "clear"}));
 }
 
 QTEST_MAIN(tst_IndicatorLamp)

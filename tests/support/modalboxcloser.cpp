@@ -26,8 +26,11 @@ void ModalBoxCloser::closeActiveModal()
     m_titles << modal->windowTitle();
     if (auto* box = qobject_cast<QMessageBox*>(modal)) {
         m_texts << box->text();
-        // The default button answers the box as a user pressing Enter would.
-        if (QAbstractButton* def = box->defaultButton())
+        // The chosen answer if the box offers it, else the default button.
+        QAbstractButton* answer = m_answer != QMessageBox::NoButton ? box->button(m_answer) : nullptr;
+        if (answer)
+            answer->click();
+        else if (QAbstractButton* def = box->defaultButton())
             def->click();
         else
             box->close();

@@ -7,7 +7,11 @@
 //   ModalBoxCloser boxes;
 //   QTest::mouseClick(button, Qt::LeftButton);
 //   QTRY_COMPARE(boxes.texts().size(), 1);
+//
+// A box is answered with its default button, as a user pressing Enter
+// would; after setAnswer(QMessageBox::Yes) the boxes that offer Yes get Yes.
 
+#include <QMessageBox>
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
@@ -21,6 +25,7 @@ public:
     QStringList titles() const { return m_titles; }
     QStringList texts() const { return m_texts; }
     void clear();
+    void setAnswer(QMessageBox::StandardButton answer) { m_answer = answer; }
 
 private:
     void closeActiveModal();
@@ -28,6 +33,7 @@ private:
     QTimer m_timer;
     QStringList m_titles;
     QStringList m_texts;
+    QMessageBox::StandardButton m_answer = QMessageBox::NoButton;
 };
 
 #endif // MODALBOXCLOSER_H

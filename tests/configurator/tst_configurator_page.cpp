@@ -1,0 +1,346 @@
+// The configurator page on its own, fed with responses as the link delivers
+// them. No worker runs: the page's requests reach its controllers, which have
+// no hub and drop them, and the tests watch the controllers' signals.
+
+#include <QtTest>
+
+#include <QLabel>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTabWidget>
+
+#include <memory>
+
+#include "app/tqformalpagecontrol.h"
+#include "app/tqpagecontrol.h"
+#include "configurator/tqcan.h"
+#include "logcapture.h"
+#include "modalboxcloser.h"
+#include "pagetesthelpers.h"
+
+using namespace pagetest;
+
+class tst_ConfiguratorPage : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { QVERIFY2(m_env.ready(), "the translations must be built next to the test"); }
+    void init();
+    void cleanup() { m_page.reset(); }
+
+    void nodesAreListedFromHeartbeatAndInformation();
+    void tablesGrowPastTwelveNodes();
+    void linkLampFollowsLinkAndNodes();
+    void openResultShowsThePortClosed_data();
+    void openResultShowsThePortClosed();
+    void responsesWhileClosedListNothing();
+    void deviceInformationIsDecoded_data();
+    void deviceInformationIsDecoded();
+    void oddPayloadsAreFreedAndNeverOverread();
+    void descriptionIsDecodedWhenComplete();
+    void bitRateChangeStopsWhenThePortCloses();
+    void nodeIdBroadcastAsksWithSeveralNodes_data();
+    void nodeIdBroadcastAsksWithSeveralNodes();
+    void anyKeyStopsTheThrottleOnItsTab();
+    void languageSwitchesAndIsRemembered();
+    void languageIsStoredOnlyWhenTheUserChanges();
+
+private:
+    QWidget* page() const { return m_page.get(); }
+    QTableWidget* dev() const { return devTable(page()); }
+    void feed(response_data_struct_t r) { m_page->doProcessRecvTQPack(r); }
+    void list(uint8_t node)
+    {
+        feed(heartbeat(node));
+        feed(deviceInfo(node));
+    }
+    void openPort()
+    {
+        typePort(page(), "/dev/tq-test-port");
+        click(page(), "btnOpen");
+        QCOMPARE(caption(page(), "btnOpen"), QString("Close"));
+    }
+    void restart() { m_page.reset(new TQCAN); }
+
+    PageEnv m_env;
+    std::unique_ptr<TQCAN> m_page;
+};
+
+void tst_ConfiguratorPage::init()
+{
+    PageEnv::setLanguage(0);
+    restart();
+    m_page->resize(1366, 800);
+    m_page->show();
+    QVERIFY(QTest::qWaitForWindowExposed(page()));
+}
+
+void tst_ConfiguratorPage::nodesAreListedFromHeartbeatAndInformation()
+{
+    openPort();
+    QSignalSpy asked(tqformalpagecontrol::getInstance(), &tqformalpagecontrol::signalSeachVersionF);
+    QWidget* escRow = child(page(), "lEdit_zs_y1_1");
+
+    // An unknown node's heartbeat asks who it is; the answer lists it.
+    feed(heartbeat(16));
+    QCOMPARE(asked.size(), 1);
+    QCOMPARE(asked.at(0).at(0).toInt(), 16);
+    QVERIFY(listed(page()).isEmpty());
+    feed(deviceInfo(16));
+    feed(deviceInfo(17, "P_FLY-ESC_B", 1, 2, 3, 14));
+    QCOMPARE(rowTexts(dev(), 0), QStringList({"10", "P_FLY-ESC_A", "1.0", "2.3"}));
+    QCOMPARE(rowTexts(dev(), 1), QStringList({"11", "P_FLY-ESC_B", "1.2", "3.14"}));
+    QCOMPARE(listed(page()), QStringList({"10", "11"}));
+    // A click on a node checks its row alone and shows its versions.
+    clickCell(dev(), 1, 2);
+    QCOMPARE(dev()->item(1, 0)->checkState(), Qt::Checked);
+    QCOMPARE(dev()->item(0, 0)->checkState(), Qt::Unchecked);
+    QCOMPARE(child<QLineEdit>(page(), "lEdit_upgrade_firmver")->text(), QString("3.14"));
+
+    // A listed node's heartbeat enables its ESC row; its information asked
+    // again refreshes its row in place.
+    QVERIFY(!escRow->isEnabled());
+    feed(heartbeat(16));
+    QCOMPARE(asked.size(), 1);
+    QVERIFY(escRow->isEnabled());
+    feed(deviceInfo(16, "P_FLY-ESC_A", 1, 0, 2, 4));
+    QCOMPARE(rowTexts(dev(), 0).last(), QString("2.4"));
+    QCOMPARE(listed(page()).size(), 2);
+
+    // Closing the port drops them all and disables their rows.
+    click(page(), "btnOpen");
+    QVERIFY(listed(page()).isEmpty());
+    QVERIFY(!escRow->isEnabled());
+}
+
+void tst_ConfiguratorPage::tablesGrowPastTwelveNodes()
+{
+    openPort();
+    for (uint8_t node = 15; node <= 49; ++node) // the ESC nodes are 16..48
+        list(node);
+    QCOMPARE(listed(page()).size(), 33);
+    QCOMPARE(rowTexts(dev(), 32).first(), QString("30"));
+}
+
+void tst_ConfiguratorPage::linkLampFollowsLinkAndNodes()
+{
+    QcwIndicatorLamp* link = lamp(page());
+    QVERIFY(!link->isAlarm());
+    openPort();
+    feed(linkCode(kRespLinkFrame)); // the adapter answers: green
+    QVERIFY(link->isAlarm() && !link->isRedMode());
+    // No node answers for several ticks: red.
+    QTRY_VERIFY_WITH_TIMEOUT(link->isRedMode(), kSlowMs);
+    QVERIFY(link->isAlarm());
+    list(16); // green again at the next tick
+    QTRY_VERIFY_WITH_TIMEOUT(!link->isRedMode(), kSlowMs);
+    QVERIFY(link->isAlarm());
+    click(page(), "btnOpen"); // closed: off
+    QVERIFY(!link->isAlarm());
+}
+
+void tst_ConfiguratorPage::openResultShowsThePortClosed_data()
+{
+    QTest::addColumn<int>("result");
+    QTest::addColumn<QString>("box");
+    QTest::newRow("cannot open") << int(kOpenFailed) << "Open Serial Port Failed !";
+    QTest::newRow("port lost") << int(kOpenPortLost) << "Serial Port Closed Unexpectedly !";
+}
+
+void tst_ConfiguratorPage::openResultShowsThePortClosed()
+{
+    QFETCH(int, result);
+    QFETCH(QString, box);
+    ModalBoxCloser boxes;
+    openPort();
+    feed(linkCode(kRespOpenResult, kOpenOk)); // changes nothing
+    feed(linkCode(kRespLinkFrame));
+    list(16);
+    QVERIFY(!child(page(), "comboBox_serial")->isEnabled());
+    feed(linkCode(kRespOpenResult, uint8_t(result)));
+    QTRY_COMPARE(boxes.texts(), QStringList({box}));
+    QCOMPARE(caption(page(), "btnOpen"), QString("Open"));
+    QVERIFY(child(page(), "comboBox_serial")->isEnabled());
+    QVERIFY(!lamp(page())->isAlarm());
+    QVERIFY(listed(page()).isEmpty());
+}
+
+void tst_ConfiguratorPage::responsesWhileClosedListNothing()
+{
+    // Late responses of a port just closed must not list a node that then
+    // could never time out.
+    QSignalSpy asked(tqformalpagecontrol::getInstance(), &tqformalpagecontrol::signalSeachVersionF);
+    openPort();
+    click(page(), "btnOpen");
+    list(16);
+    QCOMPARE(asked.size(), 0);
+    QVERIFY(listed(page()).isEmpty());
+}
+
+void tst_ConfiguratorPage::deviceInformationIsDecoded_data()
+{
+    QTest::addColumn<QByteArray>("info");
+    QTest::addColumn<QStringList>("row"); // empty: not listed
+    const auto named = [](const QByteArray& name) { // versions 1.0 and 2.0
+        return (QByteArray("\0\0\1\0\2\0", 6) + QByteArray(24, '\0') + name).leftJustified(296, '\0');
+    };
+    QTest::newRow("UTF-8") << named("电调") << QStringList({"10", "电调", "1.0", "2.0"});
+    QTest::newRow("GB18030") << named("\xB5\xE7\xB5\xF7") << QStringList({"10", "电调", "1.0", "2.0"});
+    QTest::newRow("name to the end") << QByteArray(296, 'N')
+                                     << QStringList({"10", QString(255, 'N'), "78.78", "78.78"});
+    QTest::newRow("no name") << QByteArray("\0\0\1\2\3\4", 6) << QStringList({"10", "", "1.2", "3.4"});
+    QTest::newRow("no versions") << QByteArray(5, '\0') << QStringList();
+}
+
+void tst_ConfiguratorPage::deviceInformationIsDecoded()
+{
+    QFETCH(QByteArray, info);
+    QFETCH(QStringList, row);
+    openPort();
+    feed(record(430, 16, info.toStdString()));
+    QCOMPARE(listed(page()).isEmpty() ? QStringList() : rowTexts(dev(), 0), row);
+}
+
+void tst_ConfiguratorPage::oddPayloadsAreFreedAndNeverOverread()
+{
+    // The sanitizers see to the payloads: each is freed, none read past its end.
+    openPort();
+    QSignalSpy asked(tqformalpagecontrol::getInstance(), &tqformalpagecontrol::signalSeachVersionF);
+    for (uint16_t port : {256, 257, 409, 430, 435, 6160, 6161, 6162, 7509, 1234}) {
+        feed(record(port, 20, ""));
+        feed(record(port, 20, "\x11"));
+        feed({0, port, 20, 0, 64, nullptr}); // a size without a payload
+    }
+    QCOMPARE(asked.size(), 3); // a heartbeat without its mode byte still counts
+    for (const std::string& reply : {std::string("\x00\x04", 2), std::string("\x10\x07", 2),
+                                     std::string("\x10\x07\x01\x00", 4), std::string("\x20\x07", 2),
+                                     std::string(32, '\x10')})
+        feed(record(256, 16, reply));
+    feed(record(435, 16, "\x03"));
+    feed(record(409, 16, std::string("\x1c\x00", 2)));
+    QVERIFY(listed(page()).isEmpty());
+}
+
+void tst_ConfiguratorPage::descriptionIsDecodedWhenComplete()
+{
+    // The register description comes in chunks of 256 text bytes after a
+    // 7-byte head; here the first chunk ends inside a character.
+    LogCapture log(true);
+    QSignalSpy nextChunk(TQPageControl::getInstance(), &TQPageControl::signalReadFile257);
+    const std::string text = "ab" + QString(100, QChar(0x8C03)).toUtf8().toStdString(); // 调
+    feed(record(257, 16, std::string(7, '\0') + text.substr(0, 256)));
+    QCOMPARE(nextChunk.size(), 1);
+    QCOMPARE(nextChunk.at(0).at(0).toInt(), 256);
+    feed(record(257, 16, std::string(7, '\0') + text.substr(256)));
+    QCOMPARE(nextChunk.size(), 1);
+    // The register list gets the whole text, decoded once: 102 characters.
+    QCOMPARE(log.count(QtDebugMsg, "showSetRegInfoFromFireware"), 1);
+    QVERIFY(log.contains(QtDebugMsg, "text length 102 "));
+}
+
+void tst_ConfiguratorPage::bitRateChangeStopsWhenThePortCloses()
+{
+    ModalBoxCloser boxes;
+    openPort();
+    list(16);
+    QSignalSpy opens(tqformalpagecontrol::getInstance(), &tqformalpagecontrol::signalOpenOrClosePortF);
+    click(page(), "btn_set_baud");
+    for (const char* control : {"btn_set_baud", "btnOpen", "btn_set_id", "comboBox_baud_set"})
+        QVERIFY2(!child(page(), control)->isEnabled(), control);
+    list(16); // nodes heard during the change are not listed
+    QVERIFY(listed(page()).isEmpty());
+
+    QTRY_VERIFY_WITH_TIMEOUT(opens.size() >= 1, kSlowMs);
+    feed(linkCode(kRespOpenResult, kOpenPortLost));
+    QTRY_VERIFY(child(page(), "btn_set_baud")->isEnabled());
+    const int sent = opens.size();
+    QTest::qWait(1500); // long enough for several more steps
+    QCOMPARE(opens.size(), sent);
+    QCOMPARE(caption(page(), "btnOpen"), QString("Open"));
+    QVERIFY(child(page(), "comboBox_baud")->isEnabled());
+}
+
+void tst_ConfiguratorPage::nodeIdBroadcastAsksWithSeveralNodes_data()
+{
+    QTest::addColumn<int>("nodes");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("sent");
+    QTest::newRow("one node: no question") << 1 << int(QMessageBox::NoButton) << true;
+    QTest::newRow("two nodes: No is the default") << 2 << int(QMessageBox::NoButton) << false;
+    QTest::newRow("two nodes: Yes") << 2 << int(QMessageBox::Yes) << true;
+}
+
+void tst_ConfiguratorPage::nodeIdBroadcastAsksWithSeveralNodes()
+{
+    QFETCH(int, nodes);
+    QFETCH(int, answer);
+    QFETCH(bool, sent);
+    ModalBoxCloser boxes;
+    boxes.setAnswer(QMessageBox::StandardButton(answer));
+    QSignalSpy assign(tqformalpagecontrol::getInstance(), &tqformalpagecontrol::signalRadioMode6145F);
+    openPort();
+    for (int i = 0; i < nodes; ++i)
+        list(uint8_t(16 + i));
+    child<QComboBox>(page(), "comboBox_id_set")->setCurrentIndex(32); // "encoder", node 48
+    click(page(), "btn_set_id");
+    QTRY_COMPARE(assign.size(), sent ? 1 : 0);
+    if (sent)
+        QCOMPARE(assign.at(0), QList<QVariant>({6145, 48, 48}));
+    QCOMPARE(boxes.texts().size(), nodes - 1);
+    QCOMPARE(boxes.texts().filter("2 nodes").filter("encoder").size(), nodes - 1);
+}
+
+void tst_ConfiguratorPage::anyKeyStopsTheThrottleOnItsTab()
+{
+    auto* first = child<QSpinBox>(page(), "spinBox_y_1");
+    auto* last = child<QSpinBox>(page(), "spinBox_y_32");
+    first->setValue(40);
+    last->setValue(90);
+    QTest::keyClick(page(), Qt::Key_Space); // not on the firmware tab
+    QCOMPARE(first->value(), 40);
+    child<QTabWidget>(page(), "tabWidget")->setCurrentIndex(2);
+    QTRY_COMPARE(page()->focusWidget(), page());
+    QTest::keyClick(page(), Qt::Key_A);
+    QCOMPARE(first->value() + last->value(), 0);
+}
+
+void tst_ConfiguratorPage::languageSwitchesAndIsRemembered()
+{
+    // Table headers, button captions and other texts of the page.
+    const auto texts = [this] {
+        QStringList out;
+        for (auto [table, column] : {std::pair("tableWidget_dev", 1), {"tableWidget_dev", 2},
+                                     {"tableWidget_set_regList", 0}, {"tableWidget_set_devList", 0}})
+            out << child<QTableWidget>(page(), table)->horizontalHeaderItem(column)->text();
+        for (const char* button : {"btnOpen", "btn_read_para", "btn_local_save", "btnSuspend"})
+            out << caption(page(), button);
+        return out << child<QTabWidget>(page(), "tabWidget")->tabText(0)
+                   << child<QLabel>(page(), "label_set_regList")->text();
+    };
+    const QStringList english = {"Node", "Type of device", "Register address", "Select", "Open",
+                                 "Read parameters", "Save to file", "Show", "Firmware upgrade", "Register list"};
+    const QStringList chinese = {"节点", "设备类型", "寄存器地址", "选择", "打开",
+                                 "读取参数", "保存到本地", "显示", "固件升级", "寄存器列表"};
+    const auto choose = [this](int language) { child<QComboBox>(page(), "comboBox_lang")->setCurrentIndex(language); };
+    QCOMPARE(texts(), english);
+    choose(1);
+    QCOMPARE(texts(), chinese);
+    restart(); // the page opens in the language chosen last
+    QCOMPARE(texts(), chinese);
+    choose(0);
+    QCOMPARE(texts(), english);
+    restart();
+    QCOMPARE(texts(), english);
+}
+
+void tst_ConfiguratorPage::languageIsStoredOnlyWhenTheUserChanges()
+{
+    PageEnv::setLanguage(QVariant());
+    restart();
+    QVERIFY(!PageEnv::language().isValid());
+    child<QComboBox>(page(), "comboBox_lang")->setCurrentIndex(1);
+    QCOMPARE(PageEnv::language().toString(), QString("1"));
+}
+
+QTEST_MAIN(tst_ConfiguratorPage)
+#include "tst_configurator_page.moc"
