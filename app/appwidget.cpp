@@ -102,10 +102,9 @@ void appwidget::buildStackPages()
     // Asked before the controllers have the hub: it only logs, as intended.
     m_tqWidget->getSerialWorker();
 
-    auxthreadcontroller* theHub = homeCtrl->getAuxThreadController();
-    cashselectpageControl::getInstance()->setAuxThreadCtrl(theHub);
-    TQPageControl::getInstance()->setAuxThreadCtrl(theHub);
-    tqformalpagecontrol::getInstance()->setAuxThreadCtrl(theHub);
+    cashselectpageControl::getInstance()->setAuxThreadCtrl(hub);
+    TQPageControl::getInstance()->setAuxThreadCtrl(hub);
+    tqformalpagecontrol::getInstance()->setAuxThreadCtrl(hub);
 
     connect(hub->getSerialWorker(), &subSerialTQThread::signalNotifyTQPage,
             m_tqcanPage, &TQCAN::doProcessRecvTQPack,

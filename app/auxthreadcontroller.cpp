@@ -18,18 +18,20 @@ void auxthreadcontroller::startAuxThreads()
             &subHeartbeatThread::doProcessHeartRecv, Qt::UniqueConnection);
     connect(&heartThread, &QThread::finished, &heartWorker,
             &subHeartbeatThread::cleanup, Qt::UniqueConnection);
+    // The hub pointers are set before the threads start, so that the workers
+    // never see them half published.
+    heartWorker.m_auxThreadCtrl = this;
     heartWorker.moveToThread(&heartThread);
     heartThread.start(QThread::InheritPriority);
-    heartWorker.m_auxThreadCtrl = this;
 
     connect(this, &auxthreadcontroller::SignalToTQThread, &serialWorker,
             &subSerialTQThread::doProcessRecvReq,
             static_cast<Qt::ConnectionType>(Qt::QueuedConnection | Qt::UniqueConnection));
     connect(&serialThread, &QThread::finished, &serialWorker,
             &subSerialTQThread::cleanup, Qt::UniqueConnection);
+    serialWorker.setAuxThreadCtrl(this);
     serialWorker.moveToThread(&serialThread);
     serialThread.start(QThread::InheritPriority);
-    serialWorker.setAuxThreadCtrl(this);
 }
 
 auxthreadcontroller::~auxthreadcontroller()

@@ -3,7 +3,7 @@
 #include <QDebug>
 
 #include "app/auxthreadcontroller.h"
-
+#include "app/msgtypes.h"
 
 PageControlBase::PageControlBase(int pageId, QObject* parent)
     : QObject(parent), m_pageId(pageId)
@@ -55,4 +55,31 @@ Communicat PageControlBase::makeRequest(const QString& cmdtype, const QString& a
     msg.sender = reinterpret_cast<qintptr>(this);
     msg.param = param;
     return msg;
+}
+
+Communicat PageControlBase::openCloseRequest(bool open, const QString& portName, int canBaud) const
+{
+    return makeRequest(g_strCmdType[open ? e_TQ_OPAL_OPEN : e_TQ_OPAL_CLOSE], portName, QString(), canBaud);
+}
+
+Communicat PageControlBase::versionRequest(int devId) const
+{
+    return makeRequest(g_strCmdType[e_TQ_OPAL_VERSION], QString(), QString(), devId);
+}
+
+Communicat PageControlBase::regRequest(int devId, int regAddr, int regOp, int regData) const
+{
+    return makeRequest(g_strCmdType[e_TQ_OPAL_REG], QString::number(regAddr),
+                       QString("%1,%2").arg(regOp).arg(regData), devId);
+}
+
+Communicat PageControlBase::ctrlRequest(int devId, int cmd, const QString& parameter) const
+{
+    return makeRequest(g_strCmdType[e_TQ_OPAL_CTRL], QString::number(cmd), parameter, devId);
+}
+
+Communicat PageControlBase::gasRequest(int subject, int gas1, int gas2, int gas3, int gas4) const
+{
+    return makeRequest(g_strCmdType[e_TQ_OPAL_RADIO_GAS_UPDATA], QString::number(subject),
+                       QString("%1,%2,%3,%4").arg(gas1).arg(gas2).arg(gas3).arg(gas4), 0);
 }

@@ -31,6 +31,12 @@ protected:
     Communicat makeRequest(const QString& cmdtype, const QString& arg1,
                            const QString& arg2, int param,
                            const QByteArray& data = QByteArray()) const;
+    // The requests both the developer panel and the configurator page send.
+    Communicat openCloseRequest(bool open, const QString& portName, int canBaud) const;
+    Communicat versionRequest(int devId) const;
+    Communicat regRequest(int devId, int regAddr, int regOp, int regData) const;
+    Communicat ctrlRequest(int devId, int cmd, const QString& parameter) const;
+    Communicat gasRequest(int subject, int gas1, int gas2, int gas3, int gas4) const;
 
     // Connects the hub's signal for this controller's destination to its
     // hub slot; logs and returns false when no hub is held.

@@ -41,13 +41,12 @@ bool tqformalpagecontrol::registerCallAuxThread()
 
 void tqformalpagecontrol::doProcessModeCtrlF(int devId, int cmd, QString cParameter)
 {
-    sendCompack(makeRequest(g_strCmdType[e_TQ_OPAL_CTRL], QString::number(cmd), cParameter, devId));
+    sendCompack(ctrlRequest(devId, cmd, cParameter));
 }
 
 void tqformalpagecontrol::doProcessCheckRegF(int devId, int regAddr, int regOp, int regData)
 {
-    sendCompack(makeRequest(g_strCmdType[e_TQ_OPAL_REG], QString::number(regAddr),
-                            QString("%1,%2").arg(regOp).arg(regData), devId));
+    sendCompack(regRequest(devId, regAddr, regOp, regData));
 }
 
 void tqformalpagecontrol::doProcessDownLoadFirmwareF(int devId, int dataLen, QByteArray upgradeData,
@@ -67,19 +66,17 @@ void tqformalpagecontrol::doProcessDownLoadFirmwareGOF(int devId)
 
 void tqformalpagecontrol::doProcessCheckVersionF(int devId)
 {
-    sendCompack(makeRequest(g_strCmdType[e_TQ_OPAL_VERSION], QString(), QString(), devId));
+    sendCompack(versionRequest(devId));
 }
 
 void tqformalpagecontrol::doProcessGas6152F(int cmd, int gas1, int gas2, int gas3, int gas4)
 {
-    sendCompack(makeRequest(g_strCmdType[e_TQ_OPAL_RADIO_GAS_UPDATA], QString::number(cmd),
-                            QString("%1,%2,%3,%4").arg(gas1).arg(gas2).arg(gas3).arg(gas4), 0));
+    sendCompack(gasRequest(cmd, gas1, gas2, gas3, gas4));
 }
 
 void tqformalpagecontrol::doProcessClickedOpenF(bool open, QString portName, int canBaud)
 {
-    sendCompack(makeRequest(g_strCmdType[open ? e_TQ_OPAL_OPEN : e_TQ_OPAL_CLOSE], portName,
-                            QString(), canBaud));
+    sendCompack(openCloseRequest(open, portName, canBaud));
 }
 
 void tqformalpagecontrol::doProcessSearchPortF()

@@ -59,24 +59,23 @@ bool TQPageControl::registerCallAuxThread()
 void TQPageControl::doProcessClickedOpen(bool state)
 {
     qDebug() << "TQPageControl::doProcessClickedOpen---";
-    sendCompack(makeRequest(g_strCmdType[state ? e_TQ_OPAL_OPEN : e_TQ_OPAL_CLOSE], m_portName, QString(), 0));
+    sendCompack(openCloseRequest(state, m_portName, 0));
     qDebug() << "TQPageControl--open-over--";
 }
 
 void TQPageControl::doProcessCheckVersion(int devId)
 {
-    sendCompack(makeRequest(g_strCmdType[e_TQ_OPAL_VERSION], QString(), QString(), devId));
+    sendCompack(versionRequest(devId));
 }
 
 void TQPageControl::doProcessCheckReg(int devId, int regAddr, int regOp, int regData)
 {
-    sendCompack(makeRequest(g_strCmdType[e_TQ_OPAL_REG], QString::number(regAddr),
-                            QString("%1,%2").arg(regOp).arg(regData), devId));
+    sendCompack(regRequest(devId, regAddr, regOp, regData));
 }
 
 void TQPageControl::doProcessModeCtrl(int devId, int cmd, QString cParameter)
 {
-    sendCompack(makeRequest(g_strCmdType[e_TQ_OPAL_CTRL], QString::number(cmd), cParameter, devId));
+    sendCompack(ctrlRequest(devId, cmd, cParameter));
 }
 
 void TQPageControl::doProcessRadio6144(int cmd, int opCmd, int selNodeId)
@@ -93,8 +92,7 @@ void TQPageControl::doProcessRadio6145(int cmd, int opCmd, int selNodeId)
 
 void TQPageControl::doProcessGas6152(int cmd, int gas1, int gas2, int gas3, int gas4)
 {
-    sendCompack(makeRequest(g_strCmdType[e_TQ_OPAL_RADIO_GAS_UPDATA], QString::number(cmd),
-                            QString("%1,%2,%3,%4").arg(gas1).arg(gas2).arg(gas3).arg(gas4), 0));
+    sendCompack(gasRequest(cmd, gas1, gas2, gas3, gas4));
 }
 
 void TQPageControl::doProcessOpenDbFile(QString strPath)

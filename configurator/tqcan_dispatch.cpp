@@ -19,6 +19,7 @@
 #include "app/tqpagecontrol.h"
 #include "configurator/devinfo.h"
 #include "configurator/tqcan_private.h"
+#include "link/byteorder.h"
 #include "link/cyphalports.h"
 #include "link/resulttexts.h"
 #include "telemetry/qcwindicatorlamp.h"
@@ -44,11 +45,6 @@ std::array<uint8_t, N> paddedCopy(const uint8_t* payload, uint32_t size)
     if (payload)
         std::memcpy(out.data(), payload, std::min<size_t>(size, N));
     return out;
-}
-
-int16_t readI16(const uint8_t* p)
-{
-    return static_cast<int16_t>(uint16_t(p[0]) | uint16_t(p[1]) << 8);
 }
 
 } // namespace
@@ -158,7 +154,7 @@ void TQCAN::handleRegAccess256(const uint8_t* payload, uint32_t size)
     const auto reply = paddedCopy<kRegReplyView>(payload, size);
     const uint8_t op = reply[0];
     const uint8_t reg = reply[1];
-    const int value = readI16(reply.data() + 2);
+    const int value = readLeI16(reply.data() + 2);
     if (reg == 4)
         handleRegReadWrite256Msg(static_cast<int8_t>(op), 4, value);
     else if (reg == 5)
@@ -222,7 +218,7 @@ void TQCAN::handleFileWrite409(const uint8_t* payload, uint32_t size)
         qWarning() << "doProcessRecvTQPack--file write result too short, size=" << size;
         return;
     }
-    const int result = uint16_t(payload[0]) | uint16_t(payload[1]) << 8;
+    const int result = readLe16(payload);
     qDebug() << "doProcessRecvTQPack--409--result=" << result << QString::fromUtf8(fileWriteResultText(result));
     handleUpgrade409Msg(result);
 }

@@ -8,6 +8,7 @@
 #include <QDebug>
 
 #include "devpanel/tqwidget.h"
+#include "link/byteorder.h"
 #include "link/cyphalports.h"
 #include "link/resulttexts.h"
 
@@ -30,23 +31,6 @@ constexpr uint32_t kInfoRevisionAt = 6, kInfoRevisionLen = 8;
 constexpr uint32_t kInfoUniqueIdAt = 14, kInfoUniqueIdLen = 16;
 constexpr uint32_t kInfoNameAt = 30, kInfoNameLen = 255;
 constexpr uint32_t kInfoOtherAt = 285, kInfoOtherLen = 2;
-
-uint16_t readU16(const uint8_t* p, uint32_t at)
-{
-    return static_cast<uint16_t>(p[at] | (p[at + 1] << 8));
-}
-
-int16_t readI16(const uint8_t* p, uint32_t at)
-{
-    return static_cast<int16_t>(readU16(p, at));
-}
-
-int32_t readI32(const uint8_t* p, uint32_t at)
-{
-    const uint32_t v = uint32_t(p[at]) | (uint32_t(p[at + 1]) << 8)
-                     | (uint32_t(p[at + 2]) << 16) | (uint32_t(p[at + 3]) << 24);
-    return static_cast<int32_t>(v);
-}
 
 int8_t readI8(const uint8_t* p, uint32_t at)
 {
@@ -85,7 +69,7 @@ void tqWidget::doProcessRecvTQPack(response_data_struct_t pack)
     case kPortTelemetry:
         if (size < kTelemetryMinSize)
             break;
-        qDebug() << "---通知到页面--电气转速:" << readI16(p, 0);
+        qDebug() << "---通知到页面--电气转速:" << readLeI16(p);
         return;
     case kPortTelemetry2:
         return;
@@ -124,9 +108,9 @@ QString tqWidget::nodeInfoLine(const uint8_t* p, uint32_t size)
     const QByteArray uniqueId(reinterpret_cast<const char*>(p + kInfoUniqueIdAt), kInfoUniqueIdLen);
     const char* other = reinterpret_cast<const char*>(p + kInfoOtherAt);
     return QStringLiteral("430") + QStringLiteral("_设备信息--协议版本:")
-         + QString::number(readI16(p, kInfoProtocolAt))
-         + QStringLiteral("--硬件版本:") + QString::number(readI16(p, kInfoHardwareAt))
-         + QStringLiteral("--软件版本:") + QString::number(readI16(p, kInfoSoftwareAt))
+         + QString::number(readLeI16(p + kInfoProtocolAt))
+         + QStringLiteral("--硬件版本:") + QString::number(readLeI16(p + kInfoHardwareAt))
+         + QStringLiteral("--软件版本:") + QString::number(readLeI16(p + kInfoSoftwareAt))
          + QStringLiteral("--软件签名:") + textField(p, kInfoRevisionAt, kInfoRevisionLen)
          // The unique ID is 16 raw bytes, no text: formatted from the bytes
          // themselves, so that zero bytes and bytes from 0x80 up print as
@@ -143,7 +127,7 @@ QString tqWidget::registerLine(const uint8_t* p, uint32_t size)
     return QStringLiteral("256") + QStringLiteral("_寄存器读写--操作状态:")
          + QString::number(readI8(p, 0))
          + QStringLiteral("--索引:") + QString::number(readI8(p, 1))
-         + QStringLiteral("--寄存器值:") + QString::number(readI16(p, 2));
+         + QStringLiteral("--寄存器值:") + QString::number(readLeI16(p + 2));
 }
 
 QString tqWidget::commandLine(const uint8_t* p, uint32_t size)
@@ -159,7 +143,7 @@ QString tqWidget::fileWriteLine(const uint8_t* p, uint32_t size)
 {
     if (size < kFileWriteMinSize)
         return QString();
-    const uint16_t code = readU16(p, 0);
+    const uint16_t code = readLe16(p);
     return QStringLiteral("409") + QStringLiteral("_download--下载操作结果:") + QString::number(code)
          + QStringLiteral("--结果:") + QStringLiteral("%1").arg(QString::fromUtf8(fileWriteResultText(code)));
 }
@@ -174,7 +158,7 @@ QString tqWidget::heartbeatLine(const response_data_struct_t& pack, const uint8_
         ? QString::number(readI8(p, kHeartbeatVendorAt)) : QString();
     return QStringLiteral("7509") + QStringLiteral("_heart--设备id:")
          + QString::number(pack.remote_node_id)
-         + QStringLiteral("开机时间:") + QString::number(readI32(p, 0))
+         + QStringLiteral("开机时间:") + QString::number(int32_t(readLe32(p)))
          + QStringLiteral("节点健康状态") + QString::number(readI8(p, 4))
          + QStringLiteral("节点当前模式") + QString::number(readI8(p, 5))
          + QStringLiteral("用户自定义") + vendor;

@@ -50,13 +50,11 @@ void TQCAN::initRegTable()
     QTableWidget* devList = ui->tableWidget_set_devList;
     setupListTable(devList, 2);
     devList->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-    devList->setHorizontalHeaderLabels({tr("Select"), tr("ID")});
 
     QTableWidget* regList = ui->tableWidget_set_regList;
     setupListTable(regList, 9);
-    regList->setHorizontalHeaderLabels(
-        {tr("Register address"), tr("Register description"), tr("Option Names"), tr("Options"),
-         tr("Lower limit"), tr("Upper limit"), tr("Current value"), tr("Operate"), tr("Remark")});
+    // The language code owns the header texts; the columns exist only now.
+    setTableHeaders();
 
     connect(&m_baudTimer, &QTimer::timeout, this, &TQCAN::doProcessSetBaudTimerOut);
     m_baudTimer.setSingleShot(true);
@@ -159,13 +157,12 @@ void TQCAN::doProcessClickSetProTable(int row, int column)
 
 void TQCAN::clearSetRegTable()
 {
+    // From the bottom up: a removal moves only rows already looked at.
     QTableWidget* table = ui->tableWidget_set_regList;
     for (int row = table->rowCount() - 1; row >= 0; --row) {
         const QTableWidgetItem* caption = table->item(row, 2);
-        if (caption && !caption->text().isEmpty() && caption->text() != QLatin1String(" ")) {
+        if (caption && !caption->text().isEmpty() && caption->text() != QLatin1String(" "))
             table->removeRow(row);
-            row = table->rowCount(); // start again from the new last row
-        }
     }
     ui->label_set_regList->setText(tr("寄存器列表"));
 }

@@ -50,14 +50,7 @@ bool commonmethod::copyCommunicat(Communicat* dest, const Communicat& src)
 {
     if (!dest)
         return false;
-    dest->SrcType = src.SrcType;
-    dest->DestType = src.DestType;
-    dest->cmdtype = src.cmdtype;
-    dest->arg1 = src.arg1;
-    dest->arg2 = src.arg2;
-    dest->data = src.data;
-    dest->sender = src.sender;
-    dest->param = src.param;
+    *dest = src;
     return true;
 }
 
@@ -66,12 +59,11 @@ void commonmethod::storeHeartRecord(Communicat* dest, const Communicat& src)
     if (!dest)
         return;
     // The heartbeat worker keeps its own payload and parameter.
-    dest->SrcType = src.SrcType;
-    dest->DestType = src.DestType;
-    dest->cmdtype = src.cmdtype;
-    dest->arg1 = src.arg1;
-    dest->arg2 = src.arg2;
-    dest->sender = src.sender;
+    const QByteArray data = dest->data;
+    const int param = dest->param;
+    *dest = src;
+    dest->data = data;
+    dest->param = param;
 }
 
 void commonmethod::clearCommunicat(Communicat* record)

@@ -2,19 +2,12 @@
 
 #include <cstring>
 
+#include "link/byteorder.h"
 #include "link/crc.h"
 
 namespace adapter {
 
 namespace {
-
-inline void putU32(uint8_t* p, uint32_t v)
-{
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-    p[2] = uint8_t(v >> 16);
-    p[3] = uint8_t(v >> 24);
-}
 
 // Checks a 16-byte window starting with the head byte.
 inline bool windowValid(const uint8_t* p)
@@ -27,7 +20,7 @@ inline bool windowValid(const uint8_t* p)
 
 inline void fillFrame(const uint8_t* p, Frame& out)
 {
-    out.can_id = uint32_t(p[1]) | (uint32_t(p[2]) << 8) | (uint32_t(p[3]) << 16) | (uint32_t(p[4]) << 24);
+    out.can_id = readLe32(p + 1);
     out.dlc = p[5];
     std::memset(out.data, 0, sizeof out.data);
     std::memcpy(out.data, p + 6, out.dlc);
@@ -41,7 +34,7 @@ bool encodeFrame(uint32_t can_id, const uint8_t* data, uint8_t dlc, uint8_t out[
         return false;
     uint8_t f[kFrameSize] = {};
     f[0] = kHead;
-    putU32(f + 1, can_id);
+    writeLe32(f + 1, can_id);
     f[5] = dlc;
     if (dlc)
         std::memcpy(f + 6, data, dlc);
@@ -76,7 +69,7 @@ uint32_t normaliseBitrate(uint32_t bitrate)
 void encodeBitrateCommand(uint32_t bitrate, uint8_t out[kFrameSize])
 {
     uint8_t d[4];
-    putU32(d, normaliseBitrate(bitrate));
+    writeLe32(d, normaliseBitrate(bitrate));
     encodeFrame(kBitrateCommandId, d, 4, out);
 }
 

@@ -16,6 +16,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "link/byteorder.h"
+
 namespace adapter {
 
 constexpr size_t   kFrameSize        = 16;
@@ -59,11 +61,7 @@ inline bool isDataFrame(const Frame& f) { return f.can_id <= kMaxCanId; }
 inline bool isStatusFrame(const Frame& f) { return f.can_id == kStatusFrameId; }
 inline bool isBitrateCommand(const Frame& f) { return f.can_id == kBitrateCommandId && f.dlc == 4; }
 // Rate carried by a bit-rate command frame (u32 LE of data[0..3]).
-inline uint32_t bitrateOf(const Frame& f)
-{
-    return uint32_t(f.data[0]) | (uint32_t(f.data[1]) << 8) | (uint32_t(f.data[2]) << 16) |
-           (uint32_t(f.data[3]) << 24);
-}
+inline uint32_t bitrateOf(const Frame& f) { return readLe32(f.data); }
 
 // Counters of a StreamDecoder.
 struct DecoderStats {

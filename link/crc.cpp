@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "link/byteorder.h"
+
 namespace {
 
 constexpr std::array<uint16_t, 256> makeCrc16Table()
@@ -55,7 +57,7 @@ uint32_t crc32Firmware(const uint8_t* data, uint32_t len)
     if (!data)
         return 0;
     while (len >= 4) {
-        crc ^= uint32_t(data[0]) | (uint32_t(data[1]) << 8) | (uint32_t(data[2]) << 16) | (uint32_t(data[3]) << 24);
+        crc ^= readLe32(data);
         crc = kCrc32[3][crc & 0xFF] ^ kCrc32[2][(crc >> 8) & 0xFF] ^ kCrc32[1][(crc >> 16) & 0xFF] ^
               kCrc32[0][crc >> 24];
         data += 4;

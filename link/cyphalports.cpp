@@ -3,15 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "link/byteorder.h"
+
 namespace {
-
-inline void putU16(uint8_t* p, uint16_t v)
-{
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-}
-
-inline uint16_t getU16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
 
 inline bool isThrottle(uint16_t port) { return port >= kPortThrottleFirst && port <= kPortThrottleLast; }
 
@@ -40,15 +34,15 @@ void packThrottle6152(uint16_t t0, uint16_t t1, uint16_t t2, uint16_t t3, uint8_
     const uint16_t w0 = uint16_t(a | (((d >> 12) & 3u) << 14));
     const uint16_t w1 = uint16_t(b | (((d >> 10) & 3u) << 14));
     const uint16_t w2 = uint16_t(c | (((d >> 8) & 3u) << 14));
-    putU16(out, w0);
-    putU16(out + 2, w1);
-    putU16(out + 4, w2);
+    writeLe16(out, w0);
+    writeLe16(out + 2, w1);
+    writeLe16(out + 4, w2);
     out[6] = uint8_t(d & 0xFF);
 }
 
 void unpackThrottle6152(const uint8_t in[7], uint16_t t[4])
 {
-    const uint16_t w0 = getU16(in), w1 = getU16(in + 2), w2 = getU16(in + 4);
+    const uint16_t w0 = readLe16(in), w1 = readLe16(in + 2), w2 = readLe16(in + 4);
     t[0] = w0 & 0x3FFF;
     t[1] = w1 & 0x3FFF;
     t[2] = w2 & 0x3FFF;
@@ -126,7 +120,7 @@ int cyphal_get_encode_data(uint16_t port_id, const void* portArgs, uint8_t* buf,
         buf[0] = a.op;
         buf[1] = a.reg;
         if (a.op == 2)
-            putU16(buf + 2, a.value);
+            writeLe16(buf + 2, a.value);
         *size = n;
         return 0;
     }
@@ -134,10 +128,9 @@ int cyphal_get_encode_data(uint16_t port_id, const void* portArgs, uint8_t* buf,
         const auto& a = *static_cast<const FileReadArgs*>(portArgs);
         if (!need(7))
             return kEncErrBufferTooSmall;
-        putU16(buf, uint16_t(a.offset));
-        putU16(buf + 2, uint16_t(a.offset >> 16));
+        writeLe32(buf, a.offset);
         buf[4] = 0;
-        putU16(buf + 5, a.fileType);
+        writeLe16(buf + 5, a.fileType);
         *size = 7;
         return 0;
     }
@@ -155,7 +148,7 @@ int cyphal_get_encode_data(uint16_t port_id, const void* portArgs, uint8_t* buf,
             buf[i] = uint8_t(a.offset >> (8 * i));
         buf[5] = 8;
         std::memcpy(buf + 6, a.path, 8);
-        putU16(buf + 14, uint16_t(dlen));
+        writeLe16(buf + 14, uint16_t(dlen));
         if (dlen) {
             std::memcpy(buf + 16, a.data, a.dataLen);
             std::memset(buf + 16 + a.dataLen, 0xFF, dlen - a.dataLen);
@@ -175,7 +168,7 @@ int cyphal_get_encode_data(uint16_t port_id, const void* portArgs, uint8_t* buf,
         const size_t n = 2 + a.paramLen;
         if (!need(n))
             return kEncErrBufferTooSmall;
-        putU16(buf, a.command);
+        writeLe16(buf, a.command);
         if (a.paramLen)
             std::memcpy(buf + 2, a.param, a.paramLen);
         *size = n;
@@ -313,7 +306,7 @@ bool decodeRegAccessRequest(const uint8_t* p, size_t len, RegAccessArgs& out)
         return false;
     out.op = p[0];
     out.reg = p[1];
-    out.value = len >= 4 ? getU16(p + 2) : 0;
+    out.value = len >= 4 ? readLe16(p + 2) : 0;
     return true;
 }
 
@@ -321,8 +314,8 @@ bool decodeFileReadRequest(const uint8_t* p, size_t len, FileReadArgs& out)
 {
     if (!p || len < 7)
         return false;
-    out.offset = uint32_t(getU16(p)) | (uint32_t(getU16(p + 2)) << 16);
-    out.fileType = getU16(p + 5);
+    out.offset = readLe32(p);
+    out.fileType = readLe16(p + 5);
     return true;
 }
 
@@ -334,7 +327,7 @@ bool decodeFileWriteRequest(const uint8_t* p, size_t len, FileWriteArgs& out)
     for (int i = 0; i < 5; ++i)
         out.offset |= uint64_t(p[i]) << (8 * i);
     std::memcpy(out.path, p + 6, 8);
-    const uint16_t dlen = getU16(p + 14);
+    const uint16_t dlen = readLe16(p + 14);
     if (size_t(16) + dlen > len)
         return false;
     out.dataLen = dlen;
@@ -346,7 +339,7 @@ bool decodeExecCommandRequest(const uint8_t* p, size_t len, ExecCommandArgs& out
 {
     if (!p || len < 2)
         return false;
-    out.command = getU16(p);
+    out.command = readLe16(p);
     out.param = len > 2 ? p + 2 : nullptr;
     out.paramLen = len - 2;
     return true;

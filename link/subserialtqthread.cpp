@@ -124,8 +124,7 @@ void subSerialTQThread::handleOpenReq(const Communicat& req)
     const uint32_t bitrate = req.param > 0 ? uint32_t(req.param) : 0; // 0 selects 500000
     if (m_port && m_port->isOpen() && name == m_portName) {
         // Same port again: only the bus rate changes.
-        const std::vector<uint8_t> cmd = LinkSession::bitrateCommandBytes(bitrate);
-        writeBytes(cmd.data(), cmd.size());
+        writeBitrateCommand(bitrate);
         emitOpenResult(kOpenOk);
         return;
     }
@@ -155,8 +154,7 @@ void subSerialTQThread::handleOpenReq(const Communicat& req)
     m_droppedLogged = 0;
     m_session.reset();
     qDebug() << "subSerialTQThread: opened" << name << "CAN bit rate" << bitrate;
-    const std::vector<uint8_t> cmd = LinkSession::bitrateCommandBytes(bitrate);
-    writeBytes(cmd.data(), cmd.size());
+    writeBitrateCommand(bitrate);
     emitOpenResult(kOpenOk);
 }
 
@@ -276,6 +274,13 @@ void subSerialTQThread::flushTx()
     m_txBuf.clear();
     m_session.takeTxBytes(m_txBuf);
     writeBytes(m_txBuf.data(), m_txBuf.size());
+}
+
+void subSerialTQThread::writeBitrateCommand(uint32_t bitrate)
+{
+    uint8_t cmd[adapter::kFrameSize];
+    adapter::encodeBitrateCommand(bitrate, cmd);
+    writeBytes(cmd, sizeof cmd);
 }
 
 void subSerialTQThread::writeBytes(const uint8_t* data, size_t len)

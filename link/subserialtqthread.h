@@ -82,6 +82,8 @@ private:
     int sendMessage(uint16_t subject, const void* args);
     void sendNextFirmwareChunk();
     void flushTx();
+    // Tells the adapter the CAN bit rate (0 or an unknown rate: 500000).
+    void writeBitrateCommand(uint32_t bitrate);
     void writeBytes(const uint8_t* data, size_t len);
     void closePort();
     void emitRecord(response_data_struct_t& rec);

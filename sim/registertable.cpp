@@ -1,14 +1,10 @@
 #include "registertable.h"
 
+#include "link/byteorder.h"
+
 namespace escsim {
 
 namespace {
-
-void putU16(std::vector<uint8_t>& out, size_t at, uint16_t v)
-{
-    out[at] = uint8_t(v & 0xFF);
-    out[at + 1] = uint8_t(v >> 8);
-}
 
 std::vector<uint8_t> shortReply(uint8_t state, uint8_t reg)
 {
@@ -20,7 +16,7 @@ std::vector<uint8_t> valueReply(uint8_t state, uint8_t reg, int16_t value)
     std::vector<uint8_t> out(4, 0);
     out[0] = state;
     out[1] = reg;
-    putU16(out, 2, uint16_t(value));
+    writeLe16(out.data() + 2, uint16_t(value));
     return out;
 }
 
@@ -89,17 +85,17 @@ std::vector<uint8_t> RegisterTable::serve(const uint8_t* req, size_t len, int* w
         std::vector<uint8_t> out(23, 0);
         out[0] = kOpReadOk;
         out[1] = reg;
-        putU16(out, 2, uint16_t(r.value));
-        putU16(out, 16, uint16_t(r.def));
-        putU16(out, 18, uint16_t(r.low));
-        putU16(out, 20, uint16_t(r.high));
+        writeLe16(out.data() + 2, uint16_t(r.value));
+        writeLe16(out.data() + 16, uint16_t(r.def));
+        writeLe16(out.data() + 18, uint16_t(r.low));
+        writeLe16(out.data() + 20, uint16_t(r.high));
         return out;
     }
     case 2: {
         if (len < 4 || !r.writable)
             return shortReply(kOpBadOperation, reg);
         // The wire carries 16 bits; the limits say how the device reads them.
-        const int16_t v = int16_t(uint16_t(req[2] | (req[3] << 8)));
+        const int16_t v = readLeI16(req + 2);
         if (v < r.low || v > r.high)
             return shortReply(kOpOutOfRange, reg);
         r.value = v;

@@ -25,6 +25,9 @@ inline uint32_t sessionKey(TransferKind kind, uint16_t port, uint8_t dest, uint8
     return (uint32_t(kind) << 27) | (uint32_t(port & 0x1FFF) << 14) | (d << 7) | (src & 0x7Fu);
 }
 
+// The (kind, port) part of a session key, for finding all sessions of a port.
+constexpr uint32_t kSessionPortMask = ~((1u << 14) - 1);
+
 inline uint32_t tidKey(TransferKind kind, uint16_t port, uint8_t dest)
 {
     return (uint32_t(kind) << 24) | (uint32_t(port) << 8) | dest;
@@ -191,12 +194,7 @@ bool Instance::subscribe(TransferKind kind, uint16_t port_id, size_t extent, uin
     s.extent = extent;
     s.tid_timeout_us = tid_timeout_us;
     // Drop sessions of this port: their buffers were sized for the old extent.
-    for (auto it = m_sessions.begin(); it != m_sessions.end();) {
-        if ((it->first >> 27) == uint32_t(kind) && ((it->first >> 14) & 0x1FFF) == port_id)
-            it = m_sessions.erase(it);
-        else
-            ++it;
-    }
+    dropPortSessions(kind, port_id);
     return true;
 }
 
@@ -204,13 +202,19 @@ bool Instance::unsubscribe(TransferKind kind, uint16_t port_id)
 {
     if (m_subs.erase(subKey(kind, port_id)) == 0)
         return false;
+    dropPortSessions(kind, port_id);
+    return true;
+}
+
+void Instance::dropPortSessions(TransferKind kind, uint16_t port_id)
+{
+    const uint32_t port = sessionKey(kind, port_id, kNoNode, 0) & kSessionPortMask;
     for (auto it = m_sessions.begin(); it != m_sessions.end();) {
-        if ((it->first >> 27) == uint32_t(kind) && ((it->first >> 14) & 0x1FFF) == port_id)
+        if ((it->first & kSessionPortMask) == port)
             it = m_sessions.erase(it);
         else
             ++it;
     }
-    return true;
 }
 
 bool Instance::isSubscribed(TransferKind kind, uint16_t port_id) const

@@ -194,6 +194,9 @@ private:
         size_t extent = 0;
         uint64_t tid_timeout_us = kDefaultTidTimeoutUs;
     };
+    // Forgets the partial transfers and remembered transfer-IDs of one port.
+    void dropPortSessions(TransferKind kind, uint16_t port_id);
+
     struct Session {
         bool     active = false;     // a multi-frame transfer is being reassembled
         uint8_t  transfer_id = 0;    // of the active transfer
