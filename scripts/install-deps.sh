@@ -7,7 +7,7 @@ packages=(cmake ninja-build g++ qtbase5-dev libqt5sql5-sqlite libqt5serialport5-
           libqt5charts5-dev qttools5-dev qttools5-dev-tools)
 if [[ "${1:-}" == "--tests" ]]; then
     packages+=(socat xvfb xauth fonts-wqy-microhei clang libclang-rt-14-dev
-               libbenchmark-dev imagemagick)
+               libbenchmark-dev)
 fi
 
 if dpkg -s "${packages[@]}" >/dev/null 2>&1; then
