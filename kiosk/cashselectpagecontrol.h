@@ -1,9 +1,14 @@
 #ifndef CASHSELECTPAGECONTROL_H
 #define CASHSELECTPAGECONTROL_H
 
-// Placeholder of the currency page's controller.
+// The currency page's controller: a singleton that lives from static
+// initialisation to the end of the process. It holds the page's common
+// widget and the hub, and carries the page's signals to whoever listens
+// (the window connects signalJumpPage). It receives nothing from the hub.
 
 #include "app/pagecontrolbase.h"
+
+class commoncontrol;
 
 class cashselectpageControl : public PageControlBase
 {
@@ -11,7 +16,28 @@ class cashselectpageControl : public PageControlBase
 public:
     static cashselectpageControl* getInstance();
 
+    auxthreadcontroller* getAuxThreadController() const { return auxThreadCtrl(); }
+
+    // The kiosk language read afresh from the settings file (0 Khmer,
+    // 1 English, 2 Chinese); English while no common widget is held.
+    int getLanguageType();
+    void UpdataLangALL();
+    // Messages for the currency page have no effect yet.
+    void handelCashSelMsg(Communicat msg);
+    // Called last by the currency page's construction; a hook for pages to
+    // come, empty today.
+    void initPageHook();
+
+    // The currency page's common widget, stored by the page when it is
+    // built; not owned, never deleted.
+    commoncontrol* mCommonCtrl = nullptr;
+
 signals:
+    // The order of these declarations fixes their meta-method indexes.
+    void signalUpdateLang(int languageType);
+    void signalClickMenu();
+    void signalClickNext();
+    void signalClickOk();
     void signalJumpPage(int destPage);
 
 private:
