@@ -1,0 +1,220 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_US">
+<context>
+    <name>CashSelectPage</name>
+    <message>
+        <source>Form</source>
+        <translation>Form</translation>
+    </message>
+    <message>
+        <source>Please select the currency</source>
+        <translation>Please select the currency</translation>
+    </message>
+</context>
+<context>
+    <name>commoncontrol</name>
+    <message>
+        <source>Cambodia</source>
+        <translation>Cambodia</translation>
+    </message>
+    <message>
+        <source>English</source>
+        <translation>English</translation>
+    </message>
+    <message>
+        <source>Chinese</source>
+        <translation>Chinese</translation>
+    </message>
+    <message>
+        <source>EN</source>
+        <translation>EN</translation>
+    </message>
+    <message>
+        <source>CH</source>
+        <translation>CH</translation>
+    </message>
+    <message>
+        <source>KH</source>
+        <translation>KH</translation>
+    </message>
+</context>
+<context>
+    <name>keyboardForm</name>
+    <message>
+        <source>Form</source>
+        <translation>Form</translation>
+    </message>
+    <message>
+        <source>1</source>
+        <translation>1</translation>
+    </message>
+    <message>
+        <source>2</source>
+        <translation>2</translation>
+    </message>
+    <message>
+        <source>3</source>
+        <translation>3</translation>
+    </message>
+    <message>
+        <source>5</source>
+        <translation>5</translation>
+    </message>
+    <message>
+        <source>6</source>
+        <translation>6</translation>
+    </message>
+    <message>
+        <source>4</source>
+        <translation>4</translation>
+    </message>
+    <message>
+        <source>7</source>
+        <translation>7</translation>
+    </message>
+    <message>
+        <source>8</source>
+        <translation>8</translation>
+    </message>
+    <message>
+        <source>9</source>
+        <translation>9</translation>
+    </message>
+    <message>
+        <source>0</source>
+        <translation>0</translation>
+    </message>
+    <message>
+        <source>X</source>
+        <translation>X</translation>
+    </message>
+</context>
+<context>
+    <name>mainpage</name>
+    <message>
+        <source>Widget</source>
+        <translation>Widget</translation>
+    </message>
+    <message>
+        <source>Welcome !</source>
+        <translation>Welcome !</translation>
+    </message>
+    <message>
+        <source>1</source>
+        <translation>1</translation>
+    </message>
+    <message>
+        <source>2</source>
+        <translation>2</translation>
+    </message>
+    <message>
+        <source>Jan</source>
+        <translation>Jan</translation>
+    </message>
+    <message>
+        <source>Feb</source>
+        <translation>Feb</translation>
+    </message>
+    <message>
+        <source>Mar</source>
+        <translation>Mar</translation>
+    </message>
+    <message>
+        <source>Apr</source>
+        <translation>Apr</translation>
+    </message>
+    <message>
+        <source>May</source>
+        <translation>May</translation>
+    </message>
+    <message>
+        <source>June</source>
+        <translation>June</translation>
+    </message>
+    <message>
+        <source>July</source>
+        <translation>July</translation>
+    </message>
+    <message>
+        <source>Aug</source>
+        <translation>Aug</translation>
+    </message>
+    <message>
+        <source>Sept</source>
+        <translation>Sept</translation>
+    </message>
+    <message>
+        <source>Oct</source>
+        <translation>Oct</translation>
+    </message>
+    <message>
+        <source>Nov</source>
+        <translation>Nov</translation>
+    </message>
+    <message>
+        <source>Dec</source>
+        <translation>Dec</translation>
+    </message>
+    <message>
+        <source>MONDAY</source>
+        <translation>MONDAY</translation>
+    </message>
+    <message>
+        <source>TUESDAY</source>
+        <translation>TUESDAY</translation>
+    </message>
+    <message>
+        <source>WEDNESDAY</source>
+        <translation>WEDNESDAY</translation>
+    </message>
+    <message>
+        <source>THURSDAY</source>
+        <translation>THURSDAY</translation>
+    </message>
+    <message>
+        <source>FRIDAY</source>
+        <translation>FRIDAY</translation>
+    </message>
+    <message>
+        <source>SATURDAY</source>
+        <translation>SATURDAY</translation>
+    </message>
+    <message>
+        <source>SUNDAY</source>
+        <translation>SUNDAY</translation>
+    </message>
+    <message>
+        <source>error</source>
+        <translation>error</translation>
+    </message>
+    <message>
+        <source>&lt;font style = &apos;color:#F3F3F3;&apos;&gt;%1&lt;/font&gt;</source>
+        <translation>&lt;font style = &apos;color:#F3F3F3;&apos;&gt;%1&lt;/font&gt;</translation>
+    </message>
+    <message>
+        <source>&lt;font style = &apos;color:#333333;&apos;&gt;%1&lt;/font&gt;</source>
+        <translation>&lt;font style = &apos;color:#333333;&apos;&gt;%1&lt;/font&gt;</translation>
+    </message>
+    <message>
+        <source>&lt;font style = &apos;color:#000000;&apos;&gt;%1&lt;/font&gt;</source>
+        <translation>&lt;font style = &apos;color:#000000;&apos;&gt;%1&lt;/font&gt;</translation>
+    </message>
+    <message>
+        <source> pm </source>
+        <translation> pm </translation>
+    </message>
+    <message>
+        <source> am </source>
+        <translation> am </translation>
+    </message>
+    <message>
+        <source>&lt;font style = &apos;color:#B5B7B8;&apos;&gt;%1&lt;/font&gt;</source>
+        <translation>&lt;font style = &apos;color:#B5B7B8;&apos;&gt;%1&lt;/font&gt;</translation>
+    </message>
+    <message>
+        <source>&lt;font style = &apos;color:#646464;&apos;&gt;%1&lt;/font&gt;</source>
+        <translation>&lt;font style = &apos;color:#646464;&apos;&gt;%1&lt;/font&gt;</translation>
+    </message>
+</context>
+</TS>

@@ -1,0 +1,220 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="km_KH">
+<context>
+    <name>CashSelectPage</name>
+    <message>
+        <source>Form</source>
+        <translation>Form</translation>
+    </message>
+    <message>
+        <source>Please select the currency</source>
+        <translation>សូមជ្រើសរើសរូបិយប័ណ្ណ</translation>
+    </message>
+</context>
+<context>
+    <name>commoncontrol</name>
+    <message>
+        <source>Cambodia</source>
+        <translation>កម្ពុជា</translation>
+    </message>
+    <message>
+        <source>English</source>
+        <translation>អង់គ្លេស</translation>
+    </message>
+    <message>
+        <source>Chinese</source>
+        <translation>ចិន</translation>
+    </message>
+    <message>
+        <source>EN</source>
+        <translation>EN</translation>
+    </message>
+    <message>
+        <source>CH</source>
+        <translation>CH</translation>
+    </message>
+    <message>
+        <source>KH</source>
+        <translation>KH</translation>
+    </message>
+</context>
+<context>
+    <name>keyboardForm</name>
+    <message>
+        <source>Form</source>
+        <translation>Form</translation>
+    </message>
+    <message>
+        <source>1</source>
+        <translation>1</translation>
+    </message>
+    <message>
+        <source>2</source>
+        <translation>2</translation>
+    </message>
+    <message>
+        <source>3</source>
+        <translation>3</translation>
+    </message>
+    <message>
+        <source>5</source>
+        <translation>5</translation>
+    </message>
+    <message>
+        <source>6</source>
+        <translation>6</translation>
+    </message>
+    <message>
+        <source>4</source>
+        <translation>4</translation>
+    </message>
+    <message>
+        <source>7</source>
+        <translation>7</translation>
+    </message>
+    <message>
+        <source>8</source>
+        <translation>8</translation>
+    </message>
+    <message>
+        <source>9</source>
+        <translation>9</translation>
+    </message>
+    <message>
+        <source>0</source>
+        <translation>0</translation>
+    </message>
+    <message>
+        <source>X</source>
+        <translation>X</translation>
+    </message>
+</context>
+<context>
+    <name>mainpage</name>
+    <message>
+        <source>Widget</source>
+        <translation>Widget</translation>
+    </message>
+    <message>
+        <source>Welcome !</source>
+        <translation>សូមស្វាគមន៍ !</translation>
+    </message>
+    <message>
+        <source>1</source>
+        <translation>1</translation>
+    </message>
+    <message>
+        <source>2</source>
+        <translation>2</translation>
+    </message>
+    <message>
+        <source>Jan</source>
+        <translation>មករា</translation>
+    </message>
+    <message>
+        <source>Feb</source>
+        <translation>កុម្ភៈ</translation>
+    </message>
+    <message>
+        <source>Mar</source>
+        <translation>មីនា</translation>
+    </message>
+    <message>
+        <source>Apr</source>
+        <translation>មេសា</translation>
+    </message>
+    <message>
+        <source>May</source>
+        <translation>ឧសភា</translation>
+    </message>
+    <message>
+        <source>June</source>
+        <translation>មិថុនា</translation>
+    </message>
+    <message>
+        <source>July</source>
+        <translation>កក្កដា</translation>
+    </message>
+    <message>
+        <source>Aug</source>
+        <translation>សីហា</translation>
+    </message>
+    <message>
+        <source>Sept</source>
+        <translation>កញ្ញា</translation>
+    </message>
+    <message>
+        <source>Oct</source>
+        <translation>តុលា</translation>
+    </message>
+    <message>
+        <source>Nov</source>
+        <translation>វិច្ឆិកា</translation>
+    </message>
+    <message>
+        <source>Dec</source>
+        <translation>ធ្នូ</translation>
+    </message>
+    <message>
+        <source>MONDAY</source>
+        <translation>ថ្ងៃច័ន្ទ</translation>
+    </message>
+    <message>
+        <source>TUESDAY</source>
+        <translation>ថ្ងៃអង្គារ</translation>
+    </message>
+    <message>
+        <source>WEDNESDAY</source>
+        <translation>ថ្ងៃពុធ</translation>
+    </message>
+    <message>
+        <source>THURSDAY</source>
+        <translation>ថ្ងៃព្រហស្បតិ៍</translation>
+    </message>
+    <message>
+        <source>FRIDAY</source>
+        <translation>ថ្ងៃសុក្រ</translation>
+    </message>
+    <message>
+        <source>SATURDAY</source>
+        <translation>ថ្ងៃសៅរ៍</translation>
+    </message>
+    <message>
+        <source>SUNDAY</source>
+        <translation>ថ្ងៃអាទិត្យ</translation>
+    </message>
+    <message>
+        <source>error</source>
+        <translation>កំហុស</translation>
+    </message>
+    <message>
+        <source>&lt;font style = &apos;color:#F3F3F3;&apos;&gt;%1&lt;/font&gt;</source>
+        <translation>&lt;font style = &apos;color:#F3F3F3;&apos;&gt;%1&lt;/font&gt;</translation>
+    </message>
+    <message>
+        <source>&lt;font style = &apos;color:#333333;&apos;&gt;%1&lt;/font&gt;</source>
+        <translation>&lt;font style = &apos;color:#333333;&apos;&gt;%1&lt;/font&gt;</translation>
+    </message>
+    <message>
+        <source>&lt;font style = &apos;color:#000000;&apos;&gt;%1&lt;/font&gt;</source>
+        <translation>&lt;font style = &apos;color:#000000;&apos;&gt;%1&lt;/font&gt;</translation>
+    </message>
+    <message>
+        <source> pm </source>
+        <translation> ល្ងាច </translation>
+    </message>
+    <message>
+        <source> am </source>
+        <translation> ព្រឹក </translation>
+    </message>
+    <message>
+        <source>&lt;font style = &apos;color:#B5B7B8;&apos;&gt;%1&lt;/font&gt;</source>
+        <translation>&lt;font style = &apos;color:#B5B7B8;&apos;&gt;%1&lt;/font&gt;</translation>
+    </message>
+    <message>
+        <source>&lt;font style = &apos;color:#646464;&apos;&gt;%1&lt;/font&gt;</source>
+        <translation>&lt;font style = &apos;color:#646464;&apos;&gt;%1&lt;/font&gt;</translation>
+    </message>
+</context>
+</TS>
