@@ -21,6 +21,7 @@ namespace {
 struct Look {
     QSize size;
     QColor colour;
+    bool panel = false;  // a backdrop: its caption keeps to a corner
 };
 
 // Sizes follow the widgets the pictures fill on a 1920 x 1080 page.
@@ -28,14 +29,14 @@ Look lookFor(const QString& path)
 {
     const QString name = QFileInfo(path).completeBaseName();
     if (name.startsWith(QLatin1String("backgrond")) || name.endsWith(QLatin1String("_bg")))
-        return {QSize(1920, 1080), QColor(18, 40, 64)};
+        return {QSize(1920, 1080), QColor(18, 40, 64), true};
     if (path.contains(QLatin1String("NationFlag/")))
         return {QSize(60, 40), QColor(200, 60, 60)};
     if (path.contains(QLatin1String("Deposit/key/")))
         return {QSize(105, 92), name.endsWith(QLatin1String("_h")) ? QColor(90, 150, 220)
                                                                     : QColor(40, 90, 160)};
     if (name == QLatin1String("homepage_time"))
-        return {QSize(420, 150), QColor(230, 230, 230)};
+        return {QSize(420, 150), QColor(230, 230, 230), true};
     if (name == QLatin1String("homepage_english"))
         return {QSize(180, 45), QColor(40, 90, 160)};
     if (name.startsWith(QLatin1String("homepage_")))
@@ -74,11 +75,11 @@ bool writePng(const QString& file, const QString& relative)
     painter.setPen(QPen(look.colour.lighter(160), 2));
     painter.drawRect(image.rect().adjusted(1, 1, -2, -2));
     QFont font = painter.font();
-    font.setPixelSize(qBound(8, look.size.height() / 8, 28));
+    font.setPixelSize(look.panel ? 12 : qBound(8, look.size.height() / 8, 28));
     painter.setFont(font);
-    painter.setPen(Qt::white);
-    painter.drawText(image.rect().adjusted(4, 4, -4, -4), Qt::AlignCenter | Qt::TextWordWrap,
-                     captionFor(relative));
+    painter.setPen(look.panel ? look.colour.lighter(180) : QColor(Qt::white));
+    const int where = look.panel ? Qt::AlignRight | Qt::AlignBottom : Qt::AlignCenter | Qt::TextWordWrap;
+    painter.drawText(image.rect().adjusted(4, 4, -4, -4), where, captionFor(relative));
     painter.end();
     return image.save(file, "PNG");
 }
