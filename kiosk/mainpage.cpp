@@ -225,7 +225,6 @@ void mainpage::refreshLanguageFont()
 
 void mainpage::initDateTimeTimer()
 {
-    m_dateTimeTimer = nullptr;
     m_dateTimeTimer = new QTimer(this);
     connect(m_dateTimeTimer, &QTimer::timeout, this, &mainpage::doProcessShowDateTime);
     m_dateTimeTimer->setSingleShot(true);
