@@ -49,6 +49,8 @@ public:
     // Encodes and queues a request (dest 0..127) or message (dest 0xFF) with
     // cyphal_send_data. Returns 0 or a negative error code.
     int send(uint16_t port_id, uint8_t dest_node, const void* portArgs);
+    // Queues a throttle message; any subject outside 6152..6159 is refused.
+    int send(uint16_t subject, const ThrottleArgs& args);
 
     // Number of CAN frames waiting in the TX queue.
     size_t pendingTxFrames() const { return m_ins.txQueueSize(); }

@@ -44,6 +44,7 @@ private slots:
     void anyKeyStopsTheThrottleOnItsTab();
     void languageSwitchesAndIsRemembered();
     void languageIsStoredOnlyWhenTheUserChanges();
+    void translationsNextToTheExecutable();
 
 private:
     QWidget* page() const { return m_page.get(); }
@@ -340,6 +341,21 @@ void tst_ConfiguratorPage::languageIsStoredOnlyWhenTheUserChanges()
     QVERIFY(!PageEnv::language().isValid());
     child<QComboBox>(page(), "comboBox_lang")->setCurrentIndex(1);
     QCOMPARE(PageEnv::language().toString(), QString("1"));
+}
+
+void tst_ConfiguratorPage::translationsNextToTheExecutable()
+{
+    // Started from a folder without translations (the repository root, say):
+    // the files next to the executable serve.
+    QVERIFY(QFile::remove("lang_en.qm") && QFile::remove("lang_zh_CN.qm"));
+    LogCapture log;
+    m_page.reset(); // its translator goes with it
+    restart();
+    QCOMPARE(caption(page(), "btnOpen"), QString("Open"));
+    QCOMPARE(child<QTabWidget>(page(), "tabWidget")->tabText(0), QString("Firmware upgrade"));
+    child<QComboBox>(page(), "comboBox_lang")->setCurrentIndex(1);
+    QCOMPARE(caption(page(), "btnOpen"), QString("打开"));
+    QVERIFY(!log.contains(QtWarningMsg, "cannot load"));
 }
 
 QTEST_MAIN(tst_ConfiguratorPage)

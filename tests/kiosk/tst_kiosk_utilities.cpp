@@ -48,6 +48,7 @@ private slots:
     void expiryTimes_data();
     void expiryTimes();
     void iniWriteRules();
+    void iniValueWithCommas();
     void refusedWritesLeaveTheFile();
     void languageType();
     void transactionNumbers();
@@ -229,6 +230,22 @@ void tst_kiosk_utilities::iniWriteRules()
     QVERIFY(cm->writeIniValue("net/atm_code", "K08", false));
     QCOMPARE(m_ctrl->readIniValue("net/atm_code"), QStringLiteral("K08"));
     QVERIFY(m_dir->iniBytes().contains("atm_code=K08"));  // on disk when the call returns
+}
+
+void tst_kiosk_utilities::iniValueWithCommas()
+{
+    // Written by hand, unquoted: the settings reader splits these into lists.
+    QVERIFY(m_dir->writeIni("[Serial]\nCom1=COM3,115200\n[net]\natm_code=K07,A\n"
+                            "[x]\nthree=a,b,c\nquoted=\"a,b\"\n"));
+    for (int via = 0; via < 2; ++via) {
+        const auto read = [&](const QString& key) { return via ? cm->readIniValue(key) : m_ctrl->readIniValue(key); };
+        QCOMPARE(read("Serial/Com1"), QStringLiteral("COM3,115200"));
+        QCOMPARE(read("net/atm_code"), QStringLiteral("K07,A"));
+        QCOMPARE(read("x/three"), QStringLiteral("a,b,c"));
+        QCOMPARE(read("x/quoted"), QStringLiteral("a,b"));
+    }
+    // The transaction number carries the whole code.
+    QVERIFY(cm->makeTransactionNo("A").startsWith("DDK07,A" + today()));
 }
 
 void tst_kiosk_utilities::refusedWritesLeaveTheFile()

@@ -13,6 +13,7 @@
 #include "link/cyphalports.h"
 #include "link/subserialtqthread.h"
 #include "linkharness.h"
+#include "logcapture.h"
 
 class tst_link_serialworker : public QObject
 {
@@ -32,6 +33,7 @@ private slots:
     void openResult();
     void lostPortReported();
     void requestsWhileClosedAreDropped();
+    void throttleOnlyOnThrottleSubjects();
 
 private:
     // Sends a request to node 16 and waits for its answer on `port`.
@@ -236,6 +238,49 @@ void tst_link_serialworker::requestsWhileClosedAreDropped()
     QCOMPARE(m_h->open(m_path), int(kOpenOk));
     QVERIFY(ask(e_TQ_OPAL_REG, "18", "2,700", 16, kPortRegAccess));
     QCOMPARE(m_bus->registerWriteCount(18), 1);
+}
+
+void tst_link_serialworker::throttleOnlyOnThrottleSubjects()
+{
+    // Rows 1-4 of the throttle test are nodes 16-19 (subject 6152), rows
+    // 29-32 nodes 44-47 (subject 6159).
+    m_bus.reset();
+    escsim::Options o;
+    o.nodes = {16, 17, 18, 19, 44, 45, 46, 47};
+    m_bus = std::make_unique<escsim::Bus>(o);
+    m_path = QString::fromStdString(startOnThread(*m_bus));
+    QVERIFY(!m_path.isEmpty());
+    QCOMPARE(m_h->open(m_path), int(kOpenOk));
+    syncWithSim();
+
+    // Values that, read as another port's arguments, would switch nodes
+    // (6144), give every node ID 20 (6145) or read past the variable (435, 409).
+    LogCapture log(true);
+    const uint64_t before = framesFromPc();
+    const size_t simEvents = m_bus->logLines().size();
+    const auto sendThrottle = [this](int subject, const QString& values) {
+        m_h->send(e_TQ_OPAL_RADIO_GAS_UPDATA, QString::number(subject), values, 0);
+    };
+    for (int subject : {6144, 6145, 435, 409, 6151, 6160, -1, 6152 + 0x10000})
+        sendThrottle(subject, "20,200,300,400");
+    syncWithSim();
+    QCOMPARE(framesFromPc() - before, uint64_t(1)); // the sync request alone
+    QCOMPARE(log.count(QtWarningMsg, "cyphal_get_encode_data err -2"), 8);
+    QCOMPARE(m_bus->nodeIds(), (std::vector<uint8_t> {16, 17, 18, 19, 44, 45, 46, 47}));
+    QCOMPARE(m_bus->logLines().size(), simEvents); // no node control, no ID change
+    const escsim::AdapterStats st = m_bus->adapterStats();
+    QCOMPARE(st.garbageBytes + st.badFrames, uint64_t(0));
+
+    // The two ends of the range go out, one frame each, with their values.
+    sendThrottle(6152, "100,200,300,400");
+    sendThrottle(6159, "1000,16383,0,8191");
+    syncWithSim();
+    QCOMPARE(framesFromPc() - before, uint64_t(4));
+    QCOMPARE(log.count(QtWarningMsg, "cyphal_get_encode_data"), 8);
+    const quint16 want[] = {100, 200, 300, 400, 1000, 16383, 0, 8191};
+    const uint8_t nodes[] = {16, 17, 18, 19, 44, 45, 46, 47};
+    for (int i = 0; i < 8; ++i)
+        QCOMPARE(m_bus->throttle(nodes[i]), want[i]);
 }
 
 QTEST_GUILESS_MAIN(tst_link_serialworker)
