@@ -30,6 +30,7 @@ private slots:
 
     void nodesAreListedFromHeartbeatAndInformation();
     void tablesGrowPastTwelveNodes();
+    void silentNodeGoesAtTheFourthTick();
     void linkLampFollowsLinkAndNodes();
     void openResultShowsThePortClosed_data();
     void openResultShowsThePortClosed();
@@ -38,6 +39,8 @@ private slots:
     void deviceInformationIsDecoded();
     void oddPayloadsAreFreedAndNeverOverread();
     void descriptionIsDecodedWhenComplete();
+    void descriptionFollowUpRequests_data();
+    void descriptionFollowUpRequests();
     void bitRateChangeStopsWhenThePortCloses();
     void nodeIdBroadcastAsksWithSeveralNodes_data();
     void nodeIdBroadcastAsksWithSeveralNodes();
@@ -121,6 +124,33 @@ void tst_ConfiguratorPage::tablesGrowPastTwelveNodes()
         list(node);
     QCOMPARE(listed(page()).size(), 33);
     QCOMPARE(rowTexts(dev(), 32).first(), QString("30"));
+}
+
+void tst_ConfiguratorPage::silentNodeGoesAtTheFourthTick()
+{
+    // The device tick is driven by hand here; nothing below runs the event
+    // loop, so the page's own timer cannot tick in between.
+    const auto tick = [this] { QVERIFY(QMetaObject::invokeMethod(m_page.get(), "doProcessCheckDevTimerOut")); };
+    openPort();
+    list(16);
+    list(17);
+    list(18);
+    for (int i = 0; i < 3; ++i) {
+        tick();
+        feed(heartbeat(17)); // 17 keeps talking
+    }
+    QCOMPARE(listed(page()), QStringList({"10", "11", "12"}));
+    feed(heartbeat(18)); // 18 speaks once more, then falls silent
+    tick();              // 16 silent for four ticks: gone
+    QCOMPARE(listed(page()), QStringList({"11", "12"}));
+    QVERIFY(!child(page(), "lEdit_zs_y1_1")->isEnabled());
+    QVERIFY(child(page(), "lEdit_zs_y1_2")->isEnabled());
+    feed(heartbeat(17)); // and 17 a tick after it
+    for (int i = 0; i < 3; ++i)
+        tick();
+    QCOMPARE(listed(page()), QStringList({"11"}));
+    tick();
+    QVERIFY(listed(page()).isEmpty());
 }
 
 void tst_ConfiguratorPage::linkLampFollowsLinkAndNodes()
@@ -237,6 +267,32 @@ void tst_ConfiguratorPage::descriptionIsDecodedWhenComplete()
     // The register list gets the whole text, decoded once: 102 characters.
     QCOMPARE(log.count(QtDebugMsg, "showSetRegInfoFromFireware"), 1);
     QVERIFY(log.contains(QtDebugMsg, "text length 102 "));
+}
+
+void tst_ConfiguratorPage::descriptionFollowUpRequests_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::addColumn<int>("fileType");
+    QTest::newRow("English") << 0 << 1001;
+    QTest::newRow("Chinese") << 1 << 1000;
+}
+
+void tst_ConfiguratorPage::descriptionFollowUpRequests()
+{
+    QFETCH(int, language);
+    QFETCH(int, fileType);
+    child<QComboBox>(page(), "comboBox_lang")->setCurrentIndex(language);
+    QSignalSpy nextChunk(TQPageControl::getInstance(), &TQPageControl::signalReadFile257);
+    // Two whole chunks and a short one: a request after each whole chunk,
+    // at the next offset, for the description in the page's language.
+    const std::string text = std::string(256, 'a') + std::string(256, 'b') + "end";
+    for (int at : {0, 256, 512})
+        feed(record(257, 16, std::string(7, '\0') + text.substr(size_t(at), 256)));
+    QCOMPARE(nextChunk.size(), 2);
+    for (int i = 0; i < 2; ++i) {
+        QCOMPARE(nextChunk.at(i).at(0).toInt(), 256 * (i + 1));
+        QCOMPARE(nextChunk.at(i).at(2).toInt(), fileType);
+    }
 }
 
 void tst_ConfiguratorPage::bitRateChangeStopsWhenThePortCloses()
