@@ -288,7 +288,14 @@ void tst_kiosk_utilities::transactionNumbers()
     QVERIFY(m_dir->writeIni("[net]\natm_code=K07\n"));
     const QString prefix = "DDK07" + today();
     QCOMPARE(cm->makeTransactionNo("A"), prefix + "A0001");
+    // Several on one day: each follows the one stored before it.
     QCOMPARE(cm->makeTransactionNo("A"), prefix + "A0002");
+    QCOMPARE(cm->makeTransactionNo("C"), prefix + "C0003");
+    QCOMPARE(cm->makeTransactionNo("A"), prefix + "A0004");
+    QCOMPARE(cm->readIniValue("Charge/atm_transaction_id"), QStringLiteral("0004"));
+    QCOMPARE(cm->readIniValue("Charge/deposit_time"), today());
+    QVERIFY(cm->writeIniValue("Charge/atm_transaction_id", "9999", false));
+    QCOMPARE(cm->makeTransactionNo("A"), prefix + "A10000");
     // Another day starts over.
     QVERIFY(cm->writeIniValue("Charge/deposit_time", "20000101", false));
     QCOMPARE(cm->makeTransactionNo("B"), prefix + "B0001");
