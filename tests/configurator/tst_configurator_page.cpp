@@ -2,6 +2,7 @@
 // them. No worker runs: the page's requests reach its controllers, which have
 // no hub and drop them, and the tests watch the controllers' signals.
 
+#include <QRadioButton>
 #include <QtTest>
 
 #include <QLabel>
@@ -31,6 +32,7 @@ private slots:
     void nodesAreListedFromHeartbeatAndInformation();
     void tablesGrowPastTwelveNodes();
     void silentNodeGoesAtTheFourthTick();
+    void selectionStaysWithItsNode();
     void linkLampFollowsLinkAndNodes();
     void openResultShowsThePortClosed_data();
     void openResultShowsThePortClosed();
@@ -151,6 +153,35 @@ void tst_ConfiguratorPage::silentNodeGoesAtTheFourthTick()
     QCOMPARE(listed(page()), QStringList({"11"}));
     tick();
     QVERIFY(listed(page()).isEmpty());
+}
+
+void tst_ConfiguratorPage::selectionStaysWithItsNode()
+{
+    const auto tick = [this] { QVERIFY(QMetaObject::invokeMethod(m_page.get(), "doProcessCheckDevTimerOut")); };
+    openPort();
+    list(16);
+    list(17);
+    feed(deviceInfo(18, "P_FLY-ESC_B", 1, 2, 3, 14));
+    clickCell(dev(), 2, 2); // node 18 chosen for the upgrade and for the parameters
+    QCOMPARE(dev()->item(2, 0)->checkState(), Qt::Checked);
+    auto* setList = child<QTableWidget>(page(), "tableWidget_set_devList");
+    const auto radio = [setList](int row) { return qobject_cast<QRadioButton*>(setList->cellWidget(row, 0)); };
+    QVERIFY(radio(2));
+    radio(2)->click();
+    // Node 16, in the row above, falls silent and goes.
+    for (int i = 0; i < 4; ++i) {
+        feed(heartbeat(17));
+        feed(heartbeat(18));
+        tick();
+    }
+    QCOMPARE(listed(page()), QStringList({"11", "12"}));
+    QCOMPARE(rowTexts(dev(), 1).first(), QString("12"));
+    QCOMPARE(dev()->item(1, 0)->checkState(), Qt::Checked);
+    QCOMPARE(dev()->item(0, 0)->checkState(), Qt::Unchecked);
+    QCOMPARE(child<QLineEdit>(page(), "lEdit_upgrade_firmver")->text(), QString("3.14"));
+    QCOMPARE(setList->item(1, 1)->text(), QString("12"));
+    QVERIFY(radio(1) && radio(1)->isChecked());
+    QVERIFY(radio(0) && !radio(0)->isChecked());
 }
 
 void tst_ConfiguratorPage::linkLampFollowsLinkAndNodes()
