@@ -3,8 +3,9 @@
 // The page's texts are translated by "./lang_en.qm" (from the form's
 // Chinese texts) and "./lang_zh_CN.qm" (from the English texts of the code),
 // looked for in the working directory first, then next to the executable
-// (so that the page is translated wherever the program is started from). The choice is kept in the waveform
-// settings file under "config/language": 0 English, 1 Chinese.
+// (so that the page is translated wherever the program is started from).
+// The choice is kept in the waveform settings file under "config/language":
+// 0 English, 1 Chinese.
 
 #include "configurator/tqcan.h"
 #include "ui_tqcan.h"

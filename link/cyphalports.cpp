@@ -220,6 +220,16 @@ int cyphal_send_data(canard::Instance& ins, uint16_t subject, const ThrottleArgs
     return cyphal_send_data(ins, subject, canard::kNoNode, static_cast<const void*>(&args));
 }
 
+int cyphal_get_encode_data(uint16_t port_id, std::nullptr_t, uint8_t* buf, size_t* size)
+{
+    return cyphal_get_encode_data(port_id, static_cast<const void*>(nullptr), buf, size);
+}
+
+int cyphal_send_data(canard::Instance& ins, uint16_t port_id, uint8_t dest_node, std::nullptr_t)
+{
+    return cyphal_send_data(ins, port_id, dest_node, static_cast<const void*>(nullptr));
+}
+
 int cyphal_send_data(canard::Instance& ins, uint16_t port_id, uint8_t dest_node, const void* portArgs)
 {
     uint8_t buf[kMaxRequestPayload];

@@ -109,6 +109,11 @@ int cyphal_send_data(LinkSession* link, uint16_t port_id, uint8_t dest_node, con
     return link->send(port_id, dest_node, portArgs);
 }
 
+int cyphal_send_data(LinkSession* link, uint16_t port_id, uint8_t dest_node, std::nullptr_t)
+{
+    return cyphal_send_data(link, port_id, dest_node, static_cast<const void*>(nullptr));
+}
+
 int cyphal_send_data(LinkSession* link, uint16_t subject, const ThrottleArgs& args)
 {
     if (!link)
