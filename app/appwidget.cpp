@@ -5,7 +5,6 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QScreen>
-#include <QSettings>
 #include <QStackedWidget>
 #include <QTranslator>
 #include <QVBoxLayout>
@@ -19,6 +18,7 @@
 #include "kiosk/cashselectpage.h"
 #include "kiosk/cashselectpagecontrol.h"
 #include "kiosk/commoncontrol.h"
+#include "kiosk/kioskini.h"
 #include "kiosk/mainpage.h"
 
 namespace {
@@ -27,8 +27,7 @@ namespace {
 // 0 (Khmer) for anything else.
 int readKioskLanguageType()
 {
-    QSettings ini(QStringLiteral("./conf/tq_info.ini"), QSettings::IniFormat);
-    const QString lang = ini.value(QStringLiteral("Language/Type")).toString();
+    const QString lang = kioskini::readValue(QStringLiteral("Language/Type"));
     qDebug() << "lang ==" << lang;
     if (lang == QLatin1String("EN"))
         return 1;

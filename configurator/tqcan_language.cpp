@@ -2,8 +2,10 @@
 //
 // The page's texts are translated by "./lang_en.qm" (from the form's
 // Chinese texts) and "./lang_zh_CN.qm" (from the English texts of the code),
-// loaded from the working directory. The choice is kept in the waveform
-// settings file under "config/language": 0 English, 1 Chinese.
+// looked for in the working directory first, then next to the executable
+// (so that the page is translated wherever the program is started from).
+// The choice is kept in the waveform settings file under "config/language":
+// 0 English, 1 Chinese.
 
 #include "configurator/tqcan.h"
 #include "ui_tqcan.h"
@@ -25,6 +27,14 @@ namespace {
 constexpr int kLangEnglish = 0;
 constexpr int kLangChinese = 1;
 constexpr int kEscRows = 32;
+
+// Loads `name` from the working directory or, failing that, from the
+// executable's folder.
+bool loadTranslation(QTranslator* translator, const QString& name)
+{
+    return translator->load(QStringLiteral("./") + name) ||
+           translator->load(QCoreApplication::applicationDirPath() + QLatin1Char('/') + name);
+}
 
 } // namespace
 
@@ -55,14 +65,15 @@ int TQCAN::applyLanguage(int selIndex)
         delete m_translator;
         m_translator = nullptr;
     }
-    const QString file = language == kLangChinese ? QStringLiteral("./lang_zh_CN.qm")
-                                                   : QStringLiteral("./lang_en.qm");
+    const QString file = language == kLangChinese ? QStringLiteral("lang_zh_CN.qm")
+                                                   : QStringLiteral("lang_en.qm");
     auto* translator = new QTranslator(this);
-    if (translator->load(file)) {
+    if (loadTranslation(translator, file)) {
         qApp->installTranslator(translator);
         m_translator = translator;
     } else {
-        qWarning() << "applyLanguage--cannot load" << file << "in" << QDir::currentPath();
+        qWarning() << "applyLanguage--cannot load" << file << "in" << QDir::currentPath() << "nor in"
+                   << QCoreApplication::applicationDirPath();
         delete translator;
     }
 

@@ -72,7 +72,12 @@ QString readValue(const QString& key)
     QSettings settings(filePath(), QSettings::IniFormat);
     if (!settings.contains(key))
         return QString();
-    return settings.value(key).toString();
+    // An unquoted "COM3,115200" comes back as a list, whose toString() is
+    // empty: join it back so that a hand-written value needs no quotes.
+    const QVariant value = settings.value(key);
+    if (value.type() == QVariant::StringList)
+        return value.toStringList().join(QLatin1Char(','));
+    return value.toString();
 }
 
 QStringList keys()

@@ -206,6 +206,30 @@ int cyphal_get_encode_data(uint16_t port_id, const void* portArgs, uint8_t* buf,
     }
 }
 
+int cyphal_get_encode_data(uint16_t subject, const ThrottleArgs& args, uint8_t* buf, size_t* size)
+{
+    if (!isThrottle(subject))
+        return kEncErrUnknownPort;
+    return cyphal_get_encode_data(subject, static_cast<const void*>(&args), buf, size);
+}
+
+int cyphal_send_data(canard::Instance& ins, uint16_t subject, const ThrottleArgs& args)
+{
+    if (!isThrottle(subject))
+        return kEncErrUnknownPort;
+    return cyphal_send_data(ins, subject, canard::kNoNode, static_cast<const void*>(&args));
+}
+
+int cyphal_get_encode_data(uint16_t port_id, std::nullptr_t, uint8_t* buf, size_t* size)
+{
+    return cyphal_get_encode_data(port_id, static_cast<const void*>(nullptr), buf, size);
+}
+
+int cyphal_send_data(canard::Instance& ins, uint16_t port_id, uint8_t dest_node, std::nullptr_t)
+{
+    return cyphal_send_data(ins, port_id, dest_node, static_cast<const void*>(nullptr));
+}
+
 int cyphal_send_data(canard::Instance& ins, uint16_t port_id, uint8_t dest_node, const void* portArgs)
 {
     uint8_t buf[kMaxRequestPayload];

@@ -108,9 +108,26 @@ size_t portExtent(uint16_t port_id);
 void subscribePcPorts(canard::Instance& ins);
 
 // Encodes the payload of a request/message for port_id from portArgs (the
-// struct of that port). *size: in = capacity of buf, out = bytes written.
+// struct of that port; callers with throttle values use the typed form
+// below). *size: in = capacity of buf, out = bytes written.
 // Returns 0 or a negative kEncErr* code.
 int cyphal_get_encode_data(uint16_t port_id, const void* portArgs, uint8_t* buf, size_t* size);
+
+// The throttle's own encoder and sender: the only way to put a
+// ThrottleArgs on the wire. Any subject outside 6152..6159 gives
+// kEncErrUnknownPort and queues nothing, so throttle values can never be
+// taken for the arguments of another port. Handing a ThrottleArgs* to the
+// untyped forms does not compile (the nullptr forms keep "no arguments"
+// unambiguous).
+int cyphal_get_encode_data(uint16_t subject, const ThrottleArgs& args, uint8_t* buf, size_t* size);
+int cyphal_send_data(canard::Instance& ins, uint16_t subject, const ThrottleArgs& args);
+int cyphal_send_data(LinkSession* link, uint16_t subject, const ThrottleArgs& args);
+int cyphal_get_encode_data(uint16_t, const ThrottleArgs*, uint8_t*, size_t*) = delete;
+int cyphal_send_data(canard::Instance&, uint16_t, uint8_t, const ThrottleArgs*) = delete;
+int cyphal_send_data(LinkSession*, uint16_t, uint8_t, const ThrottleArgs*) = delete;
+int cyphal_get_encode_data(uint16_t port_id, std::nullptr_t, uint8_t* buf, size_t* size);
+int cyphal_send_data(canard::Instance& ins, uint16_t port_id, uint8_t dest_node, std::nullptr_t);
+int cyphal_send_data(LinkSession* link, uint16_t port_id, uint8_t dest_node, std::nullptr_t);
 
 // Encodes and pushes one request (dest_node 0..127) or broadcast message
 // (dest_node 0xFF, ignored for messages) into the transport's TX queue, from

@@ -69,6 +69,11 @@ int LinkSession::send(uint16_t port_id, uint8_t dest_node, const void* portArgs)
     return cyphal_send_data(m_ins, port_id, dest_node, portArgs);
 }
 
+int LinkSession::send(uint16_t subject, const ThrottleArgs& args)
+{
+    return cyphal_send_data(m_ins, subject, args);
+}
+
 size_t LinkSession::takeTxBytes(std::vector<uint8_t>& out)
 {
     size_t n = 0;
@@ -102,4 +107,16 @@ int cyphal_send_data(LinkSession* link, uint16_t port_id, uint8_t dest_node, con
     if (!link)
         return kSendErrNoLink;
     return link->send(port_id, dest_node, portArgs);
+}
+
+int cyphal_send_data(LinkSession* link, uint16_t port_id, uint8_t dest_node, std::nullptr_t)
+{
+    return cyphal_send_data(link, port_id, dest_node, static_cast<const void*>(nullptr));
+}
+
+int cyphal_send_data(LinkSession* link, uint16_t subject, const ThrottleArgs& args)
+{
+    if (!link)
+        return kSendErrNoLink;
+    return link->send(subject, args);
 }

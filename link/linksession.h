@@ -49,6 +49,14 @@ public:
     // Encodes and queues a request (dest 0..127) or message (dest 0xFF) with
     // cyphal_send_data. Returns 0 or a negative error code.
     int send(uint16_t port_id, uint8_t dest_node, const void* portArgs);
+    int send(uint16_t port_id, uint8_t dest_node, std::nullptr_t)
+    {
+        return send(port_id, dest_node, static_cast<const void*>(nullptr));
+    }
+    // Queues a throttle message; any subject outside 6152..6159 is refused.
+    // Throttle values go this way only.
+    int send(uint16_t subject, const ThrottleArgs& args);
+    int send(uint16_t, uint8_t, const ThrottleArgs*) = delete;
 
     // Number of CAN frames waiting in the TX queue.
     size_t pendingTxFrames() const { return m_ins.txQueueSize(); }

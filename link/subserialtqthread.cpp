@@ -229,9 +229,15 @@ void subSerialTQThread::handleGas6152Req(int subject, int g1, int g2, int g3, in
     a.t[1] = uint16_t(g2);
     a.t[2] = uint16_t(g3);
     a.t[3] = uint16_t(g4);
-    const int ret = (subject >= 0 && subject <= 0xFFFF) ? sendMessage(uint16_t(subject), &a) : int(kEncErrUnknownPort);
-    if (ret < 0)
+    // The link takes these values on the eight throttle subjects only; the
+    // range test here keeps a number past 16 bits from wrapping onto one.
+    const int ret = (subject >= 0 && subject <= 0xFFFF) ? cyphal_send_data(&m_session, uint16_t(subject), a)
+                                                        : int(kEncErrUnknownPort);
+    if (ret < 0) {
         qWarning("cyphal_get_encode_data err %d", ret);
+        return;
+    }
+    flushTx();
 }
 
 bool subSerialTQThread::portReadyFor(int cmd)

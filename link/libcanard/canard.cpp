@@ -281,6 +281,10 @@ bool Instance::accept(uint32_t can_id, const uint8_t* data, size_t len, uint64_t
             ++m_stats.rx_duplicates;
             return false;
         }
+        if (s.active && s.transfer_id == tid && ts >= s.start_us && ts - s.start_us < sub.tid_timeout_us) {
+            ++m_stats.rx_duplicates; // the start frame of this transfer again (CAN repeats a frame)
+            return false;
+        }
         if (s.active)
             abortSession(); // a new start in the middle of a transfer: the old one is lost
         if (end) { // single-frame transfer
@@ -305,8 +309,18 @@ bool Instance::accept(uint32_t can_id, const uint8_t* data, size_t len, uint64_t
             ++m_stats.rx_frames_orphan;
             return false;
         }
-        if (ts < s.start_us || ts - s.start_us >= sub.tid_timeout_us || toggle != s.toggle ||
-            (!end && len != kMtu)) {
+        if (ts < s.start_us || ts - s.start_us >= sub.tid_timeout_us) {
+            abortSession();
+            return false;
+        }
+        if (toggle != s.toggle) {
+            // CAN delivers a frame twice after an acknowledgement error; the
+            // toggle tells the repeat, which is skipped. A frame lost instead
+            // also lands here, and the transfer CRC then drops the transfer.
+            ++m_stats.rx_duplicates;
+            return false;
+        }
+        if (!end && len != kMtu) {
             abortSession();
             return false;
         }

@@ -107,8 +107,9 @@ struct Stats {
     uint64_t rx_frames_ignored = 0;  // valid but not for us (not subscribed, other destination, role)
     uint64_t rx_transfers = 0;       // delivered transfers
     uint64_t rx_truncated = 0;       // delivered transfers cut to the extent
-    uint64_t rx_duplicates = 0;      // transfer-ID seen within the timeout -> dropped
-    uint64_t rx_malformed = 0;       // dropped transfers: bad toggle, CRC mismatch, short non-last frame,
+    uint64_t rx_duplicates = 0;      // skipped: transfer-ID seen within the timeout, a repeated start
+                                     // frame of the transfer in progress, a frame with the wrong toggle
+    uint64_t rx_malformed = 0;       // dropped transfers: CRC mismatch (a lost frame), short non-last frame,
                                      // restarted by a new start frame, timed out mid-transfer
     uint64_t rx_frames_orphan = 0;   // continuation frames with no matching transfer in progress
                                      // (missing start frame, other transfer-ID, rest of a dropped transfer)

@@ -2,6 +2,7 @@
 // them. No worker runs: the page's requests reach its controllers, which have
 // no hub and drop them, and the tests watch the controllers' signals.
 
+#include <QRadioButton>
 #include <QtTest>
 
 #include <QLabel>
@@ -30,6 +31,8 @@ private slots:
 
     void nodesAreListedFromHeartbeatAndInformation();
     void tablesGrowPastTwelveNodes();
+    void silentNodeGoesAtTheFourthTick();
+    void selectionStaysWithItsNode();
     void linkLampFollowsLinkAndNodes();
     void openResultShowsThePortClosed_data();
     void openResultShowsThePortClosed();
@@ -38,12 +41,15 @@ private slots:
     void deviceInformationIsDecoded();
     void oddPayloadsAreFreedAndNeverOverread();
     void descriptionIsDecodedWhenComplete();
+    void descriptionFollowUpRequests_data();
+    void descriptionFollowUpRequests();
     void bitRateChangeStopsWhenThePortCloses();
     void nodeIdBroadcastAsksWithSeveralNodes_data();
     void nodeIdBroadcastAsksWithSeveralNodes();
     void anyKeyStopsTheThrottleOnItsTab();
     void languageSwitchesAndIsRemembered();
     void languageIsStoredOnlyWhenTheUserChanges();
+    void translationsNextToTheExecutable();
 
 private:
     QWidget* page() const { return m_page.get(); }
@@ -120,6 +126,62 @@ void tst_ConfiguratorPage::tablesGrowPastTwelveNodes()
         list(node);
     QCOMPARE(listed(page()).size(), 33);
     QCOMPARE(rowTexts(dev(), 32).first(), QString("30"));
+}
+
+void tst_ConfiguratorPage::silentNodeGoesAtTheFourthTick()
+{
+    // The device tick is driven by hand here; nothing below runs the event
+    // loop, so the page's own timer cannot tick in between.
+    const auto tick = [this] { QVERIFY(QMetaObject::invokeMethod(m_page.get(), "doProcessCheckDevTimerOut")); };
+    openPort();
+    list(16);
+    list(17);
+    list(18);
+    for (int i = 0; i < 3; ++i) {
+        tick();
+        feed(heartbeat(17)); // 17 keeps talking
+    }
+    QCOMPARE(listed(page()), QStringList({"10", "11", "12"}));
+    feed(heartbeat(18)); // 18 speaks once more, then falls silent
+    tick();              // 16 silent for four ticks: gone
+    QCOMPARE(listed(page()), QStringList({"11", "12"}));
+    QVERIFY(!child(page(), "lEdit_zs_y1_1")->isEnabled());
+    QVERIFY(child(page(), "lEdit_zs_y1_2")->isEnabled());
+    feed(heartbeat(17)); // and 17 a tick after it
+    for (int i = 0; i < 3; ++i)
+        tick();
+    QCOMPARE(listed(page()), QStringList({"11"}));
+    tick();
+    QVERIFY(listed(page()).isEmpty());
+}
+
+void tst_ConfiguratorPage::selectionStaysWithItsNode()
+{
+    const auto tick = [this] { QVERIFY(QMetaObject::invokeMethod(m_page.get(), "doProcessCheckDevTimerOut")); };
+    openPort();
+    list(16);
+    list(17);
+    feed(deviceInfo(18, "P_FLY-ESC_B", 1, 2, 3, 14));
+    clickCell(dev(), 2, 2); // node 18 chosen for the upgrade and for the parameters
+    QCOMPARE(dev()->item(2, 0)->checkState(), Qt::Checked);
+    auto* setList = child<QTableWidget>(page(), "tableWidget_set_devList");
+    const auto radio = [setList](int row) { return qobject_cast<QRadioButton*>(setList->cellWidget(row, 0)); };
+    QVERIFY(radio(2));
+    radio(2)->click();
+    // Node 16, in the row above, falls silent and goes.
+    for (int i = 0; i < 4; ++i) {
+        feed(heartbeat(17));
+        feed(heartbeat(18));
+        tick();
+    }
+    QCOMPARE(listed(page()), QStringList({"11", "12"}));
+    QCOMPARE(rowTexts(dev(), 1).first(), QString("12"));
+    QCOMPARE(dev()->item(1, 0)->checkState(), Qt::Checked);
+    QCOMPARE(dev()->item(0, 0)->checkState(), Qt::Unchecked);
+    QCOMPARE(child<QLineEdit>(page(), "lEdit_upgrade_firmver")->text(), QString("3.14"));
+    QCOMPARE(setList->item(1, 1)->text(), QString("12"));
+    QVERIFY(radio(1) && radio(1)->isChecked());
+    QVERIFY(radio(0) && !radio(0)->isChecked());
 }
 
 void tst_ConfiguratorPage::linkLampFollowsLinkAndNodes()
@@ -238,6 +300,32 @@ void tst_ConfiguratorPage::descriptionIsDecodedWhenComplete()
     QVERIFY(log.contains(QtDebugMsg, "text length 102 "));
 }
 
+void tst_ConfiguratorPage::descriptionFollowUpRequests_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::addColumn<int>("fileType");
+    QTest::newRow("English") << 0 << 1001;
+    QTest::newRow("Chinese") << 1 << 1000;
+}
+
+void tst_ConfiguratorPage::descriptionFollowUpRequests()
+{
+    QFETCH(int, language);
+    QFETCH(int, fileType);
+    child<QComboBox>(page(), "comboBox_lang")->setCurrentIndex(language);
+    QSignalSpy nextChunk(TQPageControl::getInstance(), &TQPageControl::signalReadFile257);
+    // Two whole chunks and a short one: a request after each whole chunk,
+    // at the next offset, for the description in the page's language.
+    const std::string text = std::string(256, 'a') + std::string(256, 'b') + "end";
+    for (int at : {0, 256, 512})
+        feed(record(257, 16, std::string(7, '\0') + text.substr(size_t(at), 256)));
+    QCOMPARE(nextChunk.size(), 2);
+    for (int i = 0; i < 2; ++i) {
+        QCOMPARE(nextChunk.at(i).at(0).toInt(), 256 * (i + 1));
+        QCOMPARE(nextChunk.at(i).at(2).toInt(), fileType);
+    }
+}
+
 void tst_ConfiguratorPage::bitRateChangeStopsWhenThePortCloses()
 {
     ModalBoxCloser boxes;
@@ -340,6 +428,21 @@ void tst_ConfiguratorPage::languageIsStoredOnlyWhenTheUserChanges()
     QVERIFY(!PageEnv::language().isValid());
     child<QComboBox>(page(), "comboBox_lang")->setCurrentIndex(1);
     QCOMPARE(PageEnv::language().toString(), QString("1"));
+}
+
+void tst_ConfiguratorPage::translationsNextToTheExecutable()
+{
+    // Started from a folder without translations (the repository root, say):
+    // the files next to the executable serve.
+    QVERIFY(QFile::remove("lang_en.qm") && QFile::remove("lang_zh_CN.qm"));
+    LogCapture log;
+    m_page.reset(); // its translator goes with it
+    restart();
+    QCOMPARE(caption(page(), "btnOpen"), QString("Open"));
+    QCOMPARE(child<QTabWidget>(page(), "tabWidget")->tabText(0), QString("Firmware upgrade"));
+    child<QComboBox>(page(), "comboBox_lang")->setCurrentIndex(1);
+    QCOMPARE(caption(page(), "btnOpen"), QString("打开"));
+    QVERIFY(!log.contains(QtWarningMsg, "cannot load"));
 }
 
 QTEST_MAIN(tst_ConfiguratorPage)

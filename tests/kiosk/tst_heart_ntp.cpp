@@ -43,6 +43,7 @@ private slots:
     void unusableRepliesNeverReachTheClock();
     void refusedPortsFailOverInListOrder();
     void hostIndexStaysInTheList();
+    void successAfterFailOverStartsOverAtTheFirstHost();
 };
 
 void tst_HeartNtp::requestIsTheFixed48Bytes()
@@ -193,6 +194,31 @@ void tst_HeartNtp::hostIndexStaysInTheList()
     QTRY_COMPARE_WITH_TIMEOUT(silent.requests(0).size(), 2, 20000);
     QCOMPARE(attemptedHosts(log).last(), silent.host(0));
     QCOMPARE(rig.records.size(), 0);
+}
+
+void tst_HeartNtp::successAfterFailOverStartsOverAtTheFirstHost()
+{
+    LogCapture log(true);
+    const QString refused = NtpPeers(1).host();  // bound a moment ago, closed now
+    const QDateTime instant(QDate(2025, 6, 1), QTime(8, 0, 0), Qt::UTC);
+    NtpPeers good(1, ntpServerReply(ntpSeconds(instant), 0));
+    NtpPeers spare(2, ntpServerReply(ntpSeconds(instant), 0));
+    HeartRig rig(heartEndpoints({refused, good.host(), spare.host(0), spare.host(1)}));
+
+    // The first host fails (asked twice, see above), the second answers.
+    rig.worker.doProcessHeartRecv(heartCommand("cmd_sync_ntp"));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.clock.sets().size(), 1, 20000);
+    QCOMPARE(attemptedHosts(log), (QStringList{refused, refused, good.host()}));
+    QCOMPARE(rig.worker.ntpHostIndex(), 0);
+
+    // The next synchronisation starts over at the first host, not after the
+    // one that answered.
+    rig.worker.doProcessHeartRecv(heartCommand("cmd_sync_ntp"));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.clock.sets().size(), 2, 20000);
+    QCOMPARE(attemptedHosts(log), (QStringList{refused, refused, good.host(), refused, refused, good.host()}));
+    QCOMPARE(good.requests().size(), 2);
+    QCOMPARE(spare.requests(0).size() + spare.requests(1).size(), 0);
+    QCOMPARE(rig.worker.ntpHostIndex(), 0);
 }
 
 QTEST_MAIN(tst_HeartNtp)

@@ -38,26 +38,8 @@ class tst_HeartThread : public QObject
     Q_OBJECT
 private slots:
     void initTestCase() { registerCommunicatMetaTypes(); }
-    void captureSpotsCrossThreadUse();
     void workerLivesAndEndsInItsThread();
 };
-
-// The watch is live: a timer stopped from the wrong thread is caught.
-void tst_HeartThread::captureSpotsCrossThreadUse()
-{
-    LogCapture log(true);
-    QThread thread;
-    QTimer* timer = new QTimer;
-    timer->moveToThread(&thread);
-    connect(&thread, &QThread::finished, timer, [timer] { delete timer; }, Qt::DirectConnection);
-    thread.start();
-    inThreadOf(timer, [timer] { timer->start(3600 * 1000); });
-    timer->stop();  // wrong thread on purpose
-    const QStringList caught = crossThreadWarnings(log);
-    thread.quit();
-    QVERIFY(thread.wait(60000));
-    QCOMPARE(caught.size(), 1);
-}
 
 void tst_HeartThread::workerLivesAndEndsInItsThread()
 {

@@ -48,6 +48,7 @@ private slots:
     void expiryTimes_data();
     void expiryTimes();
     void iniWriteRules();
+    void iniValueWithCommas();
     void refusedWritesLeaveTheFile();
     void languageType();
     void transactionNumbers();
@@ -231,6 +232,22 @@ void tst_kiosk_utilities::iniWriteRules()
     QVERIFY(m_dir->iniBytes().contains("atm_code=K08"));  // on disk when the call returns
 }
 
+void tst_kiosk_utilities::iniValueWithCommas()
+{
+    // Written by hand, unquoted: the settings reader splits these into lists.
+    QVERIFY(m_dir->writeIni("[Serial]\nCom1=COM3,115200\n[net]\natm_code=K07,A\n"
+                            "[x]\nthree=a,b,c\nquoted=\"a,b\"\n"));
+    for (int via = 0; via < 2; ++via) {
+        const auto read = [&](const QString& key) { return via ? cm->readIniValue(key) : m_ctrl->readIniValue(key); };
+        QCOMPARE(read("Serial/Com1"), QStringLiteral("COM3,115200"));
+        QCOMPARE(read("net/atm_code"), QStringLiteral("K07,A"));
+        QCOMPARE(read("x/three"), QStringLiteral("a,b,c"));
+        QCOMPARE(read("x/quoted"), QStringLiteral("a,b"));
+    }
+    // The transaction number carries the whole code.
+    QVERIFY(cm->makeTransactionNo("A").startsWith("DDK07,A" + today()));
+}
+
 void tst_kiosk_utilities::refusedWritesLeaveTheFile()
 {
     QVERIFY(m_dir->writeIni("[Language]\nType=EN\n[net]\natm_code=K07\n"));
@@ -271,7 +288,14 @@ void tst_kiosk_utilities::transactionNumbers()
     QVERIFY(m_dir->writeIni("[net]\natm_code=K07\n"));
     const QString prefix = "DDK07" + today();
     QCOMPARE(cm->makeTransactionNo("A"), prefix + "A0001");
+    // Several on one day: each follows the one stored before it.
     QCOMPARE(cm->makeTransactionNo("A"), prefix + "A0002");
+    QCOMPARE(cm->makeTransactionNo("C"), prefix + "C0003");
+    QCOMPARE(cm->makeTransactionNo("A"), prefix + "A0004");
+    QCOMPARE(cm->readIniValue("Charge/atm_transaction_id"), QStringLiteral("0004"));
+    QCOMPARE(cm->readIniValue("Charge/deposit_time"), today());
+    QVERIFY(cm->writeIniValue("Charge/atm_transaction_id", "9999", false));
+    QCOMPARE(cm->makeTransactionNo("A"), prefix + "A10000");
     // Another day starts over.
     QVERIFY(cm->writeIniValue("Charge/deposit_time", "20000101", false));
     QCOMPARE(cm->makeTransactionNo("B"), prefix + "B0001");

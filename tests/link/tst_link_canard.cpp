@@ -7,6 +7,7 @@
 
 #include "link/cyphalports.h"
 #include "link/libcanard/canard.h"
+#include "link/linksession.h"
 #include "linktesthelpers.h"
 
 using namespace canard;
@@ -69,6 +70,9 @@ private slots:
         RegAccessArgs reg5;
         reg5.reg = 5;
         const ThrottleArgs thr {{100, 200, 300, 400}};
+        NodeIdAssignArgs encoder, esc;
+        encoder.newId = 48; // the encoder's ID is flagged in the first byte
+        esc.newId = 47;
         const struct {
             uint16_t port;
             uint8_t dest;
@@ -79,6 +83,8 @@ private slots:
             {kPortRegAccess, 16, &reg5, 0x0740080F, bytes({0x00, 0x05, 0xE0})},
             {kPortNodeInfo, 16, nullptr, 0x136B880F, bytes({0xE0})},
             {kPortThrottleFirst, kNoNode, &thr, 0x0C78080F, bytes({0x64, 0x00, 0xC8, 0x00, 0x2C, 0x41, 0x90, 0xE0})},
+            {kPortNodeIdAssign, kNoNode, &encoder, 0x1078010F, bytes({0x01, 0x30, 0xE0})},
+            {kPortNodeIdAssign, kNoNode, &esc, 0x1078010F, bytes({0x00, 0x2F, 0xE0})},
         };
         for (const auto& c : cases) {
             Instance pc; // fresh transfer-IDs
@@ -143,6 +149,125 @@ private slots:
         const auto got = feedAll(pc, responseFrames(16, kPortFileRead, pattern(60, 5), 2));
         QCOMPARE(int(got.size()), 1);
         QCOMPARE(got[0].payload, pattern(60, 5));
+    }
+
+    // CAN repeats a frame after an acknowledgement error: the toggle shows the
+    // repeat, which is skipped while the transfer goes on.
+    void repeatedFrameIsSkipped_data()
+    {
+        QTest::addColumn<int>("repeat");
+        QTest::newRow("start frame") << 0;
+        QTest::newRow("second frame") << 1;
+        QTest::newRow("middle frame") << 20;
+        QTest::newRow("last frame but one") << 42;
+        QTest::newRow("last frame") << 43;
+    }
+    void repeatedFrameIsSkipped()
+    {
+        QFETCH(int, repeat);
+        Instance pc = makePc();
+        const auto p = pattern(300);
+        auto fs = responseFrames(16, kPortNodeInfo, p, 3);
+        QCOMPARE(int(fs.size()), 44);
+        fs.insert(fs.begin() + repeat + 1, fs[size_t(repeat)]);
+        const auto got = feedAll(pc, fs);
+        QCOMPARE(int(got.size()), 1);
+        QCOMPARE(got[0].payload, p);
+        QCOMPARE(pc.stats().rx_malformed, 0ull);
+        // Twice in a row, and the whole transfer again, are skipped as well.
+        fs = responseFrames(16, kPortNodeInfo, pattern(300, 4), 4);
+        fs.insert(fs.begin() + 6, {fs[5], fs[5]});
+        QCOMPARE(int(feedAll(pc, fs).size()), 1);
+        QCOMPARE(int(feedAll(pc, fs).size()), 0);
+    }
+
+    void wrongToggleThatIsNoRepeat()
+    {
+        // A frame lost between two others of the same toggle: the next one is
+        // skipped as a repeat, and the CRC then refuses the transfer.
+        Instance pc = makePc();
+        auto fs = responseFrames(16, kPortFileRead, pattern(60), 1);
+        fs.erase(fs.begin() + 4);
+        QVERIFY(feedAll(pc, fs).empty());
+        QCOMPARE(pc.stats().rx_malformed, 1ull);
+        // A foreign frame with the transfer's ID and a wrong toggle: skipped,
+        // the transfer arrives intact.
+        fs = responseFrames(16, kPortFileRead, pattern(60), 2);
+        CanFrame stray = fs[3];
+        stray.data[0] ^= 0xFF;
+        stray.data[stray.len - 1] ^= 0x20;
+        fs.insert(fs.begin() + 3, stray);
+        const auto got = feedAll(pc, fs);
+        QCOMPARE(int(got.size()), 1);
+        QCOMPARE(got[0].payload, pattern(60));
+    }
+
+    void repeatedFrameThroughTheLink()
+    {
+        // A node-information answer whose third frame arrives twice: one
+        // record of 296 bytes, as if it had come once.
+        std::vector<uint8_t> info(40 + 255);
+        for (size_t i = 0; i < info.size(); ++i)
+            info[i] = uint8_t(i * 3 + 1);
+        info[30] = 255; // name length: the whole name field
+        auto fs = responseFrames(16, kPortNodeInfo, info, 9);
+        fs.insert(fs.begin() + 3, fs[2]);
+        std::vector<uint8_t> wire(fs.size() * adapter::kFrameSize);
+        for (size_t i = 0; i < fs.size(); ++i)
+            adapter::encodeFrame(fs[i].id, fs[i].data, fs[i].len, wire.data() + i * adapter::kFrameSize);
+        LinkSession link;
+        std::vector<response_data_struct_t> out;
+        link.feed(wire.data(), wire.size(), 1000, out);
+        std::vector<response_data_struct_t> records;
+        for (auto& r : out) {
+            if (r.port_id == kPortNodeInfo)
+                records.push_back(r);
+            else
+                freeResponse(r);
+        }
+        QCOMPARE(int(records.size()), 1);
+        const std::vector<uint8_t> got(records[0].payload, records[0].payload + records[0].payload_size);
+        freeResponse(records[0]);
+        QCOMPARE(int(got.size()), 296);
+        QCOMPARE(std::vector<uint8_t>(got.begin(), got.begin() + 30), std::vector<uint8_t>(info.begin(), info.begin() + 30));
+        QCOMPARE(std::vector<uint8_t>(got.begin() + 30, got.begin() + 285),
+                 std::vector<uint8_t>(info.begin() + 31, info.begin() + 286));
+        QCOMPARE(int(got[285]), int(info[286]));
+        QCOMPARE(int(got[286]), int(info[287]));
+    }
+
+    void transferIdTimeoutOnContinuationFrames()
+    {
+        // The 2 s time-out counts from the start frame: a continuation frame
+        // that late ends the transfer.
+        const uint64_t t0 = 5000000;
+        for (const uint64_t late : {kDefaultTidTimeoutUs - 1, kDefaultTidTimeoutUs}) {
+            Instance pc = makePc();
+            const auto fs = responseFrames(16, kPortFileRead, pattern(30), 6);
+            std::vector<RxTransfer> got = feedAll(pc, {fs.begin(), fs.end() - 1}, t0);
+            const auto last = feedAll(pc, {fs.back()}, t0 + late);
+            got.insert(got.end(), last.begin(), last.end());
+            QCOMPARE(int(got.size()), late < kDefaultTidTimeoutUs ? 1 : 0);
+            QCOMPARE(pc.stats().rx_malformed, late < kDefaultTidTimeoutUs ? 0ull : 1ull);
+        }
+    }
+
+    void reservedIdBitsAreRefused()
+    {
+        Instance pc = makePc();
+        // A single-frame heartbeat from node 16, and a register answer.
+        uint8_t data[] = {1, 0, 0, 0, 0, 0, 0, 0xE0};
+        uint8_t answer[] = {0, 5, 0xE0};
+        const uint32_t msgId = makeMessageId(4, kPortHeartbeat, 16);
+        const uint32_t svcId = makeServiceId(1, false, kPortRegAccess, kPcNodeId, 16);
+        RxTransfer t;
+        for (const uint32_t bad : {msgId | (1u << 23), msgId | (1u << 7), svcId | (1u << 23), msgId | (1u << 29)})
+            QVERIFY(!pc.accept(bad, (bad & (1u << 25)) ? answer : data, (bad & (1u << 25)) ? 3 : 8, 1000, t));
+        QCOMPARE(pc.stats().rx_frames_invalid, 4ull);
+        QCOMPARE(pc.stats().rx_transfers, 0ull);
+        // The same frames without the reserved bits come through.
+        QVERIFY(pc.accept(msgId, data, sizeof data, 1000, t));
+        QVERIFY(pc.accept(svcId, answer, sizeof answer, 1000, t));
     }
 
     void duplicateTransferId()

@@ -3,7 +3,9 @@
 
 #include <QtTest>
 
+#include <algorithm>
 #include <initializer_list>
+#include <memory>
 #include <vector>
 
 #include "link/cyphalports.h"
@@ -32,6 +34,32 @@ private slots:
         // The fourth value's high bits land in bits 14-15 of the words.
         packThrottle6152(0, 0, 0, 0x3FFF, out);
         QCOMPARE(std::vector<uint8_t>(out, out + 7), std::vector<uint8_t>({0x00, 0xC0, 0x00, 0xC0, 0x00, 0xC0, 0xFF}));
+    }
+
+    void throttleOnlyOnThrottleSubjects()
+    {
+        ThrottleArgs thr;
+        thr.t[0] = 20; // read as a node-ID assignment this would be ID 20 for every node
+        uint8_t buf[16];
+        for (uint16_t port : {uint16_t(kPortNodeControl), uint16_t(kPortNodeIdAssign), uint16_t(kPortExecCommand),
+                              uint16_t(kPortFileWrite), uint16_t(kPortRegAccess), uint16_t(6151), uint16_t(6160)}) {
+            std::fill(std::begin(buf), std::end(buf), 0xEE);
+            size_t size = sizeof buf;
+            QCOMPARE(cyphal_get_encode_data(port, thr, buf, &size), int(kEncErrUnknownPort));
+            QCOMPARE(size, sizeof buf);
+            QVERIFY(std::all_of(std::begin(buf), std::end(buf), [](uint8_t b) { return b == 0xEE; }));
+            canard::Instance pc;
+            QCOMPARE(cyphal_send_data(pc, port, thr), int(kEncErrUnknownPort));
+            QCOMPARE(pc.txQueueSize(), size_t(0));
+        }
+        for (uint16_t port : {uint16_t(kPortThrottleFirst), uint16_t(kPortThrottleLast)}) {
+            size_t size = sizeof buf;
+            QCOMPARE(cyphal_get_encode_data(port, ThrottleArgs {{100, 200, 300, 400}}, buf, &size), 0);
+            QCOMPARE(std::vector<uint8_t>(buf, buf + size), std::vector<uint8_t>({0x64, 0x00, 0xC8, 0x00, 0x2C, 0x41, 0x90}));
+            canard::Instance pc;
+            QCOMPARE(cyphal_send_data(pc, port, thr), 0);
+            QCOMPARE(pc.txQueueSize(), size_t(1));
+        }
     }
 
     void recordLayouts_data()
@@ -74,9 +102,13 @@ private slots:
         QFETCH(int, port);
         QFETCH(QByteArray, in);
         QFETCH(QByteArray, out);
+        // Decoded from a heap buffer of exactly the bytes received: QByteArray
+        // keeps a zero after its data, which would hide a read one byte too far
+        // from the address sanitizer.
+        const std::unique_ptr<uint8_t[]> exact(new uint8_t[size_t(in.size())]);
+        std::copy(in.constBegin(), in.constEnd(), exact.get());
         response_data_struct_t r;
-        QVERIFY(cyphal_decode_response(TransferKind(kind), uint16_t(port), 4, 21,
-                                       reinterpret_cast<const uint8_t*>(in.constData()), size_t(in.size()), r));
+        QVERIFY(cyphal_decode_response(TransferKind(kind), uint16_t(port), 4, 21, exact.get(), size_t(in.size()), r));
         const QByteArray got(reinterpret_cast<const char*>(r.payload), int(r.payload_size));
         freeResponse(r);
         QCOMPARE(int(r.port_id), port);

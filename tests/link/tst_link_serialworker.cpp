@@ -2,6 +2,7 @@
 // simulated adapter and ESC nodes behind a real pseudo-terminal.
 
 #include <QFile>
+#include <QSerialPort>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -13,6 +14,7 @@
 #include "link/cyphalports.h"
 #include "link/subserialtqthread.h"
 #include "linkharness.h"
+#include "logcapture.h"
 
 class tst_link_serialworker : public QObject
 {
@@ -27,11 +29,16 @@ private slots:
     void registerValue();
     void nodeInformation();
     void descriptionChunk();
+    void firmwareImageArrivesWhole_data();
     void firmwareImageArrivesWhole();
+    void reopenMidTransferDropsIt();
     void openResult_data();
     void openResult();
     void lostPortReported();
+    void portErrorKinds_data();
+    void portErrorKinds();
     void requestsWhileClosedAreDropped();
+    void throttleOnlyOnThrottleSubjects();
 
 private:
     // Sends a request to node 16 and waits for its answer on `port`.
@@ -44,6 +51,15 @@ private:
     // the simulator.
     void syncWithSim() { QVERIFY(ask(e_TQ_OPAL_VERSION, QString(), QString(), 16, kPortNodeInfo)); }
     uint64_t framesFromPc() const { return m_bus->adapterStats().framesIn; }
+    static QByteArray randomImage(int size, unsigned seed);
+    bool enterUpgradeMode();
+    // Neither a firmware write nor a status read follows; frames sent since
+    // framesBefore: one sync request.
+    void expectNoFirmwareTraffic(uint64_t framesBefore);
+    // Sends one GO per acknowledged firmware write, at most stopAfter times;
+    // returns the writes acknowledged (-1 on a stall or a refused write).
+    // The register-5 read that ends the transfer goes to *statusRead.
+    int driveDownload(int stopAfter, LinkRecord* statusRead = nullptr);
 
     std::unique_ptr<escsim::Bus> m_bus;
     std::unique_ptr<WorkerHarness> m_h;
@@ -121,42 +137,113 @@ void tst_link_serialworker::descriptionChunk()
     QCOMPARE(int(r.payload[263]), 0);
 }
 
-void tst_link_serialworker::firmwareImageArrivesWhole()
+QByteArray tst_link_serialworker::randomImage(int size, unsigned seed)
 {
-    QCOMPARE(m_h->open(m_path), int(kOpenOk));
-    // The node takes firmware only in upgrade mode.
-    LinkRecord r;
-    QVERIFY(ask(e_TQ_OPAL_CTRL, QString::number(0xFFFD), " .vr-kisa", 16, kPortExecCommand, &r));
-    QCOMPARE(int(r.payload[0]), 0);
-
-    // 20 writes of 256 bytes, the last one padded: 5000 is no multiple of 256.
-    QByteArray image(5000, Qt::Uninitialized);
-    std::mt19937 rng(42);
+    QByteArray image(size, Qt::Uninitialized);
+    std::mt19937 rng(seed);
     for (char& c : image)
         c = char(rng() & 0xFF);
-    m_h->send(e_TQ_OPAL_DOWNLOAD, "ABCDEFGHIJ", "5000", 16, image);
+    return image;
+}
+
+bool tst_link_serialworker::enterUpgradeMode()
+{
+    LinkRecord r;
+    return ask(e_TQ_OPAL_CTRL, QString::number(0xFFFD), " .vr-kisa", 16, kPortExecCommand, &r) && r.payload[0] == 0;
+}
+
+int tst_link_serialworker::driveDownload(int stopAfter, LinkRecord* statusRead)
+{
     // Driven as the page does: one GO per acknowledged write, until the
     // closing write's acknowledgement brings the register-5 read.
     int acks = 0;
-    for (;;) {
-        QVERIFY2(m_h->waitFor([](const LinkRecord& x) { return x.port == kPortFileWrite || x.port == kPortRegAccess; },
-                              kWaitMs, &r),
-                 qPrintable(QString("stalled after %1 acknowledgements").arg(acks)));
-        if (r.port == kPortRegAccess)
-            break;
-        QCOMPARE(r.u16(0), 0);
-        QVERIFY(++acks <= 21);
+    LinkRecord r;
+    while (acks < stopAfter) {
+        if (!m_h->waitFor([](const LinkRecord& x) { return x.port == kPortFileWrite || x.port == kPortRegAccess; },
+                          kWaitMs, &r)) {
+            qWarning("stalled after %d acknowledgements", acks);
+            return -1;
+        }
+        if (r.port == kPortRegAccess) {
+            if (statusRead)
+                *statusRead = r;
+            return acks;
+        }
+        if (r.u16(0) != 0)
+            return -1;
+        ++acks;
         m_h->send(e_TQ_OPAL_DOWNLOAD_GO, QString(), QString(), 16);
     }
-    QCOMPARE(acks, 21); // 20 data writes and the closing write
+    return acks;
+}
+
+void tst_link_serialworker::expectNoFirmwareTraffic(uint64_t framesBefore)
+{
+    // A write would follow the GO only after the pacing pause: wait well past
+    // it for an acknowledgement that must not come.
+    const auto firmwareAnswer = [](const LinkRecord& x) { return x.port == kPortFileWrite || x.port == kPortRegAccess; };
+    QVERIFY(!m_h->waitFor(firmwareAnswer, 1000));
+    syncWithSim();
+    QCOMPARE(framesFromPc() - framesBefore, uint64_t(1)); // the sync request alone
+    QCOMPARE(m_h->count(firmwareAnswer), 0);
+}
+
+void tst_link_serialworker::firmwareImageArrivesWhole_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::newRow("5000 bytes: last write padded") << 5000;
+    QTest::newRow("exactly 2 x 256 bytes") << 512;
+    QTest::newRow("under 256 bytes") << 100;
+}
+
+void tst_link_serialworker::firmwareImageArrivesWhole()
+{
+    QFETCH(int, size);
+    QCOMPARE(m_h->open(m_path), int(kOpenOk));
+    QVERIFY(enterUpgradeMode()); // the node takes firmware only then
+
+    const QByteArray image = randomImage(size, 42);
+    const int writes = (size + 255) / 256;
+    m_h->send(e_TQ_OPAL_DOWNLOAD, "ABCDEFGHIJ", QString::number(size), 16, image);
+    LinkRecord r;
+    QCOMPARE(driveDownload(writes + 5, &r), writes + 1); // the data writes and the closing write
     QCOMPARE(int(r.payload[1]), 5);
     QCOMPARE(r.u16(2), 0xa0); // part 1 received
 
-    QByteArray padded = image + QByteArray(5120 - image.size(), char(0xFF));
+    QByteArray padded = image + QByteArray(writes * 256 - image.size(), char(0xFF));
     const auto* p = reinterpret_cast<const uint8_t*>(padded.constData());
     QCOMPARE(m_bus->imageCrc32(16, 1), crc32Firmware(p, uint32_t(padded.size())));
     QCOMPARE(m_bus->image(16, 1), std::vector<uint8_t>(p, p + padded.size()));
     QCOMPARE(m_bus->imagePath(16, 1), std::string("ABCDEFGH"));
+
+    // The transfer is over: a stray GO sends no write and no second status read.
+    const uint64_t before = framesFromPc();
+    m_h->send(e_TQ_OPAL_DOWNLOAD_GO, QString(), QString(), 16);
+    expectNoFirmwareTraffic(before);
+}
+
+void tst_link_serialworker::reopenMidTransferDropsIt()
+{
+    QCOMPARE(m_h->open(m_path), int(kOpenOk));
+    QVERIFY(enterUpgradeMode());
+    m_h->send(e_TQ_OPAL_DOWNLOAD, "ABCDEFGH", "2000", 16, randomImage(2000, 7));
+    QCOMPARE(driveDownload(3), 3); // three writes acknowledged, the fourth on its way
+    m_h->send(e_TQ_OPAL_CLOSE);
+    QCOMPARE(m_h->open(m_path), int(kOpenOk));
+    syncWithSim();
+    m_h->clear();
+
+    // The old transfer went with the port: a GO now sends nothing.
+    const uint64_t before = framesFromPc();
+    m_h->send(e_TQ_OPAL_DOWNLOAD_GO, QString(), QString(), 16);
+    expectNoFirmwareTraffic(before);
+
+    // A new transfer from the start arrives whole.
+    const QByteArray image = randomImage(600, 9);
+    m_h->send(e_TQ_OPAL_DOWNLOAD, "ABCDEFGH", "600", 16, image);
+    QCOMPARE(driveDownload(10), 4);
+    QByteArray padded = image + QByteArray(768 - 600, char(0xFF));
+    QCOMPARE(m_bus->image(16, 1), std::vector<uint8_t>(padded.constBegin(), padded.constEnd()));
 }
 
 void tst_link_serialworker::openResult_data()
@@ -213,6 +300,41 @@ void tst_link_serialworker::lostPortReported()
     QCOMPARE(m_h->count([](const LinkRecord& x) { return x.port == kRespOpenResult || x.port == kPortNodeInfo; }), 0);
 }
 
+void tst_link_serialworker::portErrorKinds_data()
+{
+    QTest::addColumn<int>("error");
+    QTest::addColumn<bool>("lost");
+    QTest::newRow("resource error (USB unplug)") << int(QSerialPort::ResourceError) << true;
+    QTest::newRow("read error") << int(QSerialPort::ReadError) << true;
+    QTest::newRow("write error") << int(QSerialPort::WriteError) << true;
+    QTest::newRow("parity error") << int(QSerialPort::ParityError) << false;
+    QTest::newRow("timeout") << int(QSerialPort::TimeoutError) << false;
+}
+
+void tst_link_serialworker::portErrorKinds()
+{
+    QFETCH(int, error);
+    QFETCH(bool, lost);
+    QCOMPARE(m_h->open(m_path), int(kOpenOk));
+    syncWithSim();
+    // The port reports the error in the worker's thread, as the serial
+    // port's notifier does.
+    auto* port = m_h->worker->findChild<QSerialPort*>();
+    QVERIFY(port);
+    QMetaObject::invokeMethod(port, [port, error] { emit port->errorOccurred(QSerialPort::SerialPortError(error)); },
+                              Qt::BlockingQueuedConnection);
+    if (lost) {
+        LinkRecord r;
+        QVERIFY(m_h->waitFor(kRespOpenResult, 0, kWaitMs, &r));
+        QCOMPARE(int(r.extra), int(kOpenPortLost));
+        QVERIFY(!m_h->worker->isPortOpen());
+    } else {
+        syncWithSim(); // still open and answering
+        QVERIFY(m_h->worker->isPortOpen());
+        QCOMPARE(m_h->count([](const LinkRecord& x) { return x.port == kRespOpenResult; }), 0);
+    }
+}
+
 void tst_link_serialworker::requestsWhileClosedAreDropped()
 {
     for (int round = 0; round < 2; ++round) { // before the first open, then after a close
@@ -236,6 +358,49 @@ void tst_link_serialworker::requestsWhileClosedAreDropped()
     QCOMPARE(m_h->open(m_path), int(kOpenOk));
     QVERIFY(ask(e_TQ_OPAL_REG, "18", "2,700", 16, kPortRegAccess));
     QCOMPARE(m_bus->registerWriteCount(18), 1);
+}
+
+void tst_link_serialworker::throttleOnlyOnThrottleSubjects()
+{
+    // Rows 1-4 of the throttle test are nodes 16-19 (subject 6152), rows
+    // 29-32 nodes 44-47 (subject 6159).
+    m_bus.reset();
+    escsim::Options o;
+    o.nodes = {16, 17, 18, 19, 44, 45, 46, 47};
+    m_bus = std::make_unique<escsim::Bus>(o);
+    m_path = QString::fromStdString(startOnThread(*m_bus));
+    QVERIFY(!m_path.isEmpty());
+    QCOMPARE(m_h->open(m_path), int(kOpenOk));
+    syncWithSim();
+
+    // Values that, read as another port's arguments, would switch nodes
+    // (6144), give every node ID 20 (6145) or read past the variable (435, 409).
+    LogCapture log(true);
+    const uint64_t before = framesFromPc();
+    const size_t simEvents = m_bus->logLines().size();
+    const auto sendThrottle = [this](int subject, const QString& values) {
+        m_h->send(e_TQ_OPAL_RADIO_GAS_UPDATA, QString::number(subject), values, 0);
+    };
+    for (int subject : {6144, 6145, 435, 409, 6151, 6160, -1, 6152 + 0x10000})
+        sendThrottle(subject, "20,200,300,400");
+    syncWithSim();
+    QCOMPARE(framesFromPc() - before, uint64_t(1)); // the sync request alone
+    QCOMPARE(log.count(QtWarningMsg, "cyphal_get_encode_data err -2"), 8);
+    QCOMPARE(m_bus->nodeIds(), (std::vector<uint8_t> {16, 17, 18, 19, 44, 45, 46, 47}));
+    QCOMPARE(m_bus->logLines().size(), simEvents); // no node control, no ID change
+    const escsim::AdapterStats st = m_bus->adapterStats();
+    QCOMPARE(st.garbageBytes + st.badFrames, uint64_t(0));
+
+    // The two ends of the range go out, one frame each, with their values.
+    sendThrottle(6152, "100,200,300,400");
+    sendThrottle(6159, "1000,16383,0,8191");
+    syncWithSim();
+    QCOMPARE(framesFromPc() - before, uint64_t(4));
+    QCOMPARE(log.count(QtWarningMsg, "cyphal_get_encode_data"), 8);
+    const quint16 want[] = {100, 200, 300, 400, 1000, 16383, 0, 8191};
+    const uint8_t nodes[] = {16, 17, 18, 19, 44, 45, 46, 47};
+    for (int i = 0; i < 8; ++i)
+        QCOMPARE(m_bus->throttle(nodes[i]), want[i]);
 }
 
 QTEST_GUILESS_MAIN(tst_link_serialworker)

@@ -117,6 +117,36 @@ private slots:
         }), 0);
     }
 
+    void repeatedFrameIsAnsweredOnce()
+    {
+        // A command request of four frames, one of them arriving twice (as
+        // CAN repeats a frame after an acknowledgement error): one answer.
+        SimFixture f;
+        QVERIFY(f.up());
+        canard::Instance pc(canard::kPcNodeId);
+        const std::vector<uint8_t> param(20, 'p');
+        ExecCommandArgs cmd;
+        cmd.command = 0x1234; // unknown: answered with a status all the same
+        cmd.param = param.data();
+        cmd.paramLen = param.size();
+        for (const size_t repeat : {size_t(1), size_t(0)}) { // a middle frame, then the start frame
+            QCOMPARE(cyphal_send_data(pc, kPortExecCommand, 16, &cmd), 0);
+            std::vector<uint8_t> wire;
+            for (; const canard::CanFrame* fr = pc.peekTx(); pc.popTx()) {
+                const size_t at = wire.size();
+                wire.resize(at + adapter::kFrameSize);
+                adapter::encodeFrame(fr->id, fr->data, fr->len, wire.data() + at);
+            }
+            QCOMPARE(wire.size(), size_t(4 * adapter::kFrameSize));
+            const auto from = wire.begin() + long(repeat * adapter::kFrameSize);
+            wire.insert(from + adapter::kFrameSize, from, from + adapter::kFrameSize);
+            QVERIFY(f.client.writeRaw(wire));
+            QVERIFY(f.client.waitFor(kPortExecCommand, 16));
+            QVERIFY(barrier(f));
+            QCOMPARE(f.client.count([](const LinkRecord& x) { return x.port == kPortExecCommand; }), 0);
+        }
+    }
+
     void throttleDrivesTelemetry()
     {
         escsim::Options o;
