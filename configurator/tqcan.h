@@ -40,6 +40,7 @@ class ThrotCfgDialog;
 class MainWindow;
 class CWaveForm;
 class CProgressBarV2;
+struct EscTelemetry;
 class QCheckBox;
 class QComboBox;
 class QFrame;
@@ -203,7 +204,7 @@ private:
     void setEscTelemetryField(int row, int field, float value);
     bool isEscChecked(int row) const;
     int firstCheckedEscRow() const;
-    void feedChartAndLamps(quint16 port, int row, const uint8_t* payload);
+    void feedChartAndLamps(const EscTelemetry& t, int row);
     void sendGasGroups(int groups);
     static int gasIndexToSubjectId(int escIndex);
     void applyThrottleRange(int min, int max);

@@ -8,6 +8,8 @@
 #include <QValueAxis>
 #include <QWheelEvent>
 
+#include <algorithm>
+
 #include "telemetry/callout.h"
 #include "telemetry/collectiondata.h"
 #include "telemetry/customchartview.h"
@@ -78,6 +80,9 @@ MainWindow::MainWindow(QWidget* parent)
         m_producers[i] = new CollectionData(nullptr, kChannelStyles[i].offset, line);
         connect(m_producers[i], &CollectionData::sendSeriesV2, this, &MainWindow::slotUpdateV2);
     }
+
+    m_flushTimer.setSingleShot(true);
+    connect(&m_flushTimer, &QTimer::timeout, this, &MainWindow::flushLines);
 }
 
 MainWindow::~MainWindow()
@@ -105,8 +110,12 @@ void MainWindow::addSamples(float speed, float current, float throttle, float vo
     if (!add)
         return;
     const float values[kChannels] = {speed, current, throttle, voltage, tempMos, tempCap, tempMotor};
+    // The seven lines of one sample go out in the same frame.
+    m_inBatch = true;
     for (int i = 0; i < kChannels; ++i)
         m_producers[i]->addPoint(values[i], true, m_producers[i]->isEnabled());
+    m_inBatch = false;
+    scheduleFlush();
 }
 
 void MainWindow::setChannelEnabled(int channel, bool on, float scale)
@@ -144,8 +153,43 @@ void MainWindow::slotUpdate(QVector<QPointF> data)
 
 void MainWindow::slotUpdateV2(QLineSeries* selSeries, QVector<QPointF> data)
 {
-    if (selSeries)
+    if (!selSeries)
+        return;
+    const auto it = std::find(m_series.begin(), m_series.end(), selSeries);
+    if (it == m_series.end()) {
         selSeries->replace(data);
+        return;
+    }
+    const int channel = int(it - m_series.begin());
+    m_pending[channel] = std::move(data);
+    m_pendingMask |= 1u << channel;
+    if (!m_inBatch)
+        scheduleFlush();
+}
+
+void MainWindow::scheduleFlush()
+{
+    if (m_pendingMask == 0 || m_flushTimer.isActive())
+        return;
+    const qint64 since = m_sinceFlush.isValid() ? m_sinceFlush.elapsed() : kFrameMs;
+    if (since >= kFrameMs)
+        flushLines();
+    else
+        m_flushTimer.start(int(kFrameMs - since));
+}
+
+void MainWindow::flushLines()
+{
+    m_flushTimer.stop();
+    for (int c = 0; c < kChannels; ++c) {
+        if (m_pendingMask & (1u << c)) {
+            // One bulk replace of the whole list.
+            m_series[c]->replace(m_pending[c]);
+            m_pending[c] = QVector<QPointF>();
+        }
+    }
+    m_pendingMask = 0;
+    m_sinceFlush.start();
 }
 
 void MainWindow::keepCallout()

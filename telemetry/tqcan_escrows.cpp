@@ -16,16 +16,13 @@
 #include <QProgressBar>
 #include <QSpinBox>
 
-#include "link/byteorder.h"
-#include "link/cyphalports.h"
 #include "telemetry/cprogressbarv2.h"
+#include "telemetry/esctelemetry.h"
 
 namespace {
 
 constexpr int kFirstRowNode = 16;     // row 1
 constexpr int kPoleRangeMax = 100;
-constexpr uint32_t kTelemetrySize = 6;   // port 6160
-constexpr uint32_t kTelemetry2Size = 7;  // port 6161
 constexpr int kStatusField = 7;
 
 // Value fields in row order: speed, current, throttle, voltage, MOS,
@@ -195,23 +192,16 @@ void TQCAN::handleEscTelemetryMsg(quint16 port, int nodeId, const uint8_t* paylo
 {
     // Only bytes that arrived are read: a short message is dropped whole
     // rather than shown half.
-    const uint32_t need = port == kPortTelemetry ? kTelemetrySize : kTelemetry2Size;
-    if (!payload || size < need) {
+    EscTelemetry t;
+    if (!decodeEscTelemetry(port, payload, size, &t)) {
         qWarning() << "handleEscTelemetryMsg: short telemetry, port" << port << "node" << nodeId
                    << "size" << size;
         return;
     }
     const int row = nodeId - (kFirstRowNode - 1);
-    if (port == kPortTelemetry) {
-        setEscTelemetryField(row, 0, float(readLeI16(payload) * 0.1));
-        setEscTelemetryField(row, 1, float(readLeI16(payload + 2) * 0.1));
-        setEscTelemetryField(row, kStatusField, readLeI16(payload + 4));
-    } else {
-        setEscTelemetryField(row, 2, readLeI16(payload));
-        setEscTelemetryField(row, 3, float(readLeI16(payload + 2) * 0.1));
-        setEscTelemetryField(row, 4, payload[4] - 40);
-        setEscTelemetryField(row, 5, payload[5] - 40);
-        setEscTelemetryField(row, 6, payload[6] - 40);
-    }
-    feedChartAndLamps(port, row, payload);
+    for (int c = t.first; c < t.first + t.count; ++c)
+        setEscTelemetryField(row, c, t.values[c]);
+    if (t.hasStatus)
+        setEscTelemetryField(row, kStatusField, int16_t(t.status)); // signed in the row
+    feedChartAndLamps(t, row);
 }

@@ -20,8 +20,7 @@
 
 #include <cmath>
 
-#include "link/byteorder.h"
-#include "link/cyphalports.h"
+#include "telemetry/esctelemetry.h"
 #include "telemetry/cwaveform.h"
 #include "telemetry/mainwindow.h"
 #include "telemetry/statuslampform.h"
@@ -196,30 +195,21 @@ void TQCAN::on_btnSuspend_clicked()
     ui->btnSuspend->setText(m_wavePaused ? tr("暂停") : tr("显示"));
 }
 
-void TQCAN::feedChartAndLamps(quint16 port, int row, const uint8_t* payload)
+void TQCAN::feedChartAndLamps(const EscTelemetry& t, int row)
 {
+    // A sample carries all seven channels: the fresh ones of this message,
+    // and the last ones of the other message (-1 until it came).
     const bool live = isEscChecked(row) && !m_wavePaused;
-    if (port == kPortTelemetry) {
-        if (live) {
-            m_lastSamples[0] = float(readLeI16(payload) * 0.1);
-            m_lastSamples[1] = float(readLeI16(payload + 2) * 0.1);
-        }
-        if (m_statusLampForm && !m_wavePaused) {
-            const int ticked = firstCheckedEscRow();
-            const quint16 status = readLe16(payload + 4);
-            if (ticked == 0)
-                m_statusLampForm->setStatusWord(status, false);
-            else if (ticked == row)
-                m_statusLampForm->setStatusWord(status, true);
-        }
-    } else {
-        if (live) {
-            m_lastSamples[2] = readLeI16(payload);
-            m_lastSamples[3] = float(readLeI16(payload + 2) * 0.1);
-            m_lastSamples[4] = payload[4] - 40;
-            m_lastSamples[5] = payload[5] - 40;
-            m_lastSamples[6] = payload[6] - 40;
-        }
+    if (live) {
+        for (int c = t.first; c < t.first + t.count; ++c)
+            m_lastSamples[c] = t.values[c];
+    }
+    if (t.hasStatus && m_statusLampForm && !m_wavePaused) {
+        const int ticked = firstCheckedEscRow();
+        if (ticked == 0)
+            m_statusLampForm->setStatusWord(t.status, false);
+        else if (ticked == row)
+            m_statusLampForm->setStatusWord(t.status, true);
     }
     m_chart->addSamples(m_lastSamples[0], m_lastSamples[1], m_lastSamples[2], m_lastSamples[3],
                         m_lastSamples[4], m_lastSamples[5], m_lastSamples[6], live);
