@@ -23,6 +23,7 @@ CollectionData::CollectionData(QObject* parent, int offset, QLineSeries* series)
     , m_offset(offset)
 {
     qRegisterMetaType<QVector<QPointF>>("QVector<QPointF>");
+    qRegisterMetaType<QLineSeries*>("QLineSeries*");
     if (offset == 0)
         connect(this, &CollectionData::startInit, this, &CollectionData::slotStartInit);
     else if (offset == 1)
