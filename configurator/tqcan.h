@@ -65,6 +65,8 @@ public:
     // Stops the throttle test (the throttle combo box back to "off"), as a
     // firmware upgrade must before it starts.
     void stopThrottleTest();
+    // The throttle test's send timer (runs while the test is on).
+    const QTimer& throttleTimer() const { return m_gasTimer; }
     // The folder of the waveform settings file (wave.ini, which also keeps
     // the language); by default "SetIns" beside the executable. Tests point
     // it elsewhere; an empty folder restores the default.
