@@ -52,6 +52,12 @@ MainWindow::MainWindow(QWidget* parent)
     m_axisY->setRange(-400, 4000);
     m_axisY->setTickCount(12);
     m_axisY->setTitleText(tr("Range of value"));
+    // Whole numbers in a small font: twelve labels must fit the height of
+    // a low chart, or Qt Charts elides them.
+    m_axisY->setLabelFormat(QStringLiteral("%d"));
+    QFont labels = m_axisY->labelsFont();
+    labels.setPointSize(7);
+    m_axisY->setLabelsFont(labels);
     m_axisY->setGridLineVisible(false);
     m_chart->legend()->hide();
     m_chart->addAxis(m_axisX, Qt::AlignBottom);
