@@ -229,6 +229,13 @@ void MainWindow::wheelEvent(QWheelEvent* event)
     QWidget::wheelEvent(event);
 }
 
+void MainWindow::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::LanguageChange)
+        m_axisY->setTitleText(tr("Range of value"));
+}
+
 void MainWindow::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);

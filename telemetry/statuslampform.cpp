@@ -35,6 +35,13 @@ void statusLampForm::initLamps()
         lamp->setAlarm(false);
 }
 
+void statusLampForm::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::LanguageChange)
+        ui->retranslateUi(this);
+}
+
 QString statusLampForm::lampText(int index) const
 {
     const auto* label = findChild<QLabel*>(QStringLiteral("labelLamp_%1").arg(index + 1));

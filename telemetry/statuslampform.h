@@ -36,6 +36,9 @@ public:
     QcwIndicatorLamp* lamp(int index) const { return m_lamps.value(index); }
     QString lampText(int index) const;
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
     void initLamps();
 

@@ -29,6 +29,16 @@ void ThrotCfgDialog::getValues(int& maximum, int& refreshRateIndex) const
     refreshRateIndex = ui->comBox_throt_freq->currentIndex();
 }
 
+void ThrotCfgDialog::changeEvent(QEvent* event)
+{
+    QDialog::changeEvent(event);
+    // The page's language switch reaches a dialog kept open since.
+    if (event->type() == QEvent::LanguageChange) {
+        ui->retranslateUi(this);
+        setWindowTitle(tr("Throttle Config"));
+    }
+}
+
 void ThrotCfgDialog::on_btn_throt_cfg_clicked()
 {
     accept();

@@ -27,6 +27,9 @@ public:
     void setValues(int maximum, int refreshRateIndex);
     void getValues(int& maximum, int& refreshRateIndex) const;
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private slots:
     void on_btn_throt_cfg_clicked();
 

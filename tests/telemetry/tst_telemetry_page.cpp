@@ -10,6 +10,7 @@
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QValueAxis>
 
 #include <memory>
 
@@ -692,8 +693,11 @@ void tst_TelemetryPage::pauseCaptionSurvivesALanguageSwitch()
     auto* lang = child<QComboBox>(page(), "comboBox_lang");
     lang->setCurrentIndex(1);
     QCOMPARE(caption(page(), "btnSuspend"), QString::fromUtf8("暂停"));
+    // The chart follows the language too.
+    QTRY_COMPARE(chart(page())->axisY()->titleText(), QString::fromUtf8("数值范围"));
     lang->setCurrentIndex(0);
     QCOMPARE(caption(page(), "btnSuspend"), paused);
+    QTRY_COMPARE(chart(page())->axisY()->titleText(), QString("Range of value"));
     click(page(), "btnSuspend");
     QCOMPARE(caption(page(), "btnSuspend"), running);
 }
