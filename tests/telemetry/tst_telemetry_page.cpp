@@ -229,6 +229,20 @@ void tst_TelemetryPage::listedNodesEnableTheirRowsAndClosingClears()
     // Disabled rows drop what still arrives.
     feed(t6160(17, 5000, 30, 0x20));
     QCOMPARE(rowValues(page(), 2), zeros(8));
+
+    // Back again and ticked: the samples of before the close are gone.
+    openPort();
+    bringUp(17);
+    rowCheck(page(), 2)->setChecked(true);
+    feed(t6161(17, 900, 252, 110, 108, 112));
+    click(page(), "btnOpen");
+    openPort();
+    bringUp(17);
+    QSignalBlocker quiet(rowCheck(page(), 2)); // ticked without the reset of a tick
+    rowCheck(page(), 2)->setChecked(true);
+    feed(t6160(17, 100, 30, 0));
+    chart(page())->flushLines();
+    QCOMPARE(chart(page())->series(MainWindow::kThrottle)->pointsVector().last().y(), -1.0);
 }
 
 void tst_TelemetryPage::telemetryIsScaledAndTruncated_data()
@@ -561,6 +575,10 @@ void tst_TelemetryPage::tileSwitchesItsChannelAndStoresItsScale()
     MainWindow* c = chart(page());
     auto* combo = child<QComboBox>(page(), kScaleCombos[0]);
     QVERIFY(!combo->isEnabled());
+    for (int ch = 0; ch < 7; ++ch) { // each tile in its line's colour
+        QVERIFY(tile(ch)->isOn());
+        QCOMPARE(tile(ch)->line()->color(), c->series(ch)->pen().color());
+    }
     feed(t6160(16, 100, 0, 0));
 
     // A right click does nothing; a left click switches speed off.
