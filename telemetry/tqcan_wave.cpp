@@ -211,6 +211,7 @@ void TQCAN::feedChartAndLamps(const EscTelemetry& t, int row)
         else if (ticked == row)
             m_statusLampForm->setStatusWord(t.status, true);
     }
-    m_chart->addSamples(m_lastSamples[0], m_lastSamples[1], m_lastSamples[2], m_lastSamples[3],
-                        m_lastSamples[4], m_lastSamples[5], m_lastSamples[6], live);
+    if (m_chart)
+        m_chart->addSamples(m_lastSamples[0], m_lastSamples[1], m_lastSamples[2], m_lastSamples[3],
+                            m_lastSamples[4], m_lastSamples[5], m_lastSamples[6], live);
 }

@@ -147,7 +147,7 @@ void tst_TelemetryWidgets::lampsFollowTheStatusWord()
     QVERIFY(QTest::qWaitForWindowExposed(&panel));
     const auto settle = [&] {
         QApplication::processEvents();
-        QTest::qWait(20);
+        QTest::qWait(50);
         for (PaintCounter* c : counters)
             c->paints = 0;
     };
