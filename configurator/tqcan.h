@@ -26,6 +26,9 @@
 #include "app/communicat.h"
 #include "configurator/regrecord.h"
 #include "firmware/record_db.h"
+#include "telemetry/refreshdata.h"
+
+#include <array>
 
 class QNetworkAccessManager;
 class QNetworkReply;
@@ -36,6 +39,13 @@ class statusLampForm;
 class ThrotCfgDialog;
 class MainWindow;
 class CWaveForm;
+class CProgressBarV2;
+struct EscTelemetry;
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QLineEdit;
+class QSpinBox;
 
 namespace Ui {
 class TQCAN;
@@ -52,6 +62,16 @@ public:
     // window's setTqcanWorkMode writes it.
     void setDebugMode(bool bDebug) { m_bDebug = bDebug; }
     bool debugMode() const { return m_bDebug; }
+    // Stops the throttle test (the throttle combo box back to "off"), as a
+    // firmware upgrade must before it starts.
+    void stopThrottleTest();
+    // The throttle test's send timer (runs while the test is on).
+    const QTimer& throttleTimer() const { return m_gasTimer; }
+    // The folder of the waveform settings file (wave.ini, which also keeps
+    // the language); by default "SetIns" beside the executable. Tests point
+    // it elsewhere; an empty folder restores the default.
+    static void setSettingsFolder(const QString& folder);
+    static QString settingsFolder();
     // Finds the firmware database; the window calls it once at start.
     void initDbPath();
 
@@ -88,6 +108,10 @@ private slots:
     void on_btn_throt_set_clicked();
     void on_btnDefaultPara_clicked();
     void on_btnSuspend_clicked();
+    void doProcessGasValueChange(int value, QString parentName);
+    void doProcessChangeBar(int value);
+    void doProcessWaveCheckBox(int checkState);
+    void doProcessWaveEnableChange(bool state);
 
 private:
     // ---- construction (tqcan.cpp) ----
@@ -177,6 +201,22 @@ private:
     void initThrottleBars();
     void setEscRowEnabled(int row, bool enable);
     void handleEscTelemetryMsg(quint16 port, int nodeId, const uint8_t* payload, quint32 size);
+    void cacheEscRows();
+    void connectEscWidgets();
+    void setEscTelemetryField(int row, int field, float value);
+    bool isEscChecked(int row) const;
+    int firstCheckedEscRow() const;
+    void feedChartAndLamps(const EscTelemetry& t, int row);
+    void sendGasGroups(int groups);
+    static int gasIndexToSubjectId(int escIndex);
+    void applyThrottleRange(int min, int max);
+    void zeroAllSetPoints();
+    QMap<int, float> readWaveRateIniFile();
+    void writeWaveRateIniFile(int channel, float rate);
+    static int findScaleComboIndex(float scale, QComboBox* combo);
+    static float scaleOfComboIndex(int index);
+    static double triangleWaveValue(double t, double period, double amplitude);
+    static QString waveIniPath();
 
     Ui::TQCAN* ui = nullptr;
 
@@ -227,9 +267,27 @@ private:
     int m_upDB_timeout = 0;
 
     // Throttle test and telemetry.
+    static constexpr int kEscRows = 32;
+    static constexpr int kEscFields = 8;    // speed ... motor temperature, status
+    static constexpr int kEscChannels = 7;  // the fields with a chart channel
+    // The widgets of one ESC row, found once when the page is built.
+    struct EscRow {
+        QLineEdit* id = nullptr;
+        QSpinBox* setPoint = nullptr;
+        QFrame* barFrame = nullptr;
+        CProgressBarV2* bar = nullptr;
+        std::array<QLineEdit*, kEscFields> fields {};
+        QSpinBox* poles = nullptr;
+        QCheckBox* check = nullptr;
+        QList<QWidget*> all;  // the row's widgets in form order
+    };
     int m_gas_update_index = 0;
     QTimer m_gasTimer;
     QList<QWidget*> m_escWidgetList;
+    std::array<RefreshData, kEscRows * kEscChannels> m_refreshData;
+    std::array<EscRow, kEscRows> m_escRows;       // row N at index N - 1
+    QMap<QObject*, int> m_escRowOfWidget;          // set-point box or check box -> row
+    std::array<QComboBox*, kEscChannels> m_scaleCombos {};
     float m_lastSamples[7] = {-1.0f, -1.0f, -1.0f, -1.0f, -1.0f, -1.0f, -1.0f};
     bool m_wavePaused = false;
     int m_throttleMax = 2048;

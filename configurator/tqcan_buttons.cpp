@@ -57,6 +57,7 @@ void TQCAN::doProcessClickedAllBtn()
         m_downloadState = 1;
         startDownloadCSV();
     } else if (name == QLatin1String("btnUpgradedev")) {
+        stopThrottleTest(); // no throttle while a node takes new firmware
         startUpgrade();
     }
 }

@@ -26,7 +26,6 @@ namespace {
 
 constexpr int kLangEnglish = 0;
 constexpr int kLangChinese = 1;
-constexpr int kEscRows = 32;
 
 // Loads `name` from the working directory or, failing that, from the
 // executable's folder.
@@ -40,8 +39,7 @@ bool loadTranslation(QTranslator* translator, const QString& name)
 
 QString TQCAN::languageIniPath()
 {
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/SetIns")
-        + QStringLiteral("/wave.ini");
+    return waveIniPath();
 }
 
 void TQCAN::doprocessLanguageChange(int selIndex)
@@ -131,12 +129,7 @@ void TQCAN::keyPressEvent(QKeyEvent* event)
         return;
     }
     // On the throttle tab any key is the stop key: every set-point to 0.
-    for (int row = 1; row <= kEscRows; ++row) {
-        auto* setPoint = ui->scrollAreaWidgetContents->findChild<QSpinBox*>(
-            QStringLiteral("spinBox_y_%1").arg(row), Qt::FindDirectChildrenOnly);
-        if (setPoint)
-            setPoint->setValue(0);
-    }
+    zeroAllSetPoints();
     event->accept();
 }
 

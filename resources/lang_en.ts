@@ -2,6 +2,39 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en">
 <context>
+    <name>ThrotCfgDialog</name>
+    <message>
+        <source>Throttle Config</source>
+        <translation>Throttle Config</translation>
+    </message>
+    <message>
+        <source>油门最大值</source>
+        <translation>Throttle maximum</translation>
+    </message>
+    <message>
+        <source>刷新速率</source>
+        <translation>Refresh rate</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+</context>
+<context>
+    <name>MainWindow</name>
+    <message>
+        <source>Range of value</source>
+        <translation>Range of value</translation>
+    </message>
+</context>
+<context>
+    <name>TQCAN</name>
+    <message>
+        <source>Reset All The Parameter !</source>
+        <translation>Reset All The Parameter !</translation>
+    </message>
+</context>
+<context>
     <name>TQCAN</name>
     <message>
         <source>串口</source>

@@ -2,6 +2,39 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
+    <name>ThrotCfgDialog</name>
+    <message>
+        <source>Throttle Config</source>
+        <translation>油门配置</translation>
+    </message>
+    <message>
+        <source>油门最大值</source>
+        <translation>油门最大值</translation>
+    </message>
+    <message>
+        <source>刷新速率</source>
+        <translation>刷新速率</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>确定</translation>
+    </message>
+</context>
+<context>
+    <name>MainWindow</name>
+    <message>
+        <source>Range of value</source>
+        <translation>数值范围</translation>
+    </message>
+</context>
+<context>
+    <name>TQCAN</name>
+    <message>
+        <source>Reset All The Parameter !</source>
+        <translation>所有参数已恢复默认 !</translation>
+    </message>
+</context>
+<context>
     <name>TQCAN</name>
     <message>
         <source>串口</source>

@@ -44,6 +44,7 @@ Bus::Bus(Options options) : m_opt(std::move(options))
         c.description = m_opt.description;
         c.accessCode = m_opt.accessCode;
         c.telemetryHz = m_opt.telemetryHz;
+        c.statusBits = m_opt.statusBits;
         const char tag[] = "ESC-SIM";
         std::copy(tag, tag + 7, c.uniqueId.begin());
         c.uniqueId[14] = uint8_t(i);
@@ -367,6 +368,27 @@ uint16_t Bus::throttle(uint8_t nodeId) const
     std::lock_guard<std::mutex> lock(m_mutex);
     const SimNode* n = findNode(nodeId);
     return n ? n->throttle() : 0;
+}
+
+int16_t Bus::speed(uint8_t nodeId) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const SimNode* n = findNode(nodeId);
+    return n ? n->speed() : 0;
+}
+
+void Bus::setStatusBits(uint8_t nodeId, uint16_t bits)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (SimNode* n = findNode(nodeId))
+        n->setStatusBits(bits);
+}
+
+uint16_t Bus::statusWord(uint8_t nodeId) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const SimNode* n = findNode(nodeId);
+    return n ? n->statusWord() : 0;
 }
 
 void Bus::setNodeSilent(uint8_t nodeId, bool silent)

@@ -40,6 +40,7 @@ struct Options {
     std::string description;            // register description; empty = built-in sample
     std::string accessCode = " .vr-kisa"; // parameter the enter-upgrade command must carry
     double telemetryHz = 0;             // telemetry per node and second; 0 = off
+    uint16_t statusBits = 0;            // status-word bits every node reports set
     bool baudLimit = false;             // pace the line to 500000 baud
     // Receives one line per notable event (node control, ID change, restart,
     // firmware part complete ...). Called on the bus thread, lock held: do
@@ -98,6 +99,12 @@ public:
     uint32_t imageCrc32(uint8_t nodeId, int part) const;
     std::string imagePath(uint8_t nodeId, int part) const;
     uint16_t throttle(uint8_t nodeId) const;    // last set-point the node took
+    int16_t speed(uint8_t nodeId) const;        // the speed its telemetry reports
+    // The status word of a node's telemetry: the fixed bits given here (or
+    // by Options::statusBits), plus bit 5 "throttle not 0" while its
+    // set-point is not 0.
+    void setStatusBits(uint8_t nodeId, uint16_t bits);
+    uint16_t statusWord(uint8_t nodeId) const;
     // A silent node is unplugged: no heartbeat, no answers, hears nothing.
     void setNodeSilent(uint8_t nodeId, bool silent);
     AdapterStats adapterStats() const;

@@ -33,6 +33,8 @@ void usage(std::ostream& out)
            "  --description FILE   register description to serve (default: built-in)\n"
            "  --access-code TEXT   parameter the enter-upgrade command must carry\n"
            "  --telemetry-hz N     telemetry messages per node and second (default 0 = off)\n"
+           "  --status HEX         status-word bits every node reports set (default 0;\n"
+           "                       bit 5, throttle not 0, is also set while a set-point is)\n"
            "  --baud-limit         pace the line to 500000 baud\n"
            "  --link PATH          also make PATH a symbolic link to the terminal\n"
            "  --save-image PREFIX  save each received firmware part as PREFIX-nodeN-partK.bin\n"
@@ -134,6 +136,15 @@ int main(int argc, char** argv)
                 std::cerr << "esc-sim: bad telemetry rate '" << v << "'\n";
                 return 2;
             }
+        } else if (a == "--status") {
+            value(v);
+            char* end = nullptr;
+            const unsigned long bits = std::strtoul(v.c_str(), &end, 16);
+            if (v.empty() || *end != '\0' || v[0] == '-' || bits > 0xFFFF) {
+                std::cerr << "esc-sim: bad status word '" << v << "'\n";
+                return 2;
+            }
+            opt.statusBits = uint16_t(bits);
         } else if (a == "--baud-limit") {
             opt.baudLimit = true;
         } else if (a == "--link") {

@@ -23,6 +23,10 @@ constexpr uint16_t kFileTypeEnglish = 1001;
 constexpr int16_t kFileNotFound = 2;
 constexpr uint8_t kModeOperational = 0;
 constexpr uint8_t kModeSoftwareUpdate = 3;
+// The motor's speed follows the set-point at this many units per second, so
+// that any change, a stop included, settles within a second.
+constexpr int64_t kSpeedSlewPerSecond = 40000;
+constexpr int32_t kSpeedPerThrottle = 10;
 
 void putLe(std::vector<uint8_t>& out, uint64_t v, int bytes)
 {
@@ -82,6 +86,7 @@ void SimNode::powerUp(uint64_t nowUs)
     m_bootUs = nowUs;
     m_nextHeartbeatUs = nowUs;
     m_nextTelemetryUs = nowUs;
+    m_speedUs = nowUs;
 }
 
 void SimNode::receive(const canard::CanFrame& f, uint64_t nowUs)
@@ -110,7 +115,7 @@ uint64_t SimNode::tick(uint64_t nowUs)
         const uint64_t period = std::max<uint64_t>(1, uint64_t(kSecondUs / m_cfg.telemetryHz));
         if (nowUs >= m_nextTelemetryUs) {
             if (!m_silent)
-                sendTelemetry();
+                sendTelemetry(nowUs);
             m_nextTelemetryUs += period;
             if (m_nextTelemetryUs <= nowUs)
                 m_nextTelemetryUs = nowUs + period;
@@ -327,6 +332,9 @@ void SimNode::onThrottle(const canard::RxTransfer& t)
         return;
     uint16_t v[4];
     unpackThrottle6152(t.payload.data(), v);
+    if (m_throttle == v[(row - 1) % 4])
+        return;
+    updateSpeed(t.timestamp_us);
     m_throttle = v[(row - 1) % 4];
 }
 
@@ -340,18 +348,32 @@ void SimNode::sendHeartbeat(uint64_t nowUs)
     publish(kPortHeartbeat, canard::kPrioNominal, p);
 }
 
-void SimNode::sendTelemetry()
+uint16_t SimNode::statusWord() const
 {
-    // A crude motor: speed follows the set-point, current and heat rise with it.
-    const int32_t target = std::min<int32_t>(int32_t(m_throttle) * 10, 32767);
-    m_speed += (target - m_speed) / 2;
-    if (std::abs(target - m_speed) < 2)
-        m_speed = target;
+    return uint16_t(m_cfg.statusBits | (m_throttle != 0 ? kStatusThrottleNotZero : 0));
+}
+
+void SimNode::updateSpeed(uint64_t nowUs)
+{
+    // A crude motor: the speed ramps towards ten times the set-point.
+    const int32_t target = std::min<int32_t>(int32_t(m_throttle) * kSpeedPerThrottle, 32767);
+    const int64_t step = int64_t(nowUs - std::min(nowUs, m_speedUs)) * kSpeedSlewPerSecond / int64_t(kSecondUs);
+    m_speedUs = nowUs;
+    if (m_speed < target)
+        m_speed = int32_t(std::min<int64_t>(target, m_speed + step));
+    else
+        m_speed = int32_t(std::max<int64_t>(target, m_speed - step));
+}
+
+void SimNode::sendTelemetry(uint64_t nowUs)
+{
+    // Current and heat rise with the set-point.
+    updateSpeed(nowUs);
     const int current = m_throttle / 16;
     std::vector<uint8_t> a;
     putLe(a, uint16_t(int16_t(m_speed)), 2);
     putLe(a, uint16_t(int16_t(current)), 2);
-    putLe(a, 0, 2); // status word: no fault
+    putLe(a, statusWord(), 2);
     publish(kPortTelemetry, canard::kPrioNominal, a);
 
     std::vector<uint8_t> b;

@@ -28,7 +28,11 @@ struct NodeConfig {
     std::string description;        // served on the description-file service
     std::string accessCode;         // parameter of the enter-upgrade command
     double telemetryHz = 0;         // 0 = no telemetry
+    uint16_t statusBits = 0;        // status bits always set in the telemetry
 };
+
+// Status word bit that the node sets while its throttle set-point is not 0.
+constexpr uint16_t kStatusThrottleNotZero = 1u << 5;
 
 // CAN bit rate of a register-4 code (0 for an unknown code).
 uint32_t bitrateOfCode(int code);
@@ -66,6 +70,11 @@ public:
     const FirmwareReceiver& firmware() const { return m_fw; }
     int registerWrites(uint8_t reg) const;
     uint16_t throttle() const { return m_throttle; }
+    // The status word the telemetry carries: the fixed bits, and "throttle
+    // not 0" while the set-point is.
+    uint16_t statusWord() const;
+    void setStatusBits(uint16_t bits) { m_cfg.statusBits = bits; }
+    int16_t speed() const { return int16_t(m_speed); }
 
 private:
     void onTransfer(const canard::RxTransfer& t, uint64_t nowUs);
@@ -84,7 +93,8 @@ private:
     void onThrottle(const canard::RxTransfer& t);
 
     void sendHeartbeat(uint64_t nowUs);
-    void sendTelemetry();
+    void sendTelemetry(uint64_t nowUs);
+    void updateSpeed(uint64_t nowUs);
     void finishRestart(uint64_t nowUs);
     void log(const std::string& text) const;
 
@@ -101,6 +111,7 @@ private:
     uint64_t m_restartUntilUs = 0;
     uint16_t m_throttle = 0;
     int32_t m_speed = 0;
+    uint64_t m_speedUs = 0;  // when the speed was last brought up to date
     std::array<int, 256> m_writes {};
 };
 

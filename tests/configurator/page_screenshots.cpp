@@ -11,6 +11,7 @@
 #include <QDebug>
 #include <QDir>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTabWidget>
 
 #include <string>
@@ -37,6 +38,7 @@ int main(int argc, char** argv)
     PageEnv env;
     escsim::Options options;
     options.nodes = {16, 17, 18};
+    options.telemetryHz = 50; // a live waveform on the throttle tab
     escsim::Bus bus(options);
     std::string error;
     const QString port = QString::fromStdString(startOnThread(bus, &error));
@@ -78,7 +80,24 @@ int main(int argc, char** argv)
         };
         ok = save(0, "screenshot-firmware.png") && ok;
         ok = save(1, "screenshot-parameters.png") && ok;
+        // The throttle tab with a live waveform: the first group running,
+        // the first ESC ticked, its set-point stepped a few times.
+        tabs->setCurrentIndex(2);
+        const auto setPoint = [&](int row, int value) {
+            if (auto* box = page->findChild<QSpinBox*>(QStringLiteral("spinBox_y_%1").arg(row)))
+                box->setValue(value);
+        };
+        setPoint(2, 1200);
+        setPoint(3, 600);
+        if (auto* tick = page->findChild<QAbstractButton*>(QStringLiteral("checkBox_y1_1")))
+            tick->setChecked(true);
+        child<QComboBox>(page, "comboBoxThrot")->setCurrentIndex(1);
+        for (int value : {300, 2000, 900, 2600, 1400}) {
+            setPoint(1, value);
+            QTest::qWait(1400);
+        }
         ok = save(2, "screenshot-throttle.png") && ok;
+        child<QComboBox>(page, "comboBoxThrot")->setCurrentIndex(0);
         child<QComboBox>(page, "comboBox_lang")->setCurrentIndex(1);
         ok = save(0, "screenshot-firmware-zh.png") && ok;
         child<QComboBox>(page, "comboBox_lang")->setCurrentIndex(0);

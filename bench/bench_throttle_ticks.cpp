@@ -1,0 +1,127 @@
+// The throttle test's 10 ms ticks while the page is busy: 32 simulated ESCs
+// send telemetry at the link's full rate (the line paced to 500000 baud:
+// 48 messages of each kind per node and second fill it; at 64 the simulated
+// adapter drops what the line cannot carry), all 8 groups run, and one ESC
+// is ticked so that its telemetry also feeds the live chart. The spacing of
+// the ticks, taken where the page hands each group-1 message to its
+// controller: target p99 at most 12 ms.
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <algorithm>
+#include <vector>
+
+#include "app/appwidget.h"
+#include "app/tqformalpagecontrol.h"
+#include "configurator/tqcan.h"
+#include "linkharness.h"
+#include "pagetesthelpers.h"
+
+using namespace pagetest;
+
+namespace {
+
+constexpr int kNodes = 32;
+constexpr int kFullRateHz = 48; // 32 nodes x 2 messages x 48 + heartbeats fill the line
+constexpr int kRunMs = 5000;
+
+double percentile(std::vector<double> v, double p)
+{
+    std::sort(v.begin(), v.end());
+    return v[std::min(v.size() - 1, size_t(p * (v.size() - 1) + 0.5))];
+}
+
+} // namespace
+
+static void BM_ThrottleTickSpacing(benchmark::State& state)
+{
+    QTemporaryDir settings;
+    TQCAN::setSettingsFolder(settings.path());
+    PageEnv env;
+    escsim::Options o;
+    for (int n = 0; n < kNodes; ++n)
+        o.nodes.push_back(uint8_t(16 + n));
+    o.telemetryHz = double(state.range(0));
+    o.baudLimit = true;
+    escsim::Bus bus(o);
+    std::string error;
+    const QString path = QString::fromStdString(startOnThread(bus, &error));
+    if (path.isEmpty() || !env.ready()) {
+        state.SkipWithError("no simulator or translations");
+        return;
+    }
+    {
+        appwidget window;
+        window.show();
+        TQCAN* page = window.configuratorPage();
+        page->findChild<QTabWidget*>("tabWidget")->setCurrentIndex(2);
+        typePort(page, path);
+        click(page, "btnOpen");
+        if (!QTest::qWaitFor([&] { return page->findChild<QWidget*>("spinBox_y_32")->isEnabled(); }, 30000)) {
+            state.SkipWithError("the 32 rows were not enabled");
+            return;
+        }
+        for (int row = 1; row <= kNodes; ++row)
+            page->findChild<QSpinBox*>(QString("spinBox_y_%1").arg(row))->setValue(row * 50);
+        page->findChild<QAbstractButton*>("checkBox_y1_1")->setChecked(true);
+
+        std::vector<double> spacing;
+        QElapsedTimer clock;
+        qint64 last = -1;
+        QObject probe;
+        QObject::connect(tqformalpagecontrol::getInstance(), &tqformalpagecontrol::signalGasMode6152F, &probe,
+                         [&](int subject, int, int, int, int) {
+                             if (subject != 6152)
+                                 return;
+                             const qint64 now = clock.nsecsElapsed();
+                             if (last >= 0)
+                                 spacing.push_back((now - last) / 1e6);
+                             last = now;
+                         });
+        const uint64_t outBefore = bus.adapterStats().framesOut;
+        const uint64_t droppedBefore = bus.adapterStats().framesDropped;
+        for (auto _ : state) {
+            clock.start();
+            page->findChild<QComboBox*>("comboBoxThrot")->setCurrentIndex(8);
+            QTest::qWait(kRunMs);
+            page->findChild<QComboBox*>("comboBoxThrot")->setCurrentIndex(0);
+        }
+        const escsim::AdapterStats stats = bus.adapterStats();
+        if (spacing.size() < 100) {
+            state.SkipWithError("too few ticks");
+        } else {
+            state.counters["ticks"] = double(spacing.size());
+            state.counters["p50_ms"] = percentile(spacing, 0.50);
+            state.counters["p99_ms"] = percentile(spacing, 0.99);
+            state.counters["max_ms"] = percentile(spacing, 1.0);
+            // The load: adapter frames towards the PC per second, and those
+            // the simulated adapter had to drop (the line was full).
+            state.counters["frames_to_pc_per_s"] = double(stats.framesOut - outBefore) / (kRunMs / 1000.0);
+            state.counters["dropped"] = double(stats.framesDropped - droppedBefore);
+        }
+        click(page, "btnOpen");
+    }
+    bus.stop();
+    TQCAN::setSettingsFolder(QString());
+}
+BENCHMARK(BM_ThrottleTickSpacing)->Arg(kFullRateHz)->Arg(64)->ArgName("telemetry_hz")->Iterations(1)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QLoggingCategory::setFilterRules("*.debug=false");
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
