@@ -178,6 +178,8 @@ void TestFirmwareDownload::failuresKeepTheWorkingDatabase_data()
     QTest::newRow("link names another file") << "link names another file" << kFailed;
     QTest::newRow("file cell leaves download/") << "file cell leaves download/" << kFailed;
     QTest::newRow("no row for the product") << "no row for the product" << kFailed;
+    // The list's file name is the URL's last part: here none, so nothing can be saved.
+    QTest::newRow("list URL names a folder") << "list URL names a folder" << kNetworkError;
 }
 
 void TestFirmwareDownload::failuresKeepTheWorkingDatabase()
@@ -204,6 +206,9 @@ void TestFirmwareDownload::failuresKeepTheWorkingDatabase()
         m_server->serve(kListPath, list("../evil.db", m_server->url("/db/../evil.db")));
     } else if (fault == "no row for the product") {
         m_server->serve(kListPath, "ITEM,RELEASE_FILE,LINK_RELEASE_FILE\nOTHER,fw.v2.db," + m_server->url(kDbPath).toUtf8() + "\n");
+    } else if (fault == "list URL names a folder") {
+        setListUrl(m_server->url("/devfile/"));
+        m_server->serve("/devfile/", list("fw.v2.db", m_server->url(kDbPath)));
     }
 
     ModalBoxCloser boxes;
@@ -222,6 +227,7 @@ void TestFirmwareDownload::failuresKeepTheWorkingDatabase()
     QCOMPARE(m_server->hits("/evil.db") + m_server->hits("/db/other.db"), 0);
 
     // The next click starts afresh and succeeds.
+    setListUrl(m_server->url(kListPath));
     serveGoodChain();
     boxes.clear();
     clickUpdate();
