@@ -8,16 +8,6 @@
 #include <QDebug>
 #include <QNetworkReply>
 
-QString TQCAN::deviceListUrl()
-{
-    return QStringLiteral("http://127.0.0.1/devfile/devFileList.csv");
-}
-
-void TQCAN::initDbPath()
-{
-    qDebug() << "initDbPath: firmware database not built yet";
-}
-
 bool TQCAN::readParaFile()
 {
     qDebug() << "readParaFile: register read not built yet";
@@ -46,11 +36,6 @@ bool TQCAN::loadLocalParaFile()
     return false;
 }
 
-void TQCAN::startDownloadCSV()
-{
-    qDebug() << "startDownloadCSV: downloads not built yet";
-}
-
 void TQCAN::startUpgrade()
 {
     qDebug() << "startUpgrade: firmware upgrade not built yet";
@@ -70,12 +55,6 @@ void TQCAN::upgradeWatchdogTick()
 {
     if (m_upgrade_timeout > 0)
         qDebug() << "upgradeWatchdogTick: firmware upgrade not built yet";
-}
-
-void TQCAN::downloadWatchdogTick()
-{
-    if (m_upDB_timeout > 0)
-        qDebug() << "downloadWatchdogTick: downloads not built yet";
 }
 
 int TQCAN::showSetRegInfoFromFireware(QString text, bool readValues)
@@ -108,26 +87,4 @@ void TQCAN::handleWriteSetRegValue(const uint8_t* payload)
 void TQCAN::handleUpgrade409Msg(int result)
 {
     qDebug() << "handleUpgrade409Msg: firmware upgrade not built yet, result" << result;
-}
-
-void TQCAN::showDbVersionList(QString table)
-{
-    qDebug() << "showDbVersionList: firmware database not built yet, table" << table;
-}
-
-void TQCAN::clearDownloadTempDir(QString path)
-{
-    qDebug() << "clearDownloadTempDir: downloads not built yet," << path;
-}
-
-void TQCAN::doprocessSelVersionChange(int index)
-{
-    qDebug() << "doprocessSelVersionChange: version choice not built yet, index" << index;
-}
-
-void TQCAN::onDownloadFinished(QNetworkReply* reply)
-{
-    qDebug() << "onDownloadFinished: downloads not built yet";
-    if (reply)
-        reply->deleteLater();
 }
