@@ -19,6 +19,7 @@
 #include "kiosk/cashselectpagecontrol.h"
 #include "kiosk/commoncontrol.h"
 #include "kiosk/kioskini.h"
+#include "kiosk/kiosktranslation.h"
 #include "kiosk/mainpage.h"
 
 namespace {
@@ -65,9 +66,8 @@ appwidget::~appwidget()
 
 void appwidget::loadKioskTranslator()
 {
-    static const char* const files[] = {"ORB_KHR.qm", "ORB_EN.qm", "ORB_CN.qm"};
     m_translator = new QTranslator(this);
-    const char* file = files[readKioskLanguageType()];
+    const char* file = kiosktranslation::fileForLanguage(readKioskLanguageType());
     if (!m_translator->load(QString::fromLatin1(file)))
         qDebug() << "appwidget: kiosk translation not loaded:" << file;
     // Installed even when empty, so that the kiosk pages see the same

@@ -10,6 +10,7 @@
 #include "kiosk/cashselectpagecontrol.h"
 #include "kiosk/commoncontrol.h"
 #include "kiosk/kioskscale.h"
+#include "kiosk/kiosktranslation.h"
 #include "ui_cashselectpage.h"
 
 namespace {
@@ -162,16 +163,7 @@ void CashSelectPage::doProcessClickedAllBtn()
 void CashSelectPage::doProcessShowFixLanguage(int languageType)
 {
     qDebug() << "CashSelectPage doProcessShowFixLanguage--begin";
-    if (s_pageTranslator) {
-        QCoreApplication::removeTranslator(s_pageTranslator);
-        delete s_pageTranslator;
-    }
-    s_pageTranslator = new QTranslator(this);
-    static const char* const files[] = {"ORB_KHR.qm", "ORB_EN.qm", "ORB_CN.qm"};
-    if (languageType >= 0 && languageType <= 2)
-        s_pageTranslator->load(QLatin1String(files[languageType]));
-    // Installed loaded or not, so that a later call finds it to replace.
-    QCoreApplication::installTranslator(s_pageTranslator);
+    kiosktranslation::replacePageTranslator(s_pageTranslator, this, languageType);
 }
 
 bool CashSelectPage::eventFilter(QObject* watched, QEvent* event)
