@@ -112,6 +112,10 @@ bool TQCAN::handleReadSetRegValue(int nodeId, const uint8_t* payload, uint32_t s
     }
     const int reg = payload[1];
     const int op = payload[0];
+    // The error codes of a refused write (0x11 to 0x13) carry the read bit:
+    // while a write sequence runs they answer a write.
+    if (m_regWriteRunning && op != kOpReadOk)
+        return handleWriteSetRegValue(nodeId, payload, size);
 
     int found = -1;
     for (int i = 0; i < mRegParaList.size() && found < 0; ++i) {
