@@ -180,6 +180,7 @@ private:
     void removeRegRecord(qint16 devRow);
     QStringList getDefaultRegValueList() const;
     void setRegParaList(const QList<RegRecord>& records);
+    void dropRegisterList(); // the list, and any sequence running on it
     int showSetRegInfoFromFirewareV2(QString caption);
     void showSetRegInfoFromFirewareV3(const QString& content, const QString& path);
     bool readOnceSettingRegValue();

@@ -53,12 +53,17 @@ QStringList TQCAN::getDefaultRegValueList() const
     return out;
 }
 
-void TQCAN::clearDevAndRegInfo()
+void TQCAN::dropRegisterList()
 {
-    refreshRegTable();
     setRegParaList({});
     mReadRegCount = 0;
     m_regWriteRunning = false;
+}
+
+void TQCAN::clearDevAndRegInfo()
+{
+    refreshRegTable();
+    dropRegisterList();
     m_setDevRow = -1;
     m_setDevId = 0;
     clearSetRegTable();

@@ -47,9 +47,7 @@ bool TQCAN::readParaFile()
         QMessageBox::information(nullptr, tr("Info"), tr("Please Chose One Dev"));
         return false;
     }
-    setRegParaList({});
-    mReadRegCount = 0;
-    m_regWriteRunning = false;
+    dropRegisterList();
     qDebug() << "---btn read para---";
 
     // The language is fixed for the whole read: every chunk comes from the

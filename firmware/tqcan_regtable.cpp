@@ -127,7 +127,12 @@ void TQCAN::doProcessClickSetProTable(int row, int column)
         m_setDevId = id;
         return;
     }
-    if (getLastValidRowSetReg() == -1 || getDevTypeById(m_setDevId) == getDevTypeById(id)) {
+    const bool sameType = getDevTypeById(m_setDevId) == getDevTypeById(id);
+    if (getLastValidRowSetReg() == -1 || sameType) {
+        // A list still without its table (a read that has not ended) must
+        // not follow the choice to a device of another type either.
+        if (!sameType)
+            dropRegisterList();
         updataSetPageRadioState(m_setDevRow, 0, false);
         updataSetPageRadioState(row, 0, true);
         m_setDevRow = row;
@@ -141,9 +146,7 @@ void TQCAN::doProcessClickSetProTable(int row, int column)
     if (answer == QMessageBox::Yes) {
         // The list goes with the table: one type's values must never be
         // written to, or restored on, a device of another type.
-        setRegParaList({});
-        mReadRegCount = 0;
-        m_regWriteRunning = false;
+        dropRegisterList();
         clearSetRegTable();
         updataSetPageRadioState(m_setDevRow, 0, false);
         updataSetPageRadioState(row, 0, true);

@@ -65,6 +65,7 @@ private slots:
     void shortAndUnterminatedRepliesAreSafe();
     void tooWideRangeShowsItsBox();
     void deviceOfAnotherTypeEmptiesTheList();
+    void unfinishedListStaysWithItsType();
     void badAddressesAreNeverWritten();
 
 private:
@@ -197,6 +198,24 @@ void tst_RegistersPage::deviceOfAnotherTypeEmptiesTheList()
     QTRY_COMPARE(boxes.texts().size(), 3);
     QCOMPARE(boxes.texts().mid(1), QStringList({"Please Get Setting Parameter First !",
                                                 "Please Get Setting Parameter First !"}));
+    QCOMPARE(writes.size(), 0);
+}
+
+void tst_RegistersPage::unfinishedListStaysWithItsType()
+{
+    feed(deviceInfo(17, "OTHER-ESC_B"));
+    ModalBoxCloser boxes;
+    click(page(), "btn_read_para");
+    feed(record(257, 16, chunk(":REG,0A,Dir,0;0,S,Off;1,S,On:REG,0B,Poles,7;1~50,N,[1]")));
+    feed(record(256, 16, wholeRegister(0x0A, 1, 0, 0, 1))); // 0B never answers
+    QVERIFY(addresses(page()).isEmpty());
+
+    // No table, so no question; but node 16's defaults must not reach 17.
+    choose(1);
+    QSignalSpy writes(TQPageControl::getInstance(), &TQPageControl::signalSeachReg);
+    click(page(), "btn_recovery");
+    QTRY_COMPARE(boxes.texts().size(), 2);
+    QCOMPARE(boxes.texts().at(1), QString("Please Get Setting Parameter First !"));
     QCOMPARE(writes.size(), 0);
 }
 
