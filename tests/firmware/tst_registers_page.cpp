@@ -64,6 +64,7 @@ private slots:
     void strayWriteReplyEndsNothing();
     void shortAndUnterminatedRepliesAreSafe();
     void tooWideRangeShowsItsBox();
+    void tableBuildStopsWhenTheListIsReplaced();
     void deviceOfAnotherTypeEmptiesTheList();
     void unfinishedListStaysWithItsType();
     void badAddressesAreNeverWritten();
@@ -178,6 +179,26 @@ void tst_RegistersPage::tooWideRangeShowsItsBox()
     QCOMPARE(addresses(page()), QStringList({"20", "21"}));
     QVERIFY(!regTable(page())->cellWidget(0, 3));
     QCOMPARE(qobject_cast<QComboBox*>(regTable(page())->cellWidget(1, 3))->count(), 251);
+}
+
+void tst_RegistersPage::tableBuildStopsWhenTheListIsReplaced()
+{
+    ModalBoxCloser boxes;
+    click(page(), "btn_read_para");
+    feed(record(257, 16, chunk(":REG,20,Wide,0;0~300,N,[1]:REG,21,Fine,0;0~3,N,[1]")));
+    feed(record(256, 16, wholeRegister(0x20, 1, 0, 0, 300)));
+    // While the box about register 20 is open, a new description arrives
+    // and replaces the list: the old build must not go on with it.
+    QTimer::singleShot(0, this, [this] {
+        feed(record(257, 16, chunk(":REG,30,A,0;0,S,x:REG,31,B,0;0,S,y:REG,32,C,0;0,S,z")));
+    });
+    feed(record(256, 16, wholeRegister(0x21, 1, 0, 0, 3)));
+    QTRY_COMPARE(boxes.texts().size(), 2);
+    QVERIFY(addresses(page()).isEmpty());
+    // The new list gets its values and its table.
+    for (uint8_t reg : {0x30, 0x31, 0x32})
+        feed(record(256, 16, wholeRegister(reg, 0, 0, 0, 0)));
+    QCOMPARE(addresses(page()), QStringList({"30", "31", "32"}));
 }
 
 void tst_RegistersPage::deviceOfAnotherTypeEmptiesTheList()
