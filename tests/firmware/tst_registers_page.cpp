@@ -4,6 +4,7 @@
 
 #include <QtTest>
 
+#include <QDir>
 #include <QLabel>
 #include <QRadioButton>
 
@@ -68,6 +69,7 @@ private slots:
     void deviceOfAnotherTypeEmptiesTheList();
     void unfinishedListStaysWithItsType();
     void badAddressesAreNeverWritten();
+    void typeWithAPathSeparatorIsNotSaved();
 
 private:
     QWidget* page() const { return m_page.get(); }
@@ -257,6 +259,19 @@ void tst_RegistersPage::badAddressesAreNeverWritten()
     click(page(), "btn_para_download");
     QCOMPARE(requests.size(), 1);
     QCOMPARE(requests.at(0), QList<QVariant>({16, 10, 2, 1}));
+}
+
+void tst_RegistersPage::typeWithAPathSeparatorIsNotSaved()
+{
+    feed(deviceInfo(16, "../evil")); // node 16 names itself with a path
+    readTwoRegisters();
+    QCOMPARE(addresses(page()).size(), 2);
+    ModalBoxCloser boxes;
+    click(page(), "btn_local_save");
+    QTRY_COMPARE(boxes.texts(), QStringList({"Save File Err !"}));
+    const QString bin = QCoreApplication::applicationDirPath();
+    QVERIFY(QDir(bin).entryList({"evil_*"}).isEmpty());
+    QVERIFY(QDir(bin + "/SetIns").entryList({"*evil*"}).isEmpty());
 }
 
 QTEST_MAIN(tst_RegistersPage)
