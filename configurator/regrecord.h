@@ -3,6 +3,7 @@
 
 // One caption ("STR") or register ("REG") of the register list that a node
 // describes; the parameter tab keeps one list for the device it works on.
+// A plain value: a copy carries every field, the limits included.
 
 #include <QString>
 #include <QtGlobal>
@@ -18,28 +19,6 @@ struct RegRecord {
     qint16 m_lowLimit = 0;
     QString optionText;    // the entry from its first ";" on
     qint16 devRow = 0;     // record key of the upsert and the remove
-
-    RegRecord() = default;
-    // A copy takes the texts and the key; the option shown and the limits
-    // belong to the table row the original was made for.
-    RegRecord(const RegRecord& o)
-        : attr(o.attr), m_reg(o.m_reg), text(o.text), curValue(o.curValue),
-          defValue(o.defValue), optionText(o.optionText), devRow(o.devRow)
-    {
-    }
-    RegRecord& operator=(const RegRecord& o)
-    {
-        if (this != &o) {
-            attr = o.attr;
-            m_reg = o.m_reg;
-            text = o.text;
-            curValue = o.curValue;
-            defValue = o.defValue;
-            optionText = o.optionText;
-            devRow = o.devRow;
-        }
-        return *this;
-    }
 };
 
 #endif // REGRECORD_H

@@ -99,6 +99,7 @@ private slots:
     // Firmware and parameters (firmware/).
     void doProcessClickSetProTable(int row, int column);
     void doProcessSetRadionBtnClicked();
+    void doprocessSelSetRegChange(int selIndex);
     void doprocessSelVersionChange(int index);
     void onDownloadFinished(QNetworkReply* reply);
     // Firmware database downloads (firmware/tqcan_download.cpp).
@@ -137,8 +138,8 @@ private:
     void handleOpenResult(int result);
     void handleHeartbeat(int nodeId, const uint8_t* payload, uint32_t size);
     void handleDeviceInfo(int nodeId, const uint8_t* payload, uint32_t size);
-    void handleRegAccess256(const uint8_t* payload, uint32_t size);
-    void handleFileRead257(const uint8_t* payload, uint32_t size);
+    void handleRegAccess256(int nodeId, const uint8_t* payload, uint32_t size);
+    void handleFileRead257(int nodeId, const uint8_t* payload, uint32_t size);
     void handleCommand435(int nodeId, const uint8_t* payload, uint32_t size);
     void handleFileWrite409(const uint8_t* payload, uint32_t size);
 
@@ -181,8 +182,8 @@ private:
 
     // ---- firmware and parameters (firmware/) ----
     bool readParaFile();
-    void handleSetCfgReg();
-    void handleRecoveyCfgReg();
+    bool handleSetCfgReg();
+    bool handleRecoveyCfgReg();
     bool saveSetRegValueToFile(short row);
     bool loadLocalParaFile();
     void startDownloadCSV();
@@ -199,8 +200,8 @@ private:
     int showSetRegInfoFromFireware(QString text, bool readValues);
     void handleRegReadWrite256Msg(int op, int reg, int value);
     void handleRegReadWrite256MsgUpgrade(int op, int reg, int value);
-    void handleReadSetRegValue(const uint8_t* payload);
-    void handleWriteSetRegValue(const uint8_t* payload);
+    bool handleReadSetRegValue(int nodeId, const uint8_t* payload, uint32_t size);
+    bool handleWriteSetRegValue(int nodeId, const uint8_t* payload, uint32_t size);
     void handleUpgrade409Msg(int result);
     void showDbVersionList(QString table);
     void clearDownloadTempDir(QString path);
@@ -234,6 +235,29 @@ private:
     bool deleteFilesByPattern(const QString& dir, const QString& pattern);
     // False when a folder cannot be made or any one file did not move.
     bool moveFilesByPattern(const QString& dstDir, const QString& srcDir, const QString& pattern);
+
+    // ---- register list, table, read and write, parameter files ----
+    // (firmware/tqcan_reglist.cpp, tqcan_regtable.cpp, tqcan_regread.cpp,
+    // tqcan_regwrite.cpp, tqcan_parafile.cpp; the text grammars are in
+    // firmware/regtext)
+    void upsertRegRecord(qint16 devRow, RegRecord& record);
+    void removeRegRecord(qint16 devRow);
+    QStringList getDefaultRegValueList() const;
+    void setRegParaList(const QList<RegRecord>& records);
+    void dropRegisterList(); // the list, and any sequence running on it
+    int showSetRegInfoFromFirewareV2(QString caption);
+    void showSetRegInfoFromFirewareV3(const QString& content, const QString& path);
+    bool readOnceSettingRegValue();
+    QStringList getRegOptionList(RegRecord record, QString& currentText);
+    static QString getNumberAfterPrefix(const QString& text, const QString& key);
+    void addRegTableRow(const QString& address, const QString& text, const QStringList& options,
+                        const QString& current);
+    QStringList getCurSetPageValues();
+    QString getRegAddrByCombo(QWidget* combo);
+    bool writeSettingRegValue(QStringList values, bool bRawValue);
+    bool updataAllSettingRegValue(QStringList values, qint16 devRow);
+    bool writeTextFile(const QString& content, const QString& path);
+    bool isParameterReply(int nodeId) const;
 
     // ---- throttle test and telemetry (telemetry/) ----
     void initEscWidgetLists();
@@ -284,6 +308,15 @@ private:
     QString mRegInfoText;
     QByteArray m_regInfoBytes;     // the description's bytes read so far
     bool mRecoveryFlag = false;
+    // Language of the running description read (1001 English, 1000
+    // Chinese), fixed when the read starts.
+    int m_regInfoFileType = 1001;
+    // A write sequence is waiting for replies; a write reply outside one is
+    // stray and ends nothing.
+    bool m_regWriteRunning = false;
+    // Changes whenever mRegParaList is replaced, so that a loop that shows a
+    // box can tell that the list it walks is gone.
+    quint32 m_regListGeneration = 0;
     int m_upgradeState = 0;
     int m_upgrade_devId = 0;
     int m_forceSearchDevId = 0;

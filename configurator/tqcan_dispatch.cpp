@@ -70,10 +70,10 @@ void TQCAN::doProcessRecvTQPack(response_data_struct_t tqcanPack)
         handleDeviceInfo(node, payload, size);
         break;
     case kPortRegAccess:
-        handleRegAccess256(payload, size);
+        handleRegAccess256(node, payload, size);
         break;
     case kPortFileRead:
-        handleFileRead257(payload, size);
+        handleFileRead257(node, payload, size);
         break;
     case kPortExecCommand:
         handleCommand435(node, payload, size);
@@ -145,7 +145,7 @@ void TQCAN::handleDeviceInfo(int nodeId, const uint8_t* payload, uint32_t size)
     updateDevInfoMap(nodeId, info.devType, info.hardVer, info.firmVer);
 }
 
-void TQCAN::handleRegAccess256(const uint8_t* payload, uint32_t size)
+void TQCAN::handleRegAccess256(int nodeId, const uint8_t* payload, uint32_t size)
 {
     if (size < 2) {
         qWarning() << "doProcessRecvTQPack--register reply too short, size=" << size;
@@ -160,13 +160,18 @@ void TQCAN::handleRegAccess256(const uint8_t* payload, uint32_t size)
     else if (reg == 5)
         handleRegReadWrite256MsgUpgrade(static_cast<int8_t>(op), 5, value);
     else if (op & 0x10)
-        handleReadSetRegValue(reply.data());
+        handleReadSetRegValue(nodeId, reply.data(), size);
     else if (op & 0x20)
-        handleWriteSetRegValue(reply.data());
+        handleWriteSetRegValue(nodeId, reply.data(), size);
 }
 
-void TQCAN::handleFileRead257(const uint8_t* payload, uint32_t size)
+void TQCAN::handleFileRead257(int nodeId, const uint8_t* payload, uint32_t size)
 {
+    // Only the device chosen on the parameter tab is being read.
+    if (!isParameterReply(nodeId)) {
+        qDebug() << "doProcessRecvTQPack--257 from node" << nodeId << "ignored";
+        return;
+    }
     QByteArray chunk;
     if (size > kFileReadTextOffset) {
         const char* text = reinterpret_cast<const char*>(payload + kFileReadTextOffset);
@@ -184,8 +189,9 @@ void TQCAN::handleFileRead257(const uint8_t* payload, uint32_t size)
 
     if (chunk.size() >= kFileReadChunk) {
         regInfoReadOffset += kFileReadChunk;
-        const int fileType = ui->comboBox_lang->currentIndex() == 0 ? 1001 : 1000;
-        emit TQPageControl::getInstance()->signalReadFile257(regInfoReadOffset, m_setDevId, fileType);
+        // The language chosen when the read started: a switch meanwhile must
+        // not join the halves of two descriptions.
+        emit TQPageControl::getInstance()->signalReadFile257(regInfoReadOffset, m_setDevId, m_regInfoFileType);
         return;
     }
     const QString text = mRegInfoText;

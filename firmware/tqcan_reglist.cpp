@@ -1,7 +1,11 @@
-// The register list of the device chosen on the parameter tab, and the
-// dropping of all device and register state.
+// The register list of the device chosen on the parameter tab: its small
+// operations, and the dropping of all device and register state.
 
 #include "configurator/tqcan.h"
+
+#include <QDebug>
+
+#include "firmware/regtext.h"
 
 QString TQCAN::getDevTypeById(int nodeId) const
 {
@@ -11,11 +15,55 @@ QString TQCAN::getDevTypeById(int nodeId) const
     return it->value(QStringLiteral("devType"));
 }
 
+void TQCAN::setRegParaList(const QList<RegRecord>& records)
+{
+    mRegParaList = records;
+    ++m_regListGeneration;
+}
+
+void TQCAN::upsertRegRecord(qint16 devRow, RegRecord& record)
+{
+    for (RegRecord& element : mRegParaList) {
+        if (element.m_reg == record.m_reg && element.devRow == devRow) {
+            if (!record.curValue.isEmpty())
+                element.curValue = record.curValue;
+            if (!record.defValue.isEmpty())
+                element.defValue = record.defValue;
+            return;
+        }
+    }
+    mRegParaList.append(record);
+}
+
+void TQCAN::removeRegRecord(qint16 devRow)
+{
+    for (int i = mRegParaList.size() - 1; i >= 0; --i) {
+        if (mRegParaList.at(i).devRow == devRow)
+            mRegParaList.removeAt(i);
+    }
+}
+
+QStringList TQCAN::getDefaultRegValueList() const
+{
+    QStringList out;
+    for (const RegRecord& r : mRegParaList) {
+        if (r.attr == QLatin1String("REG") && !r.defValue.isEmpty() && !r.m_reg.isEmpty())
+            out << QStringLiteral("%1_%2X").arg(r.m_reg, r.defValue);
+    }
+    return out;
+}
+
+void TQCAN::dropRegisterList()
+{
+    setRegParaList({});
+    mReadRegCount = 0;
+    m_regWriteRunning = false;
+}
+
 void TQCAN::clearDevAndRegInfo()
 {
     refreshRegTable();
-    mRegParaList.clear();
-    mReadRegCount = 0;
+    dropRegisterList();
     m_setDevRow = -1;
     m_setDevId = 0;
     clearSetRegTable();

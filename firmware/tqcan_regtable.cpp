@@ -1,6 +1,6 @@
 // The parameter tab's tables: the device list with its radio buttons, the
-// register table, the node-ID box, and the choice of the device whose
-// parameters the tab works on.
+// register table with its Options combos, the node-ID box, and the choice
+// of the device whose parameters the tab works on.
 
 #include "configurator/tqcan.h"
 #include "ui_tqcan.h"
@@ -13,6 +13,7 @@
 #include <QStyleFactory>
 
 #include "configurator/devinfo.h"
+#include "firmware/paracombobox.h"
 
 namespace {
 
@@ -126,7 +127,12 @@ void TQCAN::doProcessClickSetProTable(int row, int column)
         m_setDevId = id;
         return;
     }
-    if (getLastValidRowSetReg() == -1 || getDevTypeById(m_setDevId) == getDevTypeById(id)) {
+    const bool sameType = getDevTypeById(m_setDevId) == getDevTypeById(id);
+    if (getLastValidRowSetReg() == -1 || sameType) {
+        // A list still without its table (a read that has not ended) must
+        // not follow the choice to a device of another type either.
+        if (!sameType)
+            dropRegisterList();
         updataSetPageRadioState(m_setDevRow, 0, false);
         updataSetPageRadioState(row, 0, true);
         m_setDevRow = row;
@@ -138,6 +144,9 @@ void TQCAN::doProcessClickSetProTable(int row, int column)
         this, tr("Info"), tr("Chose New Type Dev, The Para Will Clear,\r\nChose Yes To Clear !"),
         QMessageBox::Yes | QMessageBox::No);
     if (answer == QMessageBox::Yes) {
+        // The list goes with the table: one type's values must never be
+        // written to, or restored on, a device of another type.
+        dropRegisterList();
         clearSetRegTable();
         updataSetPageRadioState(m_setDevRow, 0, false);
         updataSetPageRadioState(row, 0, true);
@@ -165,4 +174,57 @@ void TQCAN::clearSetRegTable()
             table->removeRow(row);
     }
     ui->label_set_regList->setText(tr("寄存器列表"));
+}
+
+void TQCAN::addRegTableRow(const QString& address, const QString& text, const QStringList& options,
+                           const QString& current)
+{
+    QTableWidget* table = ui->tableWidget_set_regList;
+    const int row = getLastValidRowSetReg() + 1;
+    table->insertRow(row);
+    const QStringList texts {address, QStringLiteral("unuse"), text};
+    for (int col = 0; col < texts.size() && col < table->columnCount(); ++col)
+        table->setItem(row, col, new QTableWidgetItem(texts.at(col)));
+    if (options.isEmpty())
+        return;
+
+    auto* combo = new paraCombobox(table);
+    combo->insertItems(0, options);
+    // Preselected before the signal is connected: not a change by the user.
+    if (!current.isEmpty()) {
+        const QString trimmed = current.trimmed();
+        if (options.contains(trimmed))
+            combo->setCurrentText(current);
+        else if (options.contains(QLatin1Char('*') + trimmed))
+            combo->setCurrentText(QLatin1Char('*') + current);
+    }
+    table->setCellWidget(row, 3, combo);
+    connect(combo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &TQCAN::doprocessSelSetRegChange, Qt::UniqueConnection);
+}
+
+QStringList TQCAN::getCurSetPageValues()
+{
+    QTableWidget* table = ui->tableWidget_set_regList;
+    qDebug() << "getCurSetPageValues--0---tableWidget->columnCount() =" << table->columnCount();
+    QStringList out;
+    if (table->columnCount() <= 3)
+        return out;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        const QTableWidgetItem* address = table->item(row, 0);
+        if (!address || address->text().isEmpty())
+            continue;
+        QWidget* cell = table->cellWidget(row, 3);
+        if (!cell) {
+            qDebug() << "No widget found in the cell.";
+            continue;
+        }
+        const auto* combo = qobject_cast<QComboBox*>(cell);
+        if (!combo) {
+            qDebug() << "The widget in the cell is not a QComboBox.";
+            continue;
+        }
+        out << address->text() + QLatin1Char('_') + combo->currentText();
+    }
+    return out;
 }

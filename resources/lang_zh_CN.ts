@@ -368,5 +368,49 @@ Chose Yes To Clear !</source>
         <translation>选择了不同类型的设备，参数将被清除，<byte value="xd"/>
 选择“是”以清除！</translation>
     </message>
+    <message>
+        <source>Read Reg: %1, Err: %2, Please Check!</source>
+        <translation>读取寄存器：%1，错误：%2，请检查！</translation>
+    </message>
+    <message>
+        <source>Write Reg: %1, Err: %2, Please Check!</source>
+        <translation>写入寄存器：%1，错误：%2，请检查！</translation>
+    </message>
+    <message>
+        <source>Write Parameter Success !</source>
+        <translation>参数写入成功！</translation>
+    </message>
+    <message>
+        <source>Para Is Err,</source>
+        <translation>参数错误，</translation>
+    </message>
+    <message>
+        <source>Load Local File Err, Reg %d, Please Check!</source>
+        <translation>加载本地文件失败，寄存器 %d，请检查！</translation>
+    </message>
+    <message>
+        <source>Load Local File Err, Please Check!</source>
+        <translation>加载本地文件失败，请检查！</translation>
+    </message>
+    <message>
+        <source>Load Local File Err, Dev Type Is Different, Please Check!</source>
+        <translation>加载本地文件失败，设备类型不同，请检查！</translation>
+    </message>
+    <message>
+        <source>Input Value</source>
+        <translation>输入数值</translation>
+    </message>
+    <message>
+        <source>Enter an integer:</source>
+        <translation>请输入整数：</translation>
+    </message>
+    <message>
+        <source>Chose File</source>
+        <translation>选择文件</translation>
+    </message>
+    <message>
+        <source>Text Files (*.txt)</source>
+        <translation>文本文件 (*.txt)</translation>
+    </message>
 </context>
 </TS>

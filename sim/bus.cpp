@@ -29,8 +29,13 @@ uint64_t nowUs()
 
 Bus::Bus(Options options) : m_opt(std::move(options))
 {
-    if (m_opt.description.empty())
+    if (m_opt.description.empty()) {
         m_opt.description = sampleDescription();
+        if (m_opt.descriptionChinese.empty())
+            m_opt.descriptionChinese = sampleDescriptionChinese();
+    }
+    if (m_opt.descriptionChinese.empty())
+        m_opt.descriptionChinese = m_opt.description;
     m_adapter.reset(new SimAdapter(m_opt.baudLimit));
     Logger logger = [this](const std::string& line) { addLog(line); };
     for (size_t i = 0; i < m_opt.nodes.size(); ++i) {
@@ -42,6 +47,7 @@ Bus::Bus(Options options) : m_opt(std::move(options))
         c.swMajor = m_opt.swMajor;
         c.swMinor = m_opt.swMinor;
         c.description = m_opt.description;
+        c.descriptionChinese = m_opt.descriptionChinese;
         c.accessCode = m_opt.accessCode;
         c.telemetryHz = m_opt.telemetryHz;
         c.statusBits = m_opt.statusBits;
@@ -320,6 +326,21 @@ int Bus::registerWriteCount(uint8_t reg) const
     for (const auto& n : m_nodes)
         sum += n->registerWrites(reg);
     return sum;
+}
+
+std::vector<ReceivedRequest> Bus::requests(uint8_t nodeId) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const SimNode* n = findNode(nodeId);
+    return n ? std::vector<ReceivedRequest>(n->requests().begin(), n->requests().end())
+             : std::vector<ReceivedRequest>();
+}
+
+void Bus::setRegisterFault(uint8_t nodeId, uint8_t reg, uint8_t opState)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (SimNode* n = findNode(nodeId))
+        n->setRegisterFault(reg, opState);
 }
 
 uint32_t Bus::nodeBitrate(uint8_t nodeId) const

@@ -37,7 +37,12 @@ struct Options {
     std::string name = "P_FLY-ESC_A";   // device name in the node information
     uint8_t hwMajor = 1, hwMinor = 0;   // hardware version 1.0
     uint8_t swMajor = 2, swMinor = 3;   // software version 2.3
-    std::string description;            // register description; empty = built-in sample
+    // Register descriptions served on port 257: English (file type 1001)
+    // and Chinese (1000). Both empty: the built-in pair. Only the English
+    // one given: it is served in both languages. The node's register table
+    // follows the English one.
+    std::string description;
+    std::string descriptionChinese;
     std::string accessCode = " .vr-kisa"; // parameter the enter-upgrade command must carry
     double telemetryHz = 0;             // telemetry per node and second; 0 = off
     uint16_t statusBits = 0;            // status-word bits every node reports set
@@ -48,8 +53,16 @@ struct Options {
     std::function<void(const std::string&)> log;
 };
 
-// The built-in register description (same text as sim/sample-description.txt).
+// The built-in register descriptions (sim/description-en.txt and
+// sim/description-zh.txt).
 const std::string& sampleDescription();
+const std::string& sampleDescriptionChinese();
+
+// One service request a node received: its port and payload.
+struct ReceivedRequest {
+    uint16_t port = 0;
+    std::vector<uint8_t> payload;
+};
 
 struct AdapterStats {
     uint64_t framesIn = 0;      // good adapter frames from the PC
@@ -90,6 +103,11 @@ public:
     bool registerValue(uint8_t nodeId, uint8_t reg, int16_t* value) const;
     // Successful writes of a register, summed over all nodes.
     int registerWriteCount(uint8_t reg) const;
+    // Service requests a node received, oldest first (the last 1000).
+    std::vector<ReceivedRequest> requests(uint8_t nodeId) const;
+    // Every access to the register is answered with this op state (an error
+    // code such as 0x11 or 0x13) instead of being served; 0 serves again.
+    void setRegisterFault(uint8_t nodeId, uint8_t reg, uint8_t opState);
     uint32_t nodeBitrate(uint8_t nodeId) const; // 0 = unknown node
     bool inUpgradeMode(uint8_t nodeId) const;
     bool restarting(uint8_t nodeId) const;

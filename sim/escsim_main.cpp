@@ -30,7 +30,9 @@ void usage(std::ostream& out)
            "  --name TEXT          device name (default P_FLY-ESC_A)\n"
            "  --hw MAJOR.MINOR     hardware version (default 1.0)\n"
            "  --sw MAJOR.MINOR     software version (default 2.3)\n"
-           "  --description FILE   register description to serve (default: built-in)\n"
+           "  --description FILE   register description to serve, English (default: built-in);\n"
+           "                       the node's registers follow it\n"
+           "  --description-zh FILE  the Chinese one (default: the English one, or built-in)\n"
            "  --access-code TEXT   parameter the enter-upgrade command must carry\n"
            "  --telemetry-hz N     telemetry messages per node and second (default 0 = off)\n"
            "  --status HEX         status-word bits every node reports set (default 0;\n"
@@ -120,9 +122,9 @@ int main(int argc, char** argv)
                 std::cerr << "esc-sim: bad version '" << v << "'\n";
                 return 2;
             }
-        } else if (a == "--description") {
+        } else if (a == "--description" || a == "--description-zh") {
             value(v);
-            if (!readFile(v, opt.description)) {
+            if (!readFile(v, a == "--description" ? opt.description : opt.descriptionChinese)) {
                 std::cerr << "esc-sim: cannot read '" << v << "'\n";
                 return 2;
             }

@@ -1,5 +1,9 @@
 #include "registertable.h"
 
+#include <algorithm>
+#include <cstdlib>
+
+#include "escsim.h"
 #include "link/byteorder.h"
 
 namespace escsim {
@@ -20,23 +24,97 @@ std::vector<uint8_t> valueReply(uint8_t state, uint8_t reg, int16_t value)
     return out;
 }
 
+std::vector<std::string> split(const std::string& text, char sep)
+{
+    std::vector<std::string> out;
+    size_t start = 0;
+    for (;;) {
+        const size_t at = text.find(sep, start);
+        out.push_back(text.substr(start, at == std::string::npos ? std::string::npos : at - start));
+        if (at == std::string::npos)
+            return out;
+        start = at + 1;
+    }
+}
+
+// A whole-text number in the 16-bit range.
+bool parseNumber(const std::string& text, int base, long* out)
+{
+    if (text.empty())
+        return false;
+    char* end = nullptr;
+    const long v = std::strtol(text.c_str(), &end, base);
+    if (*end != '\0' || v < -32768 || v > 0xFFFF)
+        return false;
+    *out = v;
+    return true;
+}
+
+// Limits of an option text (";0,S,Off;1,S,On" or ";lo~hi,N,[scale]unit").
+void optionLimits(const std::string& options, long* low, long* high)
+{
+    const std::vector<std::string> parts = split(options, ';');
+    if (parts.size() < 2)
+        return;
+    const std::vector<std::string> first = split(parts[1], ',');
+    if (first.size() < 2)
+        return;
+    const size_t tilde = first[0].find('~');
+    long lo = 0;
+    long hi = 0;
+    if (tilde != std::string::npos && parseNumber(first[0].substr(0, tilde), 10, &lo)
+        && parseNumber(first[0].substr(tilde + 1), 10, &hi) && lo <= hi && hi <= 0x7FFF) {
+        *low = lo;
+        *high = hi;
+        return;
+    }
+    if (first[1] != "S" && first[1] != "s")
+        return;
+    bool any = false;
+    for (const std::string& part : parts) {
+        const std::vector<std::string> option = split(part, ',');
+        long v = 0;
+        if (option.size() < 3 || !parseNumber(option[0], 10, &v) || v > 0x7FFF)
+            continue;
+        lo = any ? std::min(lo, v) : v;
+        hi = any ? std::max(hi, v) : v;
+        any = true;
+    }
+    if (any) {
+        *low = lo;
+        *high = hi;
+    }
+}
+
 } // namespace
 
 RegisterTable RegisterTable::standard()
+{
+    return fromDescription(sampleDescription());
+}
+
+RegisterTable RegisterTable::fromDescription(const std::string& description)
 {
     RegisterTable t;
     // Link and upgrade registers; not part of the description on purpose.
     t.add(kRegCanBitrate, 1, 0, 3, true, true);
     t.add(kRegUpgradeStatus, 0, 0, 0xFF, false);
-    // The registers that sample-description.txt describes.
-    t.add(0x0A, 0, 0, 1);       // motor direction
-    t.add(0x0B, 7, 1, 50);      // pole pairs
-    t.add(0x0C, 40, 0, 100);    // startup power, steps of 0.5 %
-    t.add(0x0D, 0, 0, 3);       // timing advance
-    t.add(0x10, 2, 0, 3);       // low-voltage cut-off
-    t.add(0x11, 110, 60, 140);  // temperature limit
-    t.add(0x12, 600, 0, 2000);  // current limit, 0.1 A
-    t.add(0x13, 0, 0, 1);       // signal loss action
+    for (const std::string& entry : split(description, ':')) {
+        const size_t semicolon = entry.find(';');
+        const std::vector<std::string> head = split(entry.substr(0, semicolon), ',');
+        long reg = 0;
+        if (head.size() < 3 || head[0] != "REG" || !parseNumber(head[1], 16, &reg) || reg > 0xFF
+            || reg == kRegCanBitrate || reg == kRegUpgradeStatus)
+            continue;
+        long def = 0;
+        if (head.size() > 3)
+            parseNumber(head[3], 10, &def);
+        long low = 0;
+        long high = 0x7FFF;
+        if (semicolon != std::string::npos)
+            optionLimits(entry.substr(semicolon), &low, &high);
+        t.add(uint8_t(reg), int16_t(std::min(std::max(def, low), high)), int16_t(low), int16_t(high));
+    }
     return t;
 }
 

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <string>
 #include <vector>
 
 namespace escsim {
@@ -35,8 +36,14 @@ struct Register {
 
 class RegisterTable {
 public:
-    // The table every simulated ESC starts with: the registers of the
-    // built-in description plus the CAN bit rate and the upgrade status.
+    // The table of a node that serves this register description: the CAN
+    // bit rate and the upgrade status, plus every register the description
+    // lists. A register entry's fourth head field is its default; its
+    // limits are the option text's range ("lo~hi"), or the smallest and
+    // largest value of its labelled options. Entries for registers 4 and 5
+    // are left out: those keep their own meaning.
+    static RegisterTable fromDescription(const std::string& description);
+    // The table of the built-in description.
     static RegisterTable standard();
 
     void add(uint8_t reg, int16_t def, int16_t low, int16_t high, bool writable = true,

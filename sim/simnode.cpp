@@ -27,6 +27,7 @@ constexpr uint8_t kModeSoftwareUpdate = 3;
 // that any change, a stop included, settles within a second.
 constexpr int64_t kSpeedSlewPerSecond = 40000;
 constexpr int32_t kSpeedPerThrottle = 10;
+constexpr size_t kMaxRequestsKept = 1000;
 
 void putLe(std::vector<uint8_t>& out, uint64_t v, int bytes)
 {
@@ -50,7 +51,7 @@ uint32_t bitrateOfCode(int code)
 }
 
 SimNode::SimNode(const NodeConfig& cfg, Logger log)
-    : m_cfg(cfg), m_log(std::move(log)), m_ins(cfg.nodeId), m_regs(RegisterTable::standard())
+    : m_cfg(cfg), m_log(std::move(log)), m_ins(cfg.nodeId), m_regs(RegisterTable::fromDescription(cfg.description))
 {
     using canard::TransferKind;
     m_ins.setServiceRole(canard::kRoleServer);
@@ -171,6 +172,9 @@ void SimNode::publish(uint16_t subject, uint8_t priority, const std::vector<uint
 void SimNode::onTransfer(const canard::RxTransfer& t, uint64_t nowUs)
 {
     if (t.kind == canard::TransferKind::Request) {
+        m_requests.push_back({t.port_id, t.payload});
+        if (m_requests.size() > kMaxRequestsKept)
+            m_requests.pop_front();
         switch (t.port_id) {
         case kPortRegAccess: serveRegister(t); break;
         case kPortFileRead: serveFileRead(t); break;
@@ -193,6 +197,10 @@ void SimNode::onTransfer(const canard::RxTransfer& t, uint64_t nowUs)
 
 void SimNode::serveRegister(const canard::RxTransfer& t)
 {
+    if (t.payload.size() >= 2 && m_faults[t.payload[1]] != 0) {
+        respond(t, {m_faults[t.payload[1]], t.payload[1]});
+        return;
+    }
     int written = -1;
     const uint32_t oldRate = canBitrate();
     const std::vector<uint8_t> reply = m_regs.serve(t.payload.data(), t.payload.size(), &written);
@@ -218,7 +226,7 @@ void SimNode::serveFileRead(const canard::RxTransfer& t)
         return;
     }
     putLe(reply, 0, 2);
-    const std::string& text = m_cfg.description;
+    const std::string& text = args.fileType == kFileTypeChinese ? m_cfg.descriptionChinese : m_cfg.description;
     if (args.offset < text.size()) {
         const size_t n = std::min(kChunkSize, text.size() - args.offset);
         reply.insert(reply.end(), text.begin() + long(args.offset), text.begin() + long(args.offset + n));

@@ -11,6 +11,7 @@
 #include <functional>
 #include <string>
 
+#include "escsim.h"
 #include "firmwarereceiver.h"
 #include "link/libcanard/canard.h"
 #include "registertable.h"
@@ -25,7 +26,8 @@ struct NodeConfig {
     uint8_t hwMajor = 1, hwMinor = 0;
     uint8_t swMajor = 2, swMinor = 3;
     std::array<uint8_t, 16> uniqueId {};
-    std::string description;        // served on the description-file service
+    std::string description;        // served on the description-file service, English
+    std::string descriptionChinese; // and Chinese
     std::string accessCode;         // parameter of the enter-upgrade command
     double telemetryHz = 0;         // 0 = no telemetry
     uint16_t statusBits = 0;        // status bits always set in the telemetry
@@ -69,6 +71,8 @@ public:
     const RegisterTable& registers() const { return m_regs; }
     const FirmwareReceiver& firmware() const { return m_fw; }
     int registerWrites(uint8_t reg) const;
+    const std::deque<ReceivedRequest>& requests() const { return m_requests; }
+    void setRegisterFault(uint8_t reg, uint8_t opState) { m_faults[reg] = opState; }
     uint16_t throttle() const { return m_throttle; }
     // The status word the telemetry carries: the fixed bits, and "throttle
     // not 0" while the set-point is.
@@ -113,6 +117,8 @@ private:
     int32_t m_speed = 0;
     uint64_t m_speedUs = 0;  // when the speed was last brought up to date
     std::array<int, 256> m_writes {};
+    std::array<uint8_t, 256> m_faults {}; // op state forced per register; 0 = none
+    std::deque<ReceivedRequest> m_requests;
 };
 
 } // namespace escsim

@@ -286,8 +286,12 @@ void tst_ConfiguratorPage::oddPayloadsAreFreedAndNeverOverread()
 void tst_ConfiguratorPage::descriptionIsDecodedWhenComplete()
 {
     // The register description comes in chunks of 256 text bytes after a
-    // 7-byte head; here the first chunk ends inside a character.
+    // 7-byte head; here the first chunk ends inside a character. Only the
+    // device chosen on the parameter tab is read.
     LogCapture log(true);
+    openPort();
+    list(16);
+    QTest::mouseClick(devList(page())->cellWidget(0, 0), Qt::LeftButton);
     QSignalSpy nextChunk(TQPageControl::getInstance(), &TQPageControl::signalReadFile257);
     const std::string text = "ab" + QString(100, QChar(0x8C03)).toUtf8().toStdString(); // 调
     feed(record(257, 16, std::string(7, '\0') + text.substr(0, 256)));

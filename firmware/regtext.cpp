@@ -1,0 +1,485 @@
+#include "firmware/regtext.h"
+
+#include <QDebug>
+
+namespace regtext {
+
+namespace {
+
+const QString kCaption = QStringLiteral("STR");
+const QString kRegister = QStringLiteral("REG");
+
+// The scale between the first "[" and the first "]" after it, and the unit
+// behind that "]" less one trailing ";". False without both brackets.
+bool scaleAndUnit(const QString& optionText, QString* scale, QString* unit)
+{
+    const int open = optionText.indexOf(QLatin1Char('['));
+    if (open < 0)
+        return false;
+    const int close = optionText.indexOf(QLatin1Char(']'), open);
+    if (close < 0)
+        return false;
+    *scale = optionText.mid(open + 1, close - open - 1);
+    *unit = optionText.mid(close + 1);
+    if (unit->endsWith(QLatin1Char(';')))
+        unit->chop(1);
+    return true;
+}
+
+// The first option part (P1) split at ","; empty when there is none.
+QStringList firstOptionFields(const QString& optionText)
+{
+    const QStringList parts = optionText.split(QLatin1Char(';'));
+    return parts.size() < 2 ? QStringList() : parts.at(1).split(QLatin1Char(','));
+}
+
+QChar kindOf(const QString& optionText)
+{
+    const QStringList fields = firstOptionFields(optionText);
+    return fields.size() < 2 || fields.at(1).size() != 1 ? QChar() : fields.at(1).at(0);
+}
+
+// The stored value of the "S" option whose label is `label`.
+bool labelValue(const QString& optionText, const QString& label, QString* value)
+{
+    for (const QString& part : optionText.split(QLatin1Char(';'))) {
+        if (part.isEmpty())
+            continue;
+        const QStringList fields = part.split(QLatin1Char(','));
+        if (fields.size() >= 3 && fields.at(2) == label) {
+            *value = fields.at(0);
+            return true;
+        }
+    }
+    return false;
+}
+
+// The step a shown number stands for: shown / scale, truncated for an
+// integer scale, rounded for a decimal one. False for a zero or unreadable
+// scale, or a number that does not parse.
+bool stepOfShown(const QString& scale, const QString& shown, qint64* step)
+{
+    bool ok = false;
+    if (!scale.contains(QLatin1Char('.'))) {
+        const qint64 s = scale.toLongLong(&ok);
+        if (!ok || s == 0)
+            return false;
+        const qint64 number = shown.toLongLong(&ok);
+        if (!ok)
+            return false;
+        *step = number / s;
+        return true;
+    }
+    const double d = scale.toDouble(&ok);
+    if (!ok || d == 0)
+        return false;
+    const double quotient = shown.toDouble(&ok) / d;
+    // Beyond 2^53 the rounding means nothing, and the ranges are 16-bit.
+    if (!ok || !(quotient > -9.0e15 && quotient < 9.0e15))
+        return false;
+    *step = qRound64(quotient);
+    return true;
+}
+
+} // namespace
+
+// ---- register description ----
+
+QList<RegRecord> parseDescription(const QString& text)
+{
+    QList<RegRecord> out;
+    if (text.isEmpty())
+        return out;
+    for (const QString& piece : text.split(QLatin1Char(':'))) {
+        const int semicolon = piece.indexOf(QLatin1Char(';'));
+        const QString head = semicolon < 0 ? piece : piece.left(semicolon);
+        const QStringList fields = head.split(QLatin1Char(','));
+        RegRecord record;
+        if (fields.at(0) == kCaption && fields.size() >= 2) {
+            record.attr = kCaption;
+            record.text = fields.at(1);
+        } else if (fields.at(0) == kRegister && fields.size() >= 3) {
+            record.attr = kRegister;
+            record.m_reg = fields.at(1);
+            record.text = fields.at(2);
+            record.optionText = semicolon < 0 ? QStringLiteral("") : piece.mid(semicolon);
+        } else {
+            continue;
+        }
+        out.append(record);
+    }
+    return out;
+}
+
+int registerCount(const QList<RegRecord>& records)
+{
+    int n = 0;
+    for (const RegRecord& r : records)
+        n += r.attr == kRegister ? 1 : 0;
+    return n;
+}
+
+// ---- option names ----
+
+OptionNames optionNames(const QString& optionText, const QString& curValue, const QString& defValue)
+{
+    OptionNames out;
+    const QStringList parts = optionText.split(QLatin1Char(';'));
+    if (parts.size() < 2)
+        return out;
+    const QStringList fields = parts.at(1).split(QLatin1Char(','));
+    if (fields.size() < 2)
+        return out;
+    const int cur = curValue.toInt();
+    const int def = defValue.toInt();
+    const QString& kind = fields.at(1);
+
+    if (kind == QLatin1String("S")) {
+        out.currentSet = true;
+        for (const QString& part : parts) {
+            if (part.isEmpty())
+                continue;
+            const QStringList option = part.split(QLatin1Char(','));
+            if (option.size() < 3)
+                continue;
+            const int value = option.at(0).toInt();
+            const QString& label = option.at(2);
+            out.names << (value == def ? QLatin1Char('*') + label : label);
+            if (value == cur)
+                out.current = label;
+        }
+        return out;
+    }
+
+    if (kind == QLatin1String("N")) {
+        out.currentSet = true;
+        QString scale;
+        QString unit;
+        if (!scaleAndUnit(optionText, &scale, &unit)) {
+            out.noBrackets = true;
+            return out;
+        }
+        const QStringList range = fields.at(0).split(QLatin1Char('~'));
+        if (range.size() < 2)
+            return out;
+        const qint64 lo = range.at(0).toInt();
+        const qint64 hi = range.at(1).toInt();
+        if (hi - lo > kMaxRangeSteps) {
+            out.tooWidePart = parts.at(1);
+            return out;
+        }
+        const bool integerScale = !scale.contains(QLatin1Char('.'));
+        const qint64 intScale = scale.toInt();
+        const float realScale = scale.toFloat();
+        for (qint64 i = lo; i <= hi; ++i) {
+            const QString number = integerScale
+                ? QString::number(intScale * i)
+                : QString::number(double(realScale * float(i)), 'g', 6);
+            const QString shown = number + unit;
+            out.names << (i == def ? QLatin1Char('*') + shown : shown);
+            if (i == cur)
+                out.current = shown;
+        }
+        return out;
+    }
+
+    if (kind == QLatin1String("I")) {
+        out.currentSet = true;
+        QString scale;
+        QString unit;
+        if (!scaleAndUnit(optionText, &scale, &unit))
+            return out;
+        const QString curText = QString::number(cur) + unit;
+        if (cur != def)
+            out.names << curText << QLatin1Char('*') + QString::number(def) + unit;
+        else
+            out.names << QLatin1Char('*') + curText;
+        out.current = curText;
+        out.names << parts.at(1).trimmed();
+        return out;
+    }
+    return out;
+}
+
+QString getNumberAfterPrefix(const QString& text, const QString& key)
+{
+    if (text.isEmpty() || key.isEmpty())
+        return QString();
+    for (const QString& item : text.split(QLatin1Char(','))) {
+        if (item.isEmpty())
+            continue;
+        const QStringList pieces = item.split(QLatin1Char('_'));
+        if (pieces.size() < 2)
+            return QString();
+        if (pieces.at(0) == key)
+            return pieces.at(1);
+    }
+    return QString();
+}
+
+// ---- value items and conversion ----
+
+bool splitValueItem(const QString& item, QString* address, QString* valueText)
+{
+    const QStringList pieces = item.split(QLatin1Char('_'));
+    if (pieces.size() < 2)
+        return false;
+    *address = pieces.at(0);
+    *valueText = pieces.at(1);
+    valueText->remove(QLatin1Char('*'));
+    return true;
+}
+
+QString numericPart(const QString& valueText)
+{
+    int n = 0;
+    while (n < valueText.size()) {
+        const QChar c = valueText.at(n);
+        if (!(c == QLatin1Char('.') || (c >= QLatin1Char('0') && c <= QLatin1Char('9'))))
+            break;
+        ++n;
+    }
+    return valueText.left(n);
+}
+
+bool parseRegAddress(const QString& text, int* reg)
+{
+    QString digits = text;
+    if (digits.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
+        digits.remove(0, 2);
+    if (digits.isEmpty())
+        return false;
+    for (const QChar c : digits) {
+        if (!(c.isDigit() || (c.toLower() >= QLatin1Char('a') && c.toLower() <= QLatin1Char('f'))))
+            return false;
+    }
+    bool ok = false;
+    const uint value = digits.toUInt(&ok, 16);
+    if (!ok || value > 0xFF)
+        return false;
+    *reg = int(value);
+    return true;
+}
+
+int findRegister(const QList<RegRecord>& records, const QString& address)
+{
+    for (int i = 0; i < records.size(); ++i) {
+        const RegRecord& r = records.at(i);
+        if (r.attr == kRegister && r.m_reg == address && r.optionText.split(QLatin1Char(',')).size() >= 2)
+            return i;
+    }
+    return -1;
+}
+
+Conversion writeValue(const QString& optionText, const QString& valueText, bool raw, int* value)
+{
+    const QChar kind = kindOf(optionText).toUpper();
+    const QString numeric = numericPart(valueText);
+    QString text;
+    if (kind == QLatin1Char('S')) {
+        if (raw)
+            text = numeric;
+        else if (!labelValue(optionText, valueText, &text))
+            return Conversion::NoValue;
+    } else if (kind == QLatin1Char('N')) {
+        if (raw) {
+            text = numeric;
+        } else {
+            QString scale;
+            QString unit;
+            if (!scaleAndUnit(optionText, &scale, &unit) || scale.isEmpty())
+                return Conversion::NoValue;
+            const QStringList range = firstOptionFields(optionText).at(0).split(QLatin1Char('~'));
+            if (range.size() < 2)
+                return Conversion::EndOfList;
+            const qint64 lo = range.at(0).toInt();
+            const qint64 hi = range.at(1).toInt();
+            qint64 step = 0;
+            if (!stepOfShown(scale, numeric, &step) || step < lo || step > hi)
+                return Conversion::NoValue;
+            text = QString::number(step);
+        }
+    } else if (kind == QLatin1Char('I')) {
+        text = numeric;
+    } else {
+        return Conversion::NoValue;
+    }
+    // The wire carries 16 bits; an unreadable or negative value is never sent.
+    bool ok = false;
+    const int v = text.toInt(&ok, 10);
+    if (!ok || v < 0 || v > 0xFFFF)
+        return Conversion::NoValue;
+    *value = v;
+    return Conversion::Value;
+}
+
+bool refreshValue(const QString& optionText, const QString& valueText, QString* curValue)
+{
+    const QChar kind = kindOf(optionText).toUpper();
+    if (kind == QLatin1Char('S'))
+        return labelValue(optionText, valueText, curValue);
+    if (kind == QLatin1Char('N') || kind == QLatin1Char('I')) {
+        const QString numeric = numericPart(valueText);
+        if (numeric.isEmpty())
+            return false;
+        *curValue = numeric;
+        return true;
+    }
+    return false;
+}
+
+bool isIntegerEntryItem(const QString& text)
+{
+    return text.contains(QLatin1String(",I,")) || text.contains(QLatin1String(",i,"));
+}
+
+bool parseIntegerEntry(const QString& text, IntegerEntry* out)
+{
+    const QStringList fields = text.split(QLatin1Char(','));
+    if (fields.size() < 3 || (fields.at(1) != QLatin1String("I") && fields.at(1) != QLatin1String("i")))
+        return false;
+    const QStringList range = fields.at(0).split(QLatin1Char('~'));
+    if (range.size() < 2)
+        return false;
+    QString scale;
+    QString unit;
+    if (!scaleAndUnit(fields.at(2), &scale, &unit))
+        return false;
+    out->lo = range.at(0).toInt();
+    out->hi = range.at(1).toInt();
+    out->unit = unit;
+    return true;
+}
+
+// ---- parameter files ----
+
+QString parameterFileText(const QList<RegRecord>& records)
+{
+    QString content;
+    for (const RegRecord& r : records) {
+        if (r.attr == kCaption)
+            content += QLatin1String(":STR,") + r.text + QLatin1Char(';');
+        else if (r.attr == kRegister)
+            content += QLatin1String(":REG,") + r.m_reg + QLatin1Char(',') + r.text + QLatin1String(",0")
+                + r.optionText;
+        else
+            qDebug() << "saveSetRegValueToFile--unkonw attr:" << r.attr;
+    }
+    if (!records.isEmpty())
+        content += QLatin1Char('@');
+    for (const RegRecord& r : records) {
+        if (r.attr != kRegister)
+            continue;
+        // Built by concatenation: a value holding "%1" must stay as it is.
+        content += QLatin1String("reg_") + r.m_reg + QLatin1String(",cur_") + r.curValue
+            + QLatin1String(",def_") + r.defValue + QLatin1String(",low_") + QString::number(r.m_lowLimit)
+            + QLatin1String(",upper_") + QString::number(r.m_upLimit) + QLatin1Char(';');
+    }
+    return content;
+}
+
+namespace {
+
+// The register value of a number shown for an "N" register; empty when the
+// scale or the limits do not allow one.
+QString storedOfShown(const QString& optionText, const QString& shown, const QString& low,
+                      const QString& upper)
+{
+    QString scale;
+    QString unit;
+    if (!scaleAndUnit(optionText, &scale, &unit))
+        return QStringLiteral("");
+    qint64 step = 0;
+    if (!stepOfShown(scale, shown.isEmpty() ? QStringLiteral("0") : shown, &step))
+        return QStringLiteral("");
+    const qint64 lo = low.toInt();
+    const qint64 hi = upper.toInt();
+    return lo <= step && step <= hi ? QString::number(step) : QStringLiteral("");
+}
+
+bool withoutValues(const RegRecord& r)
+{
+    return r.curValue.isEmpty() || r.defValue.isEmpty();
+}
+
+} // namespace
+
+LoadedParameters loadParameterText(QString content)
+{
+    // An editor may end the line; the grammar has no line breaks of its own.
+    while (content.endsWith(QLatin1Char('\n')) || content.endsWith(QLatin1Char('\r')))
+        content.chop(1);
+
+    LoadedParameters out;
+    const QStringList halves = content.split(QLatin1Char('@'));
+    out.records = parseDescription(halves.at(0));
+    if (halves.size() < 2) {
+        out.status = LoadedParameters::NoValues;
+        return out;
+    }
+
+    int awaited = registerCount(out.records);
+    for (const QString& item : halves.at(1).split(QLatin1Char(';'))) {
+        if (item.isEmpty())
+            continue;
+        const QString reg = getNumberAfterPrefix(item, QStringLiteral("reg"));
+        const QString cur = getNumberAfterPrefix(item, QStringLiteral("cur"));
+        const QString def = getNumberAfterPrefix(item, QStringLiteral("def"));
+        const QString low = getNumberAfterPrefix(item, QStringLiteral("low"));
+        const QString upper = getNumberAfterPrefix(item, QStringLiteral("upper"));
+
+        // The first record without values that carries this address; a
+        // caption's empty address matches an item without one.
+        int match = -1;
+        for (int i = 0; i < out.records.size() && match < 0; ++i) {
+            const RegRecord& r = out.records.at(i);
+            if (withoutValues(r) && r.m_reg == reg)
+                match = i;
+        }
+        if (match < 0)
+            continue;
+        if (reg.isEmpty() || cur.isEmpty() || def.isEmpty() || low.isEmpty() || upper.isEmpty()) {
+            out.status = LoadedParameters::MissingField;
+            out.missingReg = reg;
+            return out;
+        }
+        // Records whose option text has no kind never take a value.
+        for (; match < out.records.size(); ++match) {
+            const RegRecord& r = out.records.at(match);
+            if (withoutValues(r) && r.m_reg == reg && r.optionText.split(QLatin1Char(',')).size() >= 2)
+                break;
+        }
+        if (match >= out.records.size())
+            continue;
+
+        RegRecord& r = out.records[match];
+        // Only an "N" register is saved as the number shown; a lowercase
+        // "n" one has no options and keeps its register value.
+        const QString kind = r.optionText.split(QLatin1Char(',')).at(1);
+        r.curValue = kind == QLatin1String("N") ? storedOfShown(r.optionText, cur, low, upper) : cur;
+        r.defValue = def;
+        r.m_upLimit = qint16(upper.toInt());
+        r.m_lowLimit = qint16(low.toInt());
+        --awaited;
+    }
+    out.status = awaited == 0 ? LoadedParameters::Ok : LoadedParameters::ValuesMissing;
+    return out;
+}
+
+QString fileTypeOfPath(const QString& path)
+{
+    const QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    QStringList pieces = name.split(QLatin1Char('_'));
+    if (pieces.size() < 2)
+        return QString();
+    pieces.removeLast();
+    return pieces.join(QLatin1Char('_'));
+}
+
+bool isFileNameSafe(const QString& devType)
+{
+    return !devType.contains(QLatin1Char('/')) && !devType.contains(QLatin1Char('\\'))
+        && !devType.contains(QChar(0));
+}
+
+} // namespace regtext

@@ -1,0 +1,117 @@
+#ifndef REGTEXT_H
+#define REGTEXT_H
+
+// The text grammars of the parameter tab, without widgets (QtCore only):
+//   - the register description a node sends on port 257, ":"-separated
+//     "STR" caption and "REG" register entries;
+//   - a register's option text (";"-separated parts, kind letter S, N or I,
+//     scale in brackets, unit) and the option names shown for it;
+//   - value items "address_value" and their conversion into the value that
+//     is written to the register;
+//   - parameter files: the description, "@", then one
+//     "reg_,cur_,def_,low_,upper_;" item per register.
+// Every function is pure; the configurator page wraps them and owns the
+// boxes, the table and the traffic.
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include "configurator/regrecord.h"
+
+namespace regtext {
+
+// ---- register description ----
+
+// The key every record of the register list carries. The list holds the
+// registers of one device, whichever row of the device list it sits on, so
+// the refresh before a write or a save always uses this key.
+constexpr qint16 kRegListKey = 0;
+
+// The records of a description text, in order. Pieces of another kind, and
+// entries with fewer fields than their kind needs, give no record. Every
+// record starts without values, with key 0.
+QList<RegRecord> parseDescription(const QString& text);
+int registerCount(const QList<RegRecord>& records);
+
+// ---- option names ----
+
+struct OptionNames {
+    QStringList names;        // in combo order; "*" marks the default
+    bool currentSet = false;  // false: the caller's current text stays as it was
+    QString current;          // display text of the current value, never with "*"
+    QString tooWidePart;      // not empty: an "N" range of more than 250 steps (this part)
+    bool noBrackets = false;  // an "N" kind without its scale brackets
+};
+// Steps an "N" range may have beyond its first.
+constexpr int kMaxRangeSteps = 250;
+OptionNames optionNames(const QString& optionText, const QString& curValue, const QString& defValue);
+
+// In a ","-list of key_value items, the value of the first item whose key is
+// `key`; empty when there is none, or when an item without "_" comes first.
+QString getNumberAfterPrefix(const QString& text, const QString& key);
+
+// ---- value items and conversion ----
+
+// A value item: address, "_", value text. False when it has no "_". The
+// value text loses every "*" (the default marker) and is cut at a second "_".
+bool splitValueItem(const QString& item, QString* address, QString* valueText);
+// The value text up to its first character that is neither a digit nor ".".
+QString numericPart(const QString& valueText);
+// A register address: hexadecimal, optionally "0x"-prefixed, 0 to 0xFF.
+bool parseRegAddress(const QString& text, int* reg);
+// Index of the first "REG" record with this address whose option text has at
+// least two ","-fields; -1 when none.
+int findRegister(const QList<RegRecord>& records, const QString& address);
+
+enum class Conversion {
+    Value,    // *value holds the register value (0 to 0xFFFF)
+    NoValue,  // this item gives nothing; the list goes on
+    EndOfList // a malformed "N" range: this item and the ones after it give nothing
+};
+// The register value for a value text: an option name of the table (raw
+// false) or a stored value such as the default list's "2X" (raw true).
+Conversion writeValue(const QString& optionText, const QString& valueText, bool raw, int* value);
+// The current value the table's text stands for, as the record keeps it
+// between a write and the next read: the label's stored value for "S", the
+// shown number for "N" and "I". False when the text gives none.
+bool refreshValue(const QString& optionText, const QString& valueText, QString* curValue);
+
+// The integer-entry item of an "I" kind ("lo~hi,I,[scale]unit").
+struct IntegerEntry {
+    int lo = 0;
+    int hi = 0;
+    QString unit;
+};
+bool isIntegerEntryItem(const QString& text);
+bool parseIntegerEntry(const QString& text, IntegerEntry* out);
+
+// ---- parameter files ----
+
+// The file text of a register list, one line, no line break.
+QString parameterFileText(const QList<RegRecord>& records);
+
+struct LoadedParameters {
+    enum Status {
+        Ok,            // every register got its values
+        NoValues,      // the file has no "@": the registers come without values
+        MissingField,  // an item lacks one of its five fields (missingReg)
+        ValuesMissing  // some register got no item
+    };
+    Status status = Ok;
+    QList<RegRecord> records;
+    QString missingReg;
+};
+// Reads a parameter file's text. Line breaks at its end are ignored.
+LoadedParameters loadParameterText(QString content);
+
+// The device type a parameter file's name carries (the text before the
+// last "_" of the name); empty when the name carries none.
+QString fileTypeOfPath(const QString& path);
+
+// A device type that can stand in a file name: no path separator.
+bool isFileNameSafe(const QString& devType);
+
+} // namespace regtext
+
+#endif // REGTEXT_H

@@ -1,0 +1,214 @@
+// Reading a device's parameters: the description read on port 257, the
+// register list it gives, the whole-register reads of every register, and
+// the register table built once all values are in.
+//
+// The sends are paced (5 ms apart) and all go out before the first reply is
+// handled: replies reach the page as queued events, so the read count holds
+// every request when the first reply lowers it.
+
+#include "configurator/tqcan.h"
+#include "ui_tqcan.h"
+
+#include <QDebug>
+#include <QMessageBox>
+#include <QThread>
+
+#include "app/tqpagecontrol.h"
+#include "configurator/tqcan_private.h"
+#include "firmware/regtext.h"
+#include "link/byteorder.h"
+
+namespace {
+
+constexpr int kFileTypeEnglish = 1001;
+constexpr int kFileTypeChinese = 1000;
+constexpr unsigned long kReadPacingMs = 5;
+
+constexpr uint8_t kOpReadOk = 0x10;
+constexpr int kRegOpReadWhole = 1;
+// A whole-register reply reaches its upper limit at bytes 20-21.
+constexpr uint32_t kWholeRegisterReplySize = 22;
+
+QString hexByte(int value)
+{
+    return QStringLiteral("0x") + QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
+}
+
+} // namespace
+
+bool TQCAN::isParameterReply(int nodeId) const
+{
+    return m_setDevId != 0 && nodeId == m_setDevId;
+}
+
+bool TQCAN::readParaFile()
+{
+    if (getDevTableCheckedRow() == -1) {
+        QMessageBox::information(nullptr, tr("Info"), tr("Please Chose One Dev"));
+        return false;
+    }
+    dropRegisterList();
+    qDebug() << "---btn read para---";
+
+    // The language is fixed for the whole read: every chunk comes from the
+    // same file.
+    m_regInfoFileType = ui->comboBox_lang->currentIndex() == 0 ? kFileTypeEnglish : kFileTypeChinese;
+    mRegInfoText.clear();
+    m_regInfoBytes.clear();
+    regInfoReadOffset = 0;
+    emit TQPageControl::getInstance()->signalReadFile257(0, m_setDevId, m_regInfoFileType);
+    qDebug() << "----------btn_set_id clicked----opCmd=" << m_setDevId << ",nodeId=" << m_regInfoFileType;
+    return true;
+}
+
+int TQCAN::showSetRegInfoFromFireware(QString text, bool readValues)
+{
+    qDebug() << "showSetRegInfoFromFireware--text length" << text.size() << "readValues" << readValues;
+    clearSetRegTable();
+    const QList<RegRecord> records = regtext::parseDescription(text);
+    for (int i = 0; i < records.size(); ++i)
+        qDebug() << "--showSetRegInfoFromFireware--once--";
+    mReadRegCount += regtext::registerCount(records);
+    setRegParaList(records);
+    if (readValues)
+        readOnceSettingRegValue();
+    return 1;
+}
+
+bool TQCAN::readOnceSettingRegValue()
+{
+    if (mReadRegCount < 1 || m_setDevId == 0)
+        return false;
+    for (int i = 0; i < mRegParaList.size(); ++i) {
+        const RegRecord& record = mRegParaList.at(i);
+        if (!record.curValue.isEmpty() || record.attr != QLatin1String("REG"))
+            continue;
+        int reg = 0;
+        if (!regtext::parseRegAddress(record.m_reg, &reg)) {
+            // No reply can ever name it: it is not waited for.
+            qWarning() << "-----readOnceSettingRegValue---bad address:" << record.m_reg;
+            --mReadRegCount;
+            continue;
+        }
+        qDebug() << "-----readOnceSettingRegValue-------opCmd=" << kRegOpReadWhole << "-nodeId=" << m_setDevId
+                 << "-regAddr=" << reg << "--elem.m_reg=" << record.m_reg;
+        emit TQPageControl::getInstance()->signalSeachReg(m_setDevId, reg, kRegOpReadWhole, 0);
+        QThread::msleep(kReadPacingMs);
+    }
+    if (mReadRegCount == 0)
+        showSetRegInfoFromFirewareV2(QLatin1Char('_') + getDevTypeById(m_setDevId));
+    return true;
+}
+
+bool TQCAN::handleReadSetRegValue(int nodeId, const uint8_t* payload, uint32_t size)
+{
+    if (!payload)
+        return false;
+    if (!isParameterReply(nodeId)) {
+        qDebug() << "---handleReadSetRegValue---reply of node" << nodeId << "ignored";
+        return false;
+    }
+    const int reg = payload[1];
+    const int op = payload[0];
+    // The error codes of a refused write (0x11 to 0x13) carry the read bit:
+    // while a write sequence runs they answer a write.
+    if (m_regWriteRunning && op != kOpReadOk)
+        return handleWriteSetRegValue(nodeId, payload, size);
+
+    int found = -1;
+    for (int i = 0; i < mRegParaList.size() && found < 0; ++i) {
+        const RegRecord& r = mRegParaList.at(i);
+        int address = -1;
+        if (r.attr == QLatin1String("REG") && (r.curValue.isEmpty() || r.defValue.isEmpty())
+            && regtext::parseRegAddress(r.m_reg, &address) && address == reg)
+            found = i;
+    }
+    if (found >= 0 && op != kOpReadOk) {
+        QMessageBox::information(this, tr("Info"),
+                                 tr("Read Reg: %1, Err: %2, Please Check!").arg(hexByte(reg), hexByte(op)));
+        return false;
+    }
+    if (found >= 0) {
+        if (size < kWholeRegisterReplySize) {
+            qWarning() << "---handleReadSetRegValue---short reply for register" << reg << "size=" << size;
+            return false;
+        }
+        RegRecord& r = mRegParaList[found];
+        --mReadRegCount;
+        r.curValue = QString::number(readLe16(payload + 2));
+        r.defValue = QString::number(readLe16(payload + 16));
+        r.m_lowLimit = readLeI16(payload + 18);
+        r.m_upLimit = readLeI16(payload + 20);
+    }
+    if (mReadRegCount != 0)
+        return true;
+
+    for (const RegRecord& r : qAsConst(mRegParaList))
+        qDebug() << "---handleReadSetRegValue-----mRegParaList--" << r.m_reg << r.curValue << r.defValue
+                 << r.m_lowLimit << r.m_upLimit;
+    const QString caption = m_setDevId == 0 ? QString() : QLatin1Char('_') + getDevTypeById(m_setDevId);
+    showSetRegInfoFromFirewareV2(caption);
+    return true;
+}
+
+int TQCAN::showSetRegInfoFromFirewareV2(QString caption)
+{
+    clearSetRegTable();
+    // A register with a bad range shows a box, whose event loop may replace
+    // the list: then the list's new owner builds the table.
+    const quint32 generation = m_regListGeneration;
+    for (int i = 0; i < mRegParaList.size(); ++i) {
+        const RegRecord record = mRegParaList.at(i);
+        if (record.attr == QLatin1String("STR")) {
+            addRegTableRow(QStringLiteral(" "), record.text, QStringList(), QString());
+        } else if (record.attr == QLatin1String("REG")) {
+            QString current;
+            const QStringList options = getRegOptionList(record, current);
+            if (generation != m_regListGeneration) {
+                qDebug() << "showSetRegInfoFromFirewareV2--list replaced meanwhile";
+                return 1;
+            }
+            addRegTableRow(record.m_reg, record.text, options, current);
+            if (!current.isEmpty() && !current.contains(QLatin1Char('~')))
+                mRegParaList[i].curOptionText = current;
+        } else {
+            qDebug() << "showSetRegInfoFromFirewareV2--unkonw attr:" << record.attr;
+        }
+    }
+    qDebug() << "showSetRegInfoFromFirewareV2--over---mRegParaList size=" << mRegParaList.size();
+    if (!caption.isEmpty())
+        ui->label_set_regList->setText(tr("寄存器列表") + caption);
+    return 1;
+}
+
+QStringList TQCAN::getRegOptionList(RegRecord record, QString& currentText)
+{
+    const regtext::OptionNames names = regtext::optionNames(record.optionText, record.curValue, record.defValue);
+    if (names.noBrackets)
+        qDebug() << "No brackets or invalid format found.";
+    if (names.currentSet)
+        currentText = names.current;
+    if (!names.tooWidePart.isEmpty())
+        QMessageBox::information(nullptr, tr("Info"), tr("Para Is Err,") + names.tooWidePart);
+    return names.names;
+}
+
+QString TQCAN::getNumberAfterPrefix(const QString& text, const QString& key)
+{
+    return regtext::getNumberAfterPrefix(text, key);
+}
+
+void TQCAN::handleRegReadWrite256Msg(int op, int reg, int value)
+{
+    Q_UNUSED(value)
+    QString text;
+    switch (op) {
+    case 0x10: text = QStringLiteral("success"); break;
+    case 0x11: text = tr("寄存器索引不存在"); break;
+    case 0x12: text = tr("操作属性错误"); break;
+    case 0x13: text = tr("写入值不在范围"); break;
+    default: text = tr("未知") + QStringLiteral(",%1").arg(op); break;
+    }
+    const QString name = reg == 4 ? QStringLiteral("CanBaudRate") : QStringLiteral("reg addr=%1").arg(reg);
+    qDebug() << "-----handleRegReadWrite256Msg----" + name + ",result:" + text;
+}

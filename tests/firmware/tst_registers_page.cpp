@@ -1,0 +1,278 @@
+// The parameter tab's rare paths, with the page fed replies as the link
+// delivers them: replies of other nodes, stray and short replies, a range
+// too wide to offer, and the choice of a device of another type.
+
+#include <QtTest>
+
+#include <QDir>
+#include <QLabel>
+#include <QRadioButton>
+
+#include <memory>
+
+#include "app/tqformalpagecontrol.h"
+#include "app/tqpagecontrol.h"
+#include "configurator/tqcan.h"
+#include "logcapture.h"
+#include "modalboxcloser.h"
+#include "pagetesthelpers.h"
+
+using namespace pagetest;
+
+namespace {
+
+std::string chunk(const std::string& text) { return std::string(7, '\0') + text + std::string(1, '\0'); }
+
+// A whole-register reply: value, default, limits.
+std::string wholeRegister(uint8_t reg, uint16_t value, uint16_t def, int16_t low, int16_t high, uint8_t op = 0x10)
+{
+    std::string r(23, '\0');
+    r[0] = char(op);
+    r[1] = char(reg);
+    r[2] = char(value & 0xFF);
+    r[3] = char(value >> 8);
+    r[16] = char(def & 0xFF);
+    r[17] = char(def >> 8);
+    r[18] = char(uint16_t(low) & 0xFF);
+    r[19] = char(uint16_t(low) >> 8);
+    r[20] = char(uint16_t(high) & 0xFF);
+    r[21] = char(uint16_t(high) >> 8);
+    return r;
+}
+
+QTableWidget* regTable(const QWidget* page) { return child<QTableWidget>(page, "tableWidget_set_regList"); }
+
+QStringList addresses(const QWidget* page)
+{
+    QStringList out;
+    const QTableWidget* t = regTable(page);
+    for (int row = 0; row < t->rowCount(); ++row) {
+        if (t->item(row, 2) && !t->item(row, 2)->text().isEmpty())
+            out << t->item(row, 0)->text();
+    }
+    return out;
+}
+
+} // namespace
+
+class tst_RegistersPage : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { QVERIFY2(m_env.ready(), "the translations must be built next to the test"); }
+    void init();
+    void otherNodesAreIgnored();
+    void strayWriteReplyEndsNothing();
+    void shortAndUnterminatedRepliesAreSafe();
+    void tooWideRangeShowsItsBox();
+    void tableBuildStopsWhenTheListIsReplaced();
+    void deviceOfAnotherTypeEmptiesTheList();
+    void unfinishedListStaysWithItsType();
+    void badAddressesAreNeverWritten();
+    void typeWithAPathSeparatorIsNotSaved();
+
+private:
+    QWidget* page() const { return m_page.get(); }
+    void feed(response_data_struct_t r) { m_page->doProcessRecvTQPack(r); }
+    void list(uint8_t node, const std::string& type = "P_FLY-ESC_A")
+    {
+        feed(heartbeat(node));
+        feed(deviceInfo(node, type));
+    }
+    void choose(int row) { QTest::mouseClick(devList(page())->cellWidget(row, 0), Qt::LeftButton); }
+    // Reads node 16's parameters from a description of registers 0A and 0B.
+    void readTwoRegisters(const std::string& description = ":REG,0A,Dir,0;0,S,Off;1,S,On:REG,0B,Poles,7;1~50,N,[1]")
+    {
+        ModalBoxCloser boxes;
+        click(page(), "btn_read_para");
+        feed(record(257, 16, chunk(description)));
+        feed(record(256, 16, wholeRegister(0x0A, 1, 0, 0, 1)));
+        feed(record(256, 16, wholeRegister(0x0B, 7, 7, 1, 50)));
+    }
+
+    PageEnv m_env;
+    std::unique_ptr<TQCAN> m_page;
+};
+
+void tst_RegistersPage::init()
+{
+    m_page.reset(new TQCAN);
+    m_page->show();
+    QVERIFY(QTest::qWaitForWindowExposed(page()));
+    typePort(page(), "/dev/tq-test-port");
+    click(page(), "btnOpen");
+    list(16);
+    list(17);
+    choose(0);
+}
+
+void tst_RegistersPage::otherNodesAreIgnored()
+{
+    ModalBoxCloser boxes;
+    QSignalSpy reads(TQPageControl::getInstance(), &TQPageControl::signalSeachReg);
+    click(page(), "btn_read_para");
+    // Node 17 answers as well: neither its description nor its values count.
+    feed(record(257, 17, chunk(":REG,0C,Other,0;0,S,x")));
+    QCOMPARE(reads.size(), 0);
+    feed(record(257, 16, chunk(":REG,0A,Dir,0;0,S,Off;1,S,On")));
+    QCOMPARE(reads.size(), 1);
+    feed(record(256, 17, wholeRegister(0x0A, 1, 0, 0, 1)));
+    QVERIFY(addresses(page()).isEmpty());
+    feed(record(256, 16, wholeRegister(0x0A, 1, 0, 0, 1)));
+    QCOMPARE(addresses(page()), QStringList({"0A"}));
+}
+
+void tst_RegistersPage::strayWriteReplyEndsNothing()
+{
+    readTwoRegisters();
+    QCOMPARE(addresses(page()), QStringList({"0A", "0B"}));
+    ModalBoxCloser boxes;
+    QSignalSpy stores(tqformalpagecontrol::getInstance(), &tqformalpagecontrol::signalModeCtrlF);
+    feed(record(256, 16, std::string("\x20\x77\x01\x00", 4))); // a register the list does not hold
+    feed(record(256, 16, std::string("\x20\x0A\x01\x00", 4)));
+    feed(record(256, 16, std::string("\x13\x0A", 2)));
+    QTest::qWait(100);
+    QCOMPARE(stores.size(), 0);
+    QCOMPARE(boxes.texts(), QStringList());
+
+    // A real sequence still ends with its store command, once.
+    QSignalSpy writes(TQPageControl::getInstance(), &TQPageControl::signalSeachReg);
+    click(page(), "btn_para_download");
+    QCOMPARE(writes.size(), 2);
+    feed(record(256, 16, std::string("\x20\x0A\x01\x00", 4)));
+    QCOMPARE(stores.size(), 0);
+    feed(record(256, 16, std::string("\x20\x0B\x07\x00", 4)));
+    QTRY_COMPARE(boxes.texts(), QStringList({"Write Parameter Success !"}));
+    QCOMPARE(stores.size(), 1);
+    QCOMPARE(stores.at(0), QList<QVariant>({16, 0xFFFA, "0"}));
+    feed(record(256, 16, std::string("\x20\x0B\x07\x00", 4)));
+    QCOMPARE(stores.size(), 1);
+}
+
+void tst_RegistersPage::shortAndUnterminatedRepliesAreSafe()
+{
+    LogCapture log(true);
+    ModalBoxCloser boxes;
+    feed(record(257, 16, std::string(3, '\0'))); // no text at all: an empty description
+    click(page(), "btn_read_para");
+    // A chunk of 300 bytes without its NUL, then the rest, also unterminated.
+    const std::string text = ":REG,0A,Dir,0;0,S,Off;1,S,On" + std::string(272, 'x');
+    feed(record(257, 16, std::string(7, '\0') + text));
+    feed(record(257, 16, std::string(7, '\0') + ":REG,0B,Poles,7;1~50,N,[1]"));
+    for (const std::string& reply : {std::string("\x10", 1), std::string("\x10\x0A", 2),
+                                     std::string("\x10\x0A\x01\x00", 4), std::string("\x10\x0A\x01\x00\x00", 5)})
+        feed(record(256, 16, reply));
+    feed({0, 256, 16, 0, 23, nullptr});
+    // The short replies fill nothing; whole ones do.
+    QVERIFY(addresses(page()).isEmpty());
+    feed(record(256, 16, wholeRegister(0x0A, 1, 0, 0, 1)));
+    feed(record(256, 16, wholeRegister(0x0B, 9, 7, 1, 50)));
+    QCOMPARE(addresses(page()), QStringList({"0A", "0B"}));
+}
+
+void tst_RegistersPage::tooWideRangeShowsItsBox()
+{
+    ModalBoxCloser boxes;
+    click(page(), "btn_read_para");
+    feed(record(257, 16, chunk(":REG,20,Wide,0;0~300,N,[1]:REG,21,Fine,0;0~250,N,[1]")));
+    feed(record(256, 16, wholeRegister(0x20, 1, 0, 0, 300)));
+    feed(record(256, 16, wholeRegister(0x21, 1, 0, 0, 250)));
+    QTRY_COMPARE(boxes.texts(), QStringList({"Read Para File Completed!", "Para Is Err,0~300,N,[1]"}));
+    QCOMPARE(addresses(page()), QStringList({"20", "21"}));
+    QVERIFY(!regTable(page())->cellWidget(0, 3));
+    QCOMPARE(qobject_cast<QComboBox*>(regTable(page())->cellWidget(1, 3))->count(), 251);
+}
+
+void tst_RegistersPage::tableBuildStopsWhenTheListIsReplaced()
+{
+    ModalBoxCloser boxes;
+    click(page(), "btn_read_para");
+    feed(record(257, 16, chunk(":REG,20,Wide,0;0~300,N,[1]:REG,21,Fine,0;0~3,N,[1]")));
+    feed(record(256, 16, wholeRegister(0x20, 1, 0, 0, 300)));
+    // While the box about register 20 is open, a new description arrives
+    // and replaces the list: the old build must not go on with it.
+    QTimer::singleShot(0, this, [this] {
+        feed(record(257, 16, chunk(":REG,30,A,0;0,S,x:REG,31,B,0;0,S,y:REG,32,C,0;0,S,z")));
+    });
+    feed(record(256, 16, wholeRegister(0x21, 1, 0, 0, 3)));
+    QTRY_COMPARE(boxes.texts().size(), 2);
+    QVERIFY(addresses(page()).isEmpty());
+    // The new list gets its values and its table.
+    for (uint8_t reg : {0x30, 0x31, 0x32})
+        feed(record(256, 16, wholeRegister(reg, 0, 0, 0, 0)));
+    QCOMPARE(addresses(page()), QStringList({"30", "31", "32"}));
+}
+
+void tst_RegistersPage::deviceOfAnotherTypeEmptiesTheList()
+{
+    feed(deviceInfo(17, "OTHER-ESC_B")); // node 17 turns out to be another type
+    readTwoRegisters();
+    QCOMPARE(addresses(page()).size(), 2);
+
+    ModalBoxCloser boxes;
+    boxes.setAnswer(QMessageBox::Yes);
+    choose(1);
+    QTRY_COMPARE(boxes.texts().size(), 1);
+    QVERIFY(addresses(page()).isEmpty());
+    // Nothing of node 16 can be written to, or restored on, node 17.
+    QSignalSpy writes(TQPageControl::getInstance(), &TQPageControl::signalSeachReg);
+    click(page(), "btn_recovery");
+    click(page(), "btn_para_download");
+    QTRY_COMPARE(boxes.texts().size(), 3);
+    QCOMPARE(boxes.texts().mid(1), QStringList({"Please Get Setting Parameter First !",
+                                                "Please Get Setting Parameter First !"}));
+    QCOMPARE(writes.size(), 0);
+}
+
+void tst_RegistersPage::unfinishedListStaysWithItsType()
+{
+    feed(deviceInfo(17, "OTHER-ESC_B"));
+    ModalBoxCloser boxes;
+    click(page(), "btn_read_para");
+    feed(record(257, 16, chunk(":REG,0A,Dir,0;0,S,Off;1,S,On:REG,0B,Poles,7;1~50,N,[1]")));
+    feed(record(256, 16, wholeRegister(0x0A, 1, 0, 0, 1))); // 0B never answers
+    QVERIFY(addresses(page()).isEmpty());
+
+    // No table, so no question; but node 16's defaults must not reach 17.
+    choose(1);
+    QSignalSpy writes(TQPageControl::getInstance(), &TQPageControl::signalSeachReg);
+    click(page(), "btn_recovery");
+    QTRY_COMPARE(boxes.texts().size(), 2);
+    QCOMPARE(boxes.texts().at(1), QString("Please Get Setting Parameter First !"));
+    QCOMPARE(writes.size(), 0);
+}
+
+void tst_RegistersPage::badAddressesAreNeverWritten()
+{
+    // Addresses that do not parse or exceed a byte are neither read nor
+    // written, never as register 0; the others still are.
+    QSignalSpy requests(TQPageControl::getInstance(), &TQPageControl::signalSeachReg);
+    ModalBoxCloser boxes;
+    click(page(), "btn_read_para");
+    feed(record(257, 16, chunk(":REG,zz,Bad,0;0,S,Off:REG,100,Big,0;0,S,Off:REG,0A,Dir,0;0,S,Off;1,S,On")));
+    QCOMPARE(requests.size(), 1);
+    QCOMPARE(requests.at(0), QList<QVariant>({16, 10, 1, 0}));
+    feed(record(256, 16, wholeRegister(0x0A, 1, 0, 0, 1)));
+    QCOMPARE(addresses(page()), QStringList({"zz", "100", "0A"}));
+
+    requests.clear();
+    click(page(), "btn_para_download");
+    QCOMPARE(requests.size(), 1);
+    QCOMPARE(requests.at(0), QList<QVariant>({16, 10, 2, 1}));
+}
+
+void tst_RegistersPage::typeWithAPathSeparatorIsNotSaved()
+{
+    feed(deviceInfo(16, "../evil")); // node 16 names itself with a path
+    readTwoRegisters();
+    QCOMPARE(addresses(page()).size(), 2);
+    ModalBoxCloser boxes;
+    click(page(), "btn_local_save");
+    QTRY_COMPARE(boxes.texts(), QStringList({"Save File Err !"}));
+    const QString bin = QCoreApplication::applicationDirPath();
+    QVERIFY(QDir(bin).entryList({"evil_*"}).isEmpty());
+    QVERIFY(QDir(bin + "/SetIns").entryList({"*evil*"}).isEmpty());
+}
+
+QTEST_MAIN(tst_RegistersPage)
+#include "tst_registers_page.moc"

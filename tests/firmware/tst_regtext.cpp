@@ -1,0 +1,393 @@
+// The parameter tab's text grammars on their own: register descriptions,
+// option names, value conversion and parameter files.
+
+#include <QtTest>
+
+#include "firmware/regtext.h"
+
+using namespace regtext;
+
+namespace {
+
+RegRecord reg(const QString& address, const QString& optionText, const QString& cur = QString(),
+              const QString& def = QString(), qint16 low = 0, qint16 up = 0)
+{
+    RegRecord r;
+    r.attr = QStringLiteral("REG");
+    r.m_reg = address;
+    r.text = QStringLiteral("R") + address;
+    r.optionText = optionText;
+    r.curValue = cur.isNull() ? QStringLiteral("") : cur;
+    r.defValue = def.isNull() ? QStringLiteral("") : def;
+    r.m_lowLimit = low;
+    r.m_upLimit = up;
+    return r;
+}
+
+RegRecord caption(const QString& text)
+{
+    RegRecord r;
+    r.attr = QStringLiteral("STR");
+    r.text = text;
+    return r;
+}
+
+} // namespace
+
+class tst_RegText : public QObject
+{
+    Q_OBJECT
+private slots:
+    void descriptionEntries();
+    void descriptionWithMissingFields();
+    void recordCopiesEveryField();
+    void optionNames_data();
+    void optionNames();
+    void optionRangeNearIntLimitsIsRefusedAtOnce();
+    void numberAfterPrefix();
+    void writeConversion_data();
+    void writeConversion();
+    void refusedAddressesAndValues();
+    void refreshValues();
+    void integerEntry();
+    void fileTextFollowsTheGrammar();
+    void fileRoundTrip_data();
+    void fileRoundTrip();
+    void fileLoadOutcomes_data();
+    void fileLoadOutcomes();
+    void fileTypeOfName();
+};
+
+void tst_RegText::descriptionEntries()
+{
+    const QList<RegRecord> list = parseDescription(":STR,Motor;:REG,0A,Direction,0;0,S,Off;1,S,On");
+    QCOMPARE(list.size(), 2);
+    QCOMPARE(list[0].attr, QString("STR"));
+    QCOMPARE(list[0].text, QString("Motor"));
+    QCOMPARE(list[1].attr, QString("REG"));
+    QCOMPARE(list[1].m_reg, QString("0A"));
+    QCOMPARE(list[1].text, QString("Direction"));
+    QCOMPARE(list[1].optionText, QString(";0,S,Off;1,S,On"));
+    QVERIFY(!list[1].curValue.isNull() && list[1].curValue.isEmpty());
+    QCOMPARE(registerCount(list), 1);
+
+    // Other kinds, blanks and case count as nothing; duplicates stay.
+    const QList<RegRecord> more = parseDescription("STRX,abc:  STR,abc:str,x:REG,0A,Gain,0:REG,0A,Gain,0:");
+    QCOMPARE(more.size(), 2);
+    QCOMPARE(more[0].optionText, QString(""));
+    QCOMPARE(more[1].m_reg, QString("0A"));
+    QVERIFY(parseDescription(QString()).isEmpty());
+}
+
+void tst_RegText::descriptionWithMissingFields()
+{
+    const QList<RegRecord> list = parseDescription(":STR:REG:REG,0B:REG,0C,Ok:STR,;:REG,,,");
+    QCOMPARE(list.size(), 3);
+    QCOMPARE(list[0].m_reg, QString("0C"));
+    QCOMPARE(list[1].attr, QString("STR"));
+    QCOMPARE(list[1].text, QString(""));
+    QCOMPARE(list[2].m_reg, QString(""));
+}
+
+void tst_RegText::recordCopiesEveryField()
+{
+    RegRecord r = reg("10", ";0~4,N,[0.5]V", "3", "1", -5, 48);
+    r.curOptionText = "1.5V";
+    r.devRow = 3;
+    const RegRecord copy(r);
+    RegRecord assigned;
+    assigned = r;
+    for (const RegRecord& c : {copy, assigned}) {
+        QCOMPARE(c.m_lowLimit, qint16(-5));
+        QCOMPARE(c.m_upLimit, qint16(48));
+        QCOMPARE(c.curOptionText, QString("1.5V"));
+        QCOMPARE(c.devRow, qint16(3));
+        QCOMPARE(c.optionText, r.optionText);
+    }
+}
+
+void tst_RegText::optionNames_data()
+{
+    QTest::addColumn<QString>("optionText");
+    QTest::addColumn<QString>("cur");
+    QTest::addColumn<QString>("def");
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<bool>("currentSet");
+    QTest::addColumn<QString>("current");
+    QTest::newRow("S") << ";0,S,Off;1,S,On" << "1" << "0" << QStringList {"*Off", "On"} << true << "On";
+    QTest::newRow("S, no current option") << ";0,S,Off;1,S,On" << "5" << "0" << QStringList {"*Off", "On"} << true << "";
+    QTest::newRow("N integer scale") << ";0~3,N,[10]ms" << "2" << "0"
+                                     << QStringList {"*0ms", "10ms", "20ms", "30ms"} << true << "20ms";
+    QTest::newRow("N decimal scale") << ";0~4,N,[0.5]V" << "1" << "1"
+                                     << QStringList {"0V", "*0.5V", "1V", "1.5V", "2V"} << true << "0.5V";
+    QTest::newRow("N 0.1 steps") << ";0~3,N,[0.1]V" << "3" << "9" << QStringList {"0V", "0.1V", "0.2V", "0.3V"}
+                                 << true << "0.3V";
+    QTest::newRow("N without brackets") << ";0~10,N,5" << "1" << "0" << QStringList() << true << "";
+    QTest::newRow("N without ~") << ";5,N,[1]V" << "1" << "0" << QStringList() << true << "";
+    QTest::newRow("N lo above hi") << ";5~1,N,[1]V" << "1" << "0" << QStringList() << true << "";
+    QTest::newRow("I") << ";0,I,[1]mA" << "25" << "10" << QStringList {"25mA", "*10mA", "0,I,[1]mA"} << true
+                       << "25mA";
+    QTest::newRow("I at default") << ";0,I,[1]mA" << "10" << "10" << QStringList {"*10mA", "0,I,[1]mA"} << true
+                                  << "10mA";
+    QTest::newRow("I without brackets") << ";0,I,1" << "1" << "0" << QStringList() << true << "";
+    QTest::newRow("lowercase kind") << ";0~5,n,[1]" << "1" << "0" << QStringList() << false << "";
+    QTest::newRow("no ;") << "0,S,Off" << "0" << "0" << QStringList() << false << "";
+    QTest::newRow("one field") << ";0" << "0" << "0" << QStringList() << false << "";
+    QTest::newRow("251 options") << ";0~250,N,[1]" << "0" << "0" << QStringList() << true << "0";
+}
+
+void tst_RegText::optionNames()
+{
+    QFETCH(QString, optionText);
+    QFETCH(QString, cur);
+    QFETCH(QString, def);
+    QFETCH(QStringList, names);
+    QFETCH(bool, currentSet);
+    QFETCH(QString, current);
+    const OptionNames got = regtext::optionNames(optionText, cur, def);
+    if (QTest::currentDataTag() == QLatin1String("251 options")) {
+        QCOMPARE(got.names.size(), 251);
+        QCOMPARE(got.names.first(), QString("*0"));
+        QCOMPARE(got.names.last(), QString("250"));
+    } else {
+        QCOMPARE(got.names, names);
+    }
+    QCOMPARE(got.currentSet, currentSet);
+    QCOMPARE(got.current, current);
+    QVERIFY(got.tooWidePart.isEmpty());
+    QCOMPARE(got.noBrackets, QTest::currentDataTag() == QLatin1String("N without brackets"));
+}
+
+void tst_RegText::optionRangeNearIntLimitsIsRefusedAtOnce()
+{
+    QCOMPARE(regtext::optionNames(";0~300,N,[1]", "0", "0").tooWidePart, QString("0~300,N,[1]"));
+    // hi - lo overflows 32 bits: still refused, without looping.
+    const OptionNames wide = regtext::optionNames(";-2147483648~2147483647,N,[1]", "0", "0");
+    QCOMPARE(wide.tooWidePart, QString("-2147483648~2147483647,N,[1]"));
+    QVERIFY(wide.names.isEmpty());
+    // The last steps below the int limit end the loop.
+    const OptionNames top = regtext::optionNames(";2147483645~2147483647,N,[2]", "0", "0");
+    QCOMPARE(top.names, QStringList({"4294967290", "4294967292", "4294967294"}));
+}
+
+void tst_RegText::numberAfterPrefix()
+{
+    QCOMPARE(getNumberAfterPrefix("reg_12,cur_3,def_1,low_0,upper_10", "cur"), QString("3"));
+    QCOMPARE(getNumberAfterPrefix("reg_12,cur_3,def_1,low_0,upper_10", "upper"), QString("10"));
+    QCOMPARE(getNumberAfterPrefix("reg_12,cur_3", "max"), QString());
+    QCOMPARE(getNumberAfterPrefix("x,cur_3", "cur"), QString());
+    QCOMPARE(getNumberAfterPrefix(",,cur_1_5", "cur"), QString("1"));
+    QCOMPARE(getNumberAfterPrefix("", "cur"), QString());
+    QCOMPARE(getNumberAfterPrefix("cur_3", ""), QString());
+}
+
+void tst_RegText::writeConversion_data()
+{
+    QTest::addColumn<QString>("optionText");
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<bool>("raw");
+    QTest::addColumn<int>("result"); // Conversion
+    QTest::addColumn<int>("value");
+    const int V = int(Conversion::Value);
+    const int none = int(Conversion::NoValue);
+    const int end = int(Conversion::EndOfList);
+    const QString s = ";0,S,Off;1,S,On";
+    QTest::newRow("S default label") << s << "0x0004_*Off" << false << V << 0;
+    QTest::newRow("S label") << s << "0x0004_On" << false << V << 1;
+    QTest::newRow("S unknown label") << s << "0x0004_Maybe" << false << none << 0;
+    QTest::newRow("N 20ms") << ";0~3,N,[10]ms" << "0x0010_20ms" << false << V << 2;
+    QTest::newRow("N *0ms") << ";0~3,N,[10]ms" << "0x0010_*0ms" << false << V << 0;
+    QTest::newRow("N above range") << ";0~3,N,[10]ms" << "0x0010_50ms" << false << none << 0;
+    QTest::newRow("N truncated") << ";0~3,N,[10]ms" << "0x0010_25ms" << false << V << 2;
+    QTest::newRow("N 1.5V") << ";0~4,N,[0.5]V" << "0x0011_1.5V" << false << V << 3;
+    QTest::newRow("N 0.3V") << ";0~20,N,[0.1]V" << "0x0011_0.3V" << false << V << 3;
+    QTest::newRow("N 0.7V") << ";0~20,N,[0.1]V" << "0x0011_0.7V" << false << V << 7;
+    QTest::newRow("N no brackets") << ";0~10,N,10" << "0x0011_1" << false << none << 0;
+    QTest::newRow("N range without ~") << ";5,N,[1]V" << "0x0011_1V" << false << end << 0;
+    QTest::newRow("N zero scale") << ";0~3,N,[0]V" << "0x0011_1V" << false << none << 0;
+    QTest::newRow("N empty number") << ";0~3,N,[1]V" << "0x0011_V" << false << none << 0;
+    QTest::newRow("I") << ";0~100,I,[1]mA" << "0x0012_25mA" << false << V << 25;
+    QTest::newRow("I default") << ";0~100,I,[1]mA" << "0x0012_*10mA" << false << V << 10;
+    QTest::newRow("I entry item") << ";0~100,I,[1]mA" << "0x0012_0~100,I,[1]mA" << false << V << 0;
+    QTest::newRow("I with a point") << ";0~100,I,[1]mA" << "0x0012_1.5mA" << false << none << 0;
+    QTest::newRow("raw S") << s << "0x0004_1X" << true << V << 1;
+    QTest::newRow("raw N") << ";0~3,N,[10]ms" << "0x0010_2X" << true << V << 2;
+    QTest::newRow("raw I") << ";0~100,I,[1]mA" << "0x0010_2X" << true << V << 2;
+    QTest::newRow("lowercase n raw") << ";0~10,n,[10]%" << "14_3X" << true << V << 3;
+    QTest::newRow("unknown kind") << ";0~10,X,[10]%" << "14_3X" << true << none << 0;
+    QTest::newRow("above 16 bits") << ";0~100,I,[1]mA" << "0x0012_70000mA" << false << none << 0;
+}
+
+void tst_RegText::writeConversion()
+{
+    QFETCH(QString, optionText);
+    QFETCH(QString, item);
+    QFETCH(bool, raw);
+    QFETCH(int, result);
+    QFETCH(int, value);
+    QString address;
+    QString valueText;
+    QVERIFY(splitValueItem(item, &address, &valueText));
+    int got = -1;
+    QCOMPARE(int(writeValue(optionText, valueText, raw, &got)), result);
+    if (result == int(Conversion::Value))
+        QCOMPARE(got, value);
+}
+
+void tst_RegText::refusedAddressesAndValues()
+{
+    int r = -1;
+    QVERIFY(parseRegAddress("0x0010", &r) && r == 16);
+    QVERIFY(parseRegAddress("10", &r) && r == 16);
+    QVERIFY(parseRegAddress("FF", &r) && r == 255);
+    for (const char* bad : {"", "0x", "zz", "100", "-1", "1 0", "+5", "0x1FF"})
+        QVERIFY2(!parseRegAddress(bad, &r), bad);
+
+    // A negative step never goes out, not even as 16 bits.
+    int v = -1;
+    QCOMPARE(writeValue(";-5~5,N,[1]V", "-3V", false, &v), Conversion::NoValue);
+    QCOMPARE(writeValue(";-5,S,Low;0,S,Zero", "Low", false, &v), Conversion::NoValue);
+    QCOMPARE(writeValue(";-5,S,Low;0,S,Zero", "Zero", false, &v), Conversion::Value);
+
+    // Items without "_" are no items; the register must have a kind.
+    QString a;
+    QString t;
+    QVERIFY(!splitValueItem("0x0004", &a, &t));
+    const QList<RegRecord> list {caption("0A"), reg("0A", ";"), reg("0A", ";0,S,Off"), reg("0x0010", ";1,S,x")};
+    QCOMPARE(findRegister(list, "0A"), 2);
+    QCOMPARE(findRegister(list, "0x0010"), 3);
+    QCOMPARE(findRegister(list, "10"), -1);
+}
+
+void tst_RegText::refreshValues()
+{
+    QString cur;
+    QVERIFY(refreshValue(";0,S,Off;1,S,On", "On", &cur));
+    QCOMPARE(cur, QString("1"));
+    QVERIFY(!refreshValue(";0,S,Off;1,S,On", "Maybe", &cur));
+    QVERIFY(refreshValue(";0~4,N,[0.5]V", "1.5V", &cur));
+    QCOMPARE(cur, QString("1.5")); // the shown number: a file carries it
+    QVERIFY(refreshValue(";0~100,I,[1]mA", "42mA", &cur));
+    QCOMPARE(cur, QString("42"));
+    QVERIFY(!refreshValue(";0~100,X,[1]mA", "42mA", &cur));
+}
+
+void tst_RegText::integerEntry()
+{
+    IntegerEntry e;
+    QVERIFY(isIntegerEntryItem("5~9,I,[1]rpm"));
+    QVERIFY(parseIntegerEntry("5~9,I,[1]rpm", &e));
+    QCOMPARE(e.lo, 5);
+    QCOMPARE(e.hi, 9);
+    QCOMPARE(e.unit, QString("rpm"));
+    QVERIFY(parseIntegerEntry("0~100,i,[1]mA;", &e));
+    QCOMPARE(e.unit, QString("mA"));
+    QVERIFY(!parseIntegerEntry("0,I,[1]mA", &e));      // no range
+    QVERIFY(!parseIntegerEntry("0~9,I,1mA", &e));      // no brackets
+    QVERIFY(!parseIntegerEntry("0~9,N,[1]mA", &e));
+    QVERIFY(!isIntegerEntryItem("25mA"));
+}
+
+void tst_RegText::fileTextFollowsTheGrammar()
+{
+    RegRecord poles = reg("10", ";1~50,N,[1]", "14", "14", 2, 48);
+    poles.text = "Poles";
+    QCOMPARE(parameterFileText({caption("Motor"), poles}),
+             QString(":STR,Motor;:REG,10,Poles,0;1~50,N,[1]@reg_10,cur_14,def_14,low_2,upper_48;"));
+    QCOMPARE(parameterFileText({caption("A"), caption("B")}), QString(":STR,A;:STR,B;@"));
+    QCOMPARE(parameterFileText({}), QString());
+    RegRecord neg = reg("0B", ";-5~5,N,[1]", "%1", "0", -5, 5);
+    QCOMPARE(parameterFileText({neg}), QString(":REG,0B,R0B,0;-5~5,N,[1]@reg_0B,cur_%1,def_0,low_-5,upper_5;"));
+}
+
+void tst_RegText::fileRoundTrip_data()
+{
+    QTest::addColumn<QString>("optionText");
+    QTest::addColumn<QString>("shownCur"); // curValue as the refresh leaves it
+    QTest::addColumn<int>("low");
+    QTest::addColumn<int>("up");
+    QTest::addColumn<QString>("loadedCur");
+    QTest::newRow("N half volts") << ";0~4,N,[0.5]V" << "1.5" << 0 << 4 << "3";
+    QTest::newRow("N tens") << ";0~3,N,[10]ms" << "20" << 0 << 3 << "2";
+    QTest::newRow("lowercase n keeps its value") << ";0~10,n,[0.5]V" << "3" << 0 << 10 << "3";
+    QTest::newRow("N outside the limits") << ";0~200,N,[0.5]V" << "60" << 0 << 100 << "";
+    QTest::newRow("S") << ";0,S,Off;1,S,On" << "1" << 0 << 1 << "1";
+    QTest::newRow("I") << ";0~100,I,[1]mA" << "42" << 0 << 100 << "42";
+}
+
+void tst_RegText::fileRoundTrip()
+{
+    QFETCH(QString, optionText);
+    QFETCH(QString, shownCur);
+    QFETCH(int, low);
+    QFETCH(int, up);
+    QFETCH(QString, loadedCur);
+    const QList<RegRecord> saved {caption("Motor"), reg("0A", optionText, shownCur, "1", qint16(low), qint16(up))};
+    const QString text = parameterFileText(saved);
+    for (const QString& ending : {QString(), QString("\n"), QString("\r\n")}) {
+        const LoadedParameters loaded = loadParameterText(text + ending);
+        QCOMPARE(loaded.status, LoadedParameters::Ok);
+        QCOMPARE(loaded.records.size(), 2);
+        const RegRecord& r = loaded.records[1];
+        QCOMPARE(r.m_reg, QString("0A"));
+        QCOMPARE(r.text, QString("R0A"));
+        QCOMPARE(r.optionText, optionText);
+        QCOMPARE(r.curValue, loadedCur);
+        QCOMPARE(r.defValue, QString("1"));
+        QCOMPARE(int(r.m_lowLimit), low);
+        QCOMPARE(int(r.m_upLimit), up);
+        QCOMPARE(loaded.records[0].text, QString("Motor"));
+    }
+}
+
+void tst_RegText::fileLoadOutcomes_data()
+{
+    QTest::addColumn<QString>("content");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("missingReg");
+    const QString desc = ":STR,M;:REG,10,P,0;0,S,a;1,S,b:REG,11,Q,0;0,S,a";
+    QTest::newRow("empty") << "" << int(LoadedParameters::NoValues) << "";
+    QTest::newRow("no @") << desc << int(LoadedParameters::NoValues) << "";
+    QTest::newRow("all") << desc + "@reg_10,cur_1,def_0,low_0,upper_1;reg_11,cur_0,def_0,low_0,upper_0;"
+                         << int(LoadedParameters::Ok) << "";
+    QTest::newRow("extra register dropped")
+        << desc + "@reg_99,cur_1,def_0,low_0,upper_1;reg_10,cur_1,def_0,low_0,upper_1;reg_11,cur_0,def_0,low_0,upper_0"
+        << int(LoadedParameters::Ok) << "";
+    QTest::newRow("one missing") << desc + "@reg_10,cur_1,def_0,low_0,upper_1;" << int(LoadedParameters::ValuesMissing)
+                                 << "";
+    QTest::newRow("second item dropped")
+        << desc + "@reg_10,cur_1,def_0,low_0,upper_1;reg_10,cur_1,def_0,low_0,upper_1;"
+        << int(LoadedParameters::ValuesMissing) << "";
+    QTest::newRow("no def") << desc + "@reg_10,cur_14,low_2,upper_48;" << int(LoadedParameters::MissingField) << "10";
+    QTest::newRow("item without reg matches a caption") << desc + "@cur_1,def_0,low_0,upper_1;"
+                                                        << int(LoadedParameters::MissingField) << "";
+    QTest::newRow("kindless register never loads")
+        << ":REG,10,P,0;@reg_10,cur_1,def_0,low_0,upper_1;" << int(LoadedParameters::ValuesMissing) << "";
+    QTest::newRow("trailing CRLF after @ part") << desc + "@reg_10,cur_1,def_0,low_0,upper_1;reg_11,cur_0,def_0,low_0,upper_0;\r\n\r\n"
+                                                << int(LoadedParameters::Ok) << "";
+}
+
+void tst_RegText::fileLoadOutcomes()
+{
+    QFETCH(QString, content);
+    QFETCH(int, status);
+    QFETCH(QString, missingReg);
+    const LoadedParameters loaded = loadParameterText(content);
+    QCOMPARE(int(loaded.status), status);
+    QCOMPARE(loaded.missingReg, missingReg);
+}
+
+void tst_RegText::fileTypeOfName()
+{
+    QCOMPARE(fileTypeOfPath("/x/SetIns/A_B_2024-01-02-03-04-05.txt"), QString("A_B"));
+    QCOMPARE(fileTypeOfPath("/x/SetIns/P_FLY-ESC_A_2024-01-02-03-04-05.txt"), QString("P_FLY-ESC_A"));
+    QCOMPARE(fileTypeOfPath("/x/SetIns/_2024-01-02-03-04-05.txt"), QString());
+    QCOMPARE(fileTypeOfPath("/x_y/SetIns/plain.txt"), QString());
+    QCOMPARE(fileTypeOfPath(QString()), QString());
+    QVERIFY(isFileNameSafe("P_FLY-ESC_A"));
+    QVERIFY(!isFileNameSafe("../evil"));
+    QVERIFY(!isFileNameSafe("a\\b"));
+}
+
+QTEST_GUILESS_MAIN(tst_RegText)
+#include "tst_regtext.moc"
