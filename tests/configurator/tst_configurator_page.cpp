@@ -316,17 +316,25 @@ void tst_ConfiguratorPage::descriptionFollowUpRequests()
 {
     QFETCH(int, language);
     QFETCH(int, fileType);
+    // The language in force when the read of the chosen device starts
+    // decides the file asked for, in the first request and in each
+    // follow-up after a whole chunk, at the next offset.
+    openPort();
+    list(16);
     child<QComboBox>(page(), "comboBox_lang")->setCurrentIndex(language);
-    QSignalSpy nextChunk(TQPageControl::getInstance(), &TQPageControl::signalReadFile257);
-    // Two whole chunks and a short one: a request after each whole chunk,
-    // at the next offset, for the description in the page's language.
+    QTest::mouseClick(devList(page())->cellWidget(0, 0), Qt::LeftButton);
+    ModalBoxCloser boxes;
+    QSignalSpy requests(TQPageControl::getInstance(), &TQPageControl::signalReadFile257);
+    click(page(), "btn_read_para");
+    QCOMPARE(requests.size(), 1);
     const std::string text = std::string(256, 'a') + std::string(256, 'b') + "end";
     for (int at : {0, 256, 512})
         feed(record(257, 16, std::string(7, '\0') + text.substr(size_t(at), 256)));
-    QCOMPARE(nextChunk.size(), 2);
-    for (int i = 0; i < 2; ++i) {
-        QCOMPARE(nextChunk.at(i).at(0).toInt(), 256 * (i + 1));
-        QCOMPARE(nextChunk.at(i).at(2).toInt(), fileType);
+    QCOMPARE(requests.size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        QCOMPARE(requests.at(i).at(0).toInt(), 256 * i);
+        QCOMPARE(requests.at(i).at(1).toInt(), 16);
+        QCOMPARE(requests.at(i).at(2).toInt(), fileType);
     }
 }
 
