@@ -30,6 +30,7 @@ void usage(std::ostream& out)
            "  --name TEXT          device name (default P_FLY-ESC_A)\n"
            "  --hw MAJOR.MINOR     hardware version (default 1.0)\n"
            "  --sw MAJOR.MINOR     software version (default 2.3)\n"
+           "  --new-sw MAJOR.MINOR software version after a firmware upgrade (default 2.4)\n"
            "  --description FILE   register description to serve (default: built-in)\n"
            "  --access-code TEXT   parameter the enter-upgrade command must carry\n"
            "  --telemetry-hz N     telemetry messages per node and second (default 0 = off)\n"
@@ -110,10 +111,11 @@ int main(int argc, char** argv)
             }
         } else if (a == "--name") {
             value(opt.name);
-        } else if (a == "--hw" || a == "--sw") {
+        } else if (a == "--hw" || a == "--sw" || a == "--new-sw") {
             value(v);
-            const bool ok = (a == "--hw") ? parseVersion(v, opt.hwMajor, opt.hwMinor)
-                                          : parseVersion(v, opt.swMajor, opt.swMinor);
+            const bool ok = (a == "--hw")   ? parseVersion(v, opt.hwMajor, opt.hwMinor)
+                          : (a == "--sw")   ? parseVersion(v, opt.swMajor, opt.swMinor)
+                                            : parseVersion(v, opt.newSwMajor, opt.newSwMinor);
             if (!ok) {
                 std::cerr << "esc-sim: bad version '" << v << "'\n";
                 return 2;
