@@ -80,6 +80,10 @@ private slots:
     void doProcessSetRadionBtnClicked();
     void doprocessSelVersionChange(int index);
     void onDownloadFinished(QNetworkReply* reply);
+    // Single shots of the upgrade (firmware/tqcan_upgrade.cpp), armed by name.
+    void doProcessSingleTimerOut();
+    void doProcessSingleTimerOutReadReg();
+    void doProcessFroceSearchDev();
 
     // Throttle test and telemetry (telemetry/); the on_ slots are connected
     // by name when the form is built.
@@ -102,10 +106,10 @@ private:
     void handleOpenResult(int result);
     void handleHeartbeat(int nodeId, const uint8_t* payload, uint32_t size);
     void handleDeviceInfo(int nodeId, const uint8_t* payload, uint32_t size);
-    void handleRegAccess256(const uint8_t* payload, uint32_t size);
+    void handleRegAccess256(int nodeId, const uint8_t* payload, uint32_t size);
     void handleFileRead257(const uint8_t* payload, uint32_t size);
     void handleCommand435(int nodeId, const uint8_t* payload, uint32_t size);
-    void handleFileWrite409(const uint8_t* payload, uint32_t size);
+    void handleFileWrite409(int nodeId, const uint8_t* payload, uint32_t size);
 
     // ---- device list (tqcan_devices.cpp) ----
     void handleDevAlive(int nodeId, int mode);
@@ -167,6 +171,10 @@ private:
     void handleReadSetRegValue(const uint8_t* payload);
     void handleWriteSetRegValue(const uint8_t* payload);
     void handleUpgrade409Msg(int result);
+    void handleUpgrade435Msg(int nodeId, int status);
+    void reqUpgradeFile409Msg(int state);
+    void showUpgradeProces(int bytesSent);
+    void setUpgradeControlsEnabled();
     void showDbVersionList(QString table);
     void clearDownloadTempDir(QString path);
     static QString deviceListUrl();

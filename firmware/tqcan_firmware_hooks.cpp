@@ -51,27 +51,6 @@ void TQCAN::startDownloadCSV()
     qDebug() << "startDownloadCSV: downloads not built yet";
 }
 
-void TQCAN::startUpgrade()
-{
-    qDebug() << "startUpgrade: firmware upgrade not built yet";
-}
-
-void TQCAN::failUpgrade()
-{
-    qDebug() << "failUpgrade: firmware upgrade not built yet";
-}
-
-void TQCAN::startUpgradeReadReg5()
-{
-    qDebug() << "startUpgradeReadReg5: firmware upgrade not built yet";
-}
-
-void TQCAN::upgradeWatchdogTick()
-{
-    if (m_upgrade_timeout > 0)
-        qDebug() << "upgradeWatchdogTick: firmware upgrade not built yet";
-}
-
 void TQCAN::downloadWatchdogTick()
 {
     if (m_upDB_timeout > 0)
@@ -90,11 +69,6 @@ void TQCAN::handleRegReadWrite256Msg(int op, int reg, int value)
     qDebug() << "handleRegReadWrite256Msg: op" << op << "reg" << reg << "value" << value;
 }
 
-void TQCAN::handleRegReadWrite256MsgUpgrade(int op, int reg, int value)
-{
-    qDebug() << "handleRegReadWrite256MsgUpgrade: op" << op << "reg" << reg << "value" << value;
-}
-
 void TQCAN::handleReadSetRegValue(const uint8_t* payload)
 {
     qDebug() << "handleReadSetRegValue: register read not built yet, reg" << payload[1];
@@ -103,11 +77,6 @@ void TQCAN::handleReadSetRegValue(const uint8_t* payload)
 void TQCAN::handleWriteSetRegValue(const uint8_t* payload)
 {
     qDebug() << "handleWriteSetRegValue: register write not built yet, reg" << payload[1];
-}
-
-void TQCAN::handleUpgrade409Msg(int result)
-{
-    qDebug() << "handleUpgrade409Msg: firmware upgrade not built yet, result" << result;
 }
 
 void TQCAN::showDbVersionList(QString table)
