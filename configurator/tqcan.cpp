@@ -59,9 +59,10 @@ TQCAN::TQCAN(QWidget* parent)
     setOpenBtnName(false);
     initLanguage();
 
-    const QString appDir = QCoreApplication::applicationDirPath();
-    clearDownloadTempDir(appDir + QStringLiteral("/download/temp"));
-    QFile::remove(appDir + QStringLiteral("/download") + QStringLiteral("/server_cfg.xml"));
+    // Downloads are staged and installed below the working directory.
+    const QString base = downloadBaseDir();
+    clearDownloadTempDir(base + QStringLiteral("/download/temp"));
+    QFile::remove(base + QStringLiteral("/download") + QStringLiteral("/server_cfg.xml"));
 }
 
 TQCAN::~TQCAN()

@@ -18,6 +18,8 @@
 
 #include <QList>
 #include <QMap>
+#include <QNetworkReply>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -28,7 +30,6 @@
 #include "firmware/record_db.h"
 
 class QNetworkAccessManager;
-class QNetworkReply;
 class QTableWidget;
 class QTranslator;
 class QcwIndicatorLamp;
@@ -84,6 +85,16 @@ private slots:
     void doProcessSingleTimerOut();
     void doProcessSingleTimerOutReadReg();
     void doProcessFroceSearchDev();
+    // Firmware database downloads (firmware/tqcan_download.cpp).
+    void onDownloadProgress(qint64 bytesReceived, qint64 bytesTotal);
+    void doProcessNetworkError(QNetworkReply::NetworkError error);
+    // The removed debug tab (firmware/tqcan_debugtab.cpp), connected by name.
+    void on_btn_read_excel_clicked();
+    void on_btn_read_db_clicked();
+    void on_btn_read_excel_csv_clicked();
+    void on_btn_download_clicked();
+    void on_btnOpenFirmware_clicked();
+    void on_btnDownLoadFirmware_clicked();
 
     // Throttle test and telemetry (telemetry/); the on_ slots are connected
     // by name when the form is built.
@@ -179,6 +190,32 @@ private:
     void clearDownloadTempDir(QString path);
     static QString deviceListUrl();
 
+    // ---- device-file list and database path (firmware/tqcan_database.cpp) ----
+    // The row readers: true only when the list names a usable row for key
+    // (its file cell a bare file name); the outputs are written then only.
+    bool readCSVDBTest(const QString& path, QString& fileName, QString& link, const QString& key);
+    bool readCSVDBRelease(const QString& path, QString& fileName, QString& link, const QString& key);
+    void readCSVFile(const QString& path);
+    // The folder below which download/ and its staging folder lie: the
+    // working directory.
+    static QString downloadBaseDir();
+    // Points the page's database at path and lists its tables.
+    void openFirmwareDb(const QString& path);
+
+    // ---- downloads and install (firmware/tqcan_download.cpp, tqcan_dbinstall.cpp) ----
+    void startDownloadCSVRequest();
+    void startDownloadDB(const QString& url);
+    void startHttpGet();
+    void handleDeviceListArrived();
+    void failDownloadRequest(const QString& error);
+    void failDownloadChain(const QString& reason);
+    void installDownloadedDb();
+    bool restorePreviousDb(const QString& backupDir);
+    bool dirExists(const QString& path);
+    bool makeDirIfMissing(const QString& path);
+    bool deleteFilesByPattern(const QString& dir, const QString& pattern);
+    bool moveFilesByPattern(const QString& dstDir, const QString& srcDir, const QString& pattern);
+
     // ---- throttle test and telemetry (telemetry/) ----
     void initEscWidgetLists();
     void initWaveGroupBox();
@@ -227,12 +264,14 @@ private:
     QString m_db_name;
     record_db m_recordDb;
     QNetworkAccessManager* m_netAccessManager = nullptr;
-    QNetworkReply* m_downloadReply = nullptr;
+    QPointer<QNetworkReply> m_downloadReply; // the running chain's request; others are stale
     QString m_downloadUrl;
     QString m_downloadFilePath;
     QString m_csvFilePath;
     int m_downloadState = 0;
     int m_upDB_timeout = 0;
+    int m_downloadRedirects = 0;   // redirects followed by the running request
+    QString m_pendingDbName;       // database named by the downloaded list, until installed
 
     // Throttle test and telemetry.
     int m_gas_update_index = 0;

@@ -18,6 +18,7 @@
 #include "app/tqformalpagecontrol.h"
 #include "configurator/devinfo.h"
 #include "configurator/tqcan_private.h"
+#include "firmware/firmwarenames.h"
 #include "telemetry/qcwindicatorlamp.h"
 
 namespace {
@@ -244,24 +245,8 @@ void TQCAN::showDevVersionFromDb(const QString& devType, const QString& hardVer,
     ui->comboBox_dev_ver->setEnabled(true);
 
     // The device type names its database table by its two halves, as in
-    // "P_FLY-ESC_A": split at "-" if there is one, else at "_".
-    QString first;
-    QString second;
-    const QChar separator = devType.contains(QLatin1Char('-')) ? QLatin1Char('-')
-                          : devType.contains(QLatin1Char('_')) ? QLatin1Char('_')
-                                                               : QChar();
-    if (!separator.isNull()) {
-        const QStringList halves = devType.split(separator);
-        first = halves.value(0);
-        second = halves.value(1);
-    }
-    QString table;
-    for (const QString& name : qAsConst(mDbTableNameL)) {
-        if (name.contains(first) && name.contains(second)) {
-            table = name;
-            break;
-        }
-    }
+    // "P_FLY-ESC_A"; a node without a type yet has no table.
+    const QString table = firmwarenames::matchFirmwareTable(devType, mDbTableNameL);
 
     if (table.isEmpty()) {
         ui->comboBox_dev_ver->clear();

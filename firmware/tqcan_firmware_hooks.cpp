@@ -1,22 +1,10 @@
 // Firmware and parameter handlers of the configurator page, as the page's
-// dispatcher and buttons reach them. These bodies only log: the firmware
-// database, downloads, the upgrade sequence and register read and write
-// replace this file.
+// dispatcher and buttons reach them. These bodies only log: the upgrade
+// sequence and register read and write replace this file.
 
 #include "configurator/tqcan.h"
 
 #include <QDebug>
-#include <QNetworkReply>
-
-QString TQCAN::deviceListUrl()
-{
-    return QStringLiteral("http://127.0.0.1/devfile/devFileList.csv");
-}
-
-void TQCAN::initDbPath()
-{
-    qDebug() << "initDbPath: firmware database not built yet";
-}
 
 bool TQCAN::readParaFile()
 {
@@ -46,17 +34,6 @@ bool TQCAN::loadLocalParaFile()
     return false;
 }
 
-void TQCAN::startDownloadCSV()
-{
-    qDebug() << "startDownloadCSV: downloads not built yet";
-}
-
-void TQCAN::downloadWatchdogTick()
-{
-    if (m_upDB_timeout > 0)
-        qDebug() << "downloadWatchdogTick: downloads not built yet";
-}
-
 int TQCAN::showSetRegInfoFromFireware(QString text, bool readValues)
 {
     qDebug() << "showSetRegInfoFromFireware: register list not built yet, text length"
@@ -77,26 +54,4 @@ void TQCAN::handleReadSetRegValue(const uint8_t* payload)
 void TQCAN::handleWriteSetRegValue(const uint8_t* payload)
 {
     qDebug() << "handleWriteSetRegValue: register write not built yet, reg" << payload[1];
-}
-
-void TQCAN::showDbVersionList(QString table)
-{
-    qDebug() << "showDbVersionList: firmware database not built yet, table" << table;
-}
-
-void TQCAN::clearDownloadTempDir(QString path)
-{
-    qDebug() << "clearDownloadTempDir: downloads not built yet," << path;
-}
-
-void TQCAN::doprocessSelVersionChange(int index)
-{
-    qDebug() << "doprocessSelVersionChange: version choice not built yet, index" << index;
-}
-
-void TQCAN::onDownloadFinished(QNetworkReply* reply)
-{
-    qDebug() << "onDownloadFinished: downloads not built yet";
-    if (reply)
-        reply->deleteLater();
 }

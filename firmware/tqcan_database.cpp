@@ -1,0 +1,159 @@
+// The device-file list on disk and the firmware database it names: the
+// list's URL, its readers, and the choice of the database at start.
+//
+// One base folder, the working directory, holds "download/" with the list
+// and the database, and the staging folder "download/temp" of the downloads;
+// the start looks where a download installs.
+
+#include "configurator/tqcan.h"
+#include "ui_tqcan.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMessageBox>
+
+#include "firmware/devfilelist.h"
+#include "firmware/firmwarenames.h"
+#include "kiosk/kioskini.h"
+
+namespace {
+
+const QString kDefaultDeviceListUrl = QStringLiteral("http://localhost:8080/devfile/devFileList.csv");
+
+enum class Mode { Test, Release };
+
+// Reads the list at path for one mode. Logs as the page's readers always
+// have; the outputs are written only for a usable row.
+bool readListRow(Mode mode, const QString& path, QString& fileName, QString& link, const QString& key)
+{
+    const bool release = mode == Mode::Release;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        qDebug() << "Could not open file for reading:" << file.errorString();
+        return false;
+    }
+    const devfilelist::RowChoice choice = devfilelist::chooseRow(
+        file.readAll(), release ? devfilelist::releaseColumns() : devfilelist::testColumns(), key);
+    file.close();
+
+    if (release)
+        qDebug() << "--readCSVDBRelease---headers----:headerLine=" << choice.headerLine
+                 << ",headers=" << choice.headers;
+    else
+        qDebug() << "----headers----:" << choice.headers;
+    if (choice.outcome == devfilelist::Outcome::NoColumns)
+        return false;
+    qDebug() << (release ? "--readCSVDBRelease--Number of columns:" : "Number of columns:")
+             << choice.headers.size();
+    for (const QString& line : choice.skipped)
+        qDebug() << "Skipping invalid row:" << line;
+    qDebug() << "Row:" << choice.validRows;
+
+    switch (choice.outcome) {
+    case devfilelist::Outcome::Matched:
+        fileName = choice.fileName;
+        link = choice.link;
+        if (release)
+            qDebug() << "--readCSVDBRelease----" << fileName << "----fileUrl---" << link;
+        return true;
+    case devfilelist::Outcome::BadFileName:
+        // A name with a folder in it would reach outside download/.
+        qCritical() << "device-file list: refused file name" << choice.fileName << "for" << key;
+        return false;
+    default:
+        qCritical() << "device-file list: no row for" << key;
+        return false;
+    }
+}
+
+} // namespace
+
+QString TQCAN::deviceListUrl()
+{
+    const QString url = kioskini::readValue(QStringLiteral("firmware/url")).trimmed();
+    return url.isEmpty() ? kDefaultDeviceListUrl : url;
+}
+
+QString TQCAN::downloadBaseDir()
+{
+    return QDir::currentPath();
+}
+
+bool TQCAN::readCSVDBTest(const QString& path, QString& fileName, QString& link, const QString& key)
+{
+    return readListRow(Mode::Test, path, fileName, link, key);
+}
+
+bool TQCAN::readCSVDBRelease(const QString& path, QString& fileName, QString& link, const QString& key)
+{
+    return readListRow(Mode::Release, path, fileName, link, key);
+}
+
+void TQCAN::readCSVFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        qDebug() << "Could not open file for reading:" << file.errorString();
+        return;
+    }
+    const devfilelist::Table table = devfilelist::readTable(file.readAll());
+    file.close();
+    qDebug() << "----headers----:" << table.headers;
+    qDebug() << "Number of columns:" << table.headers.size();
+    int row = 0;
+    for (const QStringList& cells : table.rows) {
+        qDebug() << "Row:" << ++row;
+        for (int column = 0; column < cells.size(); ++column)
+            qDebug().noquote() << "  " + table.headers.at(column) + ":" + cells.at(column);
+    }
+    for (const QString& line : table.skipped)
+        qDebug() << "Skipping invalid row:" << line;
+    qDebug() << "Number of rows:" << row;
+}
+
+void TQCAN::openFirmwareDb(const QString& path)
+{
+    m_recordDb.dbClose();
+    m_recordDb.setDbName(path);
+    m_recordDb.init();
+    mDbTableNameL.clear();
+    m_recordDb.SearchTableNameInfoDB(mDbTableNameL);
+}
+
+void TQCAN::initDbPath()
+{
+    const QString download = downloadBaseDir() + QStringLiteral("/download");
+    const QString listPath = QStringLiteral("%1%2/%3").arg(
+        downloadBaseDir(), QStringLiteral("/download"), firmwarenames::lastPathPart(deviceListUrl()));
+    qDebug() << "--------------TQCAN--init---outputFilePath=" << listPath;
+
+    QString fileName;
+    QString link;
+    const bool usable = m_bDebug
+        ? readCSVDBTest(listPath, fileName, link, devfilelist::productKey())
+        : readCSVDBRelease(listPath, fileName, link, devfilelist::productKey());
+    const char* mode = m_bDebug ? "debug" : "release";
+    if (!usable) {
+        QMessageBox::information(nullptr, tr("Notify"), tr("Please click upgrade database button"),
+                                 QMessageBox::Ok);
+        qDebug().noquote() << QStringLiteral("------%1--------TQCAN--init-err--").arg(QLatin1String(mode))
+                           << mDbTableNameL;
+        return;
+    }
+    if (!QFileInfo(download + QLatin1Char('/') + fileName).isFile()) {
+        qDebug() << "The file does not exist.";
+        QMessageBox::information(nullptr, tr("Notify"), tr("Please click upgrade database button"),
+                                 QMessageBox::Ok);
+        return;
+    }
+
+    m_db_name = fileName;
+    openFirmwareDb(download + QLatin1Char('/') + m_db_name);
+    qDebug().noquote() << QStringLiteral("-----%1---------TQCAN--init---m_db_name=").arg(QLatin1String(mode))
+                       << m_db_name;
+    qDebug().noquote() << QStringLiteral("------%1--------TQCAN--init---").arg(QLatin1String(mode))
+                       << mDbTableNameL;
+    ui->lEdit_upgrade_db->setText(firmwarenames::baseBeforeFirstDot(m_db_name));
+}
