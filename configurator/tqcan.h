@@ -207,13 +207,16 @@ private:
     void startDownloadDB(const QString& url);
     void startHttpGet();
     void handleDeviceListArrived();
+    // A request failed: buttons back, the watchdog reports on its next tick.
     void failDownloadRequest(const QString& error);
+    // The files that arrived are unusable: the chain ends with its box now.
     void failDownloadChain(const QString& reason);
     void installDownloadedDb();
     bool restorePreviousDb(const QString& backupDir);
     bool dirExists(const QString& path);
     bool makeDirIfMissing(const QString& path);
     bool deleteFilesByPattern(const QString& dir, const QString& pattern);
+    // False when a folder cannot be made or any one file did not move.
     bool moveFilesByPattern(const QString& dstDir, const QString& srcDir, const QString& pattern);
 
     // ---- throttle test and telemetry (telemetry/) ----

@@ -1,10 +1,12 @@
 // Firmware and parameter handlers of the configurator page, as the page's
-// dispatcher and buttons reach them. These bodies only log: the upgrade
-// sequence and register read and write replace this file.
+// dispatcher and buttons reach them. These bodies only log: the firmware
+// database, downloads, the upgrade sequence and register read and write
+// replace this file.
 
 #include "configurator/tqcan.h"
 
 #include <QDebug>
+#include <QNetworkReply>
 
 bool TQCAN::readParaFile()
 {

@@ -17,6 +17,7 @@
 #include "kiosk/cashselectpagecontrol.h"
 #include "kiosk/mainpage.h"
 #include "logcapture.h"
+#include "modalboxcloser.h"
 #include "tempworkdir.h"
 
 class tst_AppWidget : public QObject
@@ -61,7 +62,10 @@ void tst_AppWidget::buildsStackAndWiresHub()
     QThread* serial = hub->getSerialWorker()->thread();
     QTRY_VERIFY(serial->isRunning());
 
+    // No device-file list here: the page's start-up box asks for the update.
+    ModalBoxCloser boxes;
     w->setTqcanWorkMode(true);
+    QCOMPARE(boxes.texts(), QStringList{QStringLiteral("Please click upgrade database button")});
     QCOMPARE(log.countExact(QtDebugMsg, "--setTqcanWorkMode--sub page count= 4"), 1);
     QCOMPARE(log.countExact(QtDebugMsg, "---setTqcanWorkMode----bDebug= true"), 1);
     QVERIFY(w->configuratorPage()->debugMode());

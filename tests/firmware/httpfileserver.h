@@ -1,0 +1,128 @@
+#ifndef HTTPFILESERVER_H
+#define HTTPFILESERVER_H
+
+// A small HTTP/1.1 server on 127.0.0.1 for download tests: every path
+// answers with a canned response (a file, an error status, a redirect, or a
+// stall that sends the headers and a first piece of the body and then
+// nothing). One request per connection; "Connection: close".
+//
+//   HttpFileServer server;
+//   QVERIFY(server.listen());
+//   server.serve("/devfile/devFileList.csv", listBytes);
+//   server.redirect("/a", "/b");              // 302, relative Location
+//   server.status("/gone", 404);
+//   server.stall("/slow", 100000, "first bytes");
+//   QString url = server.url("/devfile/devFileList.csv");
+
+#include <QByteArray>
+#include <QHostAddress>
+#include <QList>
+#include <QMap>
+#include <QPointer>
+#include <QString>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+class HttpFileServer
+{
+public:
+    struct Response {
+        int status = 200;
+        QByteArray body;
+        QByteArray location;   // Location header of a redirect
+        int stallLength = -1;  // >= 0: announce this length, send body, then stall
+    };
+
+    HttpFileServer()
+    {
+        QObject::connect(&m_server, &QTcpServer::newConnection, [this] { accept(); });
+    }
+    ~HttpFileServer()
+    {
+        for (const QPointer<QTcpSocket>& socket : qAsConst(m_stalled)) {
+            if (socket)
+                socket->abort();
+        }
+    }
+
+    bool listen() { return m_server.listen(QHostAddress::LocalHost); }
+    QString url(const QString& path) const
+    {
+        return QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(path);
+    }
+
+    void serve(const QString& path, const QByteArray& body) { m_routes[path] = Response{200, body, {}, -1}; }
+    void status(const QString& path, int code) { m_routes[path] = Response{code, "error page", {}, -1}; }
+    void redirect(const QString& path, const QByteArray& location, int code = 302)
+    {
+        m_routes[path] = Response{code, {}, location, -1};
+    }
+    void stall(const QString& path, int announcedLength, const QByteArray& firstBytes)
+    {
+        m_routes[path] = Response{200, firstBytes, {}, announcedLength};
+    }
+    void remove(const QString& path) { m_routes.remove(path); }
+
+    int hits(const QString& path) const { return m_hits.value(path); }
+    int totalHits() const
+    {
+        int n = 0;
+        for (int h : m_hits)
+            n += h;
+        return n;
+    }
+
+private:
+    void accept()
+    {
+        while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { read(socket); });
+            QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        }
+    }
+
+    void read(QTcpSocket* socket)
+    {
+        QByteArray& buffer = m_buffers[socket];
+        buffer += socket->readAll();
+        if (!buffer.contains("\r\n\r\n"))
+            return;
+        const QList<QByteArray> requestLine = buffer.left(buffer.indexOf("\r\n")).split(' ');
+        m_buffers.remove(socket);
+        const QString path = requestLine.size() >= 2 ? QString::fromLatin1(requestLine.at(1)) : QString();
+        ++m_hits[path];
+        const Response response = m_routes.value(path, Response{404, "not found", {}, -1});
+
+        QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + reason(response.status)
+                        + "\r\nContent-Type: application/octet-stream\r\nConnection: close\r\n";
+        if (!response.location.isEmpty())
+            head += "Location: " + response.location + "\r\n";
+        const int length = response.stallLength >= 0 ? response.stallLength : response.body.size();
+        head += "Content-Length: " + QByteArray::number(length) + "\r\n\r\n";
+        socket->write(head + response.body);
+        if (response.stallLength >= 0) {
+            m_stalled.append(socket);
+            return;
+        }
+        socket->disconnectFromHost();
+    }
+
+    static QByteArray reason(int status)
+    {
+        switch (status) {
+        case 200: return "OK";
+        case 301: return "Moved Permanently";
+        case 302: return "Found";
+        case 404: return "Not Found";
+        default: return "Status";
+        }
+    }
+
+    QTcpServer m_server;
+    QMap<QString, Response> m_routes;
+    QMap<QString, int> m_hits;
+    QMap<QTcpSocket*, QByteArray> m_buffers;
+    QList<QPointer<QTcpSocket>> m_stalled;
+};
+
+#endif // HTTPFILESERVER_H
