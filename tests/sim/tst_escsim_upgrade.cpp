@@ -1,6 +1,8 @@
 // Firmware upgrade against the simulator: upgrade mode entered with the
 // access code, two parts written through the file-write service, the
-// register-5 status protocol and the restarts in between; bad writes refused.
+// register-5 status protocol and the restarts in between (unanswered, as a
+// boot loader's), the new version after the upgrade, a new start after an
+// upgrade was cut off; bad writes refused.
 
 #include <QtTest>
 
