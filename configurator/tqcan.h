@@ -102,6 +102,10 @@ private slots:
     void doprocessSelSetRegChange(int selIndex);
     void doprocessSelVersionChange(int index);
     void onDownloadFinished(QNetworkReply* reply);
+    // Single shots of the upgrade (firmware/tqcan_upgrade.cpp), armed by name.
+    void doProcessSingleTimerOut();
+    void doProcessSingleTimerOutReadReg();
+    void doProcessFroceSearchDev();
     // Firmware database downloads (firmware/tqcan_download.cpp).
     void onDownloadProgress(qint64 bytesReceived, qint64 bytesTotal);
     void doProcessNetworkError(QNetworkReply::NetworkError error);
@@ -141,7 +145,7 @@ private:
     void handleRegAccess256(int nodeId, const uint8_t* payload, uint32_t size);
     void handleFileRead257(int nodeId, const uint8_t* payload, uint32_t size);
     void handleCommand435(int nodeId, const uint8_t* payload, uint32_t size);
-    void handleFileWrite409(const uint8_t* payload, uint32_t size);
+    void handleFileWrite409(int nodeId, const uint8_t* payload, uint32_t size);
 
     // ---- device list (tqcan_devices.cpp) ----
     void handleDevAlive(int nodeId, int mode);
@@ -203,6 +207,10 @@ private:
     bool handleReadSetRegValue(int nodeId, const uint8_t* payload, uint32_t size);
     bool handleWriteSetRegValue(int nodeId, const uint8_t* payload, uint32_t size);
     void handleUpgrade409Msg(int result);
+    void handleUpgrade435Msg(int nodeId, int status);
+    void reqUpgradeFile409Msg(int state);
+    void showUpgradeProces(int bytesSent);
+    void setUpgradeControlsEnabled();
     void showDbVersionList(QString table);
     void clearDownloadTempDir(QString path);
     static QString deviceListUrl();

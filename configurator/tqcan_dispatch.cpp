@@ -79,7 +79,7 @@ void TQCAN::doProcessRecvTQPack(response_data_struct_t tqcanPack)
         handleCommand435(node, payload, size);
         break;
     case kPortFileWrite:
-        handleFileWrite409(payload, size);
+        handleFileWrite409(node, payload, size);
         break;
     case kPortTelemetry:
     case kPortTelemetry2:
@@ -157,8 +157,11 @@ void TQCAN::handleRegAccess256(int nodeId, const uint8_t* payload, uint32_t size
     const int value = readLeI16(reply.data() + 2);
     if (reg == 4)
         handleRegReadWrite256Msg(static_cast<int8_t>(op), 4, value);
-    else if (reg == 5)
-        handleRegReadWrite256MsgUpgrade(static_cast<int8_t>(op), 5, value);
+    else if (reg == 5) {
+        // The upgrade status: only the node being upgraded has a say.
+        if (nodeId == m_upgrade_devId)
+            handleRegReadWrite256MsgUpgrade(static_cast<int8_t>(op), 5, value);
+    }
     else if (op & 0x10)
         handleReadSetRegValue(nodeId, reply.data(), size);
     else if (op & 0x20)
@@ -210,21 +213,18 @@ void TQCAN::handleCommand435(int nodeId, const uint8_t* payload, uint32_t size)
     const int status = payload[0];
     qDebug() << "doProcessRecvTQPack--435--node=" << nodeId << "status=" << status
              << QString::fromUtf8(commandStatusText(status));
-    if (m_upgradeState == 0)
-        return;
-    if (status == 0)
-        startUpgradeReadReg5();
-    else if (nodeId == m_upgrade_devId)
-        failUpgrade(); // the node refused a step: the upgrade cannot go on
+    handleUpgrade435Msg(nodeId, status);
 }
 
-void TQCAN::handleFileWrite409(const uint8_t* payload, uint32_t size)
+void TQCAN::handleFileWrite409(int nodeId, const uint8_t* payload, uint32_t size)
 {
     if (size < 2) {
         qWarning() << "doProcessRecvTQPack--file write result too short, size=" << size;
         return;
     }
     const int result = readLe16(payload);
-    qDebug() << "doProcessRecvTQPack--409--result=" << result << QString::fromUtf8(fileWriteResultText(result));
-    handleUpgrade409Msg(result);
+    qDebug() << "doProcessRecvTQPack--409--node=" << nodeId << "result=" << result
+             << QString::fromUtf8(fileWriteResultText(result));
+    if (nodeId == m_upgrade_devId)
+        handleUpgrade409Msg(result);
 }

@@ -311,6 +311,22 @@ Set it anyway?</translation>
         <translation>Upgrade progress bar</translation>
     </message>
     <message>
+        <source>Please Select One Device</source>
+        <translation>Please Select One Device</translation>
+    </message>
+    <message>
+        <source>Not Have Valid Firmware To Updata,Please Check !</source>
+        <translation>Not Have Valid Firmware To Updata,Please Check !</translation>
+    </message>
+    <message>
+        <source>Upgrade success!</source>
+        <translation>Upgrade success!</translation>
+    </message>
+    <message>
+        <source>Upgrade failed, please try again!</source>
+        <translation>Upgrade failed, please try again!</translation>
+    </message>
+    <message>
         <source>Register address</source>
         <translation>Register address</translation>
     </message>

@@ -311,6 +311,22 @@ Set it anyway?</source>
         <translation>升级进度</translation>
     </message>
     <message>
+        <source>Please Select One Device</source>
+        <translation>请选择一个设备</translation>
+    </message>
+    <message>
+        <source>Not Have Valid Firmware To Updata,Please Check !</source>
+        <translation>没有可用于升级的固件，请检查！</translation>
+    </message>
+    <message>
+        <source>Upgrade success!</source>
+        <translation>升级成功！</translation>
+    </message>
+    <message>
+        <source>Upgrade failed, please try again!</source>
+        <translation>升级失败，请重试！</translation>
+    </message>
+    <message>
         <source>Register address</source>
         <translation>寄存器地址</translation>
     </message>

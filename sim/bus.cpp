@@ -46,6 +46,9 @@ Bus::Bus(Options options) : m_opt(std::move(options))
         c.hwMinor = m_opt.hwMinor;
         c.swMajor = m_opt.swMajor;
         c.swMinor = m_opt.swMinor;
+        c.newSwMajor = m_opt.newSwMajor;
+        c.newSwMinor = m_opt.newSwMinor;
+        c.answerRestart = m_opt.answerRestart;
         c.description = m_opt.description;
         c.descriptionChinese = m_opt.descriptionChinese;
         c.accessCode = m_opt.accessCode;
@@ -417,6 +420,20 @@ void Bus::setNodeSilent(uint8_t nodeId, bool silent)
     std::lock_guard<std::mutex> lock(m_mutex);
     if (SimNode* n = findNode(nodeId))
         n->setSilent(silent);
+}
+
+void Bus::setFileWriteError(uint8_t nodeId, uint16_t code)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (SimNode* n = findNode(nodeId))
+        n->setFileWriteError(code);
+}
+
+int Bus::softwareVersion(uint8_t nodeId) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const SimNode* n = findNode(nodeId);
+    return n ? n->softwareVersion() : -1;
 }
 
 AdapterStats Bus::adapterStats() const

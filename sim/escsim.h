@@ -43,6 +43,12 @@ struct Options {
     // follows the English one.
     std::string description;
     std::string descriptionChinese;
+    // Software version a node reports once a two-part upgrade has completed
+    // and the node restarted into the new firmware.
+    uint8_t newSwMajor = 2, newSwMinor = 4;
+    // A real boot loader restarts on the restart command without answering;
+    // with this set the node answers it with status 0 first.
+    bool answerRestart = false;
     std::string accessCode = " .vr-kisa"; // parameter the enter-upgrade command must carry
     double telemetryHz = 0;             // telemetry per node and second; 0 = off
     uint16_t statusBits = 0;            // status-word bits every node reports set
@@ -125,6 +131,12 @@ public:
     uint16_t statusWord(uint8_t nodeId) const;
     // A silent node is unplugged: no heartbeat, no answers, hears nothing.
     void setNodeSilent(uint8_t nodeId, bool silent);
+    // From now on the node answers every file write with this result code and
+    // keeps nothing (0: the node works normally again).
+    void setFileWriteError(uint8_t nodeId, uint16_t code);
+    // Software version the node reports in its node information, as
+    // major * 256 + minor (-1 for an unknown node).
+    int softwareVersion(uint8_t nodeId) const;
     AdapterStats adapterStats() const;
     std::vector<std::string> logLines() const;  // the last 1000 log lines
     // Called (lock held) when a firmware part completes: node, part, image.

@@ -30,6 +30,7 @@ void usage(std::ostream& out)
            "  --name TEXT          device name (default P_FLY-ESC_A)\n"
            "  --hw MAJOR.MINOR     hardware version (default 1.0)\n"
            "  --sw MAJOR.MINOR     software version (default 2.3)\n"
+           "  --new-sw MAJOR.MINOR software version after a firmware upgrade (default 2.4)\n"
            "  --description FILE   register description to serve, English (default: built-in);\n"
            "                       the node's registers follow it\n"
            "  --description-zh FILE  the Chinese one (default: the English one, or built-in)\n"
@@ -114,10 +115,11 @@ int main(int argc, char** argv)
             }
         } else if (a == "--name") {
             value(opt.name);
-        } else if (a == "--hw" || a == "--sw") {
+        } else if (a == "--hw" || a == "--sw" || a == "--new-sw") {
             value(v);
-            const bool ok = (a == "--hw") ? parseVersion(v, opt.hwMajor, opt.hwMinor)
-                                          : parseVersion(v, opt.swMajor, opt.swMinor);
+            const bool ok = (a == "--hw")   ? parseVersion(v, opt.hwMajor, opt.hwMinor)
+                          : (a == "--sw")   ? parseVersion(v, opt.swMajor, opt.swMinor)
+                                            : parseVersion(v, opt.newSwMajor, opt.newSwMinor);
             if (!ok) {
                 std::cerr << "esc-sim: bad version '" << v << "'\n";
                 return 2;

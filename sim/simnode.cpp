@@ -11,7 +11,9 @@ namespace escsim {
 namespace {
 
 constexpr uint64_t kSecondUs = 1000000;
-constexpr uint64_t kRestartSilenceUs = 1000000;
+// A restart takes 200 ms: the page asks the restarted node for its
+// information 500 ms after the upgrade, once.
+constexpr uint64_t kRestartSilenceUs = 200000;
 constexpr uint16_t kCmdStore = 0xFFFA;
 constexpr uint16_t kCmdEnterUpgrade = 0xFFFD;
 constexpr uint16_t kCmdRestart = 0xFFFF;
@@ -240,7 +242,8 @@ void SimNode::serveFileWrite(const canard::RxTransfer& t)
     if (!decodeFileWriteRequest(t.payload.data(), t.payload.size(), args))
         return;
     const std::string path(reinterpret_cast<const char*>(args.path), sizeof args.path);
-    const uint16_t result = m_fw.write(args.offset, args.data, args.dataLen, path);
+    const uint16_t result = m_fileWriteError != 0 ? m_fileWriteError
+                                                  : m_fw.write(args.offset, args.data, args.dataLen, path);
     if (result == kFileOk && args.dataLen == 0)
         log(fmt("firmware part %d complete, %d bytes", m_fw.lastCompletedPart(),
                 int(m_fw.image(m_fw.lastCompletedPart()).size())));
@@ -302,9 +305,11 @@ void SimNode::serveCommand(const canard::RxTransfer& t, uint64_t nowUs)
     default:
         break;
     }
-    respond(t, {status});
+    // A restarting node does not answer, unless told to answer first.
+    if (args.command != kCmdRestart || m_cfg.answerRestart)
+        respond(t, {status});
     if (args.command == kCmdRestart) {
-        // Answer first, then go quiet for a while as a rebooting device does.
+        // Go quiet for a while as a rebooting device does.
         m_restartUntilUs = nowUs + kRestartSilenceUs;
         m_ins.dropSessions();
         log("restarting");
@@ -397,6 +402,11 @@ void SimNode::finishRestart(uint64_t nowUs)
 {
     m_restartUntilUs = 0;
     m_regs.restoreStored();
+    if (m_fw.status() == kUpgradeDonePart2) {
+        // The boot loader starts the new firmware, which reports its version.
+        m_cfg.swMajor = m_cfg.newSwMajor;
+        m_cfg.swMinor = m_cfg.newSwMinor;
+    }
     m_fw.restart();
     m_regs.setValue(kRegUpgradeStatus, int16_t(m_fw.status()));
     m_throttle = 0;

@@ -25,6 +25,8 @@ struct NodeConfig {
     std::string name = "P_FLY-ESC_A";
     uint8_t hwMajor = 1, hwMinor = 0;
     uint8_t swMajor = 2, swMinor = 3;
+    uint8_t newSwMajor = 2, newSwMinor = 4; // after a completed upgrade
+    bool answerRestart = false;             // answer the restart command first
     std::array<uint8_t, 16> uniqueId {};
     std::string description;        // served on the description-file service, English
     std::string descriptionChinese; // and Chinese
@@ -66,6 +68,9 @@ public:
 
     // A silenced node is unplugged: it sends and hears nothing.
     void setSilent(bool silent) { m_silent = silent; }
+    // Every file write is answered with this code and dropped (0: normal).
+    void setFileWriteError(uint16_t code) { m_fileWriteError = code; }
+    int softwareVersion() const { return m_cfg.swMajor * 256 + m_cfg.swMinor; }
     bool silent() const { return m_silent; }
 
     const RegisterTable& registers() const { return m_regs; }
@@ -109,6 +114,7 @@ private:
     FirmwareReceiver m_fw;
     std::deque<Outgoing> m_out;
     bool m_silent = false;
+    uint16_t m_fileWriteError = 0;
     uint64_t m_bootUs = 0;
     uint64_t m_nextHeartbeatUs = 0;
     uint64_t m_nextTelemetryUs = 0;

@@ -56,6 +56,7 @@ private slots:
         QTest::newRow("unknown option") << QStringList {"--bogus"};
         QTest::newRow("bad node list") << QStringList {"--nodes", "16,abc"};
         QTest::newRow("missing value") << QStringList {"--telemetry-hz"};
+        QTest::newRow("bad version after upgrade") << QStringList {"--new-sw", "2"};
         QTest::newRow("missing description") << QStringList {"--description", "/nonexistent/x.txt"};
     }
     void badOptionsAreRefused()

@@ -1,6 +1,8 @@
 // Firmware upgrade against the simulator: upgrade mode entered with the
 // access code, two parts written through the file-write service, the
-// register-5 status protocol and the restarts in between; bad writes refused.
+// register-5 status protocol and the restarts in between (unanswered, as a
+// boot loader's), the new version after the upgrade, a new start after an
+// upgrade was cut off; bad writes refused.
 
 #include <QtTest>
 
@@ -59,14 +61,37 @@ bool sendPart(SimFixture& f, const std::vector<uint8_t>& img)
 }
 
 // Restarts node 16 and waits for the restarted node's heartbeat in `mode`.
+// A boot loader restarts at once: no answer to the command, and the node
+// hears requests again within 300 ms.
 bool restart(SimFixture& f, int mode)
 {
-    if (command(f, 0xFFFF, "0") != 0)
-        return false;
+    ExecCommandArgs a;
+    a.command = 0xFFFF;
+    a.param = reinterpret_cast<const uint8_t*>("0");
+    a.paramLen = 1;
     f.client.clear();
-    return f.client.waitFor([&](const LinkRecord& x) {
+    if (!f.client.send(kPortExecCommand, 16, &a))
+        return false;
+    QTest::qWait(350);
+    // Answered only by a node that is back (a restarting one hears nothing);
+    // a slow machine only makes the request later.
+    if (!f.request(kPortNodeInfo, 16, nullptr))
+        return false;
+    // The restarted node's transfer IDs start again, so the client may drop
+    // its first heartbeat as a repeat; the next one comes a second later.
+    const bool back = f.client.waitFor([&](const LinkRecord& x) {
         return x.port == kPortHeartbeat && x.node == 16 && x.u16(0) <= 2 && x.payload[5] == mode;
     });
+    return back && f.client.count([](const LinkRecord& x) { return x.port == kPortExecCommand; }) == 0;
+}
+
+// Software version in node 16's information, as "major.minor".
+QString softwareVersion(SimFixture& f)
+{
+    LinkRecord r;
+    if (!f.request(kPortNodeInfo, 16, nullptr, &r) || r.payload.size() < 6)
+        return QString();
+    return QString("%1.%2").arg(r.payload[4]).arg(r.payload[5]);
 }
 
 std::vector<uint8_t> makeImage(size_t len, uint8_t seed)
@@ -88,6 +113,7 @@ private slots:
         SimFixture f;
         QVERIFY(f.up());
         QCOMPARE(reg5(f), 0);
+        QCOMPARE(softwareVersion(f), QString("2.3"));
         QCOMPARE(command(f, 0xFFFD, kCode), 0);
         QVERIFY(f.bus.inUpgradeMode(16));
         QVERIFY(f.client.waitFor([](const LinkRecord& x) {
@@ -105,18 +131,76 @@ private slots:
         QCOMPARE(f.bus.imageCrc32(16, 1), crc32Firmware(padded1.data(), uint32_t(padded1.size())));
         QCOMPARE(f.bus.imagePath(16, 1), std::string("ROMTAG01"));
 
-        // The restart brings it back still in upgrade mode, ready for part 2.
+        // The restart brings it back still in upgrade mode, ready for part 2,
+        // and still with the old firmware.
         QVERIFY(restart(f, 3));
         QCOMPARE(reg5(f), 0x40);
+        QCOMPARE(softwareVersion(f), QString("2.3"));
         const std::vector<uint8_t> part2 = makeImage(512, 9);
         QVERIFY(sendPart(f, part2));
         QCOMPARE(reg5(f), 0xa1);
         QCOMPARE(f.bus.image(16, 2), part2);
 
-        // The last restart ends the upgrade.
+        // The last restart ends the upgrade: the new firmware runs.
         QVERIFY(restart(f, 0));
         QCOMPARE(reg5(f), 0);
         QVERIFY(!f.bus.inUpgradeMode(16));
+        QCOMPARE(softwareVersion(f), QString("2.4"));
+        QCOMPARE(f.bus.softwareVersion(16), 0x0204);
+    }
+
+    // A node told to answer the restart command does so with status 0, then
+    // restarts as before.
+    void restartAnsweredOnRequest()
+    {
+        escsim::Options o;
+        o.answerRestart = true;
+        SimFixture f(o);
+        QVERIFY(f.up());
+        QCOMPARE(command(f, 0xFFFD, kCode), 0);
+        QCOMPARE(command(f, 0xFFFF, "0"), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(f.bus.restarting(16), kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!f.bus.restarting(16), kWaitMs);
+        // Nothing was received: the restart leaves upgrade mode, version unchanged.
+        QVERIFY(!f.bus.inUpgradeMode(16));
+        QCOMPARE(softwareVersion(f), QString("2.3"));
+    }
+
+    // An upgrade cut off in the middle of part 1 (the PC went away) leaves
+    // the boot loader waiting; a new start begins again from scratch.
+    void cutOffUpgradeStartsAgain()
+    {
+        SimFixture f;
+        QVERIFY(f.up());
+        QCOMPARE(command(f, 0xFFFD, kCode), 0);
+        const std::vector<uint8_t> lost = makeImage(256, 5);
+        QCOMPARE(fileWrite(f, 0, lost), 0);
+        QCOMPARE(fileWrite(f, 256, lost), 0);
+        f.client.close();
+        QVERIFY(f.client.open(f.bus.path()));
+
+        QCOMPARE(command(f, 0xFFFD, kCode), 0);
+        QCOMPARE(reg5(f), 0x20);
+        QCOMPARE(fileWrite(f, 512, lost), 102); // the old part is gone
+        const std::vector<uint8_t> part1 = makeImage(768, 2);
+        QVERIFY(sendPart(f, part1));
+        QCOMPARE(f.bus.image(16, 1), part1);
+        QCOMPARE(reg5(f), 0xa0);
+    }
+
+    // A node made to refuse file writes answers them with the given code
+    // and keeps nothing, until it is set back.
+    void fileWriteErrorInjected()
+    {
+        SimFixture f;
+        QVERIFY(f.up());
+        QCOMPARE(command(f, 0xFFFD, kCode), 0);
+        const std::vector<uint8_t> chunk = makeImage(256, 4);
+        f.bus.setFileWriteError(16, 13);
+        QCOMPARE(fileWrite(f, 0, chunk), 13);
+        f.bus.setFileWriteError(16, 0);
+        QCOMPARE(fileWrite(f, 256, chunk), 102); // the refused write was not kept
+        QCOMPARE(fileWrite(f, 0, chunk), 0);
     }
 
     void badWritesRefused()

@@ -1,0 +1,350 @@
+// The firmware upgrade of one node: enter upgrade mode, send part 1, restart,
+// send part 2, restart. A small state machine in page members, stepped by
+// the node's replies (execute command, register 5, file writes), by three
+// single-shot timers and by a watchdog on the page's 1 s timer.
+//
+// The serial worker carries the 256-byte writes of one part by itself; the
+// page gives it leave (GO) for each next write once the node acknowledged
+// the previous one. Each part ends with a read of register 5, whose value
+// tells the next step.
+//
+// Only the node being upgraded can move the sequence: replies of other nodes
+// and stray replies of this one (a store command's status, an answer to a
+// restart) change nothing. Any refusal ends the upgrade at once with the
+// failure box; a node that goes quiet ends it by the watchdog.
+
+#include "configurator/tqcan.h"
+#include "ui_tqcan.h"
+
+#include <QDebug>
+#include <QMessageBox>
+#include <QSignalBlocker>
+#include <QTableWidget>
+
+#include "app/tqformalpagecontrol.h"
+#include "configurator/tqcan_private.h"
+#include "link/crc.h"
+
+namespace {
+
+// Values of m_upgradeState.
+enum UpgradeState {
+    e_UPGRADE_IDLE = 0,
+    e_UPGRADE_MODE = 1,     // enter-upgrade command sent
+    e_UPGRADE_READY = 2,    // waiting for register 5 to report ready for part 1
+    e_UPGRADE_PART1 = 3,
+    e_UPGRADE_REBOOT1 = 4,  // restarting between the parts
+    e_UPGRADE_PART2 = 5,
+};
+
+// Commands of the execute-command service.
+constexpr int kCmdEnterUpgrade = 0xFFFD;
+constexpr int kCmdRestart = 0xFFFF;
+// The node checks it; the page only sends it.
+const QString kAccessCode = QStringLiteral(" .vr-kisa");
+
+// Register 5 tells how far the node's boot loader is.
+constexpr int kRegUpgradeStatus = 5;
+constexpr int kRegReadOk = 16;
+constexpr int kReadyPart1 = 0x20;
+constexpr int kDonePart1 = 0xa0;
+constexpr int kReadyPart2 = 0x40;
+constexpr int kDonePart2 = 0xa1;
+
+constexpr int kFileWriteOk = 0;
+constexpr int kChunkBytes = 256;      // the worker's write size
+constexpr int kUniqueDataBytes = 8;   // the file path of every write
+
+constexpr int kWatchdogSeconds = 10;  // without progress
+constexpr int kRebootWaitMs = 5000;
+constexpr int kReReadMs = 2000;
+constexpr int kInfoAfterSuccessMs = 500;
+
+// Columns of the firmware tab's device table.
+constexpr int kColNode = 1;
+constexpr int kColProgress = 5;
+
+tqformalpagecontrol* control()
+{
+    return tqformalpagecontrol::getInstance();
+}
+
+} // namespace
+
+void TQCAN::startUpgrade()
+{
+    if (m_upgradeState != e_UPGRADE_IDLE) {
+        qDebug() << "startUpgrade: an upgrade is running already, node" << m_upgrade_devId;
+        return;
+    }
+    // Every check comes before any state is set: a refused start leaves the
+    // page idle, so that no later reply can drive a phantom upgrade.
+    const int row = getUpgradeDevCheckedRow();
+    const QTableWidgetItem* nodeItem = row >= 0 ? ui->tableWidget_dev->item(row, kColNode) : nullptr;
+    bool ok = false;
+    const int node = nodeItem ? nodeItem->text().toInt(&ok, 16) : 0;
+    if (!ok || node < kFirstNodeId || node > kLastNodeId) {
+        QMessageBox::information(this, tr("Info"), tr("Please Select One Device"));
+        return;
+    }
+    const QString version = ui->comboBox_dev_ver->currentText();
+    if (version.isEmpty()) {
+        QMessageBox::information(this, tr("Info"),
+                                 tr("Not Have Valid Firmware To Updata,Please Check !"));
+        return;
+    }
+
+    m_upgradeTotalLen = 0;
+    m_upgradeSentLen = 0;
+    m_upgrade_devId = node;
+    m_upgradeVersion = version;
+    m_upgradeTable = m_selTable;
+    m_upgradeState = e_UPGRADE_MODE;
+    qDebug() << "startUpgrade: node" << node << "version" << version << "table" << m_upgradeTable;
+
+    ui->comboBox_dev_ver->setEnabled(false);
+    ui->btnUpgradedev->setEnabled(false);
+    // No throttle set-points while a node runs its boot loader.
+    {
+        const QSignalBlocker quiet(ui->comboBoxThrot);
+        ui->comboBoxThrot->setCurrentIndex(0);
+    }
+    on_comboBoxThrot_currentIndexChanged(0);
+    ui->comboBoxThrot->setEnabled(false);
+
+    emit control()->signalModeCtrlF(m_upgrade_devId, kCmdEnterUpgrade, kAccessCode);
+
+    QTableWidget* table = ui->tableWidget_dev;
+    for (int r = 0; r < table->rowCount(); ++r) {
+        QTableWidgetItem* progress = table->item(r, kColProgress);
+        if (progress && !progress->text().isEmpty())
+            progress->setText(QString());
+    }
+    m_upgrade_timeout = kWatchdogSeconds;
+    ui->btnDownloadDBCSV->setEnabled(false);
+    if (!m_checkDevTimer.isActive())
+        m_checkDevTimer.start();
+}
+
+void TQCAN::setUpgradeControlsEnabled()
+{
+    ui->btnDownloadDBCSV->setEnabled(true);
+    ui->comboBox_dev_ver->setEnabled(true);
+    ui->btnUpgradedev->setEnabled(true);
+    ui->comboBoxThrot->setEnabled(true);
+}
+
+void TQCAN::failUpgrade()
+{
+    m_upgradeState = e_UPGRADE_IDLE;
+    m_upgrade_devId = 0;
+    m_forceSearchDevId = 0;
+    m_upgrade_timeout = 0;
+    m_upgradeVersion.clear();
+    m_upgradeTable.clear();
+    setUpgradeControlsEnabled();
+    if (!m_portOpen && m_checkDevTimer.isActive() && m_upDB_timeout == 0)
+        m_checkDevTimer.stop();
+    // The page is idle before the box opens: replies that arrive while it
+    // is shown find nothing to drive.
+    QMessageBox::information(nullptr, tr("Info"), tr("Upgrade failed, please try again!"));
+}
+
+void TQCAN::upgradeWatchdogTick()
+{
+    if (m_upgrade_timeout <= 0 || m_upgradeState == e_UPGRADE_IDLE)
+        return;
+    if (--m_upgrade_timeout > 0)
+        return;
+    qCritical() << "Error: m_upgrade_timeout timeout " << m_upgrade_timeout;
+    failUpgrade();
+}
+
+void TQCAN::startUpgradeReadReg5()
+{
+    m_upgradeState = e_UPGRADE_READY;
+    emit control()->signalSeachRegF(m_upgrade_devId, kRegUpgradeStatus, 0, 0);
+}
+
+void TQCAN::handleUpgrade435Msg(int nodeId, int status)
+{
+    // A store reply of the parameter tab, or another node's answer, is none
+    // of the upgrade's business.
+    if (m_upgradeState == e_UPGRADE_IDLE || nodeId != m_upgrade_devId)
+        return;
+    if (status != 0) {
+        qCritical() << "handleUpgrade435Msg: node" << nodeId << "refused a command, status" << status
+                    << "state" << m_upgradeState;
+        failUpgrade();
+        return;
+    }
+    // Only the answer to the enter-upgrade command counts: a status 0 later
+    // on (a node answering its restart) must not send the sequence back.
+    if (m_upgradeState == e_UPGRADE_MODE)
+        startUpgradeReadReg5();
+}
+
+void TQCAN::handleRegReadWrite256MsgUpgrade(int op, int reg, int value)
+{
+    if (m_upgradeState == e_UPGRADE_IDLE || m_upgradeState == e_UPGRADE_MODE)
+        return;
+    if (op != kRegReadOk || reg != kRegUpgradeStatus)
+        return;
+
+    if (m_upgradeState == e_UPGRADE_READY) {
+        if (value != kReadyPart1)
+            return;
+        qDebug() << "-----handleRegReadWrite256MsgUpgrade----upgrade-0x0020----e_UPGRADE_PART1--";
+        m_upgradeState = e_UPGRADE_PART1;
+        reqUpgradeFile409Msg(e_UPGRADE_PART1);
+        if (m_upgradeState != e_UPGRADE_IDLE)
+            m_upgrade_timeout = kWatchdogSeconds;
+        return;
+    }
+
+    if (m_upgradeState == e_UPGRADE_PART1 && value == kDonePart1) {
+        qDebug() << "-----handleRegReadWrite256MsgUpgrade----upgrade-0x00a0----e_UPGRADE_REBOOT1--";
+        m_upgradeState = e_UPGRADE_REBOOT1;
+        emit control()->signalModeCtrlF(m_upgrade_devId, kCmdRestart, QStringLiteral("0"));
+        QTimer::singleShot(kRebootWaitMs, this, SLOT(doProcessSingleTimerOut()));
+        m_upgrade_timeout = kWatchdogSeconds;
+    } else if (m_upgradeState == e_UPGRADE_REBOOT1 && value == kReadyPart2) {
+        qDebug() << "-----handleRegReadWrite256MsgUpgrade----upgrade-0x0040----e_UPGRADE_PART2--";
+        m_upgradeState = e_UPGRADE_PART2;
+        reqUpgradeFile409Msg(e_UPGRADE_PART2);
+        if (m_upgradeState != e_UPGRADE_IDLE)
+            m_upgrade_timeout = kWatchdogSeconds;
+    } else if (m_upgradeState == e_UPGRADE_PART2 && value == kDonePart2) {
+        // Idle before the restart goes out: the node's answer to it, if it
+        // gives one, finds nothing to drive.
+        m_upgradeState = e_UPGRADE_IDLE;
+        emit control()->signalModeCtrlF(m_upgrade_devId, kCmdRestart, QStringLiteral("0"));
+        qDebug() << "-----handleRegReadWrite256MsgUpgrade----upgrade-finish------";
+        m_upgrade_timeout = 0;
+        m_forceSearchDevId = m_upgrade_devId;
+        // Kept until here: a part 2 that fits in one write reaches 100%
+        // before it is even requested.
+        m_upgradeVersion.clear();
+        m_upgradeTable.clear();
+        QTimer::singleShot(kInfoAfterSuccessMs, this, SLOT(doProcessFroceSearchDev()));
+        setUpgradeControlsEnabled();
+        QMessageBox::information(nullptr, tr("Info"), tr("Upgrade success!"));
+    } else {
+        // Not there yet (or a value this step does not know): ask again.
+        QTimer::singleShot(kReReadMs, this, SLOT(doProcessSingleTimerOutReadReg()));
+    }
+}
+
+void TQCAN::reqUpgradeFile409Msg(int state)
+{
+    const QString version = m_upgradeVersion;
+    const QString table = m_upgradeTable;
+    qDebug() << "---reqUpgradeFile409Msg----strVersion=" << version << "--strTableName=" << table;
+
+    if (m_upgradeTotalLen == 0) {
+        for (int part : {1, 2}) {
+            QByteArray image;
+            QByteArray uniqueData;
+            if (m_recordDb.SearchFirmwareInfoDB(image, uniqueData, part, version, table))
+                m_upgradeTotalLen += image.size();
+        }
+    }
+
+    const int part = state == e_UPGRADE_PART2 ? 2 : 1;
+    QByteArray image;
+    QByteArray uniqueData;
+    const bool found = m_recordDb.SearchFirmwareInfoDB(image, uniqueData, part, version, table);
+    const uint32_t crc = crc32Firmware(reinterpret_cast<const uint8_t*>(image.constData()),
+                                       static_cast<uint32_t>(image.size()));
+    qDebug() << "-----------file--fileUniqueData=" << uniqueData;
+    qDebug() << "---------reqUpgradeFile409Msg-----fileCRC=" << QString::number(crc, 16);
+
+    // Nothing a node could take: no transfer, and the user hears of it now
+    // rather than from the watchdog.
+    if (!found || image.isEmpty() || uniqueData.size() < kUniqueDataBytes) {
+        qCritical() << "reqUpgradeFile409Msg: no usable part" << part << "of version" << version
+                    << "in table" << table << "image bytes" << image.size() << "unique data bytes"
+                    << uniqueData.size();
+        failUpgrade();
+        return;
+    }
+    qDebug() << "-reqUpgradeFile409Msg--firmware file len=" << image.size() << "------";
+    qDebug() << "-reqUpgradeFile409Msg--db version--2-" << version << ", iSelPart=" << part
+             << "---firmware file len=" << image.size();
+
+    const int dataLen = image.size();
+    emit control()->signalDownloadFirmwareF(m_upgrade_devId, dataLen, image, uniqueData);
+    qDebug() << "-------------reqUpgradeFile409Msg--" << m_upgrade_devId << 409 << dataLen;
+    m_upgrade_timeout = kWatchdogSeconds;
+}
+
+void TQCAN::handleUpgrade409Msg(int result)
+{
+    if (result != kFileWriteOk)
+        return; // no leave: the part stops, and the watchdog ends the upgrade
+    if (m_upgradeState == e_UPGRADE_PART1)
+        qDebug() << "-----handleUpgrade409Msg----e_UPGRADE_PART1---read--05--reg --";
+    else if (m_upgradeState == e_UPGRADE_PART2)
+        qDebug() << "-----handleUpgrade409Msg----e_UPGRADE_PART2---read--05--reg --";
+    else
+        return;
+    emit control()->signalDownloadFirmwareGOF(m_upgrade_devId);
+    m_upgradeSentLen += kChunkBytes;
+    showUpgradeProces(m_upgradeSentLen);
+    m_upgrade_timeout = kWatchdogSeconds;
+}
+
+void TQCAN::showUpgradeProces(int bytesSent)
+{
+    int percent = 0;
+    if (bytesSent > 0 && m_upgradeTotalLen > 0)
+        percent = static_cast<int>(qMin<qint64>(qint64(bytesSent) * 100 / m_upgradeTotalLen, 100));
+
+    QTableWidget* table = ui->tableWidget_dev;
+    for (int row = 0; m_upgrade_devId != 0 && row < table->rowCount(); ++row) {
+        const QTableWidgetItem* node = table->item(row, kColNode);
+        if (!node)
+            continue;
+        qDebug() << "doProcessClickProTable---selDevId = " << node->text()
+                 << ",m_upgrade_devId=" << m_upgrade_devId;
+        if (node->text().toInt(nullptr, 16) != m_upgrade_devId)
+            continue;
+        const QString text = QStringLiteral("%1%").arg(percent);
+        if (QTableWidgetItem* cell = table->item(row, kColProgress)) {
+            cell->setText(text);
+        } else {
+            auto* item = new QTableWidgetItem(text);
+            item->setTextAlignment(Qt::AlignCenter);
+            table->setItem(row, kColProgress, item);
+        }
+        qDebug() << "showUpgradeProces------showPrecent------" << percent;
+        break;
+    }
+    if (percent == 100)
+        m_forceSearchDevId = m_upgrade_devId;
+}
+
+void TQCAN::doProcessSingleTimerOut()
+{
+    if (m_upgradeState != e_UPGRADE_REBOOT1)
+        return;
+    emit control()->signalSeachRegF(m_upgrade_devId, kRegUpgradeStatus, 0, 0);
+    qDebug() << "----timerout---e_UPGRADE_REBOOT1---req read 0x05-------";
+}
+
+void TQCAN::doProcessSingleTimerOutReadReg()
+{
+    if (m_upgradeState != e_UPGRADE_IDLE)
+        emit control()->signalSeachRegF(m_upgrade_devId, kRegUpgradeStatus, 0, 0);
+}
+
+void TQCAN::doProcessFroceSearchDev()
+{
+    if (m_forceSearchDevId == 0)
+        return;
+    emit control()->signalSeachVersionF(m_forceSearchDevId);
+    m_forceSearchDevId = 0;
+    // A new upgrade started in the meantime owns the node id now.
+    if (m_upgradeState == e_UPGRADE_IDLE)
+        m_upgrade_devId = 0;
+}

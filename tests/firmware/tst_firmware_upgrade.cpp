@@ -1,0 +1,484 @@
+// The firmware upgrade at a test bench: the real window with its hub and
+// serial worker, the simulated ESCs on a pseudo-terminal, and a real SQLite
+// firmware database found through the device-file list. The technician
+// opens the port, clicks the node, clicks upgrade and waits for the box.
+
+#include <QtTest>
+
+#include <QElapsedTimer>
+
+#include <memory>
+#include <vector>
+
+#include "app/appwidget.h"
+#include "app/tqformalpagecontrol.h"
+#include "configurator/tqcan.h"
+#include "firmware/devfilelist.h"
+#include "firmwaredb.h"
+#include "linkharness.h"
+#include "modalboxcloser.h"
+#include "pagetesthelpers.h"
+
+using namespace pagetest;
+
+namespace {
+
+const QString kVersion = QStringLiteral("2.5.0");
+const QString kSuccess = QStringLiteral("Upgrade success!");
+const QString kFailure = QStringLiteral("Upgrade failed, please try again!");
+
+// The firmware database and the device-file list that names it, in the
+// working directory's download folder, where the page looks at start.
+bool writeDatabase(const QList<testdb::Row>& rows, QString* error)
+{
+    const QString dir = QDir::currentPath() + QStringLiteral("/download");
+    const testdb::Table table{QString::fromLatin1(testdb::kSimTable), rows};
+    if (!testdb::writeDb(dir + QStringLiteral("/fw_upgrade.db"), {table}, error))
+        return false;
+    QFile list(dir + QStringLiteral("/devFileList.csv"));
+    if (!list.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    const QByteArray key = devfilelist::productKey().toUtf8();
+    list.write("ITEM,TEST_FILE,LINK_TEST_FILE,RELEASE_FILE,LINK_RELEASE_FILE\n" + key +
+               ",fw_upgrade.db,http://127.0.0.1/fw_upgrade.db,fw_upgrade.db,http://127.0.0.1/fw_upgrade.db\n");
+    return true;
+}
+
+// What the page asked of the nodes, in order; runs of leave-to-go-on
+// (GO) for the same node are folded into one entry with their count.
+class RequestLog : public QObject
+{
+public:
+    RequestLog()
+    {
+        tqformalpagecontrol* c = tqformalpagecontrol::getInstance();
+        connect(c, &tqformalpagecontrol::signalModeCtrlF, this, [this](int node, int cmd, QString text) {
+            add(QStringLiteral("cmd %1 %2 %3").arg(node).arg(cmd, 0, 16).arg(text));
+        });
+        connect(c, &tqformalpagecontrol::signalSeachRegF, this, [this](int node, int reg, int op, int) {
+            add(QStringLiteral("reg %1 %2 op %3").arg(node).arg(reg).arg(op));
+        });
+        connect(c, &tqformalpagecontrol::signalDownloadFirmwareF, this,
+                [this](int node, int len, QByteArray image, QByteArray unique) {
+                    images << image;
+                    uniques << unique;
+                    add(QStringLiteral("download %1 %2").arg(node).arg(len));
+                });
+        connect(c, &tqformalpagecontrol::signalDownloadFirmwareGOF, this, [this](int node) {
+            const QString go = QStringLiteral("go %1 x").arg(node);
+            if (!entries.isEmpty() && entries.last().startsWith(go)) {
+                entries.last() = go + QString::number(entries.last().mid(go.size()).toInt() + 1);
+                return;
+            }
+            add(go + QLatin1Char('1'));
+        });
+        connect(c, &tqformalpagecontrol::signalSeachVersionF, this, [this](int node) {
+            add(QStringLiteral("info %1").arg(node));
+        });
+    }
+    void add(const QString& entry) { entries << entry; }
+
+    QStringList entries;
+    QList<QByteArray> images;
+    QList<QByteArray> uniques;
+};
+
+// The progress texts of one node's row as the page writes them, and when
+// the last one changed.
+class ProgressWatch : public QObject
+{
+public:
+    ProgressWatch(QTableWidget* table, const QString& node) : m_table(table), m_node(node)
+    {
+        connect(table->model(), &QAbstractItemModel::dataChanged, this, [this] { look(); });
+        since.start();
+    }
+    QString current() const { return texts.isEmpty() ? QString() : texts.last(); }
+    int percent() const { return current().chopped(current().isEmpty() ? 0 : 1).toInt(); }
+
+    QStringList texts;
+    QElapsedTimer since; // since the last change
+
+private:
+    void look()
+    {
+        for (int row = 0; row < m_table->rowCount(); ++row) {
+            const QTableWidgetItem* node = m_table->item(row, 1);
+            const QTableWidgetItem* cell = m_table->item(row, 5);
+            if (!node || node->text() != m_node || !cell)
+                continue;
+            if (texts.isEmpty() || texts.last() != cell->text()) {
+                texts << cell->text();
+                since.restart();
+            }
+        }
+    }
+    QTableWidget* m_table;
+    QString m_node;
+};
+
+// The simulated bus, the window and the database; the window goes first,
+// its worker closing the port.
+struct Bench {
+    explicit Bench(escsim::Options o) : bus(o) {}
+    bool start(const QList<testdb::Row>& rows)
+    {
+        QString dbError;
+        if (path.isEmpty() || !writeDatabase(rows, &dbError)) {
+            qWarning() << "bench:" << error.c_str() << dbError;
+            return false;
+        }
+        window.reset(new appwidget);
+        window->show();
+        window->setTqcanWorkMode(false); // finds the database, as at start
+        return true;
+    }
+    TQCAN* page() const { return window->configuratorPage(); }
+    template <typename T = QWidget>
+    T* widget(const char* name) const { return child<T>(page(), name); }
+
+    bool open()
+    {
+        typePort(page(), path);
+        click(page(), "btnOpen");
+        return QTest::qWaitFor([&] { return listed(page()).size() == int(bus.nodeIds().size()); }, kSlowMs);
+    }
+    // Clicks the node's row, as the technician picks the device.
+    bool choose(const QString& node)
+    {
+        const int row = listedNodes(devTable(page())).indexOf(node);
+        if (row < 0)
+            return false;
+        clickCell(devTable(page()), row, 1);
+        return true;
+    }
+    bool controlsEnabled() const
+    {
+        return widget("btnUpgradedev")->isEnabled() && widget("comboBox_dev_ver")->isEnabled()
+            && widget("btnDownloadDBCSV")->isEnabled() && widget("comboBoxThrot")->isEnabled();
+    }
+    bool controlsDisabled() const
+    {
+        return !widget("btnUpgradedev")->isEnabled() && !widget("comboBox_dev_ver")->isEnabled()
+            && !widget("btnDownloadDBCSV")->isEnabled() && !widget("comboBoxThrot")->isEnabled();
+    }
+    uint64_t framesFromPc() const { return bus.adapterStats().framesIn; }
+
+    escsim::Bus bus;
+    std::string error;
+    const QString path = QString::fromStdString(startOnThread(bus, &error));
+    std::unique_ptr<appwidget> window;
+};
+
+escsim::Options simOptions(std::vector<uint8_t> nodes = {16})
+{
+    escsim::Options o;
+    o.nodes = std::move(nodes);
+    o.newSwMajor = 2;
+    o.newSwMinor = 5;
+    return o;
+}
+
+// A part as the node keeps it: whole 256-byte writes, the last padded with 0xFF.
+std::vector<uint8_t> padded(const QByteArray& image)
+{
+    std::vector<uint8_t> out(image.begin(), image.end());
+    out.resize((out.size() + 255) / 256 * 256, 0xFF);
+    return out;
+}
+
+int writes(int bytes)
+{
+    return (bytes + 255) / 256;
+}
+
+// The requests of a whole upgrade of node 16, parts of the given sizes.
+QStringList upgradeRequests(int part1, int part2)
+{
+    return {"cmd 16 fffd  .vr-kisa", "reg 16 5 op 0", QString("download 16 %1").arg(part1),
+            QString("go 16 x%1").arg(writes(part1) + 1), "cmd 16 ffff 0", "reg 16 5 op 0",
+            QString("download 16 %1").arg(part2), QString("go 16 x%1").arg(writes(part2) + 1),
+            "cmd 16 ffff 0", "info 16"};
+}
+
+} // namespace
+
+class tst_FirmwareUpgrade : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { QVERIFY2(m_env.ready(), "the translations must be built next to the test"); }
+    void fullUpgrade_data();
+    void fullUpgrade();
+    void smallLastPartUpgrades();
+    void strayRepliesChangeNothing();
+    void stalledPartFailsAfterTenSeconds_data();
+    void stalledPartFailsAfterTenSeconds();
+    void portClosedMidPartThenRetrySucceeds();
+    void refusedStartsSendNothing();
+    void missingPartFailsAtOnce();
+    void rejectedCommandFailsAtOnce();
+
+private:
+    PageEnv m_env;
+};
+
+void tst_FirmwareUpgrade::fullUpgrade_data()
+{
+    QTest::addColumn<bool>("answerRestart");
+    QTest::newRow("boot loader restarts silently") << false;
+    QTest::newRow("node answers the restart with status 0") << true;
+}
+
+void tst_FirmwareUpgrade::fullUpgrade()
+{
+    QFETCH(bool, answerRestart);
+    escsim::Options o = simOptions();
+    o.answerRestart = answerRestart;
+    Bench bench(o);
+    const int part1 = 3000, part2 = 1100;
+    QVERIFY(bench.start({testdb::row("2.4.0", "older", 512, 512),
+                         testdb::row(kVersion, "newest", part1, part2)}));
+    ModalBoxCloser boxes;
+    QVERIFY(bench.open());
+    QCOMPARE(rowTexts(devTable(bench.page()), 0), QStringList({"10", "P_FLY-ESC_A", "1.0", "2.3"}));
+
+    // A throttle test was running.
+    auto* throttle = bench.widget<QComboBox>("comboBoxThrot");
+    throttle->setCurrentIndex(1);
+
+    QVERIFY(bench.choose("10"));
+    QCOMPARE(bench.widget<QComboBox>("comboBox_dev_ver")->currentText(), kVersion);
+    RequestLog requests;
+    ProgressWatch progress(devTable(bench.page()), "10");
+    click(bench.page(), "btnUpgradedev");
+
+    // During the upgrade: the throttle test is off, the controls locked.
+    QCOMPARE(throttle->currentIndex(), 0);
+    QVERIFY(bench.controlsDisabled());
+    QTRY_VERIFY_WITH_TIMEOUT(!progress.texts.isEmpty(), kSlowMs);
+    QCOMPARE(throttle->currentIndex(), 0);
+    QVERIFY(bench.controlsDisabled());
+
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), QStringList({kSuccess}), 40000);
+    QVERIFY(bench.controlsEnabled());
+    // The node is asked once who it is, and shows the new firmware.
+    QTRY_COMPARE_WITH_TIMEOUT(rowTexts(devTable(bench.page()), 0).value(3), QString("2.5"), kSlowMs);
+    QTest::qWait(2500); // room for a stray re-read or a second box
+    QCOMPARE(boxes.texts(), QStringList({kSuccess}));
+    QCOMPARE(requests.entries, upgradeRequests(part1, part2));
+
+    // Both parts arrived byte for byte, under their unique data.
+    QCOMPARE(requests.images.value(0), testdb::image(kVersion, 1, part1));
+    QCOMPARE(requests.images.value(1), testdb::image(kVersion, 2, part2));
+    QCOMPARE(bench.bus.image(16, 1), padded(testdb::image(kVersion, 1, part1)));
+    QCOMPARE(bench.bus.image(16, 2), padded(testdb::image(kVersion, 2, part2)));
+    QCOMPARE(QByteArray::fromStdString(bench.bus.imagePath(16, 1)), testdb::uniqueData(kVersion, 1).left(8));
+    QCOMPARE(QByteArray::fromStdString(bench.bus.imagePath(16, 2)), testdb::uniqueData(kVersion, 2).left(8));
+
+    // The progress climbed to 100% and stays there.
+    QCOMPARE(progress.current(), QString("100%"));
+    int last = -1;
+    for (const QString& text : qAsConst(progress.texts)) {
+        QVERIFY2(text.endsWith('%'), qPrintable(text));
+        const int percent = text.chopped(1).toInt();
+        QVERIFY2(percent >= last, qPrintable(progress.texts.join(' ')));
+        last = percent;
+    }
+    QVERIFY(progress.texts.size() > 3);
+}
+
+// A part 2 that fits in one write reaches 100% before it is requested: the
+// version must still be known then.
+void tst_FirmwareUpgrade::smallLastPartUpgrades()
+{
+    Bench bench(simOptions());
+    const int part1 = 1000, part2 = 200;
+    QVERIFY(bench.start({testdb::row(kVersion, "newest", part1, part2)}));
+    ModalBoxCloser boxes;
+    QVERIFY(bench.open());
+    QVERIFY(bench.choose("10"));
+    RequestLog requests;
+    click(bench.page(), "btnUpgradedev");
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), QStringList({kSuccess}), 40000);
+    QTRY_COMPARE_WITH_TIMEOUT(requests.entries, upgradeRequests(part1, part2), kSlowMs);
+    QCOMPARE(bench.bus.image(16, 2), padded(testdb::image(kVersion, 2, part2)));
+    QCOMPARE(devTable(bench.page())->item(0, 5)->text(), QString("100%"));
+}
+
+// Replies that are not the upgrading node's answers to the running step:
+// another node's upgrade status and file-write result, and a store command's
+// status from the node itself.
+void tst_FirmwareUpgrade::strayRepliesChangeNothing()
+{
+    Bench bench(simOptions({16, 17}));
+    const int part1 = 40 * 1024, part2 = 2000;
+    QVERIFY(bench.start({testdb::row(kVersion, "newest", part1, part2)}));
+    ModalBoxCloser boxes;
+    QVERIFY(bench.open());
+    QVERIFY(bench.choose("10"));
+    RequestLog requests;
+    ProgressWatch progress(devTable(bench.page()), "10");
+    click(bench.page(), "btnUpgradedev");
+    QTRY_VERIFY_WITH_TIMEOUT(progress.percent() >= 5, kSlowMs);
+    QVERIFY(progress.percent() < 90);
+
+    TQCAN* page = bench.page();
+    page->doProcessRecvTQPack(record(256, 17, std::string("\x10\x05\xa0\x00", 4))); // "part 1 received"
+    page->doProcessRecvTQPack(record(256, 17, std::string("\x10\x05\x20\x00", 4))); // "ready for part 1"
+    page->doProcessRecvTQPack(record(409, 17, std::string("\x00\x00", 2)));         // a write acknowledged
+    page->doProcessRecvTQPack(record(435, 17, std::string("\x00", 1)));             // status 0
+    page->doProcessRecvTQPack(record(435, 16, std::string("\x00", 1)));             // a store reply
+    page->doProcessRecvTQPack(record(435, 17, std::string("\x05", 1)));             // another node refuses
+
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), QStringList({kSuccess}), 60000);
+    QTRY_COMPARE_WITH_TIMEOUT(requests.entries, upgradeRequests(part1, part2), kSlowMs);
+    QCOMPARE(bench.bus.image(16, 1), padded(testdb::image(kVersion, 1, part1)));
+    QCOMPARE(bench.bus.image(16, 2), padded(testdb::image(kVersion, 2, part2)));
+    QVERIFY(bench.bus.image(17, 1).empty());
+}
+
+void tst_FirmwareUpgrade::stalledPartFailsAfterTenSeconds_data()
+{
+    QTest::addColumn<int>("fault");
+    QTest::newRow("node stops answering") << 0;
+    QTest::newRow("node answers 13") << 13;
+}
+
+void tst_FirmwareUpgrade::stalledPartFailsAfterTenSeconds()
+{
+    QFETCH(int, fault);
+    Bench bench(simOptions());
+    QVERIFY(bench.start({testdb::row(kVersion, "newest", 40 * 1024, 1000)}));
+    ModalBoxCloser boxes;
+    QVERIFY(bench.open());
+    QVERIFY(bench.choose("10"));
+    ProgressWatch progress(devTable(bench.page()), "10");
+    click(bench.page(), "btnUpgradedev");
+    QTRY_VERIFY_WITH_TIMEOUT(progress.percent() >= 5, kSlowMs);
+    if (fault == 0)
+        bench.bus.setNodeSilent(16, true);
+    else
+        bench.bus.setFileWriteError(16, uint16_t(fault));
+
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), QStringList({kFailure}), 20000);
+    const qint64 afterProgress = progress.since.elapsed();
+    QVERIFY2(afterProgress >= 8800 && afterProgress <= 11500, qPrintable(QString::number(afterProgress)));
+    QVERIFY(bench.controlsEnabled());
+    QVERIFY(progress.percent() < 100);
+
+    // Nothing goes to the node after the failure.
+    const uint64_t sent = bench.framesFromPc();
+    QTest::qWait(3000);
+    QCOMPARE(bench.framesFromPc(), sent);
+    QCOMPARE(boxes.texts(), QStringList({kFailure}));
+}
+
+// The port is closed in the middle of part 1: the watchdog ends the upgrade.
+// The node's boot loader still waits for an image; after reopening, a second
+// upgrade of the same node succeeds.
+void tst_FirmwareUpgrade::portClosedMidPartThenRetrySucceeds()
+{
+    Bench bench(simOptions());
+    const int part1 = 40 * 1024, part2 = 1000;
+    QVERIFY(bench.start({testdb::row(kVersion, "newest", part1, part2)}));
+    ModalBoxCloser boxes;
+    QVERIFY(bench.open());
+    QVERIFY(bench.choose("10"));
+    {
+        ProgressWatch progress(devTable(bench.page()), "10");
+        click(bench.page(), "btnUpgradedev");
+        QTRY_VERIFY_WITH_TIMEOUT(progress.percent() >= 5, kSlowMs);
+        click(bench.page(), "btnOpen"); // close
+        QCOMPARE(caption(bench.page(), "btnOpen"), QString("Open"));
+        QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), QStringList({kFailure}), 20000);
+        QVERIFY(bench.controlsEnabled());
+    }
+    QVERIFY(bench.bus.inUpgradeMode(16));
+    QVERIFY(bench.bus.image(16, 1).empty());
+
+    boxes.clear();
+    QVERIFY(bench.open());
+    QVERIFY(bench.choose("10"));
+    QCOMPARE(bench.widget<QComboBox>("comboBox_dev_ver")->currentText(), kVersion);
+    click(bench.page(), "btnUpgradedev");
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), QStringList({kSuccess}), 60000);
+    QCOMPARE(bench.bus.image(16, 1), padded(testdb::image(kVersion, 1, part1)));
+    QCOMPARE(bench.bus.image(16, 2), padded(testdb::image(kVersion, 2, part2)));
+    QTRY_COMPARE_WITH_TIMEOUT(rowTexts(devTable(bench.page()), 0).value(3), QString("2.5"), kSlowMs);
+}
+
+// A refused start sends nothing and leaves the page idle: a node's status 0
+// and "ready" arriving later start no transfer.
+void tst_FirmwareUpgrade::refusedStartsSendNothing()
+{
+    Bench bench(simOptions());
+    QVERIFY(bench.start({testdb::row(kVersion, "newest", 1000, 1000)}));
+    ModalBoxCloser boxes;
+    QVERIFY(bench.open());
+    RequestLog requests;
+    const uint64_t sent = bench.framesFromPc();
+
+    click(bench.page(), "btnUpgradedev"); // no device chosen
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), QStringList({"Please Select One Device"}), kSlowMs);
+
+    // A device without firmware in the database: no version to offer.
+    QVERIFY(bench.choose("10"));
+    bench.widget<QComboBox>("comboBox_dev_ver")->clear();
+    click(bench.page(), "btnUpgradedev");
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(),
+                              QStringList({"Please Select One Device",
+                                           "Not Have Valid Firmware To Updata,Please Check !"}),
+                              kSlowMs);
+
+    bench.page()->doProcessRecvTQPack(record(435, 16, std::string("\x00", 1)));
+    bench.page()->doProcessRecvTQPack(record(256, 16, std::string("\x10\x05\x20\x00", 4)));
+    bench.page()->doProcessRecvTQPack(record(7509, 16, std::string("\0\0\0\0\0\x03", 6)));
+    QTest::qWait(500);
+    QVERIFY(requests.entries.isEmpty());
+    QCOMPARE(bench.framesFromPc(), sent);
+    QVERIFY(bench.controlsEnabled());
+    QCOMPARE(boxes.texts().size(), 2);
+}
+
+// A version without part 2: part 1 goes over, and the upgrade fails where
+// part 2 would be requested, at once and with the box.
+void tst_FirmwareUpgrade::missingPartFailsAtOnce()
+{
+    Bench bench(simOptions());
+    QVERIFY(bench.start({testdb::row(kVersion, "part 1 only", 1000, 0)}));
+    ModalBoxCloser boxes;
+    QVERIFY(bench.open());
+    QVERIFY(bench.choose("10"));
+    RequestLog requests;
+    click(bench.page(), "btnUpgradedev");
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), QStringList({kFailure}), 30000);
+    QCOMPARE(requests.entries,
+             QStringList({"cmd 16 fffd  .vr-kisa", "reg 16 5 op 0", "download 16 1000", "go 16 x5",
+                          "cmd 16 ffff 0", "reg 16 5 op 0"}));
+    QVERIFY(bench.controlsEnabled());
+    QCOMPARE(bench.bus.image(16, 1), padded(testdb::image(kVersion, 1, 1000)));
+}
+
+// The node refuses the enter-upgrade command (a wrong access code): the
+// upgrade ends at once, not by the watchdog.
+void tst_FirmwareUpgrade::rejectedCommandFailsAtOnce()
+{
+    escsim::Options o = simOptions();
+    o.accessCode = "another code";
+    Bench bench(o);
+    QVERIFY(bench.start({testdb::row(kVersion, "newest", 1000, 1000)}));
+    ModalBoxCloser boxes;
+    QVERIFY(bench.open());
+    QVERIFY(bench.choose("10"));
+    QElapsedTimer sinceClick;
+    sinceClick.start();
+    click(bench.page(), "btnUpgradedev");
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), QStringList({kFailure}), kSlowMs);
+    QVERIFY2(sinceClick.elapsed() < 5000, qPrintable(QString::number(sinceClick.elapsed())));
+    QVERIFY(bench.controlsEnabled());
+    QVERIFY(!bench.bus.inUpgradeMode(16));
+}
+
+QTEST_MAIN(tst_FirmwareUpgrade)
+#include "tst_firmware_upgrade.moc"
