@@ -47,6 +47,10 @@ auxthreadcontroller::~auxthreadcontroller()
     heartThread.wait();
     serialThread.quit();
     serialThread.wait();
+    // The workers are stopped: deliver what they queued that the loop above
+    // did not reach, so that each reply gets to its receiver, which owns and
+    // frees its payload. Dropped with a page, a payload would be lost.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
     qDebug() << "auxthreadcontroller-----quit--over";
 }
 
