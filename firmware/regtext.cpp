@@ -419,6 +419,11 @@ LoadedParameters loadParameterText(QString content)
     }
 
     int awaited = registerCount(out.records);
+    // A record takes one item at most. One whose shown value did not convert
+    // still has no current value, and a second item for its address must not
+    // count for a register that the file left out.
+    QVector<bool> taken(out.records.size(), false);
+    auto isFree = [&](int i) { return !taken.at(i) && withoutValues(out.records.at(i)); };
     for (const QString& item : halves.at(1).split(QLatin1Char(';'))) {
         if (item.isEmpty())
             continue;
@@ -432,8 +437,7 @@ LoadedParameters loadParameterText(QString content)
         // caption's empty address matches an item without one.
         int match = -1;
         for (int i = 0; i < out.records.size() && match < 0; ++i) {
-            const RegRecord& r = out.records.at(i);
-            if (withoutValues(r) && r.m_reg == reg)
+            if (isFree(i) && out.records.at(i).m_reg == reg)
                 match = i;
         }
         if (match < 0)
@@ -446,12 +450,13 @@ LoadedParameters loadParameterText(QString content)
         // Records whose option text has no kind never take a value.
         for (; match < out.records.size(); ++match) {
             const RegRecord& r = out.records.at(match);
-            if (withoutValues(r) && r.m_reg == reg && r.optionText.split(QLatin1Char(',')).size() >= 2)
+            if (isFree(match) && r.m_reg == reg && r.optionText.split(QLatin1Char(',')).size() >= 2)
                 break;
         }
         if (match >= out.records.size())
             continue;
 
+        taken[match] = true;
         RegRecord& r = out.records[match];
         // Only an "N" register is saved as the number shown; a lowercase
         // "n" one has no options and keeps its register value.

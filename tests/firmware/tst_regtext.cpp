@@ -358,6 +358,12 @@ void tst_RegText::fileLoadOutcomes_data()
     QTest::newRow("second item dropped")
         << desc + "@reg_10,cur_1,def_0,low_0,upper_1;reg_10,cur_1,def_0,low_0,upper_1;"
         << int(LoadedParameters::ValuesMissing) << "";
+    // An "N" value that does not convert leaves the register without its
+    // shown value; a second item for it must not stand in for register 11.
+    QTest::newRow("unconverted value taken twice")
+        << ":REG,10,P,0;0~100,N,[0.5]%:REG,11,Q,0;0,S,a@reg_10,cur_30A,def_0,low_0,upper_1;"
+           "reg_10,cur_30,def_0,low_0,upper_10;"
+        << int(LoadedParameters::ValuesMissing) << "";
     QTest::newRow("no def") << desc + "@reg_10,cur_14,low_2,upper_48;" << int(LoadedParameters::MissingField) << "10";
     QTest::newRow("item without reg matches a caption") << desc + "@cur_1,def_0,low_0,upper_1;"
                                                         << int(LoadedParameters::MissingField) << "";
