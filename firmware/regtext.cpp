@@ -242,6 +242,11 @@ QString numericPart(const QString& valueText)
     return valueText.left(n);
 }
 
+QString hexByte(int value)
+{
+    return QStringLiteral("0x") + QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
+}
+
 bool parseRegAddress(const QString& text, int* reg)
 {
     QString digits = text;

@@ -60,6 +60,8 @@ bool splitValueItem(const QString& item, QString* address, QString* valueText);
 QString numericPart(const QString& valueText);
 // A register address: hexadecimal, optionally "0x"-prefixed, 0 to 0xFF.
 bool parseRegAddress(const QString& text, int* reg);
+// A byte as the register boxes show it: "0x" and two upper-case hex digits.
+QString hexByte(int value);
 // Index of the first "REG" record with this address whose option text has at
 // least two ","-fields; -1 when none.
 int findRegister(const QList<RegRecord>& records, const QString& address);

@@ -29,11 +29,6 @@ constexpr int kRegOpReadWhole = 1;
 // A whole-register reply reaches its upper limit at bytes 20-21.
 constexpr uint32_t kWholeRegisterReplySize = 22;
 
-QString hexByte(int value)
-{
-    return QStringLiteral("0x") + QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
-}
-
 } // namespace
 
 bool TQCAN::isParameterReply(int nodeId) const
@@ -125,7 +120,7 @@ bool TQCAN::handleReadSetRegValue(int nodeId, const uint8_t* payload, uint32_t s
     }
     if (found >= 0 && op != kOpReadOk) {
         QMessageBox::information(this, tr("Info"),
-                                 tr("Read Reg: %1, Err: %2, Please Check!").arg(hexByte(reg), hexByte(op)));
+                                 tr("Read Reg: %1, Err: %2, Please Check!").arg(regtext::hexByte(reg), regtext::hexByte(op)));
         return false;
     }
     if (found >= 0) {

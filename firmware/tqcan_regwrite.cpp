@@ -30,11 +30,6 @@ constexpr uint8_t kOpWriteOk = 0x20;
 // Execute-command code that stores the persistent states.
 constexpr int kCmdStorePersistent = 0xFFFA;
 
-QString hexByte(int value)
-{
-    return QStringLiteral("0x") + QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
-}
-
 int firstRegisterWithAddress(const QList<RegRecord>& records, const QString& address)
 {
     for (int i = 0; i < records.size(); ++i) {
@@ -184,7 +179,7 @@ bool TQCAN::handleWriteSetRegValue(int nodeId, const uint8_t* payload, uint32_t 
             m_regWriteRunning = false;
             mRecoveryFlag = false;
             QMessageBox::information(this, tr("Info"),
-                                     tr("Write Reg: %1, Err: %2, Please Check!").arg(hexByte(reg), hexByte(op)));
+                                     tr("Write Reg: %1, Err: %2, Please Check!").arg(regtext::hexByte(reg), regtext::hexByte(op)));
             return false;
         }
         --mReadRegCount;
