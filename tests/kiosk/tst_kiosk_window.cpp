@@ -41,6 +41,9 @@ void tst_kiosk_window::initTestCase()
     for (const char* file : {"ORB_EN.qm", "ORB_CN.qm", "ORB_KHR.qm", "lang_en.qm", "lang_zh_CN.qm"})
         QVERIFY(QFile::copy(QStringLiteral(TQ_BIN_DIR "/") + file, QLatin1String(file)));
     QVERIFY(m_dir.writeIni("[Language]\nType=CN\n[money]\ncountry=785\n"));
+    // The configurator page keeps its language in the working folder here,
+    // not beside the executables where the other page tests keep theirs.
+    TQCAN::setSettingsFolder(QDir::currentPath() + QStringLiteral("/SetIns"));
 }
 
 void tst_kiosk_window::kioskPagesFollowTheApplicationsLanguage()
