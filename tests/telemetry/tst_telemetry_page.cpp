@@ -486,37 +486,36 @@ void tst_TelemetryPage::lampsShowTheTickedEscUntilPaused()
 
 void tst_TelemetryPage::waveIniCases_data()
 {
-    QTest::addColumn<QStringList>("stored"); // rate/0..: empty text = key missing
-    QTest::addColumn<QStringList>("combos");
-    QTest::addColumn<QStringList>("written");
+    // rate/0 to rate/6 as stored (an empty item: the key is missing), the
+    // combos' texts, and what the page writes back.
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("combos");
+    QTest::addColumn<QString>("written");
 
-    QTest::newRow("no file") << QStringList() << repeat(7, "x1") << repeat(7, "1.00");
-    QTest::newRow("unmatched")
-        << QStringList({"0.50", "100.00", "10", "1.00", "1.00", "1.00", "0.01"})
-        << QStringList({"x0.01", "x100", "x10", "x1", "x1", "x1", "x0.01"})
-        << QStringList({"0.01", "100.00", "10.00", "1.00", "1.00", "1.00", "0.01"});
-    QTest::newRow("gap at 2")
-        << QStringList({"10.00", "0.10", "", "100.00", "100.00", "100.00", "100.00"})
-        << QStringList({"x10", "x0.1", "x1", "x1", "x1", "x1", "x1"})
-        << QStringList({"10.00", "0.10", "1.00", "1.00", "1.00", "1.00", "1.00"});
+    QTest::newRow("no file") << QString() << "x1 x1 x1 x1 x1 x1 x1" << "1.00 1.00 1.00 1.00 1.00 1.00 1.00";
+    QTest::newRow("unmatched") << "0.50 100.00 10 1.00 1.00 1.00 0.01" << "x0.01 x100 x10 x1 x1 x1 x0.01"
+                               << "0.01 100.00 10.00 1.00 1.00 1.00 0.01";
+    QTest::newRow("gap at 2") << "10.00 0.10  100.00 100.00 100.00 100.00" << "x10 x0.1 x1 x1 x1 x1 x1"
+                              << "10.00 0.10 1.00 1.00 1.00 1.00 1.00";
 }
 
 void tst_TelemetryPage::waveIniCases()
 {
-    QFETCH(QStringList, stored);
-    QFETCH(QStringList, combos);
-    QFETCH(QStringList, written);
-    if (!stored.isEmpty()) {
+    QFETCH(QString, stored);
+    QFETCH(QString, combos);
+    QFETCH(QString, written);
+    if (!stored.isNull()) {
         QVERIFY(QDir().mkpath(m_settings->filePath("SetIns")));
         QSettings ini(iniPath(), QSettings::IniFormat);
-        for (int c = 0; c < stored.size(); ++c) {
-            if (!stored[c].isEmpty())
-                ini.setValue(QString("rate/%1").arg(c), stored[c]);
+        const QStringList items = stored.split(' ');
+        for (int c = 0; c < items.size(); ++c) {
+            if (!items[c].isEmpty())
+                ini.setValue(QString("rate/%1").arg(c), items[c]);
         }
     }
     restart();
-    QCOMPARE(comboTexts(), combos);
-    QCOMPARE(storedRates(), written);
+    QCOMPARE(comboTexts().join(' '), combos);
+    QCOMPARE(storedRates().join(' '), written);
 }
 
 QTEST_MAIN(tst_TelemetryPage)

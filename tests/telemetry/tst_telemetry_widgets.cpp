@@ -40,12 +40,12 @@ quint16 litWord(const statusLampForm& panel)
     return word;
 }
 
-// Counts the repaints a widget asks for.
+// Counts the repaints each watched widget asks for.
 struct PaintCounter : QObject {
-    int paints = 0;
-    bool eventFilter(QObject*, QEvent* e) override
+    QHash<QObject*, int> paints;
+    bool eventFilter(QObject* o, QEvent* e) override
     {
-        paints += e->type() == QEvent::UpdateRequest || e->type() == QEvent::Paint;
+        paints[o] += e->type() == QEvent::UpdateRequest || e->type() == QEvent::Paint;
         return false;
     }
 };
@@ -98,24 +98,20 @@ void tst_TelemetryWidgets::decoderReadsOnlyItsBytes()
 void tst_TelemetryWidgets::lampsRepaintOnlyChangedBits()
 {
     statusLampForm panel;
-    QVector<PaintCounter*> counters;
-    for (int i = 0; i < statusLampForm::kLamps; ++i) {
-        counters << new PaintCounter;
-        counters.last()->setParent(&panel);
-        panel.lamp(i)->installEventFilter(counters.last());
-    }
+    PaintCounter counter;
+    for (int i = 0; i < statusLampForm::kLamps; ++i)
+        panel.lamp(i)->installEventFilter(&counter);
     panel.show();
     QVERIFY(QTest::qWaitForWindowExposed(&panel));
     // Sets a word and answers the lamps that repainted.
     const auto repainted = [&](quint16 word, bool valid) {
         QTest::qWait(50);
-        for (PaintCounter* c : counters)
-            c->paints = 0;
+        counter.paints.clear();
         panel.setStatusWord(word, valid);
         QTest::qWait(20);
         QList<int> out;
-        for (int i = 0; i < counters.size(); ++i) {
-            if (counters[i]->paints)
+        for (int i = 0; i < statusLampForm::kLamps; ++i) {
+            if (counter.paints.value(panel.lamp(i)))
                 out << i;
         }
         return out;
