@@ -5,9 +5,7 @@
 // them, and the tab's widgets by row.
 
 #include <QCheckBox>
-#include <QFrame>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QSpinBox>
 
 #include <string>
@@ -20,10 +18,7 @@ namespace telemetrytest {
 
 using pagetest::child;
 
-inline std::string le16(int v)
-{
-    return std::string {char(v & 0xFF), char((v >> 8) & 0xFF)};
-}
+inline std::string le16(int v) { return std::string {char(v & 0xFF), char((v >> 8) & 0xFF)}; }
 
 // Port 6160: speed and current in tenths, status word.
 inline response_data_struct_t t6160(uint8_t node, int speed, int current, int status)
