@@ -14,7 +14,6 @@ class tst_kiosk_keypad : public QObject
     Q_OBJECT
 private slots:
     void eachKeyInRowOrderEmitsItsText();
-    void withoutSenderNothingIsEmitted();
 };
 
 void tst_kiosk_keypad::eachKeyInRowOrderEmitsItsText()
@@ -37,12 +36,9 @@ void tst_kiosk_keypad::eachKeyInRowOrderEmitsItsText()
     for (const QList<QVariant>& press : qAsConst(pressed))
         texts << press.first().toString();
     QCOMPARE(texts, QStringList({"1", "2", "3", "5", "6", "4", "7", "8", "9", "0", "X"}));
-}
 
-void tst_kiosk_keypad::withoutSenderNothingIsEmitted()
-{
-    keyboardForm pad;
-    QSignalSpy pressed(&pad, &keyboardForm::signalBtn);
+    // Without a sender nothing is emitted.
+    pressed.clear();
     pad.doProcessClickedAllBtn();
     // A key that lost its name is not reported either.
     QPushButton* three = pad.findChild<QPushButton*>("btn3");

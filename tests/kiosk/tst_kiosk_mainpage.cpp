@@ -144,15 +144,14 @@ void tst_kiosk_mainpage::withoutCommonWidgetNothingBreaks()
 {
     delete mainpageControl::getInstance()->mCommonCtrl;
     mainpageControl::getInstance()->mCommonCtrl = nullptr;
-    auto* page = new mainpage;
+    mainpage page;
     kioskLanguageType = 2;
-    page->initComAtmId();
-    page->initComLanguage();
-    page->showATMID();
-    page->initFont();
-    sendLanguageChange(page);
-    QVERIFY(button(*page, "BTN_elec")->styleSheet().contains("/MainPage/CN/"));
-    delete page;
+    page.initComAtmId();
+    page.initComLanguage();
+    page.showATMID();
+    page.initFont();
+    sendLanguageChange(&page);
+    QVERIFY(button(page, "BTN_elec")->styleSheet().contains("/MainPage/CN/"));
 }
 
 void tst_kiosk_mainpage::buttonsEmitTheControllersSignals()
@@ -188,23 +187,18 @@ void tst_kiosk_mainpage::translatorGoesWithItsPage()
 {
     QVERIFY(QFile::copy(QStringLiteral(TQ_BIN_DIR "/ORB_CN.qm"), "ORB_CN.qm"));
     auto welcome = [] { return QCoreApplication::translate("mainpage", "Welcome !"); };
-    const QString chinese = QString::fromUtf8("欢迎！");
-
-    auto* first = new mainpage;
-    first->doProcessShowFixLanguage(2);
-    QCOMPARE(welcome(), chinese);
-    // A later page must not find the translator of a page that is gone.
-    delete first;
-    QCOMPARE(welcome(), QStringLiteral("Welcome !"));
-
-    mainpage page;
-    page.initConnect();
+    auto* page = new mainpage;
+    page->initConnect();
     emit mainpageControl::getInstance()->signalUpdateLang(2);
-    QCOMPARE(welcome(), chinese);
-    page.doProcessShowFixLanguage(5);  // the old one goes, an empty one comes
+    QCOMPARE(welcome(), QString::fromUtf8("欢迎！"));
+    page->doProcessShowFixLanguage(5);  // the old one goes, an empty one comes
     QCOMPARE(welcome(), QStringLiteral("Welcome !"));
-    QCOMPARE(page.findChildren<QTranslator*>().size(), 1);
-    page.doProcessShowFixLanguage(-1);
+    QCOMPARE(page->findChildren<QTranslator*>().size(), 1);
+    // A later page must not find the translator of a page that is gone.
+    page->doProcessShowFixLanguage(2);
+    delete page;
+    QCOMPARE(welcome(), QStringLiteral("Welcome !"));
+    mainpage().doProcessShowFixLanguage(-1);
 }
 
 KIOSK_PAGE_TEST_MAIN(tst_kiosk_mainpage)

@@ -25,8 +25,7 @@ class tst_kiosk_window : public QObject
     Q_OBJECT
 private slots:
     void initTestCase();
-    void kioskPagesFollowTheApplicationsLanguage();
-    void closingTheWindowStopsTheWorkers();
+    void kioskPagesFollowTheApplicationsLanguageAndStopTheWorkers();
 
 private:
     KioskWorkDir m_dir;
@@ -42,10 +41,11 @@ void tst_kiosk_window::initTestCase()
     QVERIFY(m_dir.writeIni("[Language]\nType=CN\n[money]\ncountry=785\n"));
 }
 
-void tst_kiosk_window::kioskPagesFollowTheApplicationsLanguage()
+void tst_kiosk_window::kioskPagesFollowTheApplicationsLanguageAndStopTheWorkers()
 {
-    appwidget window;
-    QStackedWidget* stack = window.stackWidget();
+    LogCapture log(true);
+    auto* window = new appwidget;
+    QStackedWidget* stack = window->stackWidget();
     QCOMPARE(stack->count(), 4);
     QCOMPARE(stack->currentIndex(), 3);
     auto* home = qobject_cast<mainpage*>(stack->widget(0));
@@ -65,19 +65,15 @@ void tst_kiosk_window::kioskPagesFollowTheApplicationsLanguage()
     kioskLanguageType = 1;
     welcome->setText("stale");
     title->setText("stale");
-    auto* pageLanguage = window.configuratorPage()->findChild<QComboBox*>("comboBox_lang");
+    auto* pageLanguage = window->configuratorPage()->findChild<QComboBox*>("comboBox_lang");
     pageLanguage->setCurrentIndex(pageLanguage->currentIndex() == 1 ? 0 : 1);
     QTRY_VERIFY(charge->styleSheet().contains("/MainPage/EN/"));
     QTRY_VERIFY(menu->styleSheet().contains("/CashSelect/EN/"));
     QCOMPARE(welcome->text(), QString::fromUtf8("欢迎！"));
     QCOMPARE(title->text(), QString::fromUtf8("请选择币种"));
     QCOMPARE(stack->currentIndex(), 3);
-}
 
-void tst_kiosk_window::closingTheWindowStopsTheWorkers()
-{
-    LogCapture log(true);
-    auto* window = new appwidget;
+    // Closing the window ends the home page, which stops both workers.
     window->show();
     auxthreadcontroller* hub = mainpageControl::getInstance()->getAuxThreadController();
     QThread* heart = hub->getHeartWorker()->thread();
@@ -85,7 +81,6 @@ void tst_kiosk_window::closingTheWindowStopsTheWorkers()
     QTRY_VERIFY(heart->isRunning() && serial->isRunning());
     QSignalSpy heartDone(heart, &QThread::finished);
     QSignalSpy serialDone(serial, &QThread::finished);
-
     QVERIFY(window->close());
     delete window;
     QCOMPARE(heartDone.size(), 1);
