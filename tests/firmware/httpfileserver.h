@@ -2,17 +2,9 @@
 #define HTTPFILESERVER_H
 
 // A small HTTP/1.1 server on 127.0.0.1 for download tests: every path
-// answers with a canned response (a file, an error status, a redirect, or a
-// stall that sends the headers and a first piece of the body and then
-// nothing). One request per connection; "Connection: close".
-//
-//   HttpFileServer server;
-//   QVERIFY(server.listen());
-//   server.serve("/devfile/devFileList.csv", listBytes);
-//   server.redirect("/a", "/b");              // 302, relative Location
-//   server.status("/gone", 404);
-//   server.stall("/slow", 100000, "first bytes");
-//   QString url = server.url("/devfile/devFileList.csv");
+// answers with a canned response (a file, an error status, a relative or
+// absolute redirect, or a stall that sends the headers and a first piece of
+// the body and then nothing). One request per connection; unknown paths 404.
 
 #include <QByteArray>
 #include <QHostAddress>
