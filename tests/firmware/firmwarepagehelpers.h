@@ -3,14 +3,17 @@
 
 // What the firmware tests of the configurator page share: device-file lists
 // and the download folder in the working directory that PageEnv provides,
-// the list URL setting, and the simulated ESC's row on the firmware tab.
+// and the simulated ESC's row on the firmware tab.
 
 #include <QComboBox>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QMap>
+#include <QTest>
 #include <QTextEdit>
+
+#include <memory>
 
 #include "configurator/tqcan.h"
 #include "firmwaredb.h"
@@ -51,18 +54,12 @@ inline bool writeSingleVersionDb(const QString& relative, const QString& version
     return testdb::writeDb(inBase(relative), {sim});
 }
 
-inline void setListUrl(const QString& url)
-{
-    kioskini::storeValue(QStringLiteral("firmware/url"), url, true);
-}
-
 // Removes what a test left in the working directory (the translations stay).
 inline void cleanBase()
 {
     QDir(inBase(QStringLiteral("download"))).removeRecursively();
     QDir(inBase(QStringLiteral("conf"))).removeRecursively();
-    const QStringList leftovers = QDir(base()).entryList({"*.db", "*.csv"}, QDir::Files);
-    for (const QString& name : leftovers)
+    for (const QString& name : QDir(base()).entryList({"*.db", "*.csv"}, QDir::Files))
         QFile::remove(inBase(name));
 }
 
@@ -72,12 +69,24 @@ inline QMap<QString, QByteArray> snapshot(const QString& folder)
     QMap<QString, QByteArray> files;
     QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext()) {
-        const QString path = it.next();
-        QFile in(path);
+        QFile in(it.next());
         in.open(QIODevice::ReadOnly);
-        files.insert(QDir(folder).relativeFilePath(path), in.readAll());
+        files.insert(QDir(folder).relativeFilePath(in.fileName()), in.readAll());
     }
     return files;
+}
+
+// A page shown at a size where the firmware tab lays out, with its
+// database path read.
+inline std::unique_ptr<TQCAN> startPage(bool developer = false)
+{
+    std::unique_ptr<TQCAN> page(new TQCAN);
+    page->resize(1366, 800);
+    page->show();
+    QTest::qWaitForWindowExposed(page.get());
+    page->setDebugMode(developer);
+    page->initDbPath();
+    return page;
 }
 
 // Lists node 16 (the simulator's device type unless told otherwise), clicks
@@ -88,33 +97,21 @@ inline QStringList clickSimDevice(TQCAN* page, const std::string& type = testdb:
     page->doProcessRecvTQPack(pagetest::heartbeat(16));
     page->doProcessRecvTQPack(pagetest::deviceInfo(16, type));
     QTableWidget* table = pagetest::devTable(page);
-    int row = -1;
-    for (int r = 0; r < table->rowCount(); ++r) {
-        if (table->item(r, 1) && table->item(r, 1)->text() == QLatin1String("10"))
-            row = r;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        if (table->item(row, 1) && table->item(row, 1)->text() == QLatin1String("10")) {
+            pagetest::clickCell(table, row, 2);
+            auto* combo = pagetest::child<QComboBox>(page, "comboBox_dev_ver");
+            QStringList versions;
+            for (int i = 0; i < combo->count(); ++i)
+                versions << combo->itemText(i);
+            return versions;
+        }
     }
-    if (row < 0)
-        return {QStringLiteral("node 16 not listed")};
-    pagetest::clickCell(table, row, 2);
-    auto* combo = pagetest::child<QComboBox>(page, "comboBox_dev_ver");
-    QStringList versions;
-    for (int i = 0; i < combo->count(); ++i)
-        versions << combo->itemText(i);
-    return versions;
+    return {QStringLiteral("node 16 not listed")};
 }
 
-inline QString currentVersion(const QWidget* page)
-{
-    return pagetest::child<QComboBox>(page, "comboBox_dev_ver")->currentText();
-}
-inline QString note(const QWidget* page)
-{
-    return pagetest::child<QTextEdit>(page, "textEdit")->toPlainText();
-}
-inline QString shownDb(const QWidget* page)
-{
-    return pagetest::child<QLineEdit>(page, "lEdit_upgrade_db")->text();
-}
+inline QString note(const QWidget* page) { return pagetest::child<QTextEdit>(page, "textEdit")->toPlainText(); }
+inline QString shownDb(const QWidget* page) { return pagetest::child<QLineEdit>(page, "lEdit_upgrade_db")->text(); }
 
 inline void openPort(QWidget* page)
 {

@@ -2,17 +2,9 @@
 #define HTTPFILESERVER_H
 
 // A small HTTP/1.1 server on 127.0.0.1 for download tests: every path
-// answers with a canned response (a file, an error status, a redirect, or a
-// stall that sends the headers and a first piece of the body and then
-// nothing). One request per connection; "Connection: close".
-//
-//   HttpFileServer server;
-//   QVERIFY(server.listen());
-//   server.serve("/devfile/devFileList.csv", listBytes);
-//   server.redirect("/a", "/b");              // 302, relative Location
-//   server.status("/gone", 404);
-//   server.stall("/slow", 100000, "first bytes");
-//   QString url = server.url("/devfile/devFileList.csv");
+// answers with a canned response (a file, an error status, a relative or
+// absolute redirect, or a stall that sends the headers and a first piece of
+// the body and then nothing). One request per connection; unknown paths 404.
 
 #include <QByteArray>
 #include <QHostAddress>
@@ -46,31 +38,15 @@ public:
     }
 
     bool listen() { return m_server.listen(QHostAddress::LocalHost); }
-    QString url(const QString& path) const
-    {
-        return QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(path);
-    }
+    QString url(const QString& path) const { return QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(path); }
 
     void serve(const QString& path, const QByteArray& body) { m_routes[path] = Response{200, body, {}, -1}; }
     void status(const QString& path, int code) { m_routes[path] = Response{code, "error page", {}, -1}; }
-    void redirect(const QString& path, const QByteArray& location, int code = 302)
-    {
-        m_routes[path] = Response{code, {}, location, -1};
-    }
-    void stall(const QString& path, int announcedLength, const QByteArray& firstBytes)
-    {
-        m_routes[path] = Response{200, firstBytes, {}, announcedLength};
-    }
+    void redirect(const QString& path, const QByteArray& location) { m_routes[path] = Response{302, {}, location, -1}; }
+    void stall(const QString& path, int length, const QByteArray& first) { m_routes[path] = Response{200, first, {}, length}; }
     void remove(const QString& path) { m_routes.remove(path); }
 
     int hits(const QString& path) const { return m_hits.value(path); }
-    int totalHits() const
-    {
-        int n = 0;
-        for (int h : m_hits)
-            n += h;
-        return n;
-    }
 
 private:
     void accept()
@@ -92,7 +68,6 @@ private:
         const QString path = requestLine.size() >= 2 ? QString::fromLatin1(requestLine.at(1)) : QString();
         ++m_hits[path];
         const Response response = m_routes.value(path, Response{404, "not found", {}, -1});
-
         QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + reason(response.status)
                         + "\r\nContent-Type: application/octet-stream\r\nConnection: close\r\n";
         if (!response.location.isEmpty())
@@ -109,13 +84,7 @@ private:
 
     static QByteArray reason(int status)
     {
-        switch (status) {
-        case 200: return "OK";
-        case 301: return "Moved Permanently";
-        case 302: return "Found";
-        case 404: return "Not Found";
-        default: return "Status";
-        }
+        return status == 200 ? "OK" : status == 302 ? "Found" : status == 404 ? "Not Found" : "Status";
     }
 
     QTcpServer m_server;

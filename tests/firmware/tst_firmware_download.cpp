@@ -8,7 +8,6 @@
 
 #include "firmwarepagehelpers.h"
 #include "httpfileserver.h"
-#include "logcapture.h"
 #include "modalboxcloser.h"
 
 using namespace fwpage;
@@ -20,6 +19,7 @@ const QString kDbPath = QStringLiteral("/db/fw.v2.db");
 const QString kSuccess = QStringLiteral("Download firmware successfully");
 const QString kNetworkError = QStringLiteral("Network Err, Please Check !");
 const QString kFailed = QStringLiteral("Download firmware failed, the database in use is kept");
+const QStringList kNewVersions{"2.3.0", "2.4.0", "2.5.0"};
 
 QByteArray fileBytes(const QString& path)
 {
@@ -42,13 +42,13 @@ private slots:
     void redirectsAreFollowed();
     void failuresKeepTheWorkingDatabase_data();
     void failuresKeepTheWorkingDatabase();
-    void stalledRequestIsGivenUp();
     void debugTabDownloadIsOnlySaved();
 
 private:
     TQCAN* page() const { return m_page.get(); }
     void serveGoodChain();
-    void clickUpdate() { pagetest::click(page(), "btnDownloadDBCSV"); }
+    // Clicks the update button and waits for the one box it ends with.
+    void update(ModalBoxCloser& boxes, const QString& box, int timeoutMs = pagetest::kSlowMs);
     bool buttonsEnabled() const
     {
         return pagetest::child(page(), "btnDownloadDBCSV")->isEnabled()
@@ -68,21 +68,21 @@ void TestFirmwareDownload::init()
     cleanBase();
     m_server.reset(new HttpFileServer);
     QVERIFY(m_server->listen());
-    setListUrl(m_server->url(kListPath));
+    kioskini::storeValue(QStringLiteral("firmware/url"), m_server->url(kListPath), true);
 
     // The working state: an old list and database, open.
     QVERIFY(writeFile("download/devFileList.csv", list("old.db", "http://h/old.db")));
     QVERIFY(writeSingleVersionDb("download/old.db", QStringLiteral("1.0.0-old")));
     m_oldFiles = snapshot(inBase("download"));
-
-    m_page.reset(new TQCAN);
-    m_page->resize(1366, 800);
-    m_page->show();
-    QVERIFY(QTest::qWaitForWindowExposed(page()));
-    m_page->initDbPath();
-    QCOMPARE(shownDb(page()), QStringLiteral("old"));
+    m_page = startPage();
     openPort(page());
-    QCOMPARE(clickSimDevice(page()), QStringList{"1.0.0-old"});
+    expectOldDatabaseInUse();
+
+    m_server->serve(kListPath, list("fw.v2.db", m_server->url(kDbPath)));
+    QVERIFY(testdb::writeStandardDb(inBase("served.db")));
+    m_dbBytes = fileBytes(inBase("served.db"));
+    m_server->serve(kDbPath, m_dbBytes);
+    QFile::remove(inBase("served.db"));
 }
 
 void TestFirmwareDownload::cleanup()
@@ -92,21 +92,17 @@ void TestFirmwareDownload::cleanup()
     cleanBase();
 }
 
-void TestFirmwareDownload::serveGoodChain()
+void TestFirmwareDownload::update(ModalBoxCloser& boxes, const QString& box, int timeoutMs)
 {
-    m_server->serve(kListPath, list("fw.v2.db", m_server->url(kDbPath)));
-    QString error;
-    const QString staged = inBase("served.db");
-    QVERIFY2(testdb::writeStandardDb(staged, &error), qPrintable(error));
-    m_dbBytes = fileBytes(staged);
-    m_server->serve(kDbPath, m_dbBytes);
-    QFile::remove(staged);
+    boxes.clear();
+    pagetest::click(page(), "btnDownloadDBCSV");
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), QStringList{box}, timeoutMs);
+    QTRY_VERIFY(buttonsEnabled());
 }
 
 void TestFirmwareDownload::expectOldDatabaseInUse()
 {
     QCOMPARE(snapshot(inBase("download")), m_oldFiles);
-    QVERIFY(!QFileInfo::exists(inBase("download/temp")));
     QCOMPARE(shownDb(page()), QStringLiteral("old"));
     QCOMPARE(clickSimDevice(page()), QStringList{"1.0.0-old"});
     QVERIFY(buttonsEnabled());
@@ -114,13 +110,12 @@ void TestFirmwareDownload::expectOldDatabaseInUse()
 
 void TestFirmwareDownload::listThenDatabaseAreInstalled()
 {
-    serveGoodChain();
     // Stray files next to the executable are never read, and go.
     const QString stray = QCoreApplication::applicationDirPath() + "/tst_firmware_download_stray.csv";
     QVERIFY(writeFile(QDir(base()).relativeFilePath(stray), "x"));
 
     ModalBoxCloser boxes;
-    clickUpdate();
+    pagetest::click(page(), "btnDownloadDBCSV");
     QVERIFY(!buttonsEnabled());
     QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), QStringList{kSuccess}, pagetest::kSlowMs);
     QCOMPARE(boxes.titles(), QStringList{QStringLiteral("Notify")});
@@ -131,10 +126,8 @@ void TestFirmwareDownload::listThenDatabaseAreInstalled()
 
     QCOMPARE(shownDb(page()), QStringLiteral("fw"));
     QCOMPARE(snapshot(inBase("download")).keys(), (QStringList{"devFileList.csv", "fw.v2.db"}));
-    QCOMPARE(clickSimDevice(page()), (QStringList{"2.3.0", "2.4.0", "2.5.0"}));
-
-    // The watchdog is off: no second box.
-    QTest::qWait(1500);
+    QCOMPARE(clickSimDevice(page()), kNewVersions);
+    QTest::qWait(1500); // the watchdog is off: no second box
     QCOMPARE(boxes.texts(), QStringList{kSuccess});
 }
 
@@ -148,123 +141,85 @@ void TestFirmwareDownload::redirectsAreFollowed_data()
 void TestFirmwareDownload::redirectsAreFollowed()
 {
     QFETCH(bool, absolute);
-    serveGoodChain();
     // The list and the database both answer 302 first.
     m_server->serve("/mirror/list.csv", list("fw.v2.db", m_server->url(kDbPath)));
-    m_server->redirect(kListPath, absolute ? m_server->url("/mirror/list.csv").toUtf8()
-                                           : QByteArray("../mirror/list.csv"));
+    m_server->redirect(kListPath, absolute ? m_server->url("/mirror/list.csv").toUtf8() : "../mirror/list.csv");
     m_server->serve("/db/store/fw.v2.db", m_dbBytes);
-    m_server->redirect(kDbPath, absolute ? m_server->url("/db/store/fw.v2.db").toUtf8()
-                                         : QByteArray("store/fw.v2.db"));
+    m_server->redirect(kDbPath, absolute ? m_server->url("/db/store/fw.v2.db").toUtf8() : "store/fw.v2.db");
 
     ModalBoxCloser boxes;
-    clickUpdate();
-    QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), QStringList{kSuccess}, pagetest::kSlowMs);
+    update(boxes, kSuccess);
     QCOMPARE(m_server->hits("/mirror/list.csv"), 1);
     QCOMPARE(m_server->hits("/db/store/fw.v2.db"), 1);
-    QCOMPARE(clickSimDevice(page()).size(), 3);
+    QCOMPARE(clickSimDevice(page()), kNewVersions);
 }
 
 void TestFirmwareDownload::failuresKeepTheWorkingDatabase_data()
 {
-    QTest::addColumn<QString>("fault");
+    // Served at `path` instead of the good file: `body`, or a 404 when
+    // `missing`, or a redirect to `redirect`. The stall sends a first piece
+    // and then nothing: the ten-second watchdog gives it up.
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QByteArray>("body");
     QTest::addColumn<QString>("box");
-    QTest::newRow("list 404") << "list 404" << kNetworkError;
-    QTest::newRow("database 404") << "database 404" << kNetworkError;
-    QTest::newRow("redirect loop") << "redirect loop" << kNetworkError;
-    QTest::newRow("html list") << "html list" << kFailed;
-    QTest::newRow("html database") << "html database" << kFailed;
-    QTest::newRow("empty database") << "empty database" << kFailed;
-    QTest::newRow("link names another file") << "link names another file" << kFailed;
-    QTest::newRow("file cell leaves download/") << "file cell leaves download/" << kFailed;
-    QTest::newRow("no row for the product") << "no row for the product" << kFailed;
+    const QByteArray html = "<html><body>Login required</body></html>";
+    QTest::newRow("list 404") << kListPath << QByteArray("404") << kNetworkError;
+    QTest::newRow("database 404") << kDbPath << QByteArray("404") << kNetworkError;
+    QTest::newRow("redirect loop") << kDbPath << QByteArray("302 fw.v2.db") << kNetworkError;
+    QTest::newRow("stall") << kDbPath << QByteArray("stall") << kNetworkError;
+    QTest::newRow("html list") << kListPath << html << kFailed;
+    QTest::newRow("html database") << kDbPath << html << kFailed;
+    QTest::newRow("empty database") << kDbPath << QByteArray() << kFailed;
+    QTest::newRow("link names another file") << kListPath << list("fw.v2.db", "{/db/other.db}") << kFailed;
+    QTest::newRow("file cell leaves download/") << kListPath << list("../evil.db", "{/db/../evil.db}") << kFailed;
+    QTest::newRow("no row for the product")
+        << kListPath << QByteArray("ITEM,RELEASE_FILE,LINK_RELEASE_FILE\nOTHER,fw.v2.db,{/db/fw.v2.db}\n") << kFailed;
     // The list's file name is the URL's last part: here none, so nothing can be saved.
-    QTest::newRow("list URL names a folder") << "list URL names a folder" << kNetworkError;
+    QTest::newRow("list URL names a folder") << "/devfile/" << list("fw.v2.db", "{/db/fw.v2.db}") << kNetworkError;
 }
 
 void TestFirmwareDownload::failuresKeepTheWorkingDatabase()
 {
-    QFETCH(QString, fault);
+    QFETCH(QString, path);
+    QFETCH(QByteArray, body);
     QFETCH(QString, box);
-    serveGoodChain();
-    if (fault == "list 404") {
-        m_server->remove(kListPath);
-    } else if (fault == "database 404") {
-        m_server->remove(kDbPath);
-    } else if (fault == "redirect loop") {
-        m_server->redirect(kDbPath, "fw.v2.db");
-    } else if (fault == "html list") {
-        m_server->serve(kListPath, "<html><body>Login required</body></html>");
-    } else if (fault == "html database") {
-        m_server->serve(kDbPath, "<html><body>Login required</body></html>");
-    } else if (fault == "empty database") {
-        m_server->serve(kDbPath, QByteArray());
-    } else if (fault == "link names another file") {
-        m_server->serve(kListPath, list("fw.v2.db", m_server->url("/db/other.db")));
-        m_server->serve("/db/other.db", m_dbBytes);
-    } else if (fault == "file cell leaves download/") {
-        m_server->serve(kListPath, list("../evil.db", m_server->url("/db/../evil.db")));
-    } else if (fault == "no row for the product") {
-        m_server->serve(kListPath, "ITEM,RELEASE_FILE,LINK_RELEASE_FILE\nOTHER,fw.v2.db," + m_server->url(kDbPath).toUtf8() + "\n");
-    } else if (fault == "list URL names a folder") {
-        setListUrl(m_server->url("/devfile/"));
-        m_server->serve("/devfile/", list("fw.v2.db", m_server->url(kDbPath)));
-    }
+    body.replace("{", m_server->url(QString()).toUtf8()).replace("}", "");
+    if (body == "404")
+        m_server->remove(path);
+    else if (body.startsWith("302 "))
+        m_server->redirect(path, body.mid(4));
+    else if (body == "stall")
+        m_server->stall(path, 100000, "SQLite format 3");
+    else
+        m_server->serve(path, body);
+    if (path == "/devfile/")
+        kioskini::storeValue(QStringLiteral("firmware/url"), m_server->url(path), true);
+    m_server->serve("/db/other.db", m_dbBytes);
 
     ModalBoxCloser boxes;
-    LogCapture log(true);
-    clickUpdate();
-    QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), QStringList{box}, pagetest::kSlowMs);
-    QTRY_VERIFY(buttonsEnabled());
-    if (fault == "redirect loop")
+    update(boxes, box, 30000);
+    if (QTest::currentDataTag() == QLatin1String("redirect loop"))
         QCOMPARE(m_server->hits(kDbPath), 11); // the first request and ten redirects
-    // No second box, also not from the watchdog.
-    QTest::qWait(1500);
+    QTest::qWait(1500); // no second box, also not from the watchdog
     QCOMPARE(boxes.texts(), QStringList{box});
     expectOldDatabaseInUse();
+    QVERIFY(!QFileInfo::exists(inBase("download/temp")));
     QVERIFY(!QFileInfo::exists(inBase("evil.db")));
-    QVERIFY(!QFileInfo::exists(inBase("download/evil.db")));
     QCOMPARE(m_server->hits("/evil.db") + m_server->hits("/db/other.db"), 0);
 
     // The next click starts afresh and succeeds.
-    setListUrl(m_server->url(kListPath));
-    serveGoodChain();
-    boxes.clear();
-    clickUpdate();
-    QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), QStringList{kSuccess}, pagetest::kSlowMs);
-    QCOMPARE(clickSimDevice(page()).size(), 3);
-}
-
-void TestFirmwareDownload::stalledRequestIsGivenUp()
-{
-    serveGoodChain();
-    m_server->stall(kDbPath, 100000, "SQLite format 3");
-    ModalBoxCloser boxes;
-    LogCapture log(true);
-    clickUpdate();
-    QTRY_VERIFY_WITH_TIMEOUT(m_server->hits(kDbPath) == 1, pagetest::kSlowMs);
-    // Ten seconds without progress, then the one box.
-    QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), QStringList{kNetworkError}, 30000);
-    QVERIFY(log.contains(QtCriticalMsg, QStringLiteral("Error: m_upDB_timeout timeout")));
-    QVERIFY(buttonsEnabled());
-    QTest::qWait(1500);
-    QCOMPARE(boxes.texts(), QStringList{kNetworkError});
-    expectOldDatabaseInUse();
-
-    // A fresh chain after the one given up on.
-    serveGoodChain();
-    boxes.clear();
-    clickUpdate();
-    QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), QStringList{kSuccess}, pagetest::kSlowMs);
+    kioskini::storeValue(QStringLiteral("firmware/url"), m_server->url(kListPath), true);
+    m_server->serve(kListPath, list("fw.v2.db", m_server->url(kDbPath)));
+    m_server->serve(kDbPath, m_dbBytes);
+    update(boxes, kSuccess);
+    QCOMPARE(clickSimDevice(page()), kNewVersions);
 }
 
 void TestFirmwareDownload::debugTabDownloadIsOnlySaved()
 {
-    serveGoodChain();
     pagetest::child<QLineEdit>(page(), "lEditHttps")->setText(m_server->url(kDbPath));
     ModalBoxCloser boxes;
     QVERIFY(QMetaObject::invokeMethod(page(), "on_btn_download_clicked"));
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(inBase("fw.v2.db")).size() > 0, pagetest::kSlowMs);
     QTRY_COMPARE_WITH_TIMEOUT(fileBytes(inBase("fw.v2.db")), m_dbBytes, pagetest::kSlowMs);
     QTest::qWait(500);
     QVERIFY(boxes.texts().isEmpty());

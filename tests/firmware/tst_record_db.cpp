@@ -13,6 +13,27 @@
 using testdb::Row;
 using testdb::Table;
 
+namespace {
+
+const QString kSim = QString::fromLatin1(testdb::kSimTable);
+
+// (Re)points db at path and opens it.
+void openDb(record_db& db, const QString& path)
+{
+    db.dbClose();
+    db.setDbName(path);
+    db.init();
+}
+
+QStringList tableNames(record_db& db)
+{
+    QStringList names;
+    db.SearchTableNameInfoDB(names);
+    return names;
+}
+
+} // namespace
+
 class TestRecordDb : public QObject
 {
     Q_OBJECT
@@ -21,20 +42,16 @@ private slots:
     void init();
     void cleanup();
 
-    void listsTablesWithoutSqliteOwn();
-    void listsInstallableVersionsWithNotes();
+    void listsTablesAndVersionsWithNotes();
     void fetchesEachPartWithItsUniqueData();
-    void missingOrEmptyPartsFindNothing();
     void versionIsNeverPartOfTheStatement();
     void refusesTablesThatAreNoPlainNames();
     void survivesCloseInitTwiceAndRename();
     void neverCreatesAFile();
-    void goneObjectLeavesNoOpenConnection();
     void checksStagedFilesOnItsOwnConnection();
-    void appendsLogLines();
 
 private:
-    QString writeStandard(const QString& relative = QStringLiteral("fw.db"));
+    QString write(const QString& relative, const QList<Table>& tables = {});
 
     TempWorkDir* m_dir = nullptr;
 };
@@ -54,156 +71,105 @@ void TestRecordDb::cleanup()
             || !QSqlDatabase::database(QString::fromLatin1(record_db::kConnectionName), false).isOpen());
 }
 
-QString TestRecordDb::writeStandard(const QString& relative)
+// A database file in the test's folder: the standard one unless given tables.
+QString TestRecordDb::write(const QString& relative, const QList<Table>& tables)
 {
     const QString path = m_dir->filePath(relative);
     QString error;
-    if (!testdb::writeStandardDb(path, &error))
-        qWarning() << "writeStandardDb:" << error;
+    if (!(tables.isEmpty() ? testdb::writeStandardDb(path, &error) : testdb::writeDb(path, tables, &error)))
+        qWarning() << "writing" << relative << "failed:" << error;
     return path;
 }
 
-void TestRecordDb::listsTablesWithoutSqliteOwn()
+void TestRecordDb::listsTablesAndVersionsWithNotes()
 {
     record_db db;
-    db.setDbName(writeStandard());
-    db.init();
-    QVERIFY(db.isOpen());
-
+    openDb(db, write("fw.db"));
     // AUTOINCREMENT made SQLite add "sqlite_sequence": it is no device's.
     QStringList names{QStringLiteral("earlier")};
     QVERIFY(db.SearchTableNameInfoDB(names));
-    QCOMPARE(names, (QStringList{QStringLiteral("earlier"), QString::fromLatin1(testdb::kOtherTable),
-                                 QString::fromLatin1(testdb::kSimTable)}));
-}
-
-void TestRecordDb::listsInstallableVersionsWithNotes()
-{
-    Table notes{QStringLiteral("NOTES"), {}};
-    Row nullNote = testdb::row(QStringLiteral("null"), QByteArray(), 16);
-    nullNote.note = QVariant(); // SQL NULL
-    notes.rows << nullNote
-               << testdb::row(QStringLiteral("empty"), QByteArray(""), 16)
-               << testdb::row(QStringLiteral("nulFirst"), QByteArray("\0x", 2), 16)
-               << testdb::row(QStringLiteral("cut"), QByteArray("abc\0def", 7), 16)
-               << testdb::row(QStringLiteral("utf8"), QByteArray("版本说明"), 16);
-    Row trailingBlank = testdb::row(QStringLiteral("blank"), QByteArray("x"), 16);
-    trailingBlank.status = testdb::installable() + QLatin1Char(' ');
-    Row otherCase = testdb::row(QStringLiteral("case"), QByteArray("x"), 16);
-    otherCase.status = QStringLiteral("m1:[可升级]");
-    notes.rows << trailingBlank << otherCase;
-    QString error;
-    QVERIFY2(testdb::writeDb(m_dir->filePath("n.db"), {notes}, &error), qPrintable(error));
-
-    record_db db;
-    db.setDbName(m_dir->filePath("n.db"));
-    db.init();
-    QStringList versions;
-    QStringList texts;
-    QVERIFY(db.SearchVersionInfoDB(versions, texts, QStringLiteral("NOTES")));
-    QCOMPARE(versions, (QStringList{"null", "empty", "nulFirst", "cut", "utf8"}));
-    QCOMPARE(texts, (QStringList{" ", " ", "", "abc", QStringLiteral("版本说明")}));
-
-    // The standard table: its installable rows in table order, appended.
-    db.dbClose();
-    db.setDbName(writeStandard());
-    db.init();
-    versions = QStringList{QStringLiteral("kept")};
-    texts = QStringList{QStringLiteral("kept note")};
-    QVERIFY(db.SearchVersionInfoDB(versions, texts, QString::fromLatin1(testdb::kSimTable)));
+    QCOMPARE(names, (QStringList{"earlier", QString::fromLatin1(testdb::kOtherTable), kSim}));
+    // The installable rows in table order, appended.
+    QStringList versions{QStringLiteral("kept")};
+    QStringList texts{QStringLiteral("kept note")};
+    QVERIFY(db.SearchVersionInfoDB(versions, texts, kSim));
     QCOMPARE(versions, (QStringList{"kept", "2.3.0", "2.4.0", "2.5.0"}));
     QCOMPARE(texts, (QStringList{"kept note", "first release", "fixes", "newest: faster start"}));
-
-    // A table without installable rows, or one that is not there: nothing.
     versions.clear();
     texts.clear();
     QVERIFY(!db.SearchVersionInfoDB(versions, texts, QStringLiteral("NO_SUCH_TABLE")));
     QVERIFY(versions.isEmpty() && texts.isEmpty());
+
+    // The NOTE cases, and the STATUS filter: exact text only.
+    Table notes{QStringLiteral("NOTES"), {}};
+    Row nullNote = testdb::row(QStringLiteral("null"), QByteArray(), 16);
+    nullNote.note = QVariant(); // SQL NULL
+    Row trailingBlank = testdb::row(QStringLiteral("blank"), QByteArray("x"), 16);
+    trailingBlank.status = testdb::installable() + QLatin1Char(' ');
+    Row otherCase = testdb::row(QStringLiteral("case"), QByteArray("x"), 16);
+    otherCase.status = QStringLiteral("m1:[可升级]");
+    notes.rows << nullNote << testdb::row(QStringLiteral("empty"), QByteArray(""), 16)
+               << testdb::row(QStringLiteral("nulFirst"), QByteArray("\0x", 2), 16)
+               << testdb::row(QStringLiteral("cut"), QByteArray("abc\0def", 7), 16)
+               << testdb::row(QStringLiteral("utf8"), QByteArray("版本说明"), 16) << trailingBlank << otherCase;
+    openDb(db, write("n.db", {notes}));
+    QVERIFY(db.SearchVersionInfoDB(versions, texts, QStringLiteral("NOTES")));
+    QCOMPARE(versions, (QStringList{"null", "empty", "nulFirst", "cut", "utf8"}));
+    QCOMPARE(texts, (QStringList{" ", " ", "", "abc", QStringLiteral("版本说明")}));
 }
 
 void TestRecordDb::fetchesEachPartWithItsUniqueData()
 {
     record_db db;
-    db.setDbName(writeStandard());
-    db.init();
-    const QString table = QString::fromLatin1(testdb::kSimTable);
+    openDb(db, write("fw.db"));
     for (int part : {1, 2}) {
         QByteArray file("head");
         QByteArray sum;
-        QVERIFY(db.SearchFirmwareInfoDB(file, sum, part, QStringLiteral("2.4.0"), table));
-        QCOMPARE(file, QByteArray("head") + testdb::image(QStringLiteral("2.4.0"), part,
-                                                           part == 1 ? 1000 : 520));
+        QVERIFY(db.SearchFirmwareInfoDB(file, sum, part, QStringLiteral("2.4.0"), kSim));
+        QCOMPARE(file, QByteArray("head") + testdb::image(QStringLiteral("2.4.0"), part, part == 1 ? 1000 : 520));
         QCOMPARE(sum, testdb::uniqueData(QStringLiteral("2.4.0"), part));
     }
     // A row that is not installable is not fetched, even by its exact version.
     QByteArray file;
     QByteArray sum;
-    QVERIFY(!db.SearchFirmwareInfoDB(file, sum, 1, QStringLiteral("9.9.9"), table));
+    QVERIFY(!db.SearchFirmwareInfoDB(file, sum, 1, QStringLiteral("9.9.9"), kSim));
     QVERIFY(file.isEmpty() && sum.isEmpty());
 
-    // Two installable rows of one version: the first one's part.
-    Table twice{QStringLiteral("TWICE"), {testdb::row(QStringLiteral("1"), "a", 10),
-                                          testdb::row(QStringLiteral("1"), "b", 20)}};
-    QVERIFY(testdb::writeDb(m_dir->filePath("t.db"), {twice}));
-    db.dbClose();
-    db.setDbName(m_dir->filePath("t.db"));
-    db.init();
-    QVERIFY(db.SearchFirmwareInfoDB(file, sum, 1, QStringLiteral("1"), QStringLiteral("TWICE")));
-    QCOMPARE(file.size(), 10);
-}
-
-void TestRecordDb::missingOrEmptyPartsFindNothing()
-{
     Table noPart2Columns{QStringLiteral("ONE_PART"), {testdb::row(QStringLiteral("1.0"), "n", 64)}};
     noPart2Columns.part2Columns = false;
     Row sumOnly = testdb::row(QStringLiteral("sumOnly"), "n", 64);
     sumOnly.rom1File = QByteArray("");
-    Table parts{QStringLiteral("PARTS"), {testdb::row(QStringLiteral("1.0"), "n", 64), sumOnly}};
-    QVERIFY(testdb::writeDb(m_dir->filePath("p.db"), {noPart2Columns, parts}));
-
-    record_db db;
-    db.setDbName(m_dir->filePath("p.db"));
-    db.init();
-    QByteArray file;
-    QByteArray sum;
-    // No ROM2 columns at all: the statement fails; nothing changes.
+    Table parts{QStringLiteral("PARTS"), {testdb::row(QStringLiteral("1.0"), "n", 10),
+                                          testdb::row(QStringLiteral("1.0"), "second", 20), sumOnly}};
+    openDb(db, write("p.db", {noPart2Columns, parts}));
+    // No ROM2 columns at all, or NULL ones, or a part without columns: nothing.
     QVERIFY(!db.SearchFirmwareInfoDB(file, sum, 2, QStringLiteral("1.0"), QStringLiteral("ONE_PART")));
-    QVERIFY(db.SearchFirmwareInfoDB(file, sum, 1, QStringLiteral("1.0"), QStringLiteral("ONE_PART")));
+    QVERIFY(!db.SearchFirmwareInfoDB(file, sum, 2, QStringLiteral("1.0"), QStringLiteral("PARTS")));
+    QVERIFY(!db.SearchFirmwareInfoDB(file, sum, 3, QStringLiteral("1.0"), QStringLiteral("PARTS")));
+    QVERIFY(file.isEmpty() && sum.isEmpty());
+    // Two installable rows of one version: the first one's part.
+    QVERIFY(db.SearchFirmwareInfoDB(file, sum, 1, QStringLiteral("1.0"), QStringLiteral("PARTS")));
+    QCOMPARE(file.size(), 10);
+    // An empty image with unique data: the data is handed on, the result is false.
     file.clear();
     sum.clear();
-    // ROM2 columns that are NULL: nothing found.
-    QVERIFY(!db.SearchFirmwareInfoDB(file, sum, 2, QStringLiteral("1.0"), QStringLiteral("PARTS")));
-    QVERIFY(file.isEmpty() && sum.isEmpty());
-    // An empty image with unique data: the data is handed on, the result is false.
     QVERIFY(!db.SearchFirmwareInfoDB(file, sum, 1, QStringLiteral("sumOnly"), QStringLiteral("PARTS")));
     QVERIFY(file.isEmpty());
     QCOMPARE(sum, testdb::uniqueData(QStringLiteral("sumOnly"), 1));
-    // A part number the table has no columns for.
-    sum.clear();
-    QVERIFY(!db.SearchFirmwareInfoDB(file, sum, 3, QStringLiteral("1.0"), QStringLiteral("PARTS")));
-    QVERIFY(file.isEmpty() && sum.isEmpty());
 }
 
 void TestRecordDb::versionIsNeverPartOfTheStatement()
 {
     Table quotes{QStringLiteral("QUOTES"), {testdb::row(QStringLiteral("1.0"), "plain", 32),
                                             testdb::row(QStringLiteral("2.0'beta"), "quoted", 48)}};
-    QVERIFY(testdb::writeDb(m_dir->filePath("q.db"), {quotes}));
     record_db db;
-    db.setDbName(m_dir->filePath("q.db"));
-    db.init();
-
+    openDb(db, write("q.db", {quotes}));
     QByteArray file;
     QByteArray sum;
     QVERIFY(!db.SearchFirmwareInfoDB(file, sum, 1, QStringLiteral("x' OR '1'='1"), QStringLiteral("QUOTES")));
     QVERIFY(file.isEmpty() && sum.isEmpty());
     QVERIFY(db.SearchFirmwareInfoDB(file, sum, 1, QStringLiteral("2.0'beta"), QStringLiteral("QUOTES")));
     QCOMPARE(file, testdb::image(QStringLiteral("2.0'beta"), 1, 48));
-
-    QStringList versions;
-    QStringList notes;
-    QVERIFY(db.SearchVersionInfoDB(versions, notes, QStringLiteral("QUOTES")));
-    QCOMPARE(versions, (QStringList{"1.0", "2.0'beta"}));
 }
 
 void TestRecordDb::refusesTablesThatAreNoPlainNames()
@@ -212,65 +178,47 @@ void TestRecordDb::refusesTablesThatAreNoPlainNames()
     // statements take plain identifiers only.
     Table spaced{QStringLiteral("bad name"), {testdb::row(QStringLiteral("1"), "n", 8)}};
     Table keyword{QStringLiteral("select"), {testdb::row(QStringLiteral("1"), "n", 8)}};
-    QVERIFY(testdb::writeDb(m_dir->filePath("b.db"), {spaced, keyword}));
     record_db db;
-    db.setDbName(m_dir->filePath("b.db"));
-    db.init();
+    openDb(db, write("b.db", {spaced, keyword}));
 
     LogCapture log(true);
-    const QStringList refused{QStringLiteral("bad name"), QStringLiteral("x; DROP TABLE select"),
-                              QStringLiteral("sqlite_master"), QStringLiteral("1abc"), QString(),
-                              QStringLiteral("t\"x")};
+    const QStringList refused{"bad name", "x; DROP TABLE select", "sqlite_master", "1abc", QString(), "t\"x"};
     for (const QString& table : refused) {
         QStringList versions{QStringLiteral("v")};
         QStringList notes{QStringLiteral("n")};
         QVERIFY(db.SearchVersionInfoDB(versions, notes, table)); // true: the list was not empty
-        QCOMPARE(versions, QStringList{QStringLiteral("v")});
-        QCOMPARE(notes, QStringList{QStringLiteral("n")});
+        QCOMPARE(versions + notes, (QStringList{"v", "n"}));
         QByteArray file;
         QByteArray sum("s");
         QVERIFY(!db.SearchFirmwareInfoDB(file, sum, 1, QStringLiteral("1"), table));
         QCOMPARE(sum, QByteArray("s"));
     }
     QCOMPARE(log.count(QtDebugMsg, QStringLiteral("refused table name")), 2 * refused.size());
-    // A keyword is a plain name: quoted, it works.
+    // A keyword is a plain name: quoted, it works; both tables are still there.
     QStringList versions;
     QStringList notes;
     QVERIFY(db.SearchVersionInfoDB(versions, notes, QStringLiteral("select")));
-    // Both tables are still there.
-    QStringList names;
-    QVERIFY(db.SearchTableNameInfoDB(names));
-    QCOMPARE(names.size(), 2);
+    QCOMPARE(tableNames(db).size(), 2);
 }
 
 void TestRecordDb::survivesCloseInitTwiceAndRename()
 {
-    const QString path = writeStandard();
+    const QString path = write("fw.db");
     record_db db;
-    LogCapture log(true);
     db.dbClose(); // a new object: nothing to close
-    QVERIFY(log.contains(QtDebugMsg, QStringLiteral("record_db::dbClose--record_database invalid")));
-
     db.setDbName(path);
     db.init();
     db.init(); // open already: changes nothing
     QVERIFY(db.isOpen());
-    QVERIFY(!log.contains(QtDebugMsg, QStringLiteral("already open")));
-    QStringList names;
-    QVERIFY(db.SearchTableNameInfoDB(names));
+    QCOMPARE(tableNames(db).size(), 2);
 
     db.dbClose();
     QVERIFY(!db.isOpen());
     QVERIFY(!QSqlDatabase::contains(QString::fromLatin1(record_db::kConnectionName)));
-    names.clear();
-    QVERIFY(!db.SearchTableNameInfoDB(names));
-    QStringList versions;
-    QStringList notes;
-    QVERIFY(!db.SearchVersionInfoDB(versions, notes, QString::fromLatin1(testdb::kSimTable)));
+    QVERIFY(tableNames(db).isEmpty());
     QByteArray file;
     QByteArray sum;
-    QVERIFY(!db.SearchFirmwareInfoDB(file, sum, 1, QStringLiteral("2.5.0"),
-                                     QString::fromLatin1(testdb::kSimTable)));
+    QVERIFY(!db.SearchFirmwareInfoDB(file, sum, 1, QStringLiteral("2.5.0"), kSim));
     db.dbClose(); // twice: harmless
 
     // Renamed on disk: the old name is gone and is not brought back.
@@ -279,25 +227,9 @@ void TestRecordDb::survivesCloseInitTwiceAndRename()
     db.init();
     QVERIFY(!db.isOpen());
     QVERIFY(!QFile::exists(path));
-    db.setDbName(renamed);
-    db.init();
-    QVERIFY(db.isOpen());
-    QVERIFY(db.SearchVersionInfoDB(versions, notes, QString::fromLatin1(testdb::kSimTable)));
-    QCOMPARE(versions.size(), 3);
+    openDb(db, renamed);
+    QVERIFY(db.SearchFirmwareInfoDB(file, sum, 1, QStringLiteral("2.5.0"), kSim));
 
-    // Another name while open: nothing changes until close and init.
-    Table other{QStringLiteral("OTHER"), {testdb::row(QStringLiteral("1"), "n", 8)}};
-    QVERIFY(testdb::writeDb(m_dir->filePath("other.db"), {other}));
-    db.setDbName(m_dir->filePath("other.db"));
-    db.init();
-    names.clear();
-    QVERIFY(db.SearchTableNameInfoDB(names));
-    QCOMPARE(names.size(), 2);
-    db.dbClose();
-    db.init();
-    names.clear();
-    QVERIFY(db.SearchTableNameInfoDB(names));
-    QCOMPARE(names, QStringList{QStringLiteral("OTHER")});
 }
 
 void TestRecordDb::neverCreatesAFile()
@@ -305,76 +237,39 @@ void TestRecordDb::neverCreatesAFile()
     record_db db;
     db.init(); // no name: nothing opened
     QVERIFY(!db.isOpen());
-
     const QString missing = m_dir->filePath("download/missing.db");
-    db.setDbName(missing);
-    db.init();
+    openDb(db, missing);
     QVERIFY(!db.isOpen());
-    QVERIFY(!QFileInfo::exists(missing));
     QVERIFY(!QFileInfo::exists(m_dir->filePath("download")));
 
-    // A folder is no database either.
+    // A folder is no database either, nor is a file of text, which is left as it was.
     QVERIFY(QDir().mkpath(m_dir->filePath("download")));
-    db.setDbName(m_dir->filePath("download/"));
-    db.init();
+    openDb(db, m_dir->filePath("download/"));
     QVERIFY(!db.isOpen());
-    QStringList names;
-    QVERIFY(!db.SearchTableNameInfoDB(names));
-
-    // A file that is no database opens nothing useful and is left as it was.
     QVERIFY(m_dir->write("junk.db", "not a database at all, just text"));
-    db.setDbName(m_dir->filePath("junk.db"));
-    db.init();
-    QVERIFY(!db.SearchTableNameInfoDB(names));
+    openDb(db, m_dir->filePath("junk.db"));
+    QVERIFY(tableNames(db).isEmpty());
     QCOMPARE(m_dir->read("junk.db"), QByteArray("not a database at all, just text"));
     db.dbClose();
 }
 
-void TestRecordDb::goneObjectLeavesNoOpenConnection()
-{
-    const QString first = writeStandard(QStringLiteral("first.db"));
-    Table other{QStringLiteral("SECOND"), {testdb::row(QStringLiteral("1"), "n", 8)}};
-    QVERIFY(testdb::writeDb(m_dir->filePath("second.db"), {other}));
-    {
-        record_db early;
-        early.setDbName(first);
-        early.init();
-        QVERIFY(early.isOpen());
-    }
-    record_db later;
-    later.setDbName(m_dir->filePath("second.db"));
-    later.init();
-    QStringList names;
-    QVERIFY(later.SearchTableNameInfoDB(names));
-    QCOMPARE(names, QStringList{QStringLiteral("SECOND")});
-
-    // A caller's lock is used, and a null one is refused.
-    QMutex lock;
-    QVERIFY(!later.setLock(nullptr));
-    QVERIFY(later.setLock(&lock));
-    QVERIFY(lock.tryLock());
-    lock.unlock();
-    later.initWithLock(nullptr);
-    later.initWithLock(&lock);
-    QVERIFY(later.isOpen());
-}
-
 void TestRecordDb::checksStagedFilesOnItsOwnConnection()
 {
+    {
+        // An object that is gone leaves no open connection behind.
+        record_db early;
+        openDb(early, write("early.db"));
+    }
     record_db working;
-    working.setDbName(writeStandard());
-    working.init();
+    openDb(working, write("fw.db"));
 
     QString why;
-    QVERIFY2(record_db::checkDatabaseFile(writeStandard(QStringLiteral("staged.db")), &why),
-             qPrintable(why));
-    QVERIFY(!record_db::checkDatabaseFile(m_dir->filePath("none.db"), &why));
+    QVERIFY2(record_db::checkDatabaseFile(write("staged.db"), &why), qPrintable(why));
     QVERIFY(m_dir->write("page.html", "<html><body>Not Found</body></html>"));
-    QVERIFY(!record_db::checkDatabaseFile(m_dir->filePath("page.html"), &why));
     QVERIFY(m_dir->write("empty.db", QByteArray()));
-    QVERIFY(!record_db::checkDatabaseFile(m_dir->filePath("empty.db"), &why));
+    QVERIFY(m_dir->write("broken.db", QByteArray("SQLite format 3\0", 16) + QByteArray(600, 'x')));
     // A real database whose only table was dropped again.
-    QVERIFY(testdb::writeDb(m_dir->filePath("notables.db"), {Table{QStringLiteral("GONE"), {}}}));
+    write("notables.db", {Table{QStringLiteral("GONE"), {}}});
     {
         QSqlDatabase raw = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw"));
         raw.setDatabaseName(m_dir->filePath("notables.db"));
@@ -383,24 +278,13 @@ void TestRecordDb::checksStagedFilesOnItsOwnConnection()
         raw.close();
     }
     QSqlDatabase::removeDatabase(QStringLiteral("raw"));
-    QVERIFY(!record_db::checkDatabaseFile(m_dir->filePath("notables.db"), &why));
+    for (const char* bad : {"none.db", "page.html", "empty.db", "broken.db", "notables.db"})
+        QVERIFY2(!record_db::checkDatabaseFile(m_dir->filePath(bad), &why), bad);
     QCOMPARE(why, QStringLiteral("no table"));
-    // A header followed by garbage.
-    QVERIFY(m_dir->write("broken.db", QByteArray("SQLite format 3\0", 16) + QByteArray(600, 'x')));
-    QVERIFY(!record_db::checkDatabaseFile(m_dir->filePath("broken.db"), &why));
 
     // The working database is still open and answers.
     QVERIFY(working.isOpen());
-    QStringList names;
-    QVERIFY(working.SearchTableNameInfoDB(names));
-    QCOMPARE(names.size(), 2);
-}
-
-void TestRecordDb::appendsLogLines()
-{
-    record_db::appendLogLine(QStringLiteral("a"));
-    record_db::appendLogLine(QStringLiteral("b"));
-    QCOMPARE(m_dir->read("log.txt"), QByteArray("a\r\nb\r\n"));
+    QCOMPARE(tableNames(working).size(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestRecordDb)
