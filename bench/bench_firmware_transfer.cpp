@@ -16,25 +16,19 @@
 #include "app/communicat.h"
 #include "app/msgtypes.h"
 #include "link/subserialtqthread.h"
+#include "firmwarelinkbudget.h"
 #include "linkharness.h"
 
 namespace {
 
 constexpr int kImageSize = 64 * 1024;
 constexpr int kChunks = kImageSize / 256;
-constexpr double kFramesPerSecond = 3125.0;
-constexpr int kFramesPerWrite = 40;  // 272-byte request: 39 x 7 + 1
-constexpr int kFramesFinalWrite = 3; // 16-byte request
 constexpr int kNode = 16;
 
-// Time the link allows for one part: frames out, one acknowledgement frame
-// back per write, the pacing before each write but the first.
+// Time the link allows for the one part.
 double idealSeconds()
 {
-    const double framesOut = kChunks * kFramesPerWrite + kFramesFinalWrite;
-    const double framesBack = kChunks + 1;
-    return (framesOut + framesBack) / kFramesPerSecond +
-           (kChunks - 1) * subSerialTQThread::kFirmwarePacingMs / 1000.0;
+    return linkbudget::partSeconds(kChunks);
 }
 
 } // namespace

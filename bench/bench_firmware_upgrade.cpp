@@ -26,8 +26,8 @@
 
 #include "app/appwidget.h"
 #include "configurator/tqcan.h"
-#include "firmware/devfilelist.h"
 #include "firmwaredb.h"
+#include "firmwarelinkbudget.h"
 #include "link/subserialtqthread.h"
 #include "modalboxcloser.h"
 #include "pagetesthelpers.h"
@@ -38,38 +38,23 @@ namespace {
 
 constexpr int kPartSize = 32 * 1024;
 constexpr int kChunks = kPartSize / 256;
-constexpr double kFramesPerSecond = 3125.0;
-constexpr int kFramesPerWrite = 40;  // 272-byte request: 39 x 7 + 1
-constexpr int kFramesFinalWrite = 3; // 16-byte request
 constexpr double kRebootWaitSeconds = 5.0;
 const QString kVersion = QStringLiteral("2.5.0");
 
 // Time the link and the sequence allow, from the click to the success box.
 double idealSeconds()
 {
-    // One part: its writes and the closing write, one acknowledgement each.
-    const double partFrames = kChunks * kFramesPerWrite + kFramesFinalWrite + (kChunks + 1);
-    // Enter upgrade mode (2 frames out, 1 back), four register-5 reads
-    // (1 + 1 each), the restart between the parts (1 out).
+    // Two parts; enter upgrade mode (2 frames out, 1 back), four register-5
+    // reads (1 + 1 each), the restart between the parts (1 out).
     const double otherFrames = 3 + 4 * 2 + 1;
-    return (2 * partFrames + otherFrames) / kFramesPerSecond +
-           2 * (kChunks - 1) * subSerialTQThread::kFirmwarePacingMs / 1000.0 + kRebootWaitSeconds;
+    return 2 * linkbudget::partSeconds(kChunks) + otherFrames / linkbudget::kFramesPerSecond +
+           kRebootWaitSeconds;
 }
 
 bool writeDatabase()
 {
-    const QString dir = QDir::currentPath() + QStringLiteral("/download");
-    const testdb::Table table{QString::fromLatin1(testdb::kSimTable),
-                              {testdb::row(kVersion, "bench", kPartSize, kPartSize)}};
-    if (!testdb::writeDb(dir + QStringLiteral("/fw_bench.db"), {table}))
-        return false;
-    QFile list(dir + QStringLiteral("/devFileList.csv"));
-    if (!list.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    const QByteArray key = devfilelist::productKey().toUtf8();
-    list.write("ITEM,TEST_FILE,LINK_TEST_FILE,RELEASE_FILE,LINK_RELEASE_FILE\n" + key +
-               ",fw_bench.db,http://127.0.0.1/fw_bench.db,fw_bench.db,http://127.0.0.1/fw_bench.db\n");
-    return true;
+    return testdb::installForPage(QStringLiteral("fw_bench.db"),
+                                  {testdb::row(kVersion, "bench", kPartSize, kPartSize)});
 }
 
 // The esc-sim program with one node, paced to the adapter's baud rate.

@@ -83,7 +83,8 @@ inline std::unique_ptr<TQCAN> startPage(bool developer = false)
     std::unique_ptr<TQCAN> page(new TQCAN);
     page->resize(1366, 800);
     page->show();
-    QTest::qWaitForWindowExposed(page.get());
+    if (!QTest::qWaitForWindowExposed(page.get()))
+        qWarning("startPage: the page was not exposed");
     page->setDebugMode(developer);
     page->initDbPath();
     return page;

@@ -13,7 +13,6 @@
 #include "app/appwidget.h"
 #include "app/tqformalpagecontrol.h"
 #include "configurator/tqcan.h"
-#include "firmware/devfilelist.h"
 #include "firmwaredb.h"
 #include "linkharness.h"
 #include "modalboxcloser.h"
@@ -26,23 +25,6 @@ namespace {
 const QString kVersion = QStringLiteral("2.5.0");
 const QString kSuccess = QStringLiteral("Upgrade success!");
 const QString kFailure = QStringLiteral("Upgrade failed, please try again!");
-
-// The firmware database and the device-file list that names it, in the
-// working directory's download folder, where the page looks at start.
-bool writeDatabase(const QList<testdb::Row>& rows, QString* error)
-{
-    const QString dir = QDir::currentPath() + QStringLiteral("/download");
-    const testdb::Table table{QString::fromLatin1(testdb::kSimTable), rows};
-    if (!testdb::writeDb(dir + QStringLiteral("/fw_upgrade.db"), {table}, error))
-        return false;
-    QFile list(dir + QStringLiteral("/devFileList.csv"));
-    if (!list.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    const QByteArray key = devfilelist::productKey().toUtf8();
-    list.write("ITEM,TEST_FILE,LINK_TEST_FILE,RELEASE_FILE,LINK_RELEASE_FILE\n" + key +
-               ",fw_upgrade.db,http://127.0.0.1/fw_upgrade.db,fw_upgrade.db,http://127.0.0.1/fw_upgrade.db\n");
-    return true;
-}
 
 // What the page asked of the nodes, in order; runs of leave-to-go-on
 // (GO) for the same node are folded into one entry with their count.
@@ -124,7 +106,7 @@ struct Bench {
     bool start(const QList<testdb::Row>& rows)
     {
         QString dbError;
-        if (path.isEmpty() || !writeDatabase(rows, &dbError)) {
+        if (path.isEmpty() || !testdb::installForPage(QStringLiteral("fw_upgrade.db"), rows, &dbError)) {
             qWarning() << "bench:" << error.c_str() << dbError;
             return false;
         }

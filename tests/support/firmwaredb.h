@@ -34,6 +34,8 @@
 #include <QString>
 #include <QVariant>
 
+#include "firmware/devfilelist.h"
+
 namespace testdb {
 
 // The device name esc-sim reports unless told otherwise (--name), and the
@@ -193,6 +195,28 @@ inline bool writeStandardDb(const QString& path, QString* error = nullptr)
                 {row(QStringLiteral("1.0.0"), QByteArray("motor"), 512, 512)}};
     Table sim{QString::fromLatin1(kSimTable), standardRows()};
     return writeDb(path, {other, sim}, error);
+}
+
+// Installs a database of the standard table with these rows where the page
+// looks at start: download/<fileName> below the working directory, named by
+// both rows (test and release) of a device-file list for this product.
+inline bool installForPage(const QString& fileName, const QList<Row>& rows, QString* error = nullptr)
+{
+    const QString dir = QDir::currentPath() + QStringLiteral("/download");
+    const Table table{QString::fromLatin1(kSimTable), rows};
+    if (!writeDb(dir + QLatin1Char('/') + fileName, {table}, error))
+        return false;
+    QFile list(dir + QStringLiteral("/devFileList.csv"));
+    if (!list.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        if (error)
+            *error = list.errorString();
+        return false;
+    }
+    const QByteArray name = fileName.toUtf8();
+    const QByteArray link = "http://127.0.0.1/" + name;
+    list.write("ITEM,TEST_FILE,LINK_TEST_FILE,RELEASE_FILE,LINK_RELEASE_FILE\n" +
+               devfilelist::productKey().toUtf8() + ',' + name + ',' + link + ',' + name + ',' + link + '\n');
+    return true;
 }
 
 } // namespace testdb
