@@ -160,7 +160,7 @@ void Bus::handleInput(uint64_t now)
     const size_t got = m_pty->read(buf, allowed);
     if (got == 0)
         return;
-    m_adapter->feed(buf, got, [&](const adapter::Frame& f) {
+    m_adapter->feed(buf, got, now, [&](const adapter::Frame& f) {
         canard::CanFrame cf;
         cf.id = f.can_id;
         cf.len = f.dlc;
@@ -172,6 +172,8 @@ void Bus::handleInput(uint64_t now)
         }
         routeNodeOutput();
     });
+    if (got < allowed)
+        m_adapter->inputIdle(); // the PC's bytes are all in
 }
 
 void Bus::flushOutput(uint64_t now)
@@ -181,7 +183,7 @@ void Bus::flushOutput(uint64_t now)
         if (bytes.empty())
             return;
         const size_t n = m_pty->write(bytes.data(), bytes.size());
-        m_adapter->consumed(n);
+        m_adapter->consumed(n, now);
         if (n < bytes.size())
             return;
     }
@@ -210,6 +212,8 @@ void Bus::runOnce(int timeoutMs)
             waitMs = std::min(waitMs, kNoClientRecheckMs);
         } else {
             m_clientSeen = true;
+            if (!(probe.revents & POLLIN))
+                m_adapter->inputIdle(); // nothing from the PC waits: the line rests
             flushOutput(now);
         }
 
@@ -443,6 +447,7 @@ AdapterStats Bus::adapterStats() const
     s.framesIn = m_adapter->framesIn();
     s.framesOut = m_adapter->framesOut();
     s.framesDropped = m_adapter->framesDropped();
+    s.framesQueued = m_adapter->framesQueued();
     s.garbageBytes = m_adapter->decoderStats().droppedBytes;
     s.badFrames = m_adapter->decoderStats().badFrames;
     return s;

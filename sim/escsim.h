@@ -52,7 +52,10 @@ struct Options {
     std::string accessCode = " .vr-kisa"; // parameter the enter-upgrade command must carry
     double telemetryHz = 0;             // telemetry per node and second; 0 = off
     uint16_t statusBits = 0;            // status-word bits every node reports set
-    bool baudLimit = false;             // pace the line to 500000 baud
+    // Pace the line to 500000 baud: 3125 adapter frames a second each way.
+    // Frames towards the PC wait in the adapter's queue (8192 frames, some
+    // 2.6 s of line); what does not fit is dropped.
+    bool baudLimit = false;
     // Receives one line per notable event (node control, ID change, restart,
     // firmware part complete ...). Called on the bus thread, lock held: do
     // not call back into the Bus from it.
@@ -74,6 +77,7 @@ struct AdapterStats {
     uint64_t framesIn = 0;      // good adapter frames from the PC
     uint64_t framesOut = 0;     // adapter frames written to the PC
     uint64_t framesDropped = 0; // frames towards the PC dropped (queue full, no client)
+    uint64_t framesQueued = 0;  // frames waiting for the line towards the PC now
     uint64_t garbageBytes = 0;  // bytes the decoder discarded
     uint64_t badFrames = 0;     // frames with a bad DLC or CRC
 };

@@ -5,49 +5,27 @@
 
 namespace escsim {
 
-namespace {
-// A line cannot run faster after an idle spell: at most one frame may start
-// at once, every further byte waits for the line. (The OS and the adapter
-// still buffer what the PC writes; that is the pty's own buffer.)
-constexpr double kBurstBytes = adapter::kFrameSize;
-} // namespace
+SimAdapter::SimAdapter(bool paced) : m_paced(paced), m_dec(4096) {}
 
-SimAdapter::SimAdapter(bool paced) : m_paced(paced), m_dec(4096)
+size_t SimAdapter::readAllowance(uint64_t nowUs) const
 {
-    m_inTokens = m_outTokens = kBurstBytes;
+    return m_paced ? m_inLine.allowance(nowUs) : std::numeric_limits<size_t>::max();
 }
 
-void SimAdapter::refill(double& tokens, double perSecond, double cap, uint64_t& lastUs, uint64_t nowUs)
+uint64_t SimAdapter::readDelayUs(uint64_t nowUs) const
 {
-    if (lastUs == 0 || nowUs < lastUs) {
-        lastUs = nowUs;
-        return;
-    }
-    tokens = std::min(cap, tokens + double(nowUs - lastUs) * perSecond / 1e6);
-    lastUs = nowUs;
+    return m_paced ? m_inLine.delayUs(adapter::kFrameSize, nowUs) : 0;
 }
 
-uint64_t SimAdapter::readDelayUs(uint64_t nowUs)
+void SimAdapter::inputIdle()
 {
-    const double missing = double(adapter::kFrameSize) - readAllowance(nowUs);
-    if (missing <= 0)
-        return 0;
-    return uint64_t(missing * 1e6 / kLineBytesPerSecond) + 1;
+    m_inLine.idle();
 }
 
-size_t SimAdapter::readAllowance(uint64_t nowUs)
-{
-    if (!m_paced)
-        return std::numeric_limits<size_t>::max();
-    refill(m_inTokens, kLineBytesPerSecond, kBurstBytes, m_inLastUs, nowUs);
-    return size_t(m_inTokens);
-}
-
-void SimAdapter::feed(const uint8_t* data, size_t len,
+void SimAdapter::feed(const uint8_t* data, size_t len, uint64_t nowUs,
                       const std::function<void(const adapter::Frame&)>& onCanFrame)
 {
-    if (m_paced)
-        m_inTokens = std::max(0.0, m_inTokens - double(len));
+    m_inLine.carry(len, nowUs);
     m_dec.feed(data, len, [&](const adapter::Frame& f) {
         ++m_framesIn;
         if (adapter::isBitrateCommand(f)) {
@@ -75,12 +53,15 @@ void SimAdapter::send(uint32_t canId, const uint8_t* data, uint8_t dlc)
     m_out.push_back(bytes);
 }
 
-std::vector<uint8_t> SimAdapter::pendingOutput(uint64_t nowUs, size_t max)
+std::vector<uint8_t> SimAdapter::pendingOutput(uint64_t nowUs, size_t max) const
 {
     size_t allowed = max;
     if (m_paced) {
-        refill(m_outTokens, kLineBytesPerSecond, kBurstBytes, m_outLastUs, nowUs);
-        allowed = std::min(allowed, size_t(m_outTokens));
+        // Whole frames: the rest of one partly written, then frames the line
+        // has room for.
+        const size_t head = adapter::kFrameSize - m_headSent;
+        const size_t line = m_outLine.allowance(nowUs);
+        allowed = line < head ? 0 : std::min(max, head + (line - head) / adapter::kFrameSize * adapter::kFrameSize);
     }
     std::vector<uint8_t> out;
     size_t skip = m_headSent;
@@ -94,10 +75,9 @@ std::vector<uint8_t> SimAdapter::pendingOutput(uint64_t nowUs, size_t max)
     return out;
 }
 
-void SimAdapter::consumed(size_t bytes)
+void SimAdapter::consumed(size_t bytes, uint64_t nowUs)
 {
-    if (m_paced)
-        m_outTokens = std::max(0.0, m_outTokens - double(bytes));
+    m_outLine.carry(bytes, nowUs);
     while (bytes > 0 && !m_out.empty()) {
         const size_t n = std::min(bytes, adapter::kFrameSize - m_headSent);
         m_headSent += n;
@@ -108,19 +88,15 @@ void SimAdapter::consumed(size_t bytes)
             ++m_framesOut;
         }
     }
+    if (m_out.empty())
+        m_outLine.idle();
 }
 
 uint64_t SimAdapter::outputDelayUs(uint64_t nowUs) const
 {
     if (!m_paced || m_out.empty())
         return 0;
-    double tokens = m_outTokens;
-    if (m_outLastUs != 0 && nowUs > m_outLastUs)
-        tokens += double(nowUs - m_outLastUs) * kLineBytesPerSecond / 1e6;
-    const double need = double(adapter::kFrameSize);
-    if (tokens >= need)
-        return 0;
-    return uint64_t((need - tokens) * 1e6 / kLineBytesPerSecond) + 1;
+    return m_outLine.delayUs(adapter::kFrameSize - m_headSent, nowUs);
 }
 
 void SimAdapter::dropOutput()
@@ -132,6 +108,7 @@ void SimAdapter::dropOutput()
     } else {
         m_framesDropped += m_out.size();
         m_out.clear();
+        m_outLine.idle();
     }
 }
 

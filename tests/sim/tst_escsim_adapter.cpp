@@ -1,5 +1,6 @@
 // The adapter side of the simulator: the bit-rate command and its status
-// frame, malformed input, throttle set-points and telemetry.
+// frame, malformed input, throttle set-points and telemetry, and the pace of
+// its 500000-baud line (reckoned on timestamps, without the clock).
 
 #include <QtTest>
 
@@ -8,6 +9,8 @@
 #include "link/crc.h"
 #include "link/cyphalports.h"
 #include "linkharness.h"
+#include "linepacer.h"
+#include "simadapter.h"
 
 using canard::TransferKind;
 
@@ -42,6 +45,40 @@ bool telemetry(SimFixture& f, uint16_t port, uint8_t node, int first, LinkRecord
     return f.client.waitFor([=](const LinkRecord& x) {
         return x.port == port && x.node == node && x.i16(0) == first;
     }, kWaitMs, out);
+}
+
+// Frames a second the paced adapter carries, each way, when the bus
+// loop sleeps until the line is due and wakes `lateUs` late every time.
+// Towards the PC its queue never runs dry; from the PC the terminal always
+// holds more frames than the line takes.
+uint64_t framesPerSecond(bool towardsPc, uint64_t lateUs)
+{
+    escsim::SimAdapter a(true);
+    const uint8_t data[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    uint8_t frame[adapter::kFrameSize];
+    adapter::encodeFrame(0x107D000F, data, 8, frame);
+    size_t phase = 0; // of the PC's endless frame stream
+    const uint64_t startUs = 1000000, endUs = 3 * startUs;
+    uint64_t firstCount = 0, t = startUs, lastUs = t;
+    while (lastUs < endUs) {
+        lastUs = t;
+        if (towardsPc) {
+            while (a.framesQueued() < 100)
+                a.send(0x107D000F, data, 8);
+            a.consumed(a.pendingOutput(t).size(), t);
+        } else {
+            std::vector<uint8_t> bytes(std::min<size_t>(a.readAllowance(t), 4096));
+            for (uint8_t& b : bytes)
+                b = frame[phase++ % adapter::kFrameSize];
+            a.feed(bytes.data(), bytes.size(), t, [](const adapter::Frame&) {});
+        }
+        if (t == startUs)
+            firstCount = towardsPc ? a.framesOut() : a.framesIn();
+        t += (towardsPc ? a.outputDelayUs(t) : a.readDelayUs(t)) + lateUs + 1;
+    }
+    // What the line carried up to the last wake-up, over the time it took.
+    const uint64_t frames = (towardsPc ? a.framesOut() : a.framesIn()) - firstCount;
+    return (frames * 1000000 + (lastUs - startUs) / 2) / (lastUs - startUs);
 }
 
 } // namespace
@@ -145,6 +182,65 @@ private slots:
             QVERIFY(barrier(f));
             QCOMPARE(f.client.count([](const LinkRecord& x) { return x.port == kPortExecCommand; }), 0);
         }
+    }
+
+    // The line's sums, step by step: "i" nothing waits, "cT:B" B bytes
+    // carried at T us, "aT=N" N bytes may go at T, "dT:B=N" B bytes may go
+    // N us after T.
+    void linePacing_data()
+    {
+        QTest::addColumn<QString>("steps");
+        QTest::newRow("after rest one frame at once, then one each 320 us")
+            << "a1000=16 c1000:16 a1000=0 d1000:16=320 a1319=15 a1320=16";
+        QTest::newRow("a late caller carries what the line did meanwhile")
+            << "c1000:16 a1420=21 c1420:21 a1420=0 d1420:16=320";
+        QTest::newRow("bytes count one by one") << "c1000:16 a1019=0 a1020=1 d1020:1=0";
+        QTest::newRow("rest gives no burst") << "c1000:16 i a60000=16 c60000:16 a60000=0";
+        QTest::newRow("rest does not cut short a frame on the line") << "c1000:16 i a1100=5 d1100:16=220";
+        QTest::newRow("a busy line runs at most 20 ms ahead")
+            << "c1000:16 a100000=1000 c100000:1000 a100000=0 d100000:16=320";
+        QTest::newRow("at the clock's start") << "a0=0 a100=5 d0:16=320";
+    }
+    void linePacing()
+    {
+        QFETCH(QString, steps);
+        escsim::LinePacer line;
+        for (const QString& step : steps.split(' ')) {
+            const QStringList n = step.mid(1).split(QRegularExpression("[:=]"));
+            const uint64_t t = n.at(0).toULongLong();
+            if (step.startsWith('i'))
+                line.idle();
+            else if (step.startsWith('c'))
+                line.carry(n.at(1).toULongLong(), t);
+            else if (step.startsWith('a'))
+                QVERIFY2(line.allowance(t) == n.at(1).toULongLong(), qPrintable(step));
+            else
+                QVERIFY2(line.delayUs(n.at(1).toULongLong(), t) == n.at(2).toULongLong(), qPrintable(step));
+        }
+    }
+
+    // A bus loop that sleeps once per frame and wakes late (timer slack, a
+    // busy machine) still gets the line's 3125 frames a second each way.
+    void lineRate_data()
+    {
+        QTest::addColumn<bool>("towardsPc");
+        QTest::addColumn<int>("lateUs");
+        QTest::addColumn<int>("frames");
+        for (const bool out : {true, false}) {
+            const char* way = out ? "to the PC" : "from the PC";
+            QTest::addRow("%s, on time", way) << out << 0 << 3125;
+            QTest::addRow("%s, 60 us late", way) << out << 60 << 3125;
+            QTest::addRow("%s, 300 us late", way) << out << 300 << 3125;
+            QTest::addRow("%s, 5 ms late", way) << out << 5000 << 3125;
+        }
+    }
+    void lineRate()
+    {
+        QFETCH(bool, towardsPc);
+        QFETCH(int, lateUs);
+        QFETCH(int, frames);
+        const int got = int(framesPerSecond(towardsPc, uint64_t(lateUs)));
+        QVERIFY2(qAbs(got - frames) <= 1, qPrintable(QString::number(got)));
     }
 
     void throttleDrivesTelemetry()
