@@ -107,10 +107,10 @@ bool runUntil(const std::function<bool()>& pred, int timeoutMs)
 
 static void BM_FirmwareUpgrade64KiB(benchmark::State& state)
 {
-    TempWorkDir work;
+    PageEnv env; // working folder, translations and settings of its own
     SimProcess sim;
     const QString path = sim.start();
-    if (!work.isValid() || !writeDatabase() || path.isEmpty()) {
+    if (!env.ready() || !writeDatabase() || path.isEmpty()) {
         state.SkipWithError("set-up failed (working folder, database or esc-sim)");
         return;
     }

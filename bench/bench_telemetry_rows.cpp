@@ -10,7 +10,6 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include "configurator/tqcan.h"
@@ -41,8 +40,7 @@ response_data_struct_t telemetry(int i)
 
 static void BM_TelemetryThroughPage(benchmark::State& state)
 {
-    QTemporaryDir settings;
-    TQCAN::setSettingsFolder(settings.path());
+    PageEnv env; // working folder, translations and settings of its own
     {
         TQCAN page;
         page.resize(1366, 900);
@@ -73,7 +71,6 @@ static void BM_TelemetryThroughPage(benchmark::State& state)
         if (page.findChild<QLineEdit*>("lEdit_ym_y1_32")->text() == "0")
             state.SkipWithError("the rows show nothing");
     }
-    TQCAN::setSettingsFolder(QString());
 }
 BENCHMARK(BM_TelemetryThroughPage)->Arg(0)->Arg(1)->ArgName("ticked")->Unit(benchmark::kMillisecond);
 

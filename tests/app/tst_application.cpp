@@ -11,6 +11,7 @@ class tst_Application : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void init();
     void startsAndQuitsWithReleaseTitle();
     void developerMarkerAddsDevSuffix();
@@ -20,13 +21,24 @@ private:
     // Starts the executable in the test's folder; it quits by itself after quitMs.
     void start(QProcess& app, int quitMs) const;
     QString m_exe;
+    QTemporaryDir m_bin; // the executable's own folder, with its settings
     QScopedPointer<QTemporaryDir> m_dir;
 };
 
+void tst_Application::initTestCase()
+{
+    // A copy of the executable and its translations: what a user's run left
+    // beside the built one (language, scales) never reaches these starts.
+    const QFileInfo built(QStringLiteral(TQ_TOPAZ_EXE));
+    QVERIFY(m_bin.isValid());
+    for (const QFileInfo& file : built.dir().entryInfoList({built.fileName(), "*.qm"}, QDir::Files))
+        QVERIFY(QFile::copy(file.filePath(), m_bin.filePath(file.fileName())));
+    m_exe = m_bin.filePath(built.fileName());
+}
+
 void tst_Application::init()
 {
-    m_exe = QStringLiteral(TQ_TOPAZ_EXE);
-    QVERIFY(QFileInfo::exists(m_exe));
+    QVERIFY(QFileInfo(m_exe).isExecutable());
     m_dir.reset(new QTemporaryDir);
     QVERIFY(m_dir->isValid());
 }

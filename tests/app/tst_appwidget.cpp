@@ -37,6 +37,9 @@ void tst_AppWidget::initTestCase()
 {
     registerCommunicatMetaTypes();
     QVERIFY(m_dir.isValid());
+    // Settings of its own: a language a user's run left beside the
+    // executables would change the start-up box's text.
+    TQCAN::setSettingsFolder(m_dir.filePath("SetIns"));
 }
 
 void tst_AppWidget::buildsStackAndWiresHub()

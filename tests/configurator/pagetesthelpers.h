@@ -17,6 +17,7 @@
 
 #include "app/communicat.h"
 #include "app/response_data.h"
+#include "configurator/tqcan.h"
 #include "telemetry/qcwindicatorlamp.h"
 #include "tempworkdir.h"
 
@@ -26,22 +27,23 @@ namespace pagetest {
 constexpr int kSlowMs = 20000;
 
 // While it lives: a fresh working directory holding the translations the
-// page loads as "./lang_en.qm" and "./lang_zh_CN.qm", and English as the
-// language the page keeps next to the executable; the stored language is
-// put back when it goes.
+// page loads as "./lang_en.qm" and "./lang_zh_CN.qm", and the page's
+// settings folder inside it with English stored as the language, so that
+// nothing a user's run left next to the executable reaches the page.
 class PageEnv
 {
 public:
-    PageEnv() : m_old(language())
+    PageEnv()
     {
         registerCommunicatMetaTypes();
         const QString bin = QCoreApplication::applicationDirPath() + QLatin1Char('/');
         m_ready = m_dir.isValid();
         for (const QString qm : {"lang_en.qm", "lang_zh_CN.qm"})
             m_ready = m_ready && QFile::copy(bin + qm, m_dir.filePath(qm));
+        TQCAN::setSettingsFolder(m_dir.filePath("SetIns"));
         setLanguage(0);
     }
-    ~PageEnv() { setLanguage(m_old); }
+    ~PageEnv() { TQCAN::setSettingsFolder(QString()); }
     bool ready() const { return m_ready; }
 
     // The stored language (0 English, 1 Chinese); invalid: none stored.
@@ -53,9 +55,8 @@ public:
     }
 
 private:
-    static QString ini() { return QCoreApplication::applicationDirPath() + "/SetIns/wave.ini"; }
+    static QString ini() { return TQCAN::settingsFolder() + "/wave.ini"; }
     TempWorkDir m_dir;
-    QVariant m_old;
     bool m_ready = false;
 };
 

@@ -9,6 +9,7 @@
 
 #include "app/appwidget.h"
 #include "app/tqpagecontrol.h"
+#include "configurator/tqcan.h"
 #include "devpanel/tqwidget.h"
 #include "tempworkdir.h"
 
@@ -24,6 +25,7 @@ void tst_DevPanelWindow::panelIsPageTwoAndListsTheFirstSearch()
     registerCommunicatMetaTypes();
     TempWorkDir dir;
     QVERIFY(dir.isValid());
+    TQCAN::setSettingsFolder(dir.filePath("SetIns")); // not the settings beside the executable
     // The answer comes queued from the worker's thread: listen before the
     // window starts the search.
     QSignalSpy results(TQPageControl::getInstance(), &TQPageControl::signalNotifyTQResult);
