@@ -1,6 +1,6 @@
 // Node services of the simulator, driven over its real pseudo-terminal with
 // the link core as client: heartbeat, node information, registers, the
-// description file and node-ID assignment.
+// description file, the CAN bit-rate change and node-ID assignment.
 
 #include <QtTest>
 
@@ -114,6 +114,52 @@ private slots:
         QCOMPARE(int(r.payload[0]), status);
         QCOMPARE(int(r.payload[1]), address);
         QCOMPARE(f.bus.registerWriteCount(uint8_t(address)), 0); // the value stays
+    }
+
+    // A write of register 4 is answered at the old bit rate; then the node
+    // runs at the new one: it hears nothing at the old rate, and answers and
+    // beats once the adapter is at the new rate too.
+    void bitRateChange_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<uint>("rate");
+        QTest::newRow("to 250K") << 0 << 0x20 << 250000u;
+        QTest::newRow("to 800K") << 2 << 0x20 << 800000u;
+        QTest::newRow("to 1000K") << 3 << 0x20 << 1000000u;
+        QTest::newRow("to the rate it runs at") << 1 << 0x20 << 500000u;
+        QTest::newRow("an unknown code is refused") << 4 << 0x13 << 500000u;
+    }
+    void bitRateChange()
+    {
+        QFETCH(int, code);
+        QFETCH(int, status);
+        QFETCH(uint, rate);
+        SimFixture f;
+        QVERIFY(f.up());
+        const RegAccessArgs a = reg(2, 4, uint16_t(code));
+        LinkRecord r;
+        QVERIFY(f.request(kPortRegAccess, 16, &a, &r));
+        QCOMPARE(int(r.payload[0]), status);
+        QCOMPARE(int(r.payload[1]), 4);
+        if (status == 0x20)
+            QCOMPARE(r.u16(2), code);
+        QCOMPARE(f.bus.nodeBitrate(16), rate);
+
+        // A write at the old rate, then the adapter's change, whose status
+        // frame comes after any answer to it: a node at another rate neither
+        // takes nor answers it.
+        f.client.clear();
+        const RegAccessArgs write = reg(2, 0x0B, 30);
+        QVERIFY(f.client.send(kPortRegAccess, 16, &write));
+        QVERIFY(f.client.sendBitrate(rate));
+        QVERIFY(f.client.waitUntil([&] { return !f.client.statusFrames().empty(); }));
+        const bool sameRate = rate == 500000u;
+        QCOMPARE(f.client.count([](const LinkRecord& x) { return x.port == kPortRegAccess; }), sameRate ? 1 : 0);
+        QCOMPARE(f.bus.registerWriteCount(0x0B), sameRate ? 1 : 0);
+        f.client.clear();
+        QVERIFY(f.request(kPortNodeInfo, 16, nullptr));
+        QVERIFY(f.client.waitFor(kPortHeartbeat, 16));
     }
 
     void descriptionInChunks_data()

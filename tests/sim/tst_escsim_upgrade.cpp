@@ -2,7 +2,8 @@
 // access code, two parts written through the file-write service, the
 // register-5 status protocol and the restarts in between (unanswered, as a
 // boot loader's), the new version after the upgrade, a new start after an
-// upgrade was cut off; bad writes refused.
+// upgrade was cut off; bad writes refused, a chunk sent again; and what a
+// node keeps across a restart.
 
 #include <QtTest>
 
@@ -27,12 +28,29 @@ int command(SimFixture& f, uint16_t cmd, const char* param)
     return f.request(kPortExecCommand, 16, &a, &r) ? r.payload[0] : -1;
 }
 
-int reg5(SimFixture& f)
+// A register's value as node 16 answers it (-1: no answer or an error).
+int readReg(SimFixture& f, uint8_t reg)
 {
     RegAccessArgs a;
-    a.reg = 5;
+    a.reg = reg;
     LinkRecord r;
     return f.request(kPortRegAccess, 16, &a, &r) && r.payload[0] == 0x10 ? r.u16(2) : -1;
+}
+
+int reg5(SimFixture& f)
+{
+    return readReg(f, 5);
+}
+
+// The op state of a register write to node 16 (-1: no answer).
+int writeReg(SimFixture& f, uint8_t reg, uint16_t value)
+{
+    RegAccessArgs a;
+    a.op = 2;
+    a.reg = reg;
+    a.value = value;
+    LinkRecord r;
+    return f.request(kPortRegAccess, 16, &a, &r) ? r.payload[0] : -1;
 }
 
 // The answer's error code of a file write (-1: no answer).
@@ -201,6 +219,68 @@ private slots:
         f.bus.setFileWriteError(16, 0);
         QCOMPARE(fileWrite(f, 256, chunk), 102); // the refused write was not kept
         QCOMPARE(fileWrite(f, 0, chunk), 0);
+    }
+
+    // A chunk at an offset the boot loader already has is refused and
+    // changes nothing; only offset 0 starts the part over.
+    void chunkSentAgain_data()
+    {
+        QTest::addColumn<int>("offset");
+        QTest::addColumn<int>("result");
+        QTest::newRow("the last chunk again") << 512 << 102;
+        QTest::newRow("an earlier chunk again") << 256 << 102;
+        QTest::newRow("the first chunk again starts over") << 0 << 0;
+    }
+    void chunkSentAgain()
+    {
+        QFETCH(int, offset);
+        QFETCH(int, result);
+        SimFixture f;
+        QVERIFY(f.up());
+        QCOMPARE(command(f, 0xFFFD, kCode), 0);
+        const std::vector<uint8_t> part = makeImage(768, 6);
+        for (size_t at = 0; at < part.size(); at += 256)
+            QCOMPARE(fileWrite(f, at, std::vector<uint8_t>(part.begin() + long(at), part.begin() + long(at + 256))), 0);
+        const std::vector<uint8_t> again = makeImage(256, 8);
+        QCOMPARE(fileWrite(f, uint64_t(offset), again), result);
+        const std::vector<uint8_t> kept = result == 0 ? again : part;
+        QCOMPARE(fileWrite(f, kept.size(), {}), 0);
+        QCOMPARE(f.bus.image(16, 1), kept);
+    }
+
+    // A restart brings back the values last stored (the store command); the
+    // CAN bit rate is stored as it is written, since the rate change sends
+    // no store command.
+    void restartKeeps_data()
+    {
+        QTest::addColumn<int>("reg");
+        QTest::addColumn<int>("value");
+        QTest::addColumn<bool>("store");
+        QTest::addColumn<int>("later");  // written after the store (0: none)
+        QTest::addColumn<int>("kept");
+        QTest::newRow("a value not stored") << 0x0B << 30 << false << 0 << 7;
+        QTest::newRow("a stored value") << 0x0B << 30 << true << 0 << 30;
+        QTest::newRow("a value written after the store") << 0x0B << 30 << true << 40 << 30;
+        QTest::newRow("the bit rate, not stored") << 4 << 3 << false << 0 << 3;
+    }
+    void restartKeeps()
+    {
+        QFETCH(int, reg);
+        QFETCH(int, value);
+        QFETCH(bool, store);
+        QFETCH(int, later);
+        QFETCH(int, kept);
+        SimFixture f;
+        QVERIFY(f.up());
+        QCOMPARE(writeReg(f, uint8_t(reg), uint16_t(value)), 0x20);
+        // Where the node runs now (a new bit rate takes the adapter along).
+        QVERIFY(f.client.sendBitrate(f.bus.nodeBitrate(16)));
+        if (store)
+            QCOMPARE(command(f, 0xFFFA, "0"), 0);
+        if (later)
+            QCOMPARE(writeReg(f, uint8_t(reg), uint16_t(later)), 0x20);
+        QVERIFY(restart(f, 0));
+        QCOMPARE(readReg(f, uint8_t(reg)), kept);
     }
 
     void badWritesRefused()
