@@ -23,6 +23,7 @@
 #include "app/appwidget.h"
 #include "app/tqformalpagecontrol.h"
 #include "configurator/tqcan.h"
+#include "fullbus.h"
 #include "linkharness.h"
 #include "pagetesthelpers.h"
 
@@ -30,8 +31,6 @@ using namespace pagetest;
 
 namespace {
 
-constexpr int kNodes = 32;
-constexpr int kFullRateHz = 48; // 32 nodes x 2 messages x 48 + heartbeats fill the line
 constexpr int kRunMs = 30000;
 constexpr int kSampleMs = 100;
 
@@ -46,13 +45,7 @@ double percentile(std::vector<double> v, double p)
 static void BM_ThrottleTickSpacing(benchmark::State& state)
 {
     PageEnv env; // translations and settings of its own
-    escsim::Options o;
-    o.nodes.clear(); // not the default node 16 as well
-    for (int n = 0; n < kNodes; ++n)
-        o.nodes.push_back(uint8_t(16 + n));
-    o.telemetryHz = double(state.range(0));
-    o.baudLimit = true;
-    escsim::Bus bus(o);
+    escsim::Bus bus(fullbus::options(double(state.range(0))));
     std::string error;
     const QString path = QString::fromStdString(startOnThread(bus, &error));
     if (path.isEmpty() || !env.ready()) {
@@ -70,7 +63,7 @@ static void BM_ThrottleTickSpacing(benchmark::State& state)
             state.SkipWithError("the 32 rows were not enabled");
             return;
         }
-        for (int row = 1; row <= kNodes; ++row)
+        for (int row = 1; row <= fullbus::kNodes; ++row)
             page->findChild<QSpinBox*>(QString("spinBox_y_%1").arg(row))->setValue(row * 50);
         page->findChild<QAbstractButton*>("checkBox_y1_1")->setChecked(true);
 
@@ -119,7 +112,7 @@ static void BM_ThrottleTickSpacing(benchmark::State& state)
     }
     bus.stop();
 }
-BENCHMARK(BM_ThrottleTickSpacing)->Arg(kFullRateHz)->Arg(64)->ArgName("telemetry_hz")->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ThrottleTickSpacing)->Arg(fullbus::kFullRateHz)->Arg(64)->ArgName("telemetry_hz")->Iterations(1)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
