@@ -172,8 +172,6 @@ void Bus::handleInput(uint64_t now)
         }
         routeNodeOutput();
     });
-    if (got < allowed)
-        m_adapter->inputIdle(); // the PC's bytes are all in
 }
 
 void Bus::flushOutput(uint64_t now)

@@ -19,6 +19,12 @@ size_t LinePacer::allowance(uint64_t nowUs) const
     return nowUs > start ? size_t((nowUs - start) / kUsPerByte) : 0;
 }
 
+size_t LinePacer::frameAllowance(size_t headLeft, uint64_t nowUs) const
+{
+    const size_t line = allowance(nowUs);
+    return line < headLeft ? 0 : headLeft + (line - headLeft) / kFrameBytes * kFrameBytes;
+}
+
 uint64_t LinePacer::delayUs(size_t bytes, uint64_t nowUs) const
 {
     // Either credit covers one frame, so only the line's own end counts.

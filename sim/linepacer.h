@@ -28,6 +28,9 @@ public:
 
     // Bytes the line may carry at nowUs.
     size_t allowance(uint64_t nowUs) const;
+    // The same in whole frames, the first of them `headLeft` bytes short of
+    // its end (a frame partly carried): 0 or headLeft + k frames.
+    size_t frameAllowance(size_t headLeft, uint64_t nowUs) const;
     // Microseconds from nowUs until `bytes` (at most one frame) may go.
     uint64_t delayUs(size_t bytes, uint64_t nowUs) const;
     // The line carried `bytes` at nowUs.

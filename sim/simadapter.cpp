@@ -25,7 +25,11 @@ void SimAdapter::inputIdle()
 void SimAdapter::feed(const uint8_t* data, size_t len, uint64_t nowUs,
                       const std::function<void(const adapter::Frame&)>& onCanFrame)
 {
+    // Less than the line would take: the PC has nothing more waiting.
+    const bool drained = len < m_inLine.allowance(nowUs);
     m_inLine.carry(len, nowUs);
+    if (drained)
+        m_inLine.idle();
     m_dec.feed(data, len, [&](const adapter::Frame& f) {
         ++m_framesIn;
         if (adapter::isBitrateCommand(f)) {
@@ -55,14 +59,8 @@ void SimAdapter::send(uint32_t canId, const uint8_t* data, uint8_t dlc)
 
 std::vector<uint8_t> SimAdapter::pendingOutput(uint64_t nowUs, size_t max) const
 {
-    size_t allowed = max;
-    if (m_paced) {
-        // Whole frames: the rest of one partly written, then frames the line
-        // has room for.
-        const size_t head = adapter::kFrameSize - m_headSent;
-        const size_t line = m_outLine.allowance(nowUs);
-        allowed = line < head ? 0 : std::min(max, head + (line - head) / adapter::kFrameSize * adapter::kFrameSize);
-    }
+    const size_t allowed =
+        m_paced ? std::min(max, m_outLine.frameAllowance(adapter::kFrameSize - m_headSent, nowUs)) : max;
     std::vector<uint8_t> out;
     size_t skip = m_headSent;
     for (const auto& f : m_out) {

@@ -25,10 +25,11 @@ public:
 
     explicit SimAdapter(bool paced);
 
-    // Bytes from the PC, read at nowUs. Calls onCanFrame for each CAN data
-    // frame they complete, in order; a bit-rate command is handled in its
-    // place and answered with a status frame. Anything else (garbage,
-    // adapter-internal IDs) is dropped.
+    // Bytes from the PC, read at nowUs (fewer than readAllowance: the PC's
+    // side is empty). Calls onCanFrame for each CAN data frame they
+    // complete, in order; a bit-rate command is handled in its place and
+    // answered with a status frame. Anything else (garbage, adapter-internal
+    // IDs) is dropped.
     void feed(const uint8_t* data, size_t len, uint64_t nowUs,
               const std::function<void(const adapter::Frame&)>& onCanFrame);
 

@@ -185,7 +185,8 @@ private slots:
     }
 
     // The line's sums, step by step: "i" nothing waits, "cT:B" B bytes
-    // carried at T us, "aT=N" N bytes may go at T, "dT:B=N" B bytes may go
+    // carried at T us, "aT=N" N bytes may go at T, "fT:H=N" N bytes of whole
+    // frames (the first H bytes short) may go at T, "dT:B=N" B bytes may go
     // N us after T.
     void linePacing_data()
     {
@@ -200,6 +201,8 @@ private slots:
         QTest::newRow("a busy line runs at most 20 ms ahead")
             << "c1000:16 a100000=1000 c100000:1000 a100000=0 d100000:16=320";
         QTest::newRow("at the clock's start") << "a0=0 a100=5 d0:16=320";
+        QTest::newRow("whole frames") << "c1000:16 f1639:16=16 f1640:16=32 f1300:16=0";
+        QTest::newRow("the rest of a frame partly carried") << "c1000:16 c1200:10 f1319:6=0 f1320:6=6 f1640:6=22";
     }
     void linePacing()
     {
@@ -214,6 +217,8 @@ private slots:
                 line.carry(n.at(1).toULongLong(), t);
             else if (step.startsWith('a'))
                 QVERIFY2(line.allowance(t) == n.at(1).toULongLong(), qPrintable(step));
+            else if (step.startsWith('f'))
+                QVERIFY2(line.frameAllowance(n.at(1).toULongLong(), t) == n.at(2).toULongLong(), qPrintable(step));
             else
                 QVERIFY2(line.delayUs(n.at(1).toULongLong(), t) == n.at(2).toULongLong(), qPrintable(step));
         }
