@@ -248,6 +248,60 @@ private slots:
         QVERIFY2(qAbs(got - frames) <= 1, qPrintable(QString::number(got)));
     }
 
+    // After rest the line from the PC lets one frame in at once; while the
+    // PC's bytes wait, it catches up (up to 20 ms) what a late reader owed.
+    void inputRest_data()
+    {
+        QTest::addColumn<int>("read");  // bytes taken of the 16 the line allowed
+        QTest::addColumn<bool>("told"); // the bus saw nothing waiting
+        QTest::addColumn<int>("later"); // the line's allowance 100 ms on
+        QTest::newRow("a short read emptied the PC's side") << 8 << false << 16;
+        QTest::newRow("nothing was waiting") << 16 << true << 16;
+        QTest::newRow("the PC's bytes still wait") << 16 << false << 1000;
+    }
+    void inputRest()
+    {
+        QFETCH(int, read);
+        QFETCH(bool, told);
+        QFETCH(int, later);
+        escsim::SimAdapter a(true);
+        QCOMPARE(a.readAllowance(1000000), size_t(16));
+        const std::vector<uint8_t> bytes(size_t(read), 0);
+        a.feed(bytes.data(), bytes.size(), 1000000, [](const adapter::Frame&) {});
+        if (told)
+            a.inputIdle();
+        QCOMPARE(a.readAllowance(1100000), size_t(later));
+    }
+
+    // The same towards the PC: frames queued after the queue ran dry go one
+    // at once; frames that waited all along catch up.
+    void outputRest_data()
+    {
+        QTest::addColumn<int>("queued"); // frames queued at first; one goes
+        QTest::addColumn<bool>("drop");  // then the rest dropped (no one listens)
+        QTest::addColumn<int>("later");  // bytes that may go 100 ms on, 70 queued
+        QTest::newRow("the queue ran dry") << 1 << false << 16;
+        QTest::newRow("frames still wait") << 2 << false << 992;
+        QTest::newRow("dropped with no one listening") << 3 << true << 16;
+    }
+    void outputRest()
+    {
+        QFETCH(int, queued);
+        QFETCH(bool, drop);
+        QFETCH(int, later);
+        escsim::SimAdapter a(true);
+        const uint8_t data[1] = {0xE0};
+        for (int i = 0; i < queued; ++i)
+            a.send(0x107D550F, data, 1);
+        a.consumed(a.pendingOutput(1000000).size(), 1000000);
+        QCOMPARE(a.framesOut(), uint64_t(1));
+        if (drop)
+            a.dropOutput();
+        while (a.framesQueued() < 70)
+            a.send(0x107D550F, data, 1);
+        QCOMPARE(a.pendingOutput(1100000).size(), size_t(later));
+    }
+
     void throttleDrivesTelemetry()
     {
         escsim::Options o;
