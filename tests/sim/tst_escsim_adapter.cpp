@@ -274,27 +274,35 @@ private slots:
     }
 
     // The same towards the PC: frames queued after the queue ran dry go one
-    // at once; frames that waited all along catch up.
+    // at once; frames that waited all along catch up; a frame the terminal
+    // took in part goes on from where it stopped.
     void outputRest_data()
     {
-        QTest::addColumn<int>("queued"); // frames queued at first; one goes
+        QTest::addColumn<int>("queued"); // frames queued at first; one may go
+        QTest::addColumn<int>("taken");  // bytes of it the terminal took
+        QTest::addColumn<int>("wait");   // microseconds until the next frame may go
         QTest::addColumn<bool>("drop");  // then the rest dropped (no one listens)
         QTest::addColumn<int>("later");  // bytes that may go 100 ms on, 70 queued
-        QTest::newRow("the queue ran dry") << 1 << false << 16;
-        QTest::newRow("frames still wait") << 2 << false << 992;
-        QTest::newRow("dropped with no one listening") << 3 << true << 16;
+        QTest::newRow("the queue ran dry") << 1 << 16 << 0 << false << 16;
+        QTest::newRow("frames still wait") << 2 << 16 << 320 << false << 992;
+        QTest::newRow("dropped with no one listening") << 3 << 16 << 320 << true << 16;
+        QTest::newRow("a frame taken in part") << 2 << 10 << 0 << false << 998;
     }
     void outputRest()
     {
         QFETCH(int, queued);
+        QFETCH(int, taken);
+        QFETCH(int, wait);
         QFETCH(bool, drop);
         QFETCH(int, later);
         escsim::SimAdapter a(true);
         const uint8_t data[1] = {0xE0};
         for (int i = 0; i < queued; ++i)
             a.send(0x107D550F, data, 1);
-        a.consumed(a.pendingOutput(1000000).size(), 1000000);
-        QCOMPARE(a.framesOut(), uint64_t(1));
+        QCOMPARE(a.pendingOutput(1000000).size(), size_t(16));
+        a.consumed(size_t(taken), 1000000);
+        QCOMPARE(a.framesOut(), uint64_t(taken == 16));
+        QCOMPARE(a.outputDelayUs(1000000), uint64_t(wait));
         if (drop)
             a.dropOutput();
         while (a.framesQueued() < 70)
