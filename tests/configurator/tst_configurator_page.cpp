@@ -153,6 +153,18 @@ void tst_ConfiguratorPage::silentNodeGoesAtTheFourthTick()
     QCOMPARE(listed(page()), QStringList({"11"}));
     tick();
     QVERIFY(listed(page()).isEmpty());
+
+    // A node being upgraded restarts and is silent on purpose: it stays
+    // listed until the upgrade's own watchdog gives up; a silent neighbour
+    // goes as before.
+    list(16);
+    list(17);
+    clickCell(dev(), 0, 2);
+    child<QComboBox>(page(), "comboBox_dev_ver")->addItem("9.9");
+    click(page(), "btnUpgradedev");
+    for (int i = 0; i < 9; ++i)
+        tick();
+    QCOMPARE(listed(page()), QStringList({"10"}));
 }
 
 void tst_ConfiguratorPage::selectionStaysWithItsNode()
@@ -182,6 +194,12 @@ void tst_ConfiguratorPage::selectionStaysWithItsNode()
     QCOMPARE(setList->item(1, 1)->text(), QString("12"));
     QVERIFY(radio(1) && radio(1)->isChecked());
     QVERIFY(radio(0) && !radio(0)->isChecked());
+    // The buttons move with their rows whatever the page keeps; the page's
+    // own record of the chosen row must move too: choosing node 17 now
+    // clears node 18's button, not the empty row where it was.
+    radio(0)->click();
+    QVERIFY(radio(0)->isChecked());
+    QVERIFY(!radio(1)->isChecked());
 }
 
 void tst_ConfiguratorPage::linkLampFollowsLinkAndNodes()
@@ -362,32 +380,47 @@ void tst_ConfiguratorPage::bitRateChangeStopsWhenThePortCloses()
 
 void tst_ConfiguratorPage::nodeIdBroadcastAsksWithSeveralNodes_data()
 {
+    QTest::addColumn<int>("language");
     QTest::addColumn<int>("nodes");
+    QTest::addColumn<int>("item"); // of the ID box: node item + 16, the last "encoder" is 48
     QTest::addColumn<int>("answer");
     QTest::addColumn<bool>("sent");
-    QTest::newRow("one node: no question") << 1 << int(QMessageBox::NoButton) << true;
-    QTest::newRow("two nodes: No is the default") << 2 << int(QMessageBox::NoButton) << false;
-    QTest::newRow("two nodes: Yes") << 2 << int(QMessageBox::Yes) << true;
+    QTest::addColumn<QString>("question");
+    QTest::newRow("one node: no question") << 0 << 1 << 32 << int(QMessageBox::NoButton) << true << QString();
+    QTest::newRow("two nodes: No is the default")
+        << 0 << 2 << 32 << int(QMessageBox::NoButton) << false
+        << "The new ID is sent to every node on the bus. 2 nodes are listed, and all of them would take "
+           "the ID encoder.\nSet it anyway?";
+    QTest::newRow("two nodes: Yes")
+        << 0 << 2 << 32 << int(QMessageBox::Yes) << true
+        << "The new ID is sent to every node on the bus. 2 nodes are listed, and all of them would take "
+           "the ID encoder.\nSet it anyway?";
+    QTest::newRow("three nodes, Chinese: Yes")
+        << 1 << 3 << 4 << int(QMessageBox::Yes) << true
+        << "新的节点ID会发送给总线上的所有节点。当前列出了 3 个节点，它们都会变为 ID 0x14。\n仍然设置吗？";
 }
 
 void tst_ConfiguratorPage::nodeIdBroadcastAsksWithSeveralNodes()
 {
+    QFETCH(int, language);
     QFETCH(int, nodes);
+    QFETCH(int, item);
     QFETCH(int, answer);
     QFETCH(bool, sent);
+    QFETCH(QString, question);
     ModalBoxCloser boxes;
     boxes.setAnswer(QMessageBox::StandardButton(answer));
     QSignalSpy assign(tqformalpagecontrol::getInstance(), &tqformalpagecontrol::signalRadioMode6145F);
     openPort();
     for (int i = 0; i < nodes; ++i)
         list(uint8_t(16 + i));
-    child<QComboBox>(page(), "comboBox_id_set")->setCurrentIndex(32); // "encoder", node 48
+    child<QComboBox>(page(), "comboBox_lang")->setCurrentIndex(language);
+    child<QComboBox>(page(), "comboBox_id_set")->setCurrentIndex(item);
     click(page(), "btn_set_id");
     QTRY_COMPARE(assign.size(), sent ? 1 : 0);
     if (sent)
-        QCOMPARE(assign.at(0), QList<QVariant>({6145, 48, 48}));
-    QCOMPARE(boxes.texts().size(), nodes - 1);
-    QCOMPARE(boxes.texts().filter("2 nodes").filter("encoder").size(), nodes - 1);
+        QCOMPARE(assign.at(0), QList<QVariant>({6145, item + 16, item + 16}));
+    QCOMPARE(boxes.texts(), question.isEmpty() ? QStringList() : QStringList({question}));
 }
 
 void tst_ConfiguratorPage::anyKeyStopsTheThrottleOnItsTab()

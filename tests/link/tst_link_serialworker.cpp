@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QSerialPort>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 #include <memory>
@@ -15,6 +16,7 @@
 #include "link/subserialtqthread.h"
 #include "linkharness.h"
 #include "logcapture.h"
+#include "sim/pty.h"
 
 class tst_link_serialworker : public QObject
 {
@@ -32,6 +34,7 @@ private slots:
     void firmwareImageArrivesWhole_data();
     void firmwareImageArrivesWhole();
     void reopenMidTransferDropsIt();
+    void reopenForgetsWhatCameBefore();
     void openResult_data();
     void openResult();
     void lostPortReported();
@@ -60,6 +63,9 @@ private:
     // returns the writes acknowledged (-1 on a stall or a refused write).
     // The register-5 read that ends the transfer goes to *statusRead.
     int driveDownload(int stopAfter, LinkRecord* statusRead = nullptr);
+    // Two GOs 15 ms apart in the worker's thread, with no turn of its event
+    // loop between them; returns the time the pacing timer then has left.
+    int goTwiceWithoutALoopTurn();
 
     std::unique_ptr<escsim::Bus> m_bus;
     std::unique_ptr<WorkerHarness> m_h;
@@ -177,6 +183,23 @@ int tst_link_serialworker::driveDownload(int stopAfter, LinkRecord* statusRead)
     return acks;
 }
 
+int tst_link_serialworker::goTwiceWithoutALoopTurn()
+{
+    subSerialTQThread* w = m_h->worker;
+    int left = -2;
+    QMetaObject::invokeMethod(w, [w, &left] {
+        Communicat go;
+        go.cmdtype = g_strCmdType[e_TQ_OPAL_DOWNLOAD_GO];
+        go.param = 16;
+        w->doProcessRecvReq(go);
+        QThread::msleep(15);
+        w->doProcessRecvReq(go);
+        const auto* pacing = w->findChild<QTimer*>(QString(), Qt::FindDirectChildrenOnly);
+        left = pacing ? pacing->remainingTime() : -2;
+    }, Qt::BlockingQueuedConnection);
+    return left;
+}
+
 void tst_link_serialworker::expectNoFirmwareTraffic(uint64_t framesBefore)
 {
     // A write would follow the GO only after the pacing pause: wait well past
@@ -238,12 +261,87 @@ void tst_link_serialworker::reopenMidTransferDropsIt()
     m_h->send(e_TQ_OPAL_DOWNLOAD_GO, QString(), QString(), 16);
     expectNoFirmwareTraffic(before);
 
-    // A new transfer from the start arrives whole.
+    // A new transfer from the start arrives whole. The first write's
+    // acknowledgement is answered twice: the second GO finds the next write
+    // already due and neither puts it off nor adds a write.
     const QByteArray image = randomImage(600, 9);
     m_h->send(e_TQ_OPAL_DOWNLOAD, "ABCDEFGH", "600", 16, image);
-    QCOMPARE(driveDownload(10), 4);
+    QVERIFY(m_h->waitFor(kPortFileWrite, 16));
+    QCOMPARE(goTwiceWithoutALoopTurn(), 0); // overdue, not started again
+    QCOMPARE(driveDownload(10), 3);
     QByteArray padded = image + QByteArray(768 - 600, char(0xFF));
     QCOMPARE(m_bus->image(16, 1), std::vector<uint8_t>(padded.constBegin(), padded.constEnd()));
+}
+
+namespace {
+
+// Adapter bytes of one transfer sent by `node` (a response goes to the PC).
+std::vector<uint8_t> wireTransfer(canard::TransferKind kind, uint8_t node, uint16_t port,
+                                  const std::vector<uint8_t>& payload, int transferId)
+{
+    canard::Instance dev(node);
+    canard::TxMetadata md;
+    md.kind = kind;
+    md.port_id = port;
+    md.destination_node_id = kind == canard::TransferKind::Response ? canard::kPcNodeId : canard::kNoNode;
+    md.transfer_id = transferId;
+    dev.push(md, payload.data(), payload.size());
+    std::vector<uint8_t> out;
+    for (; const canard::CanFrame* f = dev.peekTx(); dev.popTx()) {
+        out.resize(out.size() + adapter::kFrameSize);
+        adapter::encodeFrame(f->id, f->data, f->len, out.data() + out.size() - adapter::kFrameSize);
+    }
+    return out;
+}
+
+std::vector<uint8_t> heartbeatFrom(uint8_t node)
+{
+    return wireTransfer(canard::TransferKind::Message, node, kPortHeartbeat, {1, 0, 0, 0, 0, 0, 0}, 3);
+}
+
+std::vector<uint8_t> joined(std::initializer_list<std::vector<uint8_t>> parts)
+{
+    std::vector<uint8_t> out;
+    for (const auto& p : parts)
+        out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+} // namespace
+
+void tst_link_serialworker::reopenForgetsWhatCameBefore()
+{
+    // The test plays the adapter on a terminal of its own, so that it decides
+    // every byte the worker reads, and answers no bit-rate command.
+    escsim::Pty adapterEnd;
+    std::string err;
+    QVERIFY2(adapterEnd.open(&err), err.c_str());
+    const QString path = QString::fromStdString(adapterEnd.slavePath());
+    const std::vector<uint8_t> chunks = wireTransfer(canard::TransferKind::Response, 16, kPortFileRead,
+                                                     std::vector<uint8_t>(60, 0x5A), 7); // 9 frames
+    const size_t split = 4 * adapter::kFrameSize;
+    const std::vector<uint8_t> stray = heartbeatFrom(18);
+    const auto write = [&](const std::vector<uint8_t>& bytes) {
+        return adapterEnd.write(bytes.data(), bytes.size()) == bytes.size();
+    };
+
+    // Before: a transfer's first four frames, a heartbeat of node 17, and the
+    // first 10 bytes of an adapter frame, all in one read.
+    QCOMPARE(m_h->open(path), int(kOpenOk));
+    QVERIFY(write(joined({{chunks.begin(), chunks.begin() + split}, heartbeatFrom(17), {stray.begin(), stray.begin() + 10}})));
+    QVERIFY(m_h->waitFor(kPortHeartbeat, 17));
+    m_h->send(e_TQ_OPAL_CLOSE);
+    QCOMPARE(m_h->open(path), int(kOpenOk));
+    m_h->clear();
+
+    // After: the rest of that adapter frame, the rest of that transfer, and
+    // node 17's heartbeat with the transfer-ID it had before.
+    QVERIFY(write(joined({{stray.begin() + 10, stray.end()}, {chunks.begin() + split, chunks.end()}, heartbeatFrom(17)})));
+    QVERIFY(m_h->waitFor(kPortHeartbeat, 17));
+    // The first frame of this open reported the link, once; no record was
+    // pieced together from bytes or frames of before.
+    QCOMPARE(m_h->count([](const LinkRecord&) { return true; }), 1);
+    QVERIFY(m_h->waitFor(kRespLinkFrame, 0, 0));
 }
 
 void tst_link_serialworker::openResult_data()
