@@ -9,6 +9,7 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QTextEdit>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -106,6 +107,10 @@ void tst_DevPanelRequests::buttonsSendTheirRecords()
     child<QLineEdit>("lEditDevID")->setText("20");
     select("comboBox_setId", "取消设置");
     QVERIFY(click("btnSetDevId"));
+    // The clear button empties the log and sends nothing.
+    m_panel->appendLog("a line");
+    QVERIFY(click("btn_clear"));
+    QCOMPARE(child<QTextEdit>("cx_searial_recv_text")->toPlainText(), QString());
 
     const QList<QStringList> want{
         panelRecord("TQ_OPAL_OPEN", "ttyTQ-no-such-port", "", 0),

@@ -41,6 +41,7 @@ private slots:
     void portErrorKinds_data();
     void portErrorKinds();
     void requestsWhileClosedAreDropped();
+    void requestsNoNodeCanTakeSendNothing();
     void throttleOnlyOnThrottleSubjects();
 
 private:
@@ -456,6 +457,27 @@ void tst_link_serialworker::requestsWhileClosedAreDropped()
     QCOMPARE(m_h->open(m_path), int(kOpenOk));
     QVERIFY(ask(e_TQ_OPAL_REG, "18", "2,700", 16, kPortRegAccess));
     QCOMPARE(m_bus->registerWriteCount(18), 1);
+}
+
+void tst_link_serialworker::requestsNoNodeCanTakeSendNothing()
+{
+    // A node ID past 127 (272 would wrap to node 16), a firmware part
+    // without bytes, a tag shorter than 8 bytes: each refused, and the GO
+    // after it finds no transfer.
+    QCOMPARE(m_h->open(m_path), int(kOpenOk));
+    syncWithSim();
+    const uint64_t before = framesFromPc();
+    m_h->send(e_TQ_OPAL_VERSION, QString(), QString(), 272);
+    m_h->send(e_TQ_OPAL_REG, "5", "0,0", 272);
+    m_h->send(e_TQ_OPAL_READ_FILE_CTRL, "257", "272,0", 1001);
+    m_h->send(e_TQ_OPAL_DOWNLOAD, "ABCDEFGH", "256", 272, QByteArray(256, 'x'));
+    m_h->send(e_TQ_OPAL_DOWNLOAD_GO, QString(), QString(), 16);
+    m_h->send(e_TQ_OPAL_DOWNLOAD, "ABCDEFGH", "0", 16, QByteArray());
+    m_h->send(e_TQ_OPAL_DOWNLOAD_GO, QString(), QString(), 16);
+    m_h->send(e_TQ_OPAL_DOWNLOAD, "ABCDEFG", "256", 16, QByteArray(256, 'x'));
+    m_h->send(e_TQ_OPAL_DOWNLOAD_GO, QString(), QString(), 16);
+    expectNoFirmwareTraffic(before);
+    QCOMPARE(m_h->count([](const LinkRecord& x) { return x.port == kPortNodeInfo || x.port == kPortFileRead; }), 0);
 }
 
 void tst_link_serialworker::throttleOnlyOnThrottleSubjects()
