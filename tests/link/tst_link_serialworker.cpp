@@ -96,6 +96,21 @@ void tst_link_serialworker::openSendsBitrateCommand()
     QVERIFY(m_h->waitFor(kRespLinkFrame, 0));
     QTRY_VERIFY_WITH_TIMEOUT(!m_bus->bitrateCommands().empty(), kWaitMs);
     QCOMPARE(m_bus->bitrateCommands(), std::vector<uint32_t> {500000});
+
+    // The same port again changes only the bit rate; another port takes its place.
+    QCOMPARE(m_h->open(m_path, 1000000), int(kOpenOk));
+    QTRY_COMPARE_WITH_TIMEOUT(m_bus->bitrateCommands(), (std::vector<uint32_t> {500000, 1000000}), kWaitMs);
+    escsim::Bus other;
+    const QString otherPath = QString::fromStdString(startOnThread(other));
+    QVERIFY(!otherPath.isEmpty());
+    const uint64_t before = framesFromPc();
+    QCOMPARE(m_h->open(otherPath), int(kOpenOk));
+    syncWithSim();
+    QCOMPARE(other.bitrateCommands(), std::vector<uint32_t> {500000});
+    QCOMPARE(other.adapterStats().framesIn, uint64_t(2));
+    QCOMPARE(framesFromPc(), before);
+    m_h->send(e_TQ_OPAL_CLOSE); // before the other terminal goes
+    QTRY_VERIFY_WITH_TIMEOUT(!m_h->worker->isPortOpen(), kWaitMs);
 }
 
 void tst_link_serialworker::heartbeatsAs7509()
