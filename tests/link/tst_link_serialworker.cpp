@@ -476,12 +476,14 @@ void tst_link_serialworker::requestsWhileClosedAreDropped()
 
 void tst_link_serialworker::requestsNoNodeCanTakeSendNothing()
 {
-    // A node ID past 127 (272 would wrap to node 16), a firmware part
-    // without bytes, a tag shorter than 8 bytes: each refused, and the GO
-    // after it finds no transfer.
+    // A node ID past 127 (272 would wrap to node 16), a new node ID outside
+    // 16..48, a firmware part without bytes, a tag shorter than 8 bytes:
+    // each refused, and the GO after it finds no transfer.
     QCOMPARE(m_h->open(m_path), int(kOpenOk));
     syncWithSim();
     const uint64_t before = framesFromPc();
+    m_h->send(e_TQ_OPAL_RADIO_6145, "6145", "15", 16);
+    m_h->send(e_TQ_OPAL_RADIO_6145, "6145", "49", 16);
     m_h->send(e_TQ_OPAL_VERSION, QString(), QString(), 272);
     m_h->send(e_TQ_OPAL_REG, "5", "0,0", 272);
     m_h->send(e_TQ_OPAL_READ_FILE_CTRL, "257", "272,0", 1001);
@@ -493,6 +495,13 @@ void tst_link_serialworker::requestsNoNodeCanTakeSendNothing()
     m_h->send(e_TQ_OPAL_DOWNLOAD_GO, QString(), QString(), 16);
     expectNoFirmwareTraffic(before);
     QCOMPARE(m_h->count([](const LinkRecord& x) { return x.port == kPortNodeInfo || x.port == kPortFileRead; }), 0);
+    QCOMPARE(m_bus->nodeIds(), std::vector<uint8_t> {16});
+
+    // Both ends of the node-ID range go out.
+    m_h->send(e_TQ_OPAL_RADIO_6145, "6145", "48", 16);
+    QTRY_COMPARE_WITH_TIMEOUT(m_bus->nodeIds(), std::vector<uint8_t> {48}, kWaitMs);
+    m_h->send(e_TQ_OPAL_RADIO_6145, "6145", "16", 48);
+    QTRY_COMPARE_WITH_TIMEOUT(m_bus->nodeIds(), std::vector<uint8_t> {16}, kWaitMs);
 }
 
 void tst_link_serialworker::throttleOnlyOnThrottleSubjects()
