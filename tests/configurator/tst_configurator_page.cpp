@@ -198,8 +198,8 @@ void tst_ConfiguratorPage::silentNodeGoesAtTheFourthTick()
     QVERIFY(listed(page()).isEmpty());
 
     // A node being upgraded restarts and is silent on purpose: it stays
-    // listed until the upgrade's own watchdog gives up; a silent neighbour
-    // goes as before.
+    // listed while the upgrade runs (its own watchdog ends a stalled one
+    // after 10 ticks); a silent neighbour goes as before.
     list(16);
     list(17);
     clickCell(dev(), 0, 2);
