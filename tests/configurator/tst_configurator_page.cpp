@@ -140,8 +140,9 @@ void tst_ConfiguratorPage::nodesAreListedFromHeartbeatAndInformation()
     QCOMPARE(rowTexts(dev(), 0), QStringList({"10", "P_FLY-ESC_A", "1.0", "2.3"}));
     QCOMPARE(rowTexts(dev(), 1), QStringList({"11", "P_FLY-ESC_B", "1.2", "3.14"}));
     QCOMPARE(listed(page()), QStringList({"10", "11"}));
-    // A click on a node checks its row alone and shows its versions.
+    // A click on a node selects and checks its row alone and shows its versions.
     clickCell(dev(), 1, 2);
+    QCOMPARE(dev()->selectionModel()->selectedRows(), QModelIndexList({dev()->model()->index(1, 0)}));
     QCOMPARE(dev()->item(1, 0)->checkState(), Qt::Checked);
     QCOMPARE(dev()->item(0, 0)->checkState(), Qt::Unchecked);
     QCOMPARE(child<QLineEdit>(page(), "lEdit_upgrade_firmver")->text(), QString("3.14"));
