@@ -206,6 +206,13 @@ void tst_ConfiguratorPage::silentNodeGoesAtTheFourthTick()
     clickCell(dev(), 0, 2);
     child<QComboBox>(page(), "comboBox_dev_ver")->addItem("9.9");
     click(page(), "btnUpgradedev");
+    // Its first heartbeat from the boot loader (mode 3) moves the upgrade on
+    // to the status register; later ones do not ask again.
+    QSignalSpy status(tqformalpagecontrol::getInstance(), &tqformalpagecontrol::signalSeachRegF);
+    for (int i = 0; i < 2; ++i)
+        feed(record(7509, 16, std::string("\0\0\0\0\0\3", 6)));
+    QCOMPARE(status.size(), 1);
+    QCOMPARE(status.at(0), QList<QVariant>({16, 5, 0, 0}));
     for (int i = 0; i < 9; ++i)
         tick();
     QCOMPARE(listed(page()), QStringList({"10"}));
