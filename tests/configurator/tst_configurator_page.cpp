@@ -267,6 +267,13 @@ void tst_ConfiguratorPage::linkLampFollowsLinkAndNodes()
     QcwIndicatorLamp* link = lamp(page());
     QVERIFY(!link->isAlarm());
     openPort();
+    // Open, with neither the adapter nor a node answering: lit red at the
+    // fourth tick all the same (ticks by hand, the event loop stays idle).
+    for (int i = 0; i < 4; ++i) {
+        QVERIFY(!link->isAlarm());
+        QVERIFY(QMetaObject::invokeMethod(m_page.get(), "doProcessCheckDevTimerOut"));
+    }
+    QVERIFY(link->isRedMode() && link->isAlarm());
     feed(linkCode(kRespLinkFrame)); // the adapter answers: green
     QVERIFY(link->isAlarm() && !link->isRedMode());
     // No node answers for several ticks: red.
