@@ -13,6 +13,7 @@ class tst_Application : public QObject
 private slots:
     void initTestCase();
     void init();
+    void startsAndQuitsWithReleaseTitle_data();
     void startsAndQuitsWithReleaseTitle();
     void developerMarkerAddsDevSuffix();
     void secondInstanceWarnsAndExitsWithZero();
@@ -56,10 +57,20 @@ void tst_Application::start(QProcess& app, int quitMs) const
     app.start(m_exe, QStringList());
 }
 
+void tst_Application::startsAndQuitsWithReleaseTitle_data()
+{
+    QTest::addColumn<int>("quitMs");
+    QTest::newRow("once it runs") << 1500;
+    // The start-up box (no device list yet) is shown before the main loop
+    // runs: the first quit ends only the box's loop.
+    QTest::newRow("during the start-up box") << 1;
+}
+
 void tst_Application::startsAndQuitsWithReleaseTitle()
 {
+    QFETCH(int, quitMs);
     QProcess app;
-    start(app, 1500);
+    start(app, quitMs);
     QVERIFY(app.waitForFinished(30000));
     const QString out = QString::fromUtf8(app.readAll());
     QCOMPARE(app.exitStatus(), QProcess::NormalExit);

@@ -12,14 +12,53 @@
 
 #include <memory>
 
+#include "app/msgtypes.h"
 #include "app/tqformalpagecontrol.h"
 #include "app/tqpagecontrol.h"
 #include "configurator/tqcan.h"
+#include "kiosk/kioskini.h"
 #include "logcapture.h"
 #include "modalboxcloser.h"
 #include "pagetesthelpers.h"
 
 using namespace pagetest;
+
+namespace {
+
+// Every request the page hands its two controllers, as "signal(arg,...)".
+class ControllerRequests
+{
+public:
+    ControllerRequests()
+    {
+        for (QObject* controller : std::initializer_list<QObject*>{tqformalpagecontrol::getInstance(),
+                                                                   TQPageControl::getInstance()}) {
+            const QMetaObject* meta = controller->metaObject();
+            for (int i = meta->methodOffset(); i < meta->methodCount(); ++i) {
+                if (meta->method(i).methodType() == QMetaMethod::Signal)
+                    m_spies.push_back(std::make_unique<QSignalSpy>(controller, meta->method(i)));
+            }
+        }
+    }
+    QStringList lines() const
+    {
+        QStringList out;
+        for (const auto& spy : m_spies) {
+            for (const QList<QVariant>& args : *spy) {
+                QStringList texts;
+                for (const QVariant& arg : args)
+                    texts << arg.toString();
+                out << QString::fromLatin1(spy->signal()).section('(', 0, 0) + '(' + texts.join(',') + ')';
+            }
+        }
+        return out;
+    }
+
+private:
+    std::vector<std::unique_ptr<QSignalSpy>> m_spies;
+};
+
+} // namespace
 
 class tst_ConfiguratorPage : public QObject
 {
@@ -34,6 +73,10 @@ private slots:
     void silentNodeGoesAtTheFourthTick();
     void selectionStaysWithItsNode();
     void linkLampFollowsLinkAndNodes();
+    void everyButtonReachesItsHandler_data();
+    void everyButtonReachesItsHandler();
+    void portListRefreshKeepsTheChoice_data();
+    void portListRefreshKeepsTheChoice();
     void openResultShowsThePortClosed_data();
     void openResultShowsThePortClosed();
     void responsesWhileClosedListNothing();
@@ -97,8 +140,9 @@ void tst_ConfiguratorPage::nodesAreListedFromHeartbeatAndInformation()
     QCOMPARE(rowTexts(dev(), 0), QStringList({"10", "P_FLY-ESC_A", "1.0", "2.3"}));
     QCOMPARE(rowTexts(dev(), 1), QStringList({"11", "P_FLY-ESC_B", "1.2", "3.14"}));
     QCOMPARE(listed(page()), QStringList({"10", "11"}));
-    // A click on a node checks its row alone and shows its versions.
+    // A click on a node selects and checks its row alone and shows its versions.
     clickCell(dev(), 1, 2);
+    QCOMPARE(dev()->selectionModel()->selectedRows(), QModelIndexList({dev()->model()->index(1, 0)}));
     QCOMPARE(dev()->item(1, 0)->checkState(), Qt::Checked);
     QCOMPARE(dev()->item(0, 0)->checkState(), Qt::Unchecked);
     QCOMPARE(child<QLineEdit>(page(), "lEdit_upgrade_firmver")->text(), QString("3.14"));
@@ -153,6 +197,30 @@ void tst_ConfiguratorPage::silentNodeGoesAtTheFourthTick()
     QCOMPARE(listed(page()), QStringList({"11"}));
     tick();
     QVERIFY(listed(page()).isEmpty());
+
+    // A node being upgraded restarts and is silent on purpose: it stays
+    // listed while the upgrade runs (its own watchdog ends a stalled one
+    // after 10 ticks); a silent neighbour goes as before.
+    list(16);
+    list(17);
+    clickCell(dev(), 0, 2);
+    child<QComboBox>(page(), "comboBox_dev_ver")->addItem("9.9");
+    click(page(), "btnUpgradedev");
+    // Its first heartbeat from the boot loader (mode 3) moves the upgrade on
+    // to the status register; later ones do not ask again.
+    QSignalSpy status(tqformalpagecontrol::getInstance(), &tqformalpagecontrol::signalSeachRegF);
+    for (int i = 0; i < 2; ++i)
+        feed(record(7509, 16, std::string("\0\0\0\0\0\3", 6)));
+    QCOMPARE(status.size(), 1);
+    QCOMPARE(status.at(0), QList<QVariant>({16, 5, 0, 0}));
+    for (int i = 0; i < 9; ++i)
+        tick();
+    QCOMPARE(listed(page()), QStringList({"10"}));
+    // Nor may the bus change its rate under it.
+    ModalBoxCloser boxes;
+    click(page(), "btn_set_baud");
+    QTRY_COMPARE(boxes.texts(), QStringList({"Please wait until the upgrade has finished !"}));
+    QVERIFY(child(page(), "btn_set_baud")->isEnabled());
 }
 
 void tst_ConfiguratorPage::selectionStaysWithItsNode()
@@ -182,6 +250,16 @@ void tst_ConfiguratorPage::selectionStaysWithItsNode()
     QCOMPARE(setList->item(1, 1)->text(), QString("12"));
     QVERIFY(radio(1) && radio(1)->isChecked());
     QVERIFY(radio(0) && !radio(0)->isChecked());
+    // The buttons move with their rows whatever the page keeps; the page's
+    // own record of the chosen row must move too: choosing node 17 now
+    // clears node 18's button, not the empty row where it was.
+    radio(0)->click();
+    QVERIFY(radio(0)->isChecked());
+    QVERIFY(!radio(1)->isChecked());
+    // A click on an empty row clears the button again: the page sets and
+    // clears each one itself, none may hold on to its check.
+    clickCell(setList, 5, 1);
+    QVERIFY(!radio(0)->isChecked());
 }
 
 void tst_ConfiguratorPage::linkLampFollowsLinkAndNodes()
@@ -189,6 +267,13 @@ void tst_ConfiguratorPage::linkLampFollowsLinkAndNodes()
     QcwIndicatorLamp* link = lamp(page());
     QVERIFY(!link->isAlarm());
     openPort();
+    // Open, with neither the adapter nor a node answering: lit red at the
+    // fourth tick all the same (ticks by hand, the event loop stays idle).
+    for (int i = 0; i < 4; ++i) {
+        QVERIFY(!link->isAlarm());
+        QVERIFY(QMetaObject::invokeMethod(m_page.get(), "doProcessCheckDevTimerOut"));
+    }
+    QVERIFY(link->isRedMode() && link->isAlarm());
     feed(linkCode(kRespLinkFrame)); // the adapter answers: green
     QVERIFY(link->isAlarm() && !link->isRedMode());
     // No node answers for several ticks: red.
@@ -199,6 +284,101 @@ void tst_ConfiguratorPage::linkLampFollowsLinkAndNodes()
     QVERIFY(link->isAlarm());
     click(page(), "btnOpen"); // closed: off
     QVERIFY(!link->isAlarm());
+}
+
+void tst_ConfiguratorPage::everyButtonReachesItsHandler_data()
+{
+    // Each button the page shows, clicked with a port typed but not open and
+    // no node listed: what its handler then asks of the controllers, or says.
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<int>("rate"); // the index of comboBox_baud at the click
+    QTest::addColumn<QStringList>("effect");
+    const QString notOpen = "box: Please Open Serial Port First !";
+    const QString noParameters = "box: Please Get Setting Parameter First !";
+    QTest::newRow("refresh") << "btn_refresh_port" << 1 << QStringList{"signalSeachPortF()"};
+    QTest::newRow("open at 500K") << "btnOpen" << 1
+                                  << QStringList{"signalOpenOrClosePortF(true,/dev/tq-test-port,500000)"};
+    QTest::newRow("open at 1000K") << "btnOpen" << 3
+                                   << QStringList{"signalOpenOrClosePortF(true,/dev/tq-test-port,1000000)"};
+    QTest::newRow("bit rate") << "btn_set_baud" << 1 << QStringList{notOpen};
+    QTest::newRow("node ID") << "btn_set_id" << 1 << QStringList{notOpen};
+    QTest::newRow("read parameters") << "btn_read_para" << 1 << QStringList{"box: Please Chose One Dev"};
+    QTest::newRow("write parameters") << "btn_para_download" << 1 << QStringList{noParameters};
+    QTest::newRow("restore") << "btn_recovery" << 1 << QStringList{noParameters};
+    QTest::newRow("save to file") << "btn_local_save" << 1 << QStringList{noParameters};
+    QTest::newRow("load from file") << "btn_local_load" << 1 << QStringList{"box: Please Chose One Dev"};
+    QTest::newRow("upgrade") << "btnUpgradedev" << 1 << QStringList{"box: Please Select One Device"};
+    QTest::newRow("database download") << "btnDownloadDBCSV" << 1
+                                       << QStringList{"box: Network Err, Please Check !"};
+}
+
+void tst_ConfiguratorPage::everyButtonReachesItsHandler()
+{
+    QFETCH(QString, button);
+    QFETCH(int, rate);
+    QFETCH(QStringList, effect);
+    // Nothing answers on this port of the machine.
+    kioskini::storeValue("firmware/url", "http://127.0.0.1:1/devFileList.csv", true);
+    typePort(page(), "/dev/tq-test-port");
+    child<QComboBox>(page(), "comboBox_baud")->setCurrentIndex(rate);
+    ControllerRequests requests;
+    ModalBoxCloser boxes;
+    click(page(), qPrintable(button));
+    const auto seen = [&] {
+        QStringList out = requests.lines();
+        for (const QString& text : boxes.texts())
+            out << "box: " + text;
+        return out;
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(seen(), effect, kSlowMs);
+}
+
+void tst_ConfiguratorPage::portListRefreshKeepsTheChoice_data()
+{
+    // The port box before a new search result: its list, then what is
+    // typed or chosen ("@N": item N), and whether that port is open.
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("choice");
+    QTest::addColumn<bool>("open");
+    QTest::addColumn<QString>("result");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("typed path") << "ttyUSB0," << "/dev/pts/7" << false << "ttyUSB0,ttyACM0," << "/dev/pts/7";
+    QTest::newRow("typed path, open") << "" << "/dev/pts/7" << true << "ttyUSB0," << "/dev/pts/7";
+    QTest::newRow("listed port, listed again") << "ttyUSB0,ttyACM0," << "@1" << false << "ttyACM0,ttyUSB1,"
+                                               << "ttyACM0";
+    QTest::newRow("listed port, gone") << "ttyUSB0,ttyACM0," << "@1" << false << "ttyS0," << "ttyS0";
+    QTest::newRow("listed port, open and gone") << "ttyUSB0,ttyACM0," << "@1" << true << "ttyS0," << "ttyACM0";
+}
+
+void tst_ConfiguratorPage::portListRefreshKeepsTheChoice()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, choice);
+    QFETCH(bool, open);
+    QFETCH(QString, result);
+    QFETCH(QString, shown);
+    const auto search = [](const QString& ports) {
+        emit tqformalpagecontrol::getInstance()->signalNotifyTQResultF(
+            CommunicatPage{kPageCodeSearchResult, g_strCmdType[e_TQ_OPAL_SEARCH], ports});
+    };
+    auto* box = child<QComboBox>(page(), "comboBox_serial");
+    search(before);
+    if (choice.startsWith('@'))
+        box->setCurrentIndex(choice.mid(1).toInt());
+    else
+        typePort(page(), choice);
+    if (open)
+        click(page(), "btnOpen");
+    search(result);
+    QStringList items;
+    for (int i = 0; i < box->count(); ++i)
+        items << box->itemText(i);
+    QCOMPARE(items, result.split(',', Qt::SkipEmptyParts));
+    QCOMPARE(box->currentText(), shown);
+    if (open) { // closed again, the port shown is the one that was open
+        click(page(), "btnOpen");
+        QCOMPARE(box->currentText(), shown);
+    }
 }
 
 void tst_ConfiguratorPage::openResultShowsThePortClosed_data()
@@ -362,32 +542,47 @@ void tst_ConfiguratorPage::bitRateChangeStopsWhenThePortCloses()
 
 void tst_ConfiguratorPage::nodeIdBroadcastAsksWithSeveralNodes_data()
 {
+    QTest::addColumn<int>("language");
     QTest::addColumn<int>("nodes");
+    QTest::addColumn<int>("item"); // of the ID box: node item + 16, the last "encoder" is 48
     QTest::addColumn<int>("answer");
     QTest::addColumn<bool>("sent");
-    QTest::newRow("one node: no question") << 1 << int(QMessageBox::NoButton) << true;
-    QTest::newRow("two nodes: No is the default") << 2 << int(QMessageBox::NoButton) << false;
-    QTest::newRow("two nodes: Yes") << 2 << int(QMessageBox::Yes) << true;
+    QTest::addColumn<QString>("question");
+    QTest::newRow("one node: no question") << 0 << 1 << 32 << int(QMessageBox::NoButton) << true << QString();
+    QTest::newRow("two nodes: No is the default")
+        << 0 << 2 << 32 << int(QMessageBox::NoButton) << false
+        << "The new ID is sent to every node on the bus. 2 nodes are listed, and all of them would take "
+           "the ID encoder.\nSet it anyway?";
+    QTest::newRow("two nodes: Yes")
+        << 0 << 2 << 32 << int(QMessageBox::Yes) << true
+        << "The new ID is sent to every node on the bus. 2 nodes are listed, and all of them would take "
+           "the ID encoder.\nSet it anyway?";
+    QTest::newRow("three nodes, Chinese: Yes")
+        << 1 << 3 << 4 << int(QMessageBox::Yes) << true
+        << "新的节点ID会发送给总线上的所有节点。当前列出了 3 个节点，它们都会变为 ID 0x14。\n仍然设置吗？";
 }
 
 void tst_ConfiguratorPage::nodeIdBroadcastAsksWithSeveralNodes()
 {
+    QFETCH(int, language);
     QFETCH(int, nodes);
+    QFETCH(int, item);
     QFETCH(int, answer);
     QFETCH(bool, sent);
+    QFETCH(QString, question);
     ModalBoxCloser boxes;
     boxes.setAnswer(QMessageBox::StandardButton(answer));
     QSignalSpy assign(tqformalpagecontrol::getInstance(), &tqformalpagecontrol::signalRadioMode6145F);
     openPort();
     for (int i = 0; i < nodes; ++i)
         list(uint8_t(16 + i));
-    child<QComboBox>(page(), "comboBox_id_set")->setCurrentIndex(32); // "encoder", node 48
+    child<QComboBox>(page(), "comboBox_lang")->setCurrentIndex(language);
+    child<QComboBox>(page(), "comboBox_id_set")->setCurrentIndex(item);
     click(page(), "btn_set_id");
     QTRY_COMPARE(assign.size(), sent ? 1 : 0);
     if (sent)
-        QCOMPARE(assign.at(0), QList<QVariant>({6145, 48, 48}));
-    QCOMPARE(boxes.texts().size(), nodes - 1);
-    QCOMPARE(boxes.texts().filter("2 nodes").filter("encoder").size(), nodes - 1);
+        QCOMPARE(assign.at(0), QList<QVariant>({6145, item + 16, item + 16}));
+    QCOMPARE(boxes.texts(), question.isEmpty() ? QStringList() : QStringList({question}));
 }
 
 void tst_ConfiguratorPage::anyKeyStopsTheThrottleOnItsTab()

@@ -1,17 +1,23 @@
 // Each button of the developer panel hands exactly one record to the hub on
-// its way to the serial worker (or, where it must not, none), and port-search
-// results fill the port list.
+// its way to the serial worker (or, where it must not, none), each request
+// reaches the node with its fields where the node reads them, and
+// port-search results fill the port list.
 
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
+#include <QTextEdit>
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <memory>
+
 #include "app/tqpagecontrol.h"
 #include "devpanel/tqwidget.h"
+#include "linkharness.h"
 #include "quiethub.h"
 #include "recordfields.h"
 
@@ -24,6 +30,7 @@ private slots:
     void buttonsSendTheirRecords();
     void refusedRequestsSendNothing();
     void searchResultsFillThePortList();
+    void nodesReadTheRequestsAsSent();
 
 private:
     template <typename T> T* child(const char* name) const { return m_panel->findChild<T*>(name); }
@@ -35,6 +42,22 @@ private:
         return button;
     }
     void select(const char* combo, const QString& text) { child<QComboBox>(combo)->setCurrentText(text); }
+    // The buttons of the broadcast messages: node control with value 254 for
+    // node 128, then 10 for node 16, the fixed throttle, and the node-ID row,
+    // which passes the operation index where the link reads the new ID (0 or
+    // 1, outside 16..48), so that nothing reaches the bus from it.
+    bool clickMessageButtons()
+    {
+        select("comboBox_radio_6144", "254");
+        select("comboBox_radio_614_NodeId", "128");
+        bool ok = click("radio_6144_send");
+        select("comboBox_radio_6144", "10");
+        select("comboBox_radio_614_NodeId", "16");
+        ok = click("radio_6144_send") && click("btnGas") && ok;
+        child<QLineEdit>("lEditDevID")->setText("20");
+        select("comboBox_setId", "取消设置");
+        return click("btnSetDevId") && ok;
+    }
     // Every record of the panel comes from its controller and goes to the
     // serial worker, without payload.
     static QStringList panelRecord(const QString& cmd, const QString& arg1, const QString& arg2, int param)
@@ -88,18 +111,11 @@ void tst_DevPanelRequests::buttonsSendTheirRecords()
     QTest::ignoreMessage(QtDebugMsg, "------strPasswd= \".vr-kisa\"");
     QVERIFY(click("btnUpdataApp"));
     QVERIFY(click("btnReboot"));
-    select("comboBox_radio_6144", "254");
-    select("comboBox_radio_614_NodeId", "128");
-    QVERIFY(click("radio_6144_send"));
-    select("comboBox_radio_6144", "10");
-    select("comboBox_radio_614_NodeId", "16");
-    QVERIFY(click("radio_6144_send"));
-    QVERIFY(click("btnGas"));
-    // The node-ID row passes the operation index where the link reads the
-    // new ID (0 or 1, outside 16..48), so nothing reaches the bus from it.
-    child<QLineEdit>("lEditDevID")->setText("20");
-    select("comboBox_setId", "取消设置");
-    QVERIFY(click("btnSetDevId"));
+    QVERIFY(clickMessageButtons());
+    // The clear button empties the log and sends nothing.
+    m_panel->appendLog("a line");
+    QVERIFY(click("btn_clear"));
+    QCOMPARE(child<QTextEdit>("cx_searial_recv_text")->toPlainText(), QString());
 
     const QList<QStringList> want{
         panelRecord("TQ_OPAL_OPEN", "ttyTQ-no-such-port", "", 0),
@@ -163,6 +179,81 @@ void tst_DevPanelRequests::searchResultsFillThePortList()
     for (int i = 0; i < ports->count(); ++i)
         items << ports->itemText(i);
     QCOMPARE(items, QStringList({"ttyUSB0", "ttyACM0", "COM3", "COM5", "COM3", "ttyS4"}));
+}
+
+void tst_DevPanelRequests::nodesReadTheRequestsAsSent()
+{
+    // The buttons again, through a hub whose serial worker runs, to the
+    // simulated nodes 16 to 19: what each node decoded. Declared in this
+    // order, the hub stops its worker before the answers and the bus go.
+    escsim::Options o;
+    o.nodes = {16, 17, 18, 19};
+    escsim::Bus bus(o);
+    std::string error;
+    const QString path = QString::fromStdString(startOnThread(bus, &error));
+    QVERIFY2(!path.isEmpty(), error.c_str());
+    auto hub = std::make_unique<auxthreadcontroller>();
+    WorkerRecords answers(hub->getSerialWorker());
+    const auto liveHub = qScopeGuard([&] {
+        hub.reset();
+        TQPageControl::getInstance()->setAuxThreadCtrl(m_hub.data());
+    });
+    TQPageControl::getInstance()->setAuxThreadCtrl(hub.get());
+
+    searchResult(path + ",");
+    select("comboBox_serial", path);
+    QCOMPARE(child<QPushButton>("btnOpen")->text(), QString("打开"));
+    QVERIFY(click("btnOpen"));
+    LinkRecord opened;
+    QVERIFY(answers.waitFor(kRespOpenResult, 0, kWaitMs, &opened));
+    QCOMPARE(int(opened.extra), int(kOpenOk));
+
+    const auto requestsOf16 = [&bus] {
+        QList<QPair<int, QByteArray>> out;
+        for (const escsim::ReceivedRequest& r : bus.requests(16))
+            out << qMakePair(int(r.port), QByteArray(reinterpret_cast<const char*>(r.payload.data()), int(r.payload.size())));
+        return out;
+    };
+    const auto sent = [&](const char* button, int requests) {
+        return click(button) && QTest::qWaitFor([&] { return requestsOf16().size() == requests; }, kWaitMs);
+    };
+    QVERIFY(sent("btn_version", 1));
+    child<QLineEdit>("lEditRegAddr")->setText("5");
+    select("comboBox_OP", "读寄存器");
+    QVERIFY(sent("btnCheckReg", 2));
+    select("comboBox_OP", "读 all");
+    QVERIFY(sent("btnCheckReg", 3));
+    child<QLineEdit>("lEditRegAddr")->setText("200");
+    select("comboBox_OP", "写寄存器");
+    QVERIFY(sent("btnCheckReg", 4));
+    QVERIFY(sent("btnUpdataApp", 5)); // no ignoreMessage here: the worker's thread logs too
+    // Messages have no answer: a version request after them has reached the
+    // nodes only after they did.
+    QVERIFY(clickMessageButtons());
+    QVERIFY(sent("btn_version", 6));
+    QVERIFY(sent("btnReboot", 7));
+
+    const QList<QPair<int, QByteArray>> want{
+        {430, {}},
+        {256, QByteArray("\x00\x05", 2)},       // operation, register
+        {256, QByteArray("\x01\x05", 2)},
+        {256, QByteArray("\x02\xc8\x00\x00", 4)}, // and the value, 16 bits
+        {435, QByteArray("\xfd\xff.vr-kisa")},   // command 65533, 16 bits, and the code
+        {430, {}},
+        {435, QByteArray("\xff\xff" "0")},
+    };
+    QCOMPARE(requestsOf16(), want);
+    for (const int node : {16, 17, 18, 19}) {
+        QStringList heard;
+        for (const std::string& line : bus.logLines()) {
+            const QString text = QString::fromStdString(line);
+            if (text.startsWith(QString("node %1: ").arg(node)) && text.contains(QRegularExpression("control|ID")))
+                heard << text.mid(9);
+        }
+        QCOMPARE(heard, QStringList({"node control message: value 254 for node 128",
+                                     "node control message: value 10 for node 16"}));
+        QCOMPARE(int(bus.throttle(uint8_t(node))), 50 + node - 16);
+    }
 }
 
 QTEST_MAIN(tst_DevPanelRequests)

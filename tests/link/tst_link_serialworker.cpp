@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QSerialPort>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 #include <memory>
@@ -15,6 +16,7 @@
 #include "link/subserialtqthread.h"
 #include "linkharness.h"
 #include "logcapture.h"
+#include "sim/pty.h"
 
 class tst_link_serialworker : public QObject
 {
@@ -32,12 +34,14 @@ private slots:
     void firmwareImageArrivesWhole_data();
     void firmwareImageArrivesWhole();
     void reopenMidTransferDropsIt();
+    void reopenForgetsWhatCameBefore();
     void openResult_data();
     void openResult();
     void lostPortReported();
     void portErrorKinds_data();
     void portErrorKinds();
     void requestsWhileClosedAreDropped();
+    void requestsNoNodeCanTakeSendNothing();
     void throttleOnlyOnThrottleSubjects();
 
 private:
@@ -60,6 +64,9 @@ private:
     // returns the writes acknowledged (-1 on a stall or a refused write).
     // The register-5 read that ends the transfer goes to *statusRead.
     int driveDownload(int stopAfter, LinkRecord* statusRead = nullptr);
+    // Two GOs 15 ms apart in the worker's thread, with no turn of its event
+    // loop between them; returns the time the pacing timer then has left.
+    int goTwiceWithoutALoopTurn();
 
     std::unique_ptr<escsim::Bus> m_bus;
     std::unique_ptr<WorkerHarness> m_h;
@@ -89,6 +96,21 @@ void tst_link_serialworker::openSendsBitrateCommand()
     QVERIFY(m_h->waitFor(kRespLinkFrame, 0));
     QTRY_VERIFY_WITH_TIMEOUT(!m_bus->bitrateCommands().empty(), kWaitMs);
     QCOMPARE(m_bus->bitrateCommands(), std::vector<uint32_t> {500000});
+
+    // The same port again changes only the bit rate; another port takes its place.
+    QCOMPARE(m_h->open(m_path, 1000000), int(kOpenOk));
+    QTRY_COMPARE_WITH_TIMEOUT(m_bus->bitrateCommands(), (std::vector<uint32_t> {500000, 1000000}), kWaitMs);
+    escsim::Bus other;
+    const QString otherPath = QString::fromStdString(startOnThread(other));
+    QVERIFY(!otherPath.isEmpty());
+    const uint64_t before = framesFromPc();
+    QCOMPARE(m_h->open(otherPath), int(kOpenOk));
+    syncWithSim();
+    QCOMPARE(other.bitrateCommands(), std::vector<uint32_t> {500000});
+    QCOMPARE(other.adapterStats().framesIn, uint64_t(2));
+    QCOMPARE(framesFromPc(), before);
+    m_h->send(e_TQ_OPAL_CLOSE); // before the other terminal goes
+    QTRY_VERIFY_WITH_TIMEOUT(!m_h->worker->isPortOpen(), kWaitMs);
 }
 
 void tst_link_serialworker::heartbeatsAs7509()
@@ -177,6 +199,23 @@ int tst_link_serialworker::driveDownload(int stopAfter, LinkRecord* statusRead)
     return acks;
 }
 
+int tst_link_serialworker::goTwiceWithoutALoopTurn()
+{
+    subSerialTQThread* w = m_h->worker;
+    int left = -2;
+    QMetaObject::invokeMethod(w, [w, &left] {
+        Communicat go;
+        go.cmdtype = g_strCmdType[e_TQ_OPAL_DOWNLOAD_GO];
+        go.param = 16;
+        w->doProcessRecvReq(go);
+        QThread::msleep(15);
+        w->doProcessRecvReq(go);
+        const auto* pacing = w->findChild<QTimer*>(QString(), Qt::FindDirectChildrenOnly);
+        left = pacing ? pacing->remainingTime() : -2;
+    }, Qt::BlockingQueuedConnection);
+    return left;
+}
+
 void tst_link_serialworker::expectNoFirmwareTraffic(uint64_t framesBefore)
 {
     // A write would follow the GO only after the pacing pause: wait well past
@@ -238,12 +277,93 @@ void tst_link_serialworker::reopenMidTransferDropsIt()
     m_h->send(e_TQ_OPAL_DOWNLOAD_GO, QString(), QString(), 16);
     expectNoFirmwareTraffic(before);
 
-    // A new transfer from the start arrives whole.
+    // A new transfer from the start arrives whole. The first write's
+    // acknowledgement is answered twice: the second GO finds the next write
+    // already due and neither puts it off nor adds a write.
     const QByteArray image = randomImage(600, 9);
     m_h->send(e_TQ_OPAL_DOWNLOAD, "ABCDEFGH", "600", 16, image);
-    QCOMPARE(driveDownload(10), 4);
+    QVERIFY(m_h->waitFor(kPortFileWrite, 16));
+    QCOMPARE(goTwiceWithoutALoopTurn(), 0); // overdue, not started again
+    QVERIFY(m_h->waitFor(kPortFileWrite, 16));
+    // Without a GO nothing more goes out, however long the node waits.
+    const uint64_t sent = framesFromPc();
+    QTest::qWait(300);
+    QCOMPARE(framesFromPc(), sent);
+    m_h->send(e_TQ_OPAL_DOWNLOAD_GO, QString(), QString(), 16);
+    QCOMPARE(driveDownload(10), 2); // the last write and the closing one
     QByteArray padded = image + QByteArray(768 - 600, char(0xFF));
     QCOMPARE(m_bus->image(16, 1), std::vector<uint8_t>(padded.constBegin(), padded.constEnd()));
+}
+
+namespace {
+
+// Adapter bytes of one transfer sent by `node` (a response goes to the PC).
+std::vector<uint8_t> wireTransfer(canard::TransferKind kind, uint8_t node, uint16_t port,
+                                  const std::vector<uint8_t>& payload, int transferId)
+{
+    canard::Instance dev(node);
+    canard::TxMetadata md;
+    md.kind = kind;
+    md.port_id = port;
+    md.destination_node_id = kind == canard::TransferKind::Response ? canard::kPcNodeId : canard::kNoNode;
+    md.transfer_id = transferId;
+    dev.push(md, payload.data(), payload.size());
+    std::vector<uint8_t> out;
+    for (; const canard::CanFrame* f = dev.peekTx(); dev.popTx()) {
+        out.resize(out.size() + adapter::kFrameSize);
+        adapter::encodeFrame(f->id, f->data, f->len, out.data() + out.size() - adapter::kFrameSize);
+    }
+    return out;
+}
+
+std::vector<uint8_t> heartbeatFrom(uint8_t node)
+{
+    return wireTransfer(canard::TransferKind::Message, node, kPortHeartbeat, {1, 0, 0, 0, 0, 0, 0}, 3);
+}
+
+std::vector<uint8_t> joined(std::initializer_list<std::vector<uint8_t>> parts)
+{
+    std::vector<uint8_t> out;
+    for (const auto& p : parts)
+        out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+} // namespace
+
+void tst_link_serialworker::reopenForgetsWhatCameBefore()
+{
+    // The test plays the adapter on a terminal of its own, so that it decides
+    // every byte the worker reads, and answers no bit-rate command.
+    escsim::Pty adapterEnd;
+    std::string err;
+    QVERIFY2(adapterEnd.open(&err), err.c_str());
+    const QString path = QString::fromStdString(adapterEnd.slavePath());
+    const std::vector<uint8_t> chunks = wireTransfer(canard::TransferKind::Response, 16, kPortFileRead,
+                                                     std::vector<uint8_t>(60, 0x5A), 7); // 9 frames
+    const size_t split = 4 * adapter::kFrameSize;
+    const std::vector<uint8_t> stray = heartbeatFrom(18);
+    const auto write = [&](const std::vector<uint8_t>& bytes) {
+        return adapterEnd.write(bytes.data(), bytes.size()) == bytes.size();
+    };
+
+    // Before: a transfer's first four frames, a heartbeat of node 17, and the
+    // first 10 bytes of an adapter frame, all in one read.
+    QCOMPARE(m_h->open(path), int(kOpenOk));
+    QVERIFY(write(joined({{chunks.begin(), chunks.begin() + split}, heartbeatFrom(17), {stray.begin(), stray.begin() + 10}})));
+    QVERIFY(m_h->waitFor(kPortHeartbeat, 17));
+    m_h->send(e_TQ_OPAL_CLOSE);
+    QCOMPARE(m_h->open(path), int(kOpenOk));
+    m_h->clear();
+
+    // After: the rest of that adapter frame, the rest of that transfer, and
+    // node 17's heartbeat with the transfer-ID it had before.
+    QVERIFY(write(joined({{stray.begin() + 10, stray.end()}, {chunks.begin() + split, chunks.end()}, heartbeatFrom(17)})));
+    QVERIFY(m_h->waitFor(kPortHeartbeat, 17));
+    // The first frame of this open reported the link, once; no record was
+    // pieced together from bytes or frames of before.
+    QCOMPARE(m_h->count([](const LinkRecord&) { return true; }), 1);
+    QVERIFY(m_h->waitFor(kRespLinkFrame, 0, 0));
 }
 
 void tst_link_serialworker::openResult_data()
@@ -358,6 +478,36 @@ void tst_link_serialworker::requestsWhileClosedAreDropped()
     QCOMPARE(m_h->open(m_path), int(kOpenOk));
     QVERIFY(ask(e_TQ_OPAL_REG, "18", "2,700", 16, kPortRegAccess));
     QCOMPARE(m_bus->registerWriteCount(18), 1);
+}
+
+void tst_link_serialworker::requestsNoNodeCanTakeSendNothing()
+{
+    // A node ID past 127 (272 would wrap to node 16), a new node ID outside
+    // 16..48, a firmware part without bytes, a tag shorter than 8 bytes:
+    // each refused, and the GO after it finds no transfer.
+    QCOMPARE(m_h->open(m_path), int(kOpenOk));
+    syncWithSim();
+    const uint64_t before = framesFromPc();
+    m_h->send(e_TQ_OPAL_RADIO_6145, "6145", "15", 16);
+    m_h->send(e_TQ_OPAL_RADIO_6145, "6145", "49", 16);
+    m_h->send(e_TQ_OPAL_VERSION, QString(), QString(), 272);
+    m_h->send(e_TQ_OPAL_REG, "5", "0,0", 272);
+    m_h->send(e_TQ_OPAL_READ_FILE_CTRL, "257", "272,0", 1001);
+    m_h->send(e_TQ_OPAL_DOWNLOAD, "ABCDEFGH", "256", 272, QByteArray(256, 'x'));
+    m_h->send(e_TQ_OPAL_DOWNLOAD_GO, QString(), QString(), 16);
+    m_h->send(e_TQ_OPAL_DOWNLOAD, "ABCDEFGH", "0", 16, QByteArray());
+    m_h->send(e_TQ_OPAL_DOWNLOAD_GO, QString(), QString(), 16);
+    m_h->send(e_TQ_OPAL_DOWNLOAD, "ABCDEFG", "256", 16, QByteArray(256, 'x'));
+    m_h->send(e_TQ_OPAL_DOWNLOAD_GO, QString(), QString(), 16);
+    expectNoFirmwareTraffic(before);
+    QCOMPARE(m_h->count([](const LinkRecord& x) { return x.port == kPortNodeInfo || x.port == kPortFileRead; }), 0);
+    QCOMPARE(m_bus->nodeIds(), std::vector<uint8_t> {16});
+
+    // Both ends of the node-ID range go out.
+    m_h->send(e_TQ_OPAL_RADIO_6145, "6145", "48", 16);
+    QTRY_COMPARE_WITH_TIMEOUT(m_bus->nodeIds(), std::vector<uint8_t> {48}, kWaitMs);
+    m_h->send(e_TQ_OPAL_RADIO_6145, "6145", "16", 48);
+    QTRY_COMPARE_WITH_TIMEOUT(m_bus->nodeIds(), std::vector<uint8_t> {16}, kWaitMs);
 }
 
 void tst_link_serialworker::throttleOnlyOnThrottleSubjects()
