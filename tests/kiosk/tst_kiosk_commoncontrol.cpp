@@ -2,9 +2,11 @@
 // (round-bar countdown, self-closing warning window).
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QPointer>
+#include <QTranslator>
 #include <QtTest>
 
 #include "kiosk/commoncontrol.h"
@@ -45,6 +47,7 @@ private slots:
     void cleanup() { m_dir.reset(); }
 
     void fontsAreRegisteredOnce();
+    void languageSelectorKeepsItsChoice();
     void machineIdLabel_data();
     void machineIdLabel();
     void roundBarCountdown();
@@ -95,6 +98,30 @@ void tst_kiosk_commoncontrol::fontsAreRegisteredOnce()
     const int next = QFontDatabase::addApplicationFont(source);
     QCOMPARE(next, probe + 1);
     QFontDatabase::removeApplicationFont(next);
+}
+
+void tst_kiosk_commoncontrol::languageSelectorKeepsItsChoice()
+{
+    commoncontrol ctrl;
+    QWidget frame;
+    frame.resize(180, 45);
+    ctrl.displayComboxLang(&frame, 1.0f);
+    auto* box = frame.findChild<QComboBox*>();
+    QVERIFY(box);
+    QCOMPARE(box->currentIndex(), 0);
+    box->setCurrentIndex(2);
+
+    // A language change builds the items again in the new language.
+    QTranslator chinese;
+    QVERIFY(chinese.load(QStringLiteral(TQ_BIN_DIR "/ORB_CN.qm")));
+    QCoreApplication::installTranslator(&chinese);
+    ctrl.displayComboxLang(&frame, 0.75f);
+    QCoreApplication::removeTranslator(&chinese);
+    QCOMPARE(frame.findChild<QComboBox*>(), box);
+    QCOMPARE(box->count(), 3);
+    QCOMPARE(box->itemText(2), QString::fromUtf8("中文"));
+    QCOMPARE(box->currentIndex(), 2);
+    QVERIFY(box->styleSheet().contains("font:21px"));  // the first call's style stays
 }
 
 void tst_kiosk_commoncontrol::machineIdLabel_data()
