@@ -193,11 +193,11 @@ void tst_TelemetryWidgets::barMapsClicksAndIgnoresNarrowBars()
         QMouseEvent event(type, QPoint(at, 10), button, held, Qt::NoModifier);
         QApplication::sendEvent(bar, &event);
     };
-    // Dragged with the left button held: each move picks, a right-button
-    // release on the way changes nothing, the left release ends it.
+    // Dragged with the left button held: each move picks, with the right
+    // button down too or released again; the left release ends it.
     send(QEvent::MouseButtonPress, x, Qt::LeftButton, Qt::LeftButton);
-    send(QEvent::MouseMove, 0, Qt::NoButton, Qt::LeftButton);
-    send(QEvent::MouseButtonPress, 0, Qt::RightButton, Qt::LeftButton | Qt::RightButton);
+    send(QEvent::MouseButtonPress, x, Qt::RightButton, Qt::LeftButton | Qt::RightButton);
+    send(QEvent::MouseMove, 0, Qt::NoButton, Qt::LeftButton | Qt::RightButton);
     send(QEvent::MouseButtonRelease, 0, Qt::RightButton, Qt::LeftButton);
     send(QEvent::MouseMove, x, Qt::NoButton, Qt::LeftButton);
     send(QEvent::MouseButtonRelease, x, Qt::LeftButton, Qt::NoButton);
