@@ -245,6 +245,8 @@ void tst_kiosk_cashselect::hoverAndMenu()
     page.ButtonInitRefresh(1);  // adds no second connection
     button(page, "btnMenu")->click();
     QCOMPARE(menu.size(), 2);
+    QVERIFY(QMetaObject::invokeMethod(&page, "doProcessClickedAllBtn"));  // no sender: nothing
+    QCOMPARE(menu.size(), 2);
 }
 
 void tst_kiosk_cashselect::translatorGoesWithItsPage()

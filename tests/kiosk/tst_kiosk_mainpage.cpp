@@ -168,7 +168,9 @@ void tst_kiosk_mainpage::withoutCommonWidgetNothingBreaks()
 {
     delete mainpageControl::getInstance()->mCommonCtrl;
     mainpageControl::getInstance()->mCommonCtrl = nullptr;
+    const bool fonts = installStandInFonts();
     mainpage page;
+    const QFont formFont = page.findChild<QLabel*>("labelWel")->font();
     kioskLanguageType = 2;
     page.initComAtmId();
     page.initComLanguage();
@@ -176,6 +178,8 @@ void tst_kiosk_mainpage::withoutCommonWidgetNothingBreaks()
     page.initFont();
     sendLanguageChange(&page);
     QVERIFY(button(page, "BTN_elec")->styleSheet().contains("/MainPage/CN/"));
+    // No widget to apply fonts through: the form's stay.
+    QVERIFY(!fonts || page.findChild<QLabel*>("labelWel")->font().family() == formFont.family());
 }
 
 void tst_kiosk_mainpage::buttonsEmitTheControllersSignals()
