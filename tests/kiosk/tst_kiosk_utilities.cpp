@@ -298,7 +298,8 @@ void tst_kiosk_utilities::refusedWritesLeaveTheFile()
         QVERIFY(!m_ctrl->writeIniValue("net/atm_code", "K98", false));
         QVERIFY(!cm->writeIniValue("net/atm_code", "K99", false));
         QVERIFY(!m_ctrl->writeLanguageType(2, true));
-        QCOMPARE(log.count(QtCriticalMsg, "not saved"), 3);
+        QVERIFY(!cm->writeIniValue("net/fresh", "1", true));
+        QCOMPARE(log.count(QtCriticalMsg, "not saved"), 4);
         QCOMPARE(cm->readIniValue("net/atm_code"), QStringLiteral("K07"));
     }
     QCOMPARE(m_dir->iniBytes(), before);
@@ -306,6 +307,7 @@ void tst_kiosk_utilities::refusedWritesLeaveTheFile()
     QVERIFY(cm->writeIniValue("net/other", "1", true));
     QCOMPARE(m_ctrl->readIniValue("net/atm_code"), QStringLiteral("K07"));
     QCOMPARE(m_ctrl->readLanguageType(), 1);
+    QVERIFY(!m_dir->iniBytes().contains("fresh"));
 }
 
 void tst_kiosk_utilities::languageType()
