@@ -170,6 +170,7 @@ void tst_kiosk_cashselect::currencyOffer()
                                 + (atStart == QString(code).toUpper() ? "_big.png)" : "2.png)");
         QVERIFY2(button(page, code)->styleSheet().contains(picture), code);
     }
+    QVERIFY(button(page, "btnMenu")->styleSheet().contains("url(./resource/pic/CashSelect/KHR/btn_menu.png)"));
     QVERIFY(button(page, "btnNext")->isHidden());
 
     kioskModeString = mode;

@@ -64,6 +64,12 @@ void tst_kiosk_screenscale::pagesScaleForThePrimaryScreen()
             QCOMPARE(home.findChild<QLabel*>("labelWel")->font().pixelSize(), sizes[2]);
             for (const char* date : {"labelMonth", "labelWeekAndYear"})
                 QCOMPARE(home.findChild<QLabel*>(date)->font().pixelSize(), sizes[3]);
+            // The home page's own set-up sizes.
+            home.initFont();
+            const std::pair<const char*, int> setUp[] = {{"labelWel", 46}, {"label_amOrpm", 16},
+                {"labelMonth", 10}, {"labelWeekAndYear", 10}, {"labelDay", 24}, {"labelCurTime", 24}};
+            for (const auto& [label, design] : setUp)
+                QCOMPARE(home.findChild<QLabel*>(label)->font().pixelSize(), kioskscale::pixelSize(design, scale));
         }
     }
     delete mainpageControl::getInstance()->mCommonCtrl;
