@@ -171,6 +171,7 @@ void tst_kiosk_cashselect::currencyOffer()
         QVERIFY2(button(page, code)->styleSheet().contains(picture), code);
     }
     QVERIFY(button(page, "btnMenu")->styleSheet().contains("url(./resource/pic/CashSelect/KHR/btn_menu.png)"));
+    QCOMPARE(page.findChild<QLabel*>("labelSelect")->text(), QStringLiteral("Please select the currency"));
     QVERIFY(button(page, "btnNext")->isHidden());
 
     kioskModeString = mode;

@@ -188,9 +188,10 @@ void tst_kiosk_commoncontrol::secondWarningLeavesOneWindow()
     QVERIFY(first.isNull());
     const QList<QWidget*> windows = warnWindows();
     QCOMPARE(windows.size(), 1);
-    // A frameless, see-through window of its own.
+    // A frameless, see-through dark window of its own.
     QVERIFY(windows.first()->isWindow() && windows.first()->windowFlags().testFlag(Qt::FramelessWindowHint));
     QCOMPARE(windows.first()->windowOpacity(), 0.8);
+    QCOMPARE(windows.first()->styleSheet(), QStringLiteral("background-color: rgb(14,26,24)"));
     QCOMPARE(windows.first()->findChildren<QLabel*>().value(2)->text(), QStringLiteral("second"));
     ctrl.deleteWarnMsg();
     QVERIFY(warnWindows().isEmpty());
