@@ -18,15 +18,6 @@ cashselectpageControl::cashselectpageControl(QObject* parent)
     : PageControlBase(e_CASHSELPAGE, parent)
     , mTimer(nullptr)
 {
-    init();
-}
-
-void cashselectpageControl::init()
-{
-    mCommonCtrl = nullptr;
-    mAuxThreadCtrl.clear();
-    mText1.clear();
-    mText2.clear();
     initConnect();
     mTranslator = new QTranslator(this);
 }

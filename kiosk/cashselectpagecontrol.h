@@ -46,7 +46,6 @@ signals:
 
 private:
     explicit cashselectpageControl(QObject* parent = nullptr);
-    void init();
     // Asks for signalClickNext to reach a slot doProcessClickedNext that
     // this class does not have: Qt refuses it with a warning at start-up,
     // and signalClickNext keeps no receiver.
