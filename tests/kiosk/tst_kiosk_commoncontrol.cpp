@@ -5,7 +5,9 @@
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QLabel>
+#include <QMovie>
 #include <QPointer>
+#include <QScreen>
 #include <QTranslator>
 #include <QtTest>
 
@@ -51,6 +53,7 @@ private slots:
     void machineIdLabel_data();
     void machineIdLabel();
     void roundBarCountdown();
+    void progressAnimationShowsOnce();
     void warningClosesByItself();
     void secondWarningLeavesOneWindow();
 
@@ -162,6 +165,32 @@ void tst_kiosk_commoncontrol::roundBarCountdown()
     QCOMPARE(ctrl.setRoundBarSeconds(60), 61);
     QCOMPARE(ctrl.tickRoundBar(), 60);
     QCOMPARE(bar->text(), QStringLiteral("01:00"));
+}
+
+void tst_kiosk_commoncontrol::progressAnimationShowsOnce()
+{
+    const auto animations = [] {
+        QList<QWidget*> found;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            const QLabel* player = w->findChild<QLabel*>();
+            if (w->isVisible() && player && player->movie())
+                found << w;
+        }
+        return found;
+    };
+    commoncontrol ctrl;
+    commoncontrol other;
+    ctrl.displayProcess();
+    ctrl.displayProcess();
+    other.displayProcess();  // one animation for both
+    QCOMPARE(animations().size(), 1);
+    QPointer<QWidget> window(animations().first());
+    // 300 pixels of the 1920-pixel design width.
+    const int side = QGuiApplication::primaryScreen()->availableGeometry().width() * 300 / 1920;
+    QCOMPARE(window->size(), QSize(side, side));
+    QVERIFY(window->windowFlags().testFlag(Qt::FramelessWindowHint));
+    ctrl.DeleteProcess();
+    QVERIFY(window.isNull());
 }
 
 void tst_kiosk_commoncontrol::warningClosesByItself()
