@@ -180,6 +180,10 @@ void tst_kiosk_mainpage::withoutCommonWidgetNothingBreaks()
     QVERIFY(button(page, "BTN_elec")->styleSheet().contains("/MainPage/CN/"));
     // No widget to apply fonts through: the form's stay.
     QVERIFY(!fonts || page.findChild<QLabel*>("labelWel")->font().family() == formFont.family());
+    // The clock's labels let the time panel's picture show through.
+    for (const char* clock : {"labelDay", "labelMonth", "labelCurTime", "labelWeekAndYear", "label_amOrpm"})
+        QVERIFY(page.findChild<QLabel*>(clock)->testAttribute(Qt::WA_TranslucentBackground));
+    QVERIFY(page.findChild<QFrame*>("frame_curTime")->styleSheet().contains("MainPage/homepage_time.png"));
 }
 
 void tst_kiosk_mainpage::buttonsEmitTheControllersSignals()
