@@ -373,7 +373,7 @@ void tst_TelemetryPage::barDialogAndSetPointsFollowEachOther()
     const auto runDialog = [&](int maximum, int rate, bool accept) {
         QTimer::singleShot(0, page(), [=] {
             auto* dialog = page()->findChild<ThrotCfgDialog*>();
-            QVERIFY(dialog && dialog->isModal());
+            QVERIFY(dialog && dialog->isModal() && dialog->isSizeGripEnabled());
             dialog->findChild<QSpinBox*>("spinBox_throt_max")->setValue(maximum);
             dialog->findChild<QComboBox*>("comBox_throt_freq")->setCurrentIndex(rate);
             if (accept)
