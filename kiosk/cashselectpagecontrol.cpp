@@ -1,6 +1,7 @@
 #include "kiosk/cashselectpagecontrol.h"
 
 #include <QDebug>
+#include <QTranslator>
 
 #include "kiosk/commoncontrol.h"
 
@@ -15,7 +16,17 @@ cashselectpageControl* cashselectpageControl::getInstance()
 
 cashselectpageControl::cashselectpageControl(QObject* parent)
     : PageControlBase(e_CASHSELPAGE, parent)
+    , mTimer(nullptr)
 {
+    initConnect();
+    mTranslator = new QTranslator(this);
+}
+
+void cashselectpageControl::initConnect()
+{
+    // The string form on purpose: the slot is looked up when the connection
+    // is made, and its absence is reported rather than a compile error.
+    connect(this, SIGNAL(signalClickNext()), this, SLOT(doProcessClickedNext()));
 }
 
 int cashselectpageControl::getLanguageType()

@@ -6,8 +6,12 @@
 // widget and the hub, and carries the page's signals to whoever listens
 // (the window connects signalJumpPage). It receives nothing from the hub.
 
+#include <QString>
+#include <QTimer>
+
 #include "app/pagecontrolbase.h"
 
+class QTranslator;
 class commoncontrol;
 
 class cashselectpageControl : public PageControlBase
@@ -42,6 +46,17 @@ signals:
 
 private:
     explicit cashselectpageControl(QObject* parent = nullptr);
+    // Asks for signalClickNext to reach a slot doProcessClickedNext that
+    // this class does not have: Qt refuses it with a warning at start-up,
+    // and signalClickNext keeps no receiver.
+    void initConnect();
+
+    // Carried without use so far: nothing connects or starts the timer,
+    // writes the texts, or loads or installs the translator.
+    QTimer mTimer;
+    QString mText1;
+    QString mText2;
+    QTranslator* mTranslator = nullptr;
 };
 
 #endif // CASHSELECTPAGECONTROL_H

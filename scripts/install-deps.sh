@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(cmake ninja-build g++ qtbase5-dev libqt5sql5-sqlite libqt5serialport5-dev
           libqt5charts5-dev qttools5-dev qttools5-dev-tools)
 if [[ "${1:-}" == "--tests" ]]; then
-    packages+=(socat xvfb xauth fonts-wqy-microhei clang libclang-rt-14-dev
+    packages+=(socat xvfb xauth x11-utils fonts-wqy-microhei clang libclang-rt-14-dev
                libbenchmark-dev)
 fi
 

@@ -107,17 +107,18 @@ private:
 };
 
 // An HTTP server on 127.0.0.1 that answers every request with one JSON body
-// and closes the connection. Keeps the head of each request.
+// and closes the connection. Keeps the head of each request. With a pause,
+// the second half of the body follows the first that many milliseconds later.
 class LoopbackHttpServer : public QObject
 {
 public:
-    explicit LoopbackHttpServer(const QByteArray& body = "{}")
+    explicit LoopbackHttpServer(const QByteArray& body = "{}", int pauseMs = -1)
     {
         m_server.listen(QHostAddress(QHostAddress::LocalHost), 0);
-        connect(&m_server, &QTcpServer::newConnection, this, [this, body] {
+        connect(&m_server, &QTcpServer::newConnection, this, [this, body, pauseMs] {
             while (QTcpSocket* socket = m_server.nextPendingConnection()) {
                 connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-                connect(socket, &QTcpSocket::readyRead, socket, [this, socket, body] {
+                connect(socket, &QTcpSocket::readyRead, socket, [this, socket, body, pauseMs] {
                     QByteArray& pending = m_pending[socket];
                     pending += socket->readAll();
                     const int end = pending.indexOf("\r\n\r\n");
@@ -125,9 +126,18 @@ public:
                         return;
                     requests.append(pending.left(end + 2));
                     m_pending.remove(socket);
+                    const int first = pauseMs < 0 ? body.size() : body.size() / 2;
                     socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: "
-                                  + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
-                    socket->disconnectFromHost();
+                                  + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n"
+                                  + body.left(first));
+                    const auto finish = [socket, rest = body.mid(first)] {
+                        socket->write(rest);
+                        socket->disconnectFromHost();
+                    };
+                    if (pauseMs < 0)
+                        finish();
+                    else
+                        QTimer::singleShot(pauseMs, socket, finish);
                 });
             }
         });

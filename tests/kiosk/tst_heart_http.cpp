@@ -21,7 +21,7 @@ private slots:
 void tst_HeartHttp::heartbeatGetCarriesTheUserAgent()
 {
     LogCapture log(true);
-    LoopbackHttpServer server(R"({"code":100,"msg":"ok","data":{}})");
+    LoopbackHttpServer server(R"({"code":100,"msg":"ok","data":{}})", 100);  // in two pieces
     HeartRig rig(heartEndpoints({}, server.url()));
     rig.worker.doProcessTimeoutHandle();
     QTRY_COMPARE_WITH_TIMEOUT(server.requests.size(), 1, 20000);

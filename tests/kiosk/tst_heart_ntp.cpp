@@ -82,10 +82,13 @@ void tst_HeartNtp::replySetsClockOnce_data()
     QTest::addColumn<bool>("clockResult");
     QTest::addColumn<bool>("heartbeatActive");
     QTest::addColumn<QString>("line");
-    QTest::newRow("clock set, reported") << true << false << "NtpResultHandle--ok";
-    QTest::newRow("no right to set the clock") << false << false << "NtpResultHandle--err";
+    QTest::addColumn<int>("stratum");
+    QTest::newRow("clock set, reported") << true << false << "NtpResultHandle--ok" << 2;
+    QTest::newRow("no right to set the clock") << false << false << "NtpResultHandle--err" << 2;
     QTest::newRow("heartbeat active: not reported") << true << true
-                                                    << "doProcessNTPreadyRead--ok, but not system init  ";
+                                                    << "doProcessNTPreadyRead--ok, but not system init  " << 2;
+    QTest::newRow("primary server") << true << false << "NtpResultHandle--ok" << 1;
+    QTest::newRow("stratum 15") << true << false << "NtpResultHandle--ok" << 15;
 }
 
 void tst_HeartNtp::replySetsClockOnce()
@@ -93,9 +96,10 @@ void tst_HeartNtp::replySetsClockOnce()
     QFETCH(bool, clockResult);
     QFETCH(bool, heartbeatActive);
     QFETCH(QString, line);
+    QFETCH(int, stratum);
     LogCapture log(true);
     const QDateTime instant(QDate(2025, 3, 9), QTime(10, 20, 30), Qt::UTC);
-    NtpPeers server(1, ntpServerReply(ntpSeconds(instant), 0xC0000000u));
+    NtpPeers server(1, ntpServerReply(ntpSeconds(instant), 0xC0000000u, stratum));
     HeartRig rig(heartEndpoints({server.host(), server.host(), server.host(), server.host()}), clockResult);
     if (heartbeatActive)
         rig.worker.doProcessHeartRecv(heartCommand("heart_init", 3600));

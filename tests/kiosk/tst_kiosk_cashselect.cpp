@@ -4,8 +4,10 @@
 
 #include <QBoxLayout>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTranslator>
 
 #include "app/auxthreadcontroller.h"
 #include "app/communicat.h"
@@ -110,6 +112,23 @@ void tst_kiosk_cashselect::controller()
     QVERIFY(control->sendCompack(msg));
     QCOMPARE(toPage.size(), 1);
     QCOMPARE(toPage.first().first().value<Communicat>().cmdtype, QStringLiteral("state"));
+
+    // Its translator is its own child.
+    QCOMPARE(control->findChildren<QTranslator*>().size(), 1);
+
+    // Built before main, it asked for its next signal to reach a slot that no
+    // class has: Qt refused and said so on the console, as this program
+    // shows again when it only lists its tests.
+    QProcess self;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_FORCE_STDERR_LOGGING", "1");
+    self.setProcessEnvironment(env);
+    self.start(QCoreApplication::applicationFilePath(), {"-functions"});
+    QVERIFY(self.waitForFinished(60000));
+    QVERIFY(self.readAllStandardOutput().contains("controller()"));
+    const QByteArray warnings = self.readAllStandardError();
+    QVERIFY2(warnings.contains("QObject::connect: No such slot cashselectpageControl::doProcessClickedNext()"),
+             warnings.constData());
 }
 
 void tst_kiosk_cashselect::currencyOffer_data()
@@ -151,9 +170,18 @@ void tst_kiosk_cashselect::currencyOffer()
                                 + (atStart == QString(code).toUpper() ? "_big.png)" : "2.png)");
         QVERIFY2(button(page, code)->styleSheet().contains(picture), code);
     }
+    QVERIFY(button(page, "btnMenu")->styleSheet().contains("url(./resource/pic/CashSelect/KHR/btn_menu.png)"));
+    QCOMPARE(page.findChild<QLabel*>("labelSelect")->text(), QStringLiteral("Please select the currency"));
     QVERIFY(button(page, "btnNext")->isHidden());
 
     kioskModeString = mode;
+    // Only a language change refreshes the page.
+    for (QEvent::Type type : {QEvent::FontChange, QEvent::StyleChange, QEvent::PaletteChange,
+                              QEvent::EnabledChange, QEvent::LocaleChange}) {
+        QEvent change(type);
+        QCoreApplication::sendEvent(&page, &change);
+    }
+    QCOMPARE(page.offeredCurrency(), atStart);
     sendLanguageChange(&page);
     QCOMPARE(offered(page), afterChange);
     QCOMPARE(page.offeredCurrency(), lastNamed);
@@ -218,6 +246,8 @@ void tst_kiosk_cashselect::hoverAndMenu()
     QCOMPARE(menu.size(), 1);
     page.ButtonInitRefresh(1);  // adds no second connection
     button(page, "btnMenu")->click();
+    QCOMPARE(menu.size(), 2);
+    QVERIFY(QMetaObject::invokeMethod(&page, "doProcessClickedAllBtn"));  // no sender: nothing
     QCOMPARE(menu.size(), 2);
 }
 

@@ -2,9 +2,13 @@
 // (round-bar countdown, self-closing warning window).
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFontDatabase>
 #include <QLabel>
+#include <QMovie>
 #include <QPointer>
+#include <QScreen>
+#include <QTranslator>
 #include <QtTest>
 
 #include "kiosk/commoncontrol.h"
@@ -45,9 +49,11 @@ private slots:
     void cleanup() { m_dir.reset(); }
 
     void fontsAreRegisteredOnce();
+    void languageSelectorKeepsItsChoice();
     void machineIdLabel_data();
     void machineIdLabel();
     void roundBarCountdown();
+    void progressAnimationShowsOnce();
     void warningClosesByItself();
     void secondWarningLeavesOneWindow();
 
@@ -97,6 +103,30 @@ void tst_kiosk_commoncontrol::fontsAreRegisteredOnce()
     QFontDatabase::removeApplicationFont(next);
 }
 
+void tst_kiosk_commoncontrol::languageSelectorKeepsItsChoice()
+{
+    commoncontrol ctrl;
+    QWidget frame;
+    frame.resize(180, 45);
+    ctrl.displayComboxLang(&frame, 1.0f);
+    auto* box = frame.findChild<QComboBox*>();
+    QVERIFY(box);
+    QCOMPARE(box->currentIndex(), 0);
+    box->setCurrentIndex(2);
+
+    // A language change builds the items again in the new language.
+    QTranslator chinese;
+    QVERIFY(chinese.load(QStringLiteral(TQ_BIN_DIR "/ORB_CN.qm")));
+    QCoreApplication::installTranslator(&chinese);
+    ctrl.displayComboxLang(&frame, 0.75f);
+    QCoreApplication::removeTranslator(&chinese);
+    QCOMPARE(frame.findChild<QComboBox*>(), box);
+    QCOMPARE(box->count(), 3);
+    QCOMPARE(box->itemText(2), QString::fromUtf8("中文"));
+    QCOMPARE(box->currentIndex(), 2);
+    QVERIFY(box->styleSheet().contains("font:21px"));  // the first call's style stays
+}
+
 void tst_kiosk_commoncontrol::machineIdLabel_data()
 {
     QTest::addColumn<QByteArray>("stored");
@@ -137,6 +167,32 @@ void tst_kiosk_commoncontrol::roundBarCountdown()
     QCOMPARE(bar->text(), QStringLiteral("01:00"));
 }
 
+void tst_kiosk_commoncontrol::progressAnimationShowsOnce()
+{
+    const auto animations = [] {
+        QList<QWidget*> found;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            const QLabel* player = w->findChild<QLabel*>();
+            if (w->isVisible() && player && player->movie())
+                found << w;
+        }
+        return found;
+    };
+    commoncontrol ctrl;
+    commoncontrol other;
+    ctrl.displayProcess();
+    ctrl.displayProcess();
+    other.displayProcess();  // one animation for both
+    QCOMPARE(animations().size(), 1);
+    QPointer<QWidget> window(animations().first());
+    // 300 pixels of the 1920-pixel design width.
+    const int side = QGuiApplication::primaryScreen()->availableGeometry().width() * 300 / 1920;
+    QCOMPARE(window->size(), QSize(side, side));
+    QVERIFY(window->windowFlags().testFlag(Qt::FramelessWindowHint));
+    ctrl.DeleteProcess();
+    QVERIFY(window.isNull());
+}
+
 void tst_kiosk_commoncontrol::warningClosesByItself()
 {
     commoncontrol ctrl;
@@ -161,6 +217,10 @@ void tst_kiosk_commoncontrol::secondWarningLeavesOneWindow()
     QVERIFY(first.isNull());
     const QList<QWidget*> windows = warnWindows();
     QCOMPARE(windows.size(), 1);
+    // A frameless, see-through dark window of its own.
+    QVERIFY(windows.first()->isWindow() && windows.first()->windowFlags().testFlag(Qt::FramelessWindowHint));
+    QCOMPARE(windows.first()->windowOpacity(), 0.8);
+    QCOMPARE(windows.first()->styleSheet(), QStringLiteral("background-color: rgb(14,26,24)"));
     QCOMPARE(windows.first()->findChildren<QLabel*>().value(2)->text(), QStringLiteral("second"));
     ctrl.deleteWarnMsg();
     QVERIFY(warnWindows().isEmpty());

@@ -7,6 +7,7 @@
 
 #include "app/mainpagecontrol.h"
 #include "kiosk/commoncontrol.h"
+#include "kiosk/kioskscale.h"
 #include "kiosk/mainpage.h"
 #include "kioskpagetestsupport.h"
 #include "kiosktestsupport.h"
@@ -83,9 +84,18 @@ void tst_kiosk_mainpage::clockTexts()
     QFETCH(QStringList, texts);
     mainpage page;
     page.showDateTime(now);
-    const char* const labels[] = {"labelDay", "labelCurTime", "label_amOrpm", "labelMonth", "labelWeekAndYear"};
-    for (int i = 0; i < texts.size(); ++i)
-        QVERIFY2(text(page, labels[i]).endsWith("'>" + texts[i] + "</font>"), qPrintable(text(page, labels[i])));
+    const struct { const char* label; const char* colour; Qt::Alignment alignment; } looks[] = {
+        {"labelDay", "#F3F3F3", Qt::AlignHCenter | Qt::AlignBottom},
+        {"labelCurTime", "#333333", Qt::AlignHCenter | Qt::AlignBottom},
+        {"label_amOrpm", "#000000", Qt::AlignBottom},
+        {"labelMonth", "#B5B7B8", Qt::AlignHCenter | Qt::AlignBaseline},
+        {"labelWeekAndYear", "#646464", Qt::AlignHCenter | Qt::AlignBaseline},
+    };
+    for (int i = 0; i < texts.size(); ++i) {
+        QCOMPARE(text(page, looks[i].label),
+                 QString("<font style = 'color:%1;'>%2</font>").arg(looks[i].colour, texts[i]));
+        QCOMPARE(page.findChild<QLabel*>(looks[i].label)->alignment(), looks[i].alignment);
+    }
 }
 
 void tst_kiosk_mainpage::clockTicks()
@@ -119,6 +129,10 @@ void tst_kiosk_mainpage::languageChangeRestyles()
     mainpage page;
     QLabel* welcome = page.findChild<QLabel*>("labelWel");
     const QFont formFont = welcome->font();
+    const char* const dateLabels[] = {"labelMonth", "labelWeekAndYear"};
+    QList<QFont> dateFonts;
+    for (const char* name : dateLabels)
+        dateFonts << page.findChild<QLabel*>(name)->font();
     welcome->setText("stale");
     kioskLanguageType = language;
     sendLanguageChange(&page);
@@ -138,13 +152,25 @@ void tst_kiosk_mainpage::languageChangeRestyles()
         QCOMPARE(style.count(picture), folder.isEmpty() ? 0 : 3);
     }
     QCOMPARE(welcome->font().family(), titleFamily.isEmpty() ? formFont.family() : titleFamily);
+    // The welcome text at 52 design pixels, both date labels in the
+    // language's date font at 13.
+    const float scale = page.scaleFactor();
+    QCOMPARE(welcome->font().pixelSize(),
+             titleFamily.isEmpty() ? formFont.pixelSize() : kioskscale::pixelSize(52, scale));
+    for (int i = 0; i < 2; ++i) {
+        const QFont font = page.findChild<QLabel*>(dateLabels[i])->font();
+        QCOMPARE(font.family(), titleFamily.isEmpty() ? dateFonts[i].family() : titleFamily);
+        QCOMPARE(font.pixelSize(), titleFamily.isEmpty() ? dateFonts[i].pixelSize() : kioskscale::pixelSize(13, scale));
+    }
 }
 
 void tst_kiosk_mainpage::withoutCommonWidgetNothingBreaks()
 {
     delete mainpageControl::getInstance()->mCommonCtrl;
     mainpageControl::getInstance()->mCommonCtrl = nullptr;
+    const bool fonts = installStandInFonts();
     mainpage page;
+    const QFont formFont = page.findChild<QLabel*>("labelWel")->font();
     kioskLanguageType = 2;
     page.initComAtmId();
     page.initComLanguage();
@@ -152,6 +178,12 @@ void tst_kiosk_mainpage::withoutCommonWidgetNothingBreaks()
     page.initFont();
     sendLanguageChange(&page);
     QVERIFY(button(page, "BTN_elec")->styleSheet().contains("/MainPage/CN/"));
+    // No widget to apply fonts through: the form's stay.
+    QVERIFY(!fonts || page.findChild<QLabel*>("labelWel")->font().family() == formFont.family());
+    // The clock's labels let the time panel's picture show through.
+    for (const char* clock : {"labelDay", "labelMonth", "labelCurTime", "labelWeekAndYear", "label_amOrpm"})
+        QVERIFY(page.findChild<QLabel*>(clock)->testAttribute(Qt::WA_TranslucentBackground));
+    QVERIFY(page.findChild<QFrame*>("frame_curTime")->styleSheet().contains("MainPage/homepage_time.png"));
 }
 
 void tst_kiosk_mainpage::buttonsEmitTheControllersSignals()

@@ -2,6 +2,7 @@
 // runs in: the build draws them there.
 
 #include <QFrame>
+#include <QImage>
 #include <QMovie>
 #include <QPixmap>
 #include <QSet>
@@ -21,6 +22,7 @@ class tst_kiosk_pictures : public QObject
     Q_OBJECT
 private slots:
     void everyPictureExists();
+    void backgroundsAreDrawn();
 };
 
 void tst_kiosk_pictures::everyPictureExists()
@@ -76,6 +78,33 @@ void tst_kiosk_pictures::everyPictureExists()
     }
     QMovie progress(bin.filePath(QStringLiteral("resource/pic/Process.gif")));
     QVERIFY(progress.isValid() && progress.jumpToFrame(0));
+}
+
+void tst_kiosk_pictures::backgroundsAreDrawn()
+{
+    // Each page fills itself with its background picture, stretched; here
+    // one of a single colour each.
+    KioskWorkDir dir;
+    const struct { const char* file; QColor colour; } backgrounds[] = {
+        {"resource/pic/backgrond_main.png", QColor(200, 30, 30)},
+        {"resource/pic/deposit_bg.png", QColor(30, 200, 30)},
+    };
+    for (const auto& b : backgrounds) {
+        QImage picture(8, 6, QImage::Format_RGB32);
+        picture.fill(b.colour);
+        QVERIFY(QDir().mkpath("resource/pic") && picture.save(b.file));
+    }
+    mainpage home;
+    CashSelectPage cash;
+    for (QWidget* page : {static_cast<QWidget*>(&home), static_cast<QWidget*>(&cash)}) {
+        const QColor want = backgrounds[page == &home ? 0 : 1].colour;
+        page->resize(400, 300);
+        QImage drawn(page->size(), QImage::Format_RGB32);
+        drawn.fill(Qt::black);
+        page->render(&drawn, QPoint(), QRegion(), QWidget::DrawWindowBackground);  // no children
+        for (const QPoint& at : {QPoint(0, 0), QPoint(399, 299), QPoint(200, 150)})
+            QCOMPARE(drawn.pixelColor(at), want);
+    }
 }
 
 KIOSK_PAGE_TEST_MAIN(tst_kiosk_pictures)

@@ -6,6 +6,7 @@
 #include <QCryptographicHash>
 #include <QDate>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QtTest>
 
 #include <climits>
@@ -49,6 +50,8 @@ private slots:
     void expiryTimes();
     void iniWriteRules();
     void iniValueWithCommas();
+    void iniRemoval_data();
+    void iniRemoval();
     void refusedWritesLeaveTheFile();
     void languageType();
     void transactionNumbers();
@@ -244,8 +247,45 @@ void tst_kiosk_utilities::iniValueWithCommas()
         QCOMPARE(read("x/three"), QStringLiteral("a,b,c"));
         QCOMPARE(read("x/quoted"), QStringLiteral("a,b"));
     }
+    QCOMPARE(cm->readComValues(), QStringList{"3,115200"});
     // The transaction number carries the whole code.
     QVERIFY(cm->makeTransactionNo("A").startsWith("DDK07,A" + today()));
+}
+
+void tst_kiosk_utilities::iniRemoval_data()
+{
+    QTest::addColumn<bool>("byPart");  // removeIniKeysContaining, else removeIniKey
+    QTest::addColumn<QString>("arg");
+    QTest::addColumn<bool>("result");
+    QTest::addColumn<QStringList>("left");
+    const QStringList all{"Serial/Baud", "Serial/Com1", "Serial/com2", "net/atm", "net/atm_code",
+                          "network/host"};
+    QTest::newRow("a key, not those it begins") << false << "net/atm" << true
+                                                << QStringList{"Serial/Baud", "Serial/Com1", "Serial/com2",
+                                                               "net/atm_code", "network/host"};
+    QTest::newRow("a group, not a longer one") << false << "/net/" << true
+                                               << QStringList{"Serial/Baud", "Serial/Com1", "Serial/com2",
+                                                              "network/host"};
+    QTest::newRow("absent key") << false << "net/at" << true << all;
+    QTest::newRow("empty key") << false << "" << false << all;
+    QTest::newRow("part, case kept") << true << "/Com" << true
+                                     << QStringList{"Serial/Baud", "Serial/com2", "net/atm", "net/atm_code",
+                                                    "network/host"};
+    QTest::newRow("empty part") << true << "" << false << all;
+}
+
+void tst_kiosk_utilities::iniRemoval()
+{
+    QFETCH(bool, byPart);
+    QFETCH(QString, arg);
+    QFETCH(bool, result);
+    QFETCH(QStringList, left);
+    QVERIFY(m_dir->writeIni("[Serial]\nBaud=9600\nCom1=COM3\ncom2=COM4\n"
+                            "[net]\natm=1\natm_code=K07\n[network]\nhost=h\n"));
+    QCOMPARE(byPart ? cm->removeIniKeysContaining(arg) : cm->removeIniKey(arg), result);
+    QStringList keys = QSettings(m_dir->iniPath(), QSettings::IniFormat).allKeys();
+    keys.sort();
+    QCOMPARE(keys, left);
 }
 
 void tst_kiosk_utilities::refusedWritesLeaveTheFile()
@@ -258,7 +298,8 @@ void tst_kiosk_utilities::refusedWritesLeaveTheFile()
         QVERIFY(!m_ctrl->writeIniValue("net/atm_code", "K98", false));
         QVERIFY(!cm->writeIniValue("net/atm_code", "K99", false));
         QVERIFY(!m_ctrl->writeLanguageType(2, true));
-        QCOMPARE(log.count(QtCriticalMsg, "not saved"), 3);
+        QVERIFY(!cm->writeIniValue("net/fresh", "1", true));
+        QCOMPARE(log.count(QtCriticalMsg, "not saved"), 4);
         QCOMPARE(cm->readIniValue("net/atm_code"), QStringLiteral("K07"));
     }
     QCOMPARE(m_dir->iniBytes(), before);
@@ -266,6 +307,7 @@ void tst_kiosk_utilities::refusedWritesLeaveTheFile()
     QVERIFY(cm->writeIniValue("net/other", "1", true));
     QCOMPARE(m_ctrl->readIniValue("net/atm_code"), QStringLiteral("K07"));
     QCOMPARE(m_ctrl->readLanguageType(), 1);
+    QVERIFY(!m_dir->iniBytes().contains("fresh"));
 }
 
 void tst_kiosk_utilities::languageType()

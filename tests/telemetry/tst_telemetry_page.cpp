@@ -284,12 +284,25 @@ void tst_TelemetryPage::throttleGroupsGoOutAndKeysStopThem()
     throttleCombo()->setCurrentIndex(3);
     QCOMPARE(m_page->throttleTimer().interval(), 10);
     QTRY_VERIFY_WITH_TIMEOUT(spy.size() >= 30, kSlowMs);
-    const QList<QList<int>> sent = messages(spy);
-    QCOMPARE(sent.size() % 3, 0); // whole ticks only
-    for (int i = 0; i < sent.size(); ++i) {
-        const int first = (i % 3) * 400 + 100;
-        QCOMPARE(sent[i], QList<int>({6152 + i % 3, first, first + 100, first + 200, first + 300}));
-    }
+    // Whole ticks of the chosen groups in order, rows without a node as 0.
+    const auto ticks = [&spy](int groups) {
+        QList<QList<int>> out;
+        for (int i = 0; i < spy.size(); ++i) {
+            out << QList<int>{6152 + i % groups};
+            for (int row = 4 * (i % groups) + 1; out.last().size() < 5; ++row)
+                out.last() << (row <= 12 ? row * 100 : 0);
+        }
+        return out;
+    };
+    QCOMPARE(spy.size() % 3, 0);
+    QCOMPARE(messages(spy), ticks(3));
+    // Five groups without passing 0: the timer goes on, the next tick sends five.
+    throttleCombo()->setCurrentIndex(5);
+    QVERIFY(m_page->throttleTimer().isActive());
+    spy.clear();
+    QTRY_VERIFY_WITH_TIMEOUT(spy.size() >= 10, kSlowMs);
+    QCOMPARE(spy.size() % 5, 0);
+    QCOMPARE(messages(spy), ticks(5));
 
     // Digits in a set-point box set that set-point only.
     QSpinBox* first = setPoint(page(), 1);
@@ -307,6 +320,16 @@ void tst_TelemetryPage::throttleGroupsGoOutAndKeysStopThem()
     spy.clear();
     QTRY_VERIFY(!spy.isEmpty());
     QCOMPARE(messages(spy).first(), QList<int>({6152, 0, 0, 0, 0}));
+    // Entering the tab takes the focus from the port box, which would take
+    // the letter as text, to the page.
+    auto* tabs = child<QTabWidget>(page(), "tabWidget");
+    tabs->setCurrentIndex(0);
+    child<QComboBox>(page(), "comboBox_serial")->lineEdit()->setFocus();
+    tabs->setCurrentIndex(2);
+    first->setValue(70);
+    QCOMPARE(page()->focusWidget(), page());
+    QTest::keyClick(page()->focusWidget(), Qt::Key_S);
+    QCOMPARE(first->value(), 0);
     // The same from the focused chart.
     first->setValue(50);
     chartOf()->chartView()->setFocus();
@@ -351,6 +374,9 @@ void tst_TelemetryPage::barDialogAndSetPointsFollowEachOther()
         QTimer::singleShot(0, page(), [=] {
             auto* dialog = page()->findChild<ThrotCfgDialog*>();
             QVERIFY(dialog && dialog->isModal());
+            if (!dialog->isSizeGripEnabled())
+                dialog->reject();  // a failure must not leave the test waiting in the dialog
+            QVERIFY(dialog->isSizeGripEnabled());
             dialog->findChild<QSpinBox*>("spinBox_throt_max")->setValue(maximum);
             dialog->findChild<QComboBox*>("comBox_throt_freq")->setCurrentIndex(rate);
             if (accept)
@@ -475,6 +501,14 @@ void tst_TelemetryPage::lampsShowTheTickedEscUntilPaused()
     feed(t6160(16, 300, 0, 0x0021));
     QCOMPARE(line(0), QVector<qreal>({1, 30}));
     QCOMPARE(litWord(), quint16(0x0021));
+
+    // With no row ticked the next status word puts every lamp out.
+    rowCheck(page(), 1)->setChecked(false);
+    QCOMPARE(litWord(), quint16(0x0021));
+    feed(t6160(17, 0, 0, 0x0400));
+    QCOMPARE(litWord(), quint16(0));
+    rowCheck(page(), 1)->setChecked(true);
+    feed(t6160(16, 300, 0, 0x0021));
 
     // Closing the port clears them and leaves the throttle running.
     throttleCombo()->setCurrentIndex(2);

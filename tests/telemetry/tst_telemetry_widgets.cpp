@@ -189,16 +189,27 @@ void tst_TelemetryWidgets::barMapsClicksAndIgnoresNarrowBars()
     frame.show();
     QVERIFY(QTest::qWaitForWindowExposed(&frame));
     QSignalSpy spy(bar, &CProgressBarV2::changeVale);
-    QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, QPoint(x, 10));
-    QMouseEvent drag(QEvent::MouseMove, QPoint(width - 1, 10), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(bar, &drag); // released: a move picks nothing
+    const auto send = [bar](QEvent::Type type, int at, Qt::MouseButton button, Qt::MouseButtons held) {
+        QMouseEvent event(type, QPoint(at, 10), button, held, Qt::NoModifier);
+        QApplication::sendEvent(bar, &event);
+    };
+    // Dragged with the left button held: each move picks, with the right
+    // button down too or released again; the left release ends it.
+    send(QEvent::MouseButtonPress, x, Qt::LeftButton, Qt::LeftButton);
+    send(QEvent::MouseButtonPress, x, Qt::RightButton, Qt::LeftButton | Qt::RightButton);
+    send(QEvent::MouseMove, 0, Qt::NoButton, Qt::LeftButton | Qt::RightButton);
+    send(QEvent::MouseButtonRelease, 0, Qt::RightButton, Qt::LeftButton);
+    send(QEvent::MouseMove, x, Qt::NoButton, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, x, Qt::LeftButton, Qt::NoButton);
+    send(QEvent::MouseMove, width - 1, Qt::NoButton, Qt::NoButton);
     if (value < 0) {
         QCOMPARE(spy.size(), 0);
         QCOMPARE(bar->value(), 7);
     } else {
         QCOMPARE(bar->value(), value);
-        QCOMPARE(spy.size(), 1);
-        QCOMPARE(spy[0], QVariantList({value, QString("frame_progress_7")}));
+        const QString frame("frame_progress_7");
+        QCOMPARE(QList<QVariantList>(spy),
+                 QList<QVariantList>({{value, frame}, {0, frame}, {value, frame}}));
     }
 }
 
