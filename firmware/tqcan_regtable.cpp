@@ -236,9 +236,6 @@ QStringList TQCAN::getCurSetPageValues()
             qDebug() << "The widget in the cell is not a QComboBox.";
             continue;
         }
-        // A combo that shows no option has no value to give.
-        if (combo->currentIndex() < 0)
-            continue;
         out << address->text() + QLatin1Char('_') + combo->currentText();
     }
     return out;

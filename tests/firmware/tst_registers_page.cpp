@@ -5,6 +5,8 @@
 #include <QtTest>
 
 #include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QLabel>
 #include <QPointer>
 #include <QRadioButton>
@@ -64,11 +66,17 @@ class tst_RegistersPage : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase() { QVERIFY2(m_env.ready(), "the translations must be built next to the test"); }
+    void initTestCase()
+    {
+        QVERIFY2(m_env.ready(), "the translations must be built next to the test");
+        // Qt's own file dialog, which a test can drive.
+        QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+    }
     void init();
     void otherNodesAndBadAddressesAreIgnored();
     void strayRepliesChangeNothing();
     void repeatedAddressesAndUnchosenValues();
+    void loadEndsTheRunningReads();
     void shortAndUnterminatedRepliesAreSafe();
     void tooWideRangeShowsItsBox();
     void deviceOfAnotherTypeEmptiesTheList();
@@ -139,6 +147,17 @@ void tst_RegistersPage::strayRepliesChangeNothing()
 {
     readTwoRegisters();
     QCOMPARE(addresses(page(), true), QStringList({"0A|On", "0B|*3.5%"}));
+    // Neither a description chunk nor a read reply outside a read replaces
+    // anything.
+    {
+        LogCapture log(true);
+        const QPointer<QComboBox> built = comboOf(page(), 1);
+        feed(record(257, 16, chunk(":REG,0C,Stray,0;0,S,x")));
+        feed(record(256, 16, wholeRegister(0x0B, 9, 7, 0, 100)));
+        QCOMPARE(addresses(page()), QStringList({"0A", "0B"}));
+        QCOMPARE(comboOf(page(), 1), built.data());
+        QVERIFY(log.contains(QtDebugMsg, "no description read running"));
+    }
     ModalBoxCloser boxes;
     QSignalSpy stores(tqformalpagecontrol::getInstance(), &tqformalpagecontrol::signalModeCtrlF);
     feed(record(256, 16, std::string("\x20\x77\x01\x00", 4))); // a register the list does not hold
@@ -178,12 +197,6 @@ void tst_RegistersPage::strayRepliesChangeNothing()
     QCOMPARE(writes.size(), 4);
     QCOMPARE(writes.at(1), QList<QVariant>({16, 11, 2, 30}));
     QCOMPARE(writes.mid(2), writes.mid(0, 2));
-
-    // A description chunk while no description read runs replaces nothing.
-    LogCapture log(true);
-    feed(record(257, 16, chunk(":REG,0C,Stray,0;0,S,x")));
-    QCOMPARE(addresses(page(), true), QStringList({"0A|On", "0B|15%"}));
-    QVERIFY(log.contains(QtDebugMsg, "no description read running"));
 }
 
 void tst_RegistersPage::repeatedAddressesAndUnchosenValues()
@@ -260,6 +273,47 @@ void tst_RegistersPage::tooWideRangeShowsItsBox()
     for (uint8_t reg : {0x30, 0x31, 0x32})
         feed(record(256, 16, wholeRegister(reg, 0, 0, 0, 0)));
     QCOMPARE(addresses(page()), QStringList({"30", "31", "32"}));
+}
+
+void tst_RegistersPage::loadEndsTheRunningReads()
+{
+    QTemporaryDir dir;
+    QFile file(dir.filePath("P_FLY-ESC_A_2024-01-02-03-04-05.txt"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(":REG,0A,Dir,0;0,S,Off;1,S,On:REG,0B,Power,7;0~100,N,[0.5]%@"
+               "reg_0A,cur_0,def_0,low_0,upper_1;reg_0B,cur_10,def_7,low_0,upper_100;");
+    file.close();
+    // Answers the file dialog with the file; the load itself shows no box.
+    const auto load = [&] {
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, [&] {
+            if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+                dialog->findChild<QLineEdit*>("fileNameEdit")->setText(file.fileName());
+                static_cast<QDialog*>(dialog)->accept();
+            }
+        });
+        answer.start(20);
+        click(page(), "btn_local_load");
+    };
+    const QStringList loaded {"0A|*Off", "0B|10%"};
+
+    // A file loaded while the description is still on its way: the
+    // description, when it comes, replaces nothing.
+    {
+        ModalBoxCloser boxes;
+        click(page(), "btn_read_para");
+    }
+    load();
+    QCOMPARE(addresses(page(), true), loaded);
+    feed(record(257, 16, chunk(":REG,0C,Late,0;0,S,x")));
+    QCOMPARE(addresses(page(), true), loaded);
+
+    // A file loaded while values are awaited: a late value rebuilds nothing.
+    readTwoRegisters(false);
+    load();
+    comboOf(page(), 1)->setCurrentText("15%");
+    feed(record(256, 16, wholeRegister(0x0B, 7, 7, 0, 100)));
+    QCOMPARE(addresses(page(), true), QStringList({"0A|*Off", "0B|15%"}));
 }
 
 void tst_RegistersPage::deviceOfAnotherTypeEmptiesTheList()
