@@ -252,6 +252,7 @@ private:
     void removeRegRecord(qint16 devRow);
     QStringList getDefaultRegValueList() const;
     void setRegParaList(const QList<RegRecord>& records);
+    void endRegisterSequences(); // no read, write or description read runs
     void dropRegisterList(); // the list, and any sequence running on it
     int showSetRegInfoFromFirewareV2(QString caption);
     void showSetRegInfoFromFirewareV3(const QString& content, const QString& path);
@@ -319,8 +320,10 @@ private:
     // Language of the running description read (1001 English, 1000
     // Chinese), fixed when the read starts.
     int m_regInfoFileType = 1001;
-    // A write sequence is waiting for replies; a write reply outside one is
-    // stray and ends nothing.
+    // A description read, a value read or a write sequence is waiting for
+    // replies; a reply outside one is stray and changes nothing.
+    bool m_regInfoReading = false;
+    bool m_regReadRunning = false;
     bool m_regWriteRunning = false;
     // Changes whenever mRegParaList is replaced, so that a loop that shows a
     // box can tell that the list it walks is gone.

@@ -175,6 +175,11 @@ void TQCAN::handleFileRead257(int nodeId, const uint8_t* payload, uint32_t size)
         qDebug() << "doProcessRecvTQPack--257 from node" << nodeId << "ignored";
         return;
     }
+    // A chunk outside a read would replace the list by a fragment.
+    if (!m_regInfoReading) {
+        qDebug() << "doProcessRecvTQPack--257 with no description read running: ignored";
+        return;
+    }
     QByteArray chunk;
     if (size > kFileReadTextOffset) {
         const char* text = reinterpret_cast<const char*>(payload + kFileReadTextOffset);
@@ -201,6 +206,7 @@ void TQCAN::handleFileRead257(int nodeId, const uint8_t* payload, uint32_t size)
     mRegInfoText.clear();
     m_regInfoBytes.clear();
     regInfoReadOffset = 0;
+    m_regInfoReading = false;
     showSetRegInfoFromFireware(text, true);
 }
 

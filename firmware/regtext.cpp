@@ -2,6 +2,8 @@
 
 #include <QDebug>
 
+#include <limits>
+
 namespace regtext {
 
 namespace {
@@ -39,19 +41,80 @@ QChar kindOf(const QString& optionText)
     return fields.size() < 2 || fields.at(1).size() != 1 ? QChar() : fields.at(1).at(0);
 }
 
+// One "S" option part: stored value, kind letter, label. A part of fewer
+// fields is none; so is one whose label is empty or begins with "*": the
+// label could not be told from the default mark, nor be written back.
+bool labelOption(const QString& part, QString* value, QString* label)
+{
+    const QStringList fields = part.split(QLatin1Char(','));
+    if (fields.size() < 3 || fields.at(2).isEmpty() || fields.at(2).startsWith(QLatin1Char('*')))
+        return false;
+    *value = fields.at(0);
+    *label = fields.at(2);
+    return true;
+}
+
 // The stored value of the "S" option whose label is `label`.
 bool labelValue(const QString& optionText, const QString& label, QString* value)
 {
     for (const QString& part : optionText.split(QLatin1Char(';'))) {
-        if (part.isEmpty())
-            continue;
-        const QStringList fields = part.split(QLatin1Char(','));
-        if (fields.size() >= 3 && fields.at(2) == label) {
-            *value = fields.at(0);
+        QString stored;
+        QString name;
+        if (labelOption(part, &stored, &name) && name == label) {
+            *value = stored;
             return true;
         }
     }
     return false;
+}
+
+// The number of a shown name: the name less the register's unit, when what
+// is left is a plain decimal number (digits, at most one "."). A name in
+// exponent form, with a sign or with another unit carries none.
+bool numberOfName(const QString& name, const QString& unit, QString* number)
+{
+    if (!name.endsWith(unit))
+        return false;
+    const QString text = name.left(name.size() - unit.size());
+    if (text.isEmpty() || text.count(QLatin1Char('.')) > 1 || text == QLatin1String("."))
+        return false;
+    for (const QChar c : text) {
+        if (c != QLatin1Char('.') && (c < QLatin1Char('0') || c > QLatin1Char('9')))
+            return false;
+    }
+    *number = text;
+    return true;
+}
+
+// `v` with `digits` significant digits in plain decimal notation, without
+// trailing zeros: what %g prints while it needs no exponent, and the same
+// digits placed around the point where %g would switch to exponent form.
+QString plainDecimal(double v, int digits)
+{
+    const QString e = QString::number(v, 'e', digits - 1); // "-1.00005e+06"
+    const int at = e.indexOf(QLatin1Char('e'));
+    if (at < 0)
+        return e; // inf, nan
+    QString mantissa = e.left(at);
+    const bool negative = mantissa.startsWith(QLatin1Char('-'));
+    if (negative)
+        mantissa.remove(0, 1);
+    mantissa.remove(QLatin1Char('.'));
+    const int point = 1 + e.mid(at + 1).toInt();
+    QString out;
+    if (point <= 0)
+        out = QLatin1String("0.") + QString(-point, QLatin1Char('0')) + mantissa;
+    else if (point >= mantissa.size())
+        out = mantissa + QString(point - mantissa.size(), QLatin1Char('0'));
+    else
+        out = mantissa.left(point) + QLatin1Char('.') + mantissa.mid(point);
+    if (out.contains(QLatin1Char('.'))) {
+        while (out.endsWith(QLatin1Char('0')))
+            out.chop(1);
+        if (out.endsWith(QLatin1Char('.')))
+            out.chop(1);
+    }
+    return negative && out != QLatin1String("0") ? QLatin1Char('-') + out : out;
 }
 
 // The step a shown number stands for: shown / scale, truncated for an
@@ -65,7 +128,7 @@ bool stepOfShown(const QString& scale, const QString& shown, qint64* step)
         if (!ok || s == 0)
             return false;
         const qint64 number = shown.toLongLong(&ok);
-        if (!ok)
+        if (!ok || (s == -1 && number == std::numeric_limits<qint64>::min()))
             return false;
         *step = number / s;
         return true;
@@ -79,6 +142,51 @@ bool stepOfShown(const QString& scale, const QString& shown, qint64* step)
         return false;
     *step = qRound64(quotient);
     return true;
+}
+
+// A scale that steps can be shown with and converted back by: not zero, and
+// a number.
+bool usableScale(const QString& scale)
+{
+    bool ok = false;
+    if (!scale.contains(QLatin1Char('.')))
+        return scale.toLongLong(&ok) != 0 && ok;
+    return scale.toDouble(&ok) != 0 && ok;
+}
+
+bool convertsBack(const QString& scale, const QString& number, qint64 step)
+{
+    qint64 back = 0;
+    return stepOfShown(scale, number, &back) && back == step;
+}
+
+// The number shown for `step` of an "N" register, the scale times the step
+// in plain decimal notation: exact for an integer scale; for a decimal one
+// computed in single precision and printed with 6 significant digits, or
+// with as many more as it takes to convert back to the step. Without any
+// text that converts back (a zero scale, say), the 6-digit one.
+QString scaledNumber(const QString& scale, qint64 step)
+{
+    if (!scale.contains(QLatin1Char('.')))
+        return QString::number(qint64(scale.toInt()) * step);
+    const QString shown = plainDecimal(double(scale.toFloat() * float(step)), 6);
+    if (convertsBack(scale, shown, step))
+        return shown;
+    const double exact = scale.toDouble() * double(step);
+    for (int digits = 7; digits <= 17; ++digits) {
+        const QString text = plainDecimal(exact, digits);
+        if (convertsBack(scale, text, step))
+            return text;
+    }
+    return shown;
+}
+
+// The kind letter a parameter file's reader and writer go by: the second
+// ","-field of the option text; empty when there is none.
+QString fileKind(const QString& optionText)
+{
+    const QStringList fields = optionText.split(QLatin1Char(','));
+    return fields.size() < 2 ? QString() : fields.at(1);
 }
 
 } // namespace
@@ -130,6 +238,9 @@ OptionNames optionNames(const QString& optionText, const QString& curValue, cons
     const QStringList fields = parts.at(1).split(QLatin1Char(','));
     if (fields.size() < 2)
         return out;
+    // A register without a value (a file without values) shows no option as
+    // its current one: nobody chose any.
+    const bool hasCur = !curValue.isEmpty();
     const int cur = curValue.toInt();
     const int def = defValue.toInt();
     const QString& kind = fields.at(1);
@@ -137,15 +248,13 @@ OptionNames optionNames(const QString& optionText, const QString& curValue, cons
     if (kind == QLatin1String("S")) {
         out.currentSet = true;
         for (const QString& part : parts) {
-            if (part.isEmpty())
+            QString stored;
+            QString label;
+            if (!labelOption(part, &stored, &label))
                 continue;
-            const QStringList option = part.split(QLatin1Char(','));
-            if (option.size() < 3)
-                continue;
-            const int value = option.at(0).toInt();
-            const QString& label = option.at(2);
+            const int value = stored.toInt();
             out.names << (value == def ? QLatin1Char('*') + label : label);
-            if (value == cur)
+            if (hasCur && value == cur)
                 out.current = label;
         }
         return out;
@@ -168,16 +277,15 @@ OptionNames optionNames(const QString& optionText, const QString& curValue, cons
             out.tooWidePart = parts.at(1);
             return out;
         }
-        const bool integerScale = !scale.contains(QLatin1Char('.'));
-        const qint64 intScale = scale.toInt();
-        const float realScale = scale.toFloat();
         for (qint64 i = lo; i <= hi; ++i) {
-            const QString number = integerScale
-                ? QString::number(intScale * i)
-                : QString::number(double(realScale * float(i)), 'g', 6);
+            const QString number = scaledNumber(scale, i);
+            // A name that would not convert back to its step is not offered:
+            // choosing it could only write another value.
+            if (!convertsBack(scale, number, i))
+                continue;
             const QString shown = number + unit;
             out.names << (i == def ? QLatin1Char('*') + shown : shown);
-            if (i == cur)
+            if (hasCur && i == cur)
                 out.current = shown;
         }
         return out;
@@ -190,11 +298,15 @@ OptionNames optionNames(const QString& optionText, const QString& curValue, cons
         if (!scaleAndUnit(optionText, &scale, &unit))
             return out;
         const QString curText = QString::number(cur) + unit;
-        if (cur != def)
-            out.names << curText << QLatin1Char('*') + QString::number(def) + unit;
+        const QString defText = QLatin1Char('*') + QString::number(def) + unit;
+        if (!hasCur)
+            out.names << defText;
+        else if (cur != def)
+            out.names << curText << defText;
         else
             out.names << QLatin1Char('*') + curText;
-        out.current = curText;
+        if (hasCur)
+            out.current = curText;
         out.names << parts.at(1).trimmed();
         return out;
     }
@@ -226,7 +338,8 @@ bool splitValueItem(const QString& item, QString* address, QString* valueText)
         return false;
     *address = pieces.at(0);
     *valueText = pieces.at(1);
-    valueText->remove(QLatin1Char('*'));
+    if (valueText->startsWith(QLatin1Char('*')))
+        valueText->remove(0, 1);
     return true;
 }
 
@@ -279,34 +392,32 @@ int findRegister(const QList<RegRecord>& records, const QString& address)
 Conversion writeValue(const QString& optionText, const QString& valueText, bool raw, int* value)
 {
     const QChar kind = kindOf(optionText).toUpper();
-    const QString numeric = numericPart(valueText);
     QString text;
-    if (kind == QLatin1Char('S')) {
-        if (raw)
-            text = numeric;
-        else if (!labelValue(optionText, valueText, &text))
+    QString scale;
+    QString unit;
+    if (kind != QLatin1Char('S') && kind != QLatin1Char('N') && kind != QLatin1Char('I')) {
+        return Conversion::NoValue;
+    } else if (raw) {
+        text = numericPart(valueText);
+    } else if (kind == QLatin1Char('S')) {
+        if (!labelValue(optionText, valueText, &text))
             return Conversion::NoValue;
     } else if (kind == QLatin1Char('N')) {
-        if (raw) {
-            text = numeric;
-        } else {
-            QString scale;
-            QString unit;
-            if (!scaleAndUnit(optionText, &scale, &unit) || scale.isEmpty())
-                return Conversion::NoValue;
-            const QStringList range = firstOptionFields(optionText).at(0).split(QLatin1Char('~'));
-            if (range.size() < 2)
-                return Conversion::EndOfList;
-            const qint64 lo = range.at(0).toInt();
-            const qint64 hi = range.at(1).toInt();
-            qint64 step = 0;
-            if (!stepOfShown(scale, numeric, &step) || step < lo || step > hi)
-                return Conversion::NoValue;
-            text = QString::number(step);
-        }
-    } else if (kind == QLatin1Char('I')) {
-        text = numeric;
-    } else {
+        if (!scaleAndUnit(optionText, &scale, &unit) || scale.isEmpty())
+            return Conversion::NoValue;
+        const QStringList range = firstOptionFields(optionText).at(0).split(QLatin1Char('~'));
+        if (range.size() < 2)
+            return Conversion::EndOfList;
+        const qint64 lo = range.at(0).toInt();
+        const qint64 hi = range.at(1).toInt();
+        QString number;
+        qint64 step = 0;
+        if (!numberOfName(valueText, unit, &number) || !stepOfShown(scale, number, &step) || step < lo
+            || step > hi)
+            return Conversion::NoValue;
+        text = QString::number(step);
+    } else if (!scaleAndUnit(optionText, &scale, &unit) || !numberOfName(valueText, unit, &text)) {
+        // An "I" name is an integer and the unit; its integer-entry item is none.
         return Conversion::NoValue;
     }
     // The wire carries 16 bits; an unreadable or negative value is never sent.
@@ -320,17 +431,11 @@ Conversion writeValue(const QString& optionText, const QString& valueText, bool 
 
 bool refreshValue(const QString& optionText, const QString& valueText, QString* curValue)
 {
-    const QChar kind = kindOf(optionText).toUpper();
-    if (kind == QLatin1Char('S'))
-        return labelValue(optionText, valueText, curValue);
-    if (kind == QLatin1Char('N') || kind == QLatin1Char('I')) {
-        const QString numeric = numericPart(valueText);
-        if (numeric.isEmpty())
-            return false;
-        *curValue = numeric;
-        return true;
-    }
-    return false;
+    int value = 0;
+    if (writeValue(optionText, valueText, false, &value) != Conversion::Value)
+        return false;
+    *curValue = QString::number(value);
+    return true;
 }
 
 bool isIntegerEntryItem(const QString& text)
@@ -358,6 +463,75 @@ bool parseIntegerEntry(const QString& text, IntegerEntry* out)
 
 // ---- parameter files ----
 
+namespace {
+
+// The current value of a record loaded from a file, `cur` as the file
+// carries it: for an "N" register the shown number, divided back by the
+// scale; for "S" and "I" the register value. A value that is no number
+// reads as 0. False for a value the register cannot hold: outside its
+// limits ("N", "I") or none of its labelled values ("S"). An "N" register
+// whose scale gives no steps gets no current value; registers of other
+// kinds keep the text as it stands.
+bool loadedCurrent(const RegRecord& r, const QString& cur, QString* current)
+{
+    const QString kind = fileKind(r.optionText);
+    qint64 value = 0;
+    bool ok = false;
+    if (kind == QLatin1String("N")) {
+        QString scale;
+        QString unit;
+        if (!scaleAndUnit(r.optionText, &scale, &unit) || !usableScale(scale)) {
+            *current = QStringLiteral("");
+            return true;
+        }
+        if (scale.contains(QLatin1Char('.')))
+            cur.toDouble(&ok);
+        else
+            cur.toLongLong(&ok);
+        if (!stepOfShown(scale, ok ? cur : QStringLiteral("0"), &value))
+            return false;
+    } else if (kind == QLatin1String("S") || kind == QLatin1String("I")) {
+        value = cur.toLongLong(&ok);
+    } else {
+        *current = cur;
+        return true;
+    }
+    if (kind == QLatin1String("S")) {
+        bool labelled = false;
+        for (const QString& part : r.optionText.split(QLatin1Char(';'))) {
+            QString stored;
+            QString label;
+            labelled = labelled || (labelOption(part, &stored, &label) && stored.toInt() == value);
+        }
+        if (!labelled)
+            return false;
+    } else if (value < r.m_lowLimit || value > r.m_upLimit) {
+        return false;
+    }
+    *current = QString::number(value);
+    return true;
+}
+
+// The current value as a file carries it: for an "N" register the number
+// shown for its step, which the reader divides back; else the value itself.
+QString fileCurrent(const RegRecord& r)
+{
+    bool ok = false;
+    const qint64 step = r.curValue.toLongLong(&ok);
+    QString scale;
+    QString unit;
+    if (!ok || fileKind(r.optionText) != QLatin1String("N") || !scaleAndUnit(r.optionText, &scale, &unit))
+        return r.curValue;
+    return scaledNumber(scale, step);
+}
+
+bool withoutValues(const RegRecord& r)
+{
+    return r.curValue.isEmpty() || r.defValue.isEmpty();
+}
+
+} // namespace
+
 QString parameterFileText(const QList<RegRecord>& records)
 {
     QString content;
@@ -376,38 +550,13 @@ QString parameterFileText(const QList<RegRecord>& records)
         if (r.attr != kRegister)
             continue;
         // Built by concatenation: a value holding "%1" must stay as it is.
-        content += QLatin1String("reg_") + r.m_reg + QLatin1String(",cur_") + r.curValue
+        content += QLatin1String("reg_") + r.m_reg + QLatin1String(",cur_") + fileCurrent(r)
             + QLatin1String(",def_") + r.defValue + QLatin1String(",low_") + QString::number(r.m_lowLimit)
             + QLatin1String(",upper_") + QString::number(r.m_upLimit) + QLatin1Char(';');
     }
     return content;
 }
 
-namespace {
-
-// The register value of a number shown for an "N" register; empty when the
-// scale or the limits do not allow one.
-QString storedOfShown(const QString& optionText, const QString& shown, const QString& low,
-                      const QString& upper)
-{
-    QString scale;
-    QString unit;
-    if (!scaleAndUnit(optionText, &scale, &unit))
-        return QStringLiteral("");
-    qint64 step = 0;
-    if (!stepOfShown(scale, shown.isEmpty() ? QStringLiteral("0") : shown, &step))
-        return QStringLiteral("");
-    const qint64 lo = low.toInt();
-    const qint64 hi = upper.toInt();
-    return lo <= step && step <= hi ? QString::number(step) : QStringLiteral("");
-}
-
-bool withoutValues(const RegRecord& r)
-{
-    return r.curValue.isEmpty() || r.defValue.isEmpty();
-}
-
-} // namespace
 
 LoadedParameters loadParameterText(QString content)
 {
@@ -418,6 +567,11 @@ LoadedParameters loadParameterText(QString content)
     LoadedParameters out;
     const QStringList halves = content.split(QLatin1Char('@'));
     out.records = parseDescription(halves.at(0));
+    // An empty file empties the list; any other file must bring a register.
+    if (!content.isEmpty() && registerCount(out.records) == 0) {
+        out.status = LoadedParameters::NoRegisters;
+        return out;
+    }
     if (halves.size() < 2) {
         out.status = LoadedParameters::NoValues;
         return out;
@@ -449,7 +603,7 @@ LoadedParameters loadParameterText(QString content)
             continue;
         if (reg.isEmpty() || cur.isEmpty() || def.isEmpty() || low.isEmpty() || upper.isEmpty()) {
             out.status = LoadedParameters::MissingField;
-            out.missingReg = reg;
+            out.badReg = reg;
             return out;
         }
         // Records whose option text has no kind never take a value.
@@ -463,13 +617,16 @@ LoadedParameters loadParameterText(QString content)
 
         taken[match] = true;
         RegRecord& r = out.records[match];
-        // Only an "N" register is saved as the number shown; a lowercase
-        // "n" one has no options and keeps its register value.
-        const QString kind = r.optionText.split(QLatin1Char(',')).at(1);
-        r.curValue = kind == QLatin1String("N") ? storedOfShown(r.optionText, cur, low, upper) : cur;
         r.defValue = def;
         r.m_upLimit = qint16(upper.toInt());
         r.m_lowLimit = qint16(low.toInt());
+        // Only an "N" register is saved as the number shown; a lowercase
+        // "n" one has no options and keeps its register value.
+        if (!loadedCurrent(r, cur, &r.curValue)) {
+            out.status = LoadedParameters::BadValue;
+            out.badReg = reg;
+            return out;
+        }
         --awaited;
     }
     out.status = awaited == 0 ? LoadedParameters::Ok : LoadedParameters::ValuesMissing;

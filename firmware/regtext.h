@@ -45,6 +45,11 @@ struct OptionNames {
 };
 // Steps an "N" range may have beyond its first.
 constexpr int kMaxRangeSteps = 250;
+// Every name converts back to the value it stands for: "N" numbers are
+// printed in plain decimal notation, and a step whose number would not
+// convert back is not offered; an "S" option whose label is empty or begins
+// with "*" (not to be told from the default mark) is none. Without a current
+// value no name is the current one.
 OptionNames optionNames(const QString& optionText, const QString& curValue, const QString& defValue);
 
 // In a ","-list of key_value items, the value of the first item whose key is
@@ -54,7 +59,8 @@ QString getNumberAfterPrefix(const QString& text, const QString& key);
 // ---- value items and conversion ----
 
 // A value item: address, "_", value text. False when it has no "_". The
-// value text loses every "*" (the default marker) and is cut at a second "_".
+// value text loses its leading "*" (the default marker) and is cut at a
+// second "_".
 bool splitValueItem(const QString& item, QString* address, QString* valueText);
 // The value text up to its first character that is neither a digit nor ".".
 QString numericPart(const QString& valueText);
@@ -72,11 +78,14 @@ enum class Conversion {
     EndOfList // a malformed "N" range: this item and the ones after it give nothing
 };
 // The register value for a value text: an option name of the table (raw
-// false) or a stored value such as the default list's "2X" (raw true).
+// false) or a stored value such as the default list's "2X" (raw true). A
+// name of an "N" or "I" register is a plain decimal number followed by the
+// register's unit; any other text gives no value.
 Conversion writeValue(const QString& optionText, const QString& valueText, bool raw, int* value);
 // The current value the table's text stands for, as the record keeps it
-// between a write and the next read: the label's stored value for "S", the
-// shown number for "N" and "I". False when the text gives none.
+// between a write and the next read: the register value that a write of the
+// text sends (for "N" the step, not the shown number). False when the text
+// gives none.
 bool refreshValue(const QString& optionText, const QString& valueText, QString* curValue);
 
 // The integer-entry item of an "I" kind ("lo~hi,I,[scale]unit").
@@ -96,15 +105,19 @@ QString parameterFileText(const QList<RegRecord>& records);
 struct LoadedParameters {
     enum Status {
         Ok,            // every register got its values
-        NoValues,      // the file has no "@": the registers come without values
-        MissingField,  // an item lacks one of its five fields (missingReg)
-        ValuesMissing  // some register got no item
+        NoValues,      // empty, or no "@": the registers come without values
+        MissingField,  // an item lacks one of its five fields (badReg)
+        BadValue,      // a current value the register cannot hold (badReg)
+        ValuesMissing, // some register got no item
+        NoRegisters    // a file that is not empty yet describes no register
     };
     Status status = Ok;
     QList<RegRecord> records;
-    QString missingReg;
+    QString badReg;
 };
-// Reads a parameter file's text. Line breaks at its end are ignored.
+// Reads a parameter file's text. Line breaks at its end are ignored. The
+// file's current values must be ones the registers can hold: within the
+// limits the file gives ("N", "I"), or a labelled value ("S").
 LoadedParameters loadParameterText(QString content);
 
 // The device type a parameter file's name carries (the text before the

@@ -109,8 +109,7 @@ bool TQCAN::loadLocalParaFile()
 void TQCAN::showSetRegInfoFromFirewareV3(const QString& content, const QString& path)
 {
     // A load ends whatever sequence was running and replaces the list.
-    mReadRegCount = 0;
-    m_regWriteRunning = false;
+    endRegisterSequences();
     clearSetRegTable();
 
     // The type first: a file of another type must leave nothing behind.
@@ -128,12 +127,14 @@ void TQCAN::showSetRegInfoFromFirewareV3(const QString& content, const QString& 
         showSetRegInfoFromFirewareV2(QString());
         return;
     case regtext::LoadedParameters::MissingField:
+    case regtext::LoadedParameters::BadValue:
         setRegParaList({});
         QMessageBox::information(this, tr("Info"),
                                  tr("Load Local File Err, Reg %d, Please Check!")
-                                     .replace(QLatin1String("%d"), loaded.missingReg));
+                                     .replace(QLatin1String("%d"), loaded.badReg));
         return;
     case regtext::LoadedParameters::ValuesMissing:
+    case regtext::LoadedParameters::NoRegisters:
         setRegParaList({});
         QMessageBox::information(nullptr, tr("Info"), tr("Load Local File Err, Please Check!"));
         return;

@@ -53,11 +53,18 @@ QStringList TQCAN::getDefaultRegValueList() const
     return out;
 }
 
+void TQCAN::endRegisterSequences()
+{
+    mReadRegCount = 0;
+    m_regInfoReading = false;
+    m_regReadRunning = false;
+    m_regWriteRunning = false;
+}
+
 void TQCAN::dropRegisterList()
 {
     setRegParaList({});
-    mReadRegCount = 0;
-    m_regWriteRunning = false;
+    endRegisterSequences();
 }
 
 void TQCAN::clearDevAndRegInfo()

@@ -43,6 +43,7 @@ bool TQCAN::readParaFile()
         return false;
     }
     dropRegisterList();
+    m_regInfoReading = true;
     qDebug() << "---btn read para---";
 
     // The language is fixed for the whole read: every chunk comes from the
@@ -88,10 +89,13 @@ bool TQCAN::readOnceSettingRegValue()
         qDebug() << "-----readOnceSettingRegValue-------opCmd=" << kRegOpReadWhole << "-nodeId=" << m_setDevId
                  << "-regAddr=" << reg << "--elem.m_reg=" << record.m_reg;
         emit TQPageControl::getInstance()->signalSeachReg(m_setDevId, reg, kRegOpReadWhole, 0);
+        m_regReadRunning = true;
         QThread::msleep(kReadPacingMs);
     }
-    if (mReadRegCount == 0)
+    if (mReadRegCount == 0) {
+        m_regReadRunning = false;
         showSetRegInfoFromFirewareV2(QLatin1Char('_') + getDevTypeById(m_setDevId));
+    }
     return true;
 }
 
@@ -109,6 +113,12 @@ bool TQCAN::handleReadSetRegValue(int nodeId, const uint8_t* payload, uint32_t s
     // while a write sequence runs they answer a write.
     if (m_regWriteRunning && op != kOpReadOk)
         return handleWriteSetRegValue(nodeId, payload, size);
+    // Outside a read the table stays as it is: rebuilt from the list, it
+    // would drop the user's choices not yet written.
+    if (!m_regReadRunning) {
+        qDebug() << "---handleReadSetRegValue---no read running: reply ignored";
+        return false;
+    }
 
     int found = -1;
     for (int i = 0; i < mRegParaList.size() && found < 0; ++i) {
@@ -138,6 +148,7 @@ bool TQCAN::handleReadSetRegValue(int nodeId, const uint8_t* payload, uint32_t s
     if (mReadRegCount != 0)
         return true;
 
+    m_regReadRunning = false;
     for (const RegRecord& r : qAsConst(mRegParaList))
         qDebug() << "---handleReadSetRegValue-----mRegParaList--" << r.m_reg << r.curValue << r.defValue
                  << r.m_lowLimit << r.m_upLimit;

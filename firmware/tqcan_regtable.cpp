@@ -90,17 +90,23 @@ void TQCAN::doProcessSetRadionBtnClicked()
     if (!radio)
         return;
     qDebug() << "----doProcessSetRadionBtnClicked----checked=" << (radio->isChecked() ? "true" : "false");
-    if (!radio->isChecked())
-        return;
     QTableWidget* table = ui->tableWidget_set_devList;
     for (int row = 0; row < table->rowCount(); ++row) {
         for (int col = 0; col < table->columnCount(); ++col) {
-            if (table->cellWidget(row, col) == radio) {
-                table->selectRow(row);
-                doProcessClickSetProTable(row, 1);
-                qDebug() << "----doProcessSetRadionBtnClicked--2--row=" << row;
+            if (table->cellWidget(row, col) != radio)
+                continue;
+            if (!radio->isChecked()) {
+                // A click on the chosen device's radio, which is not
+                // auto-exclusive, clears it: the choice stays, and so does
+                // its mark.
+                if (row == m_setDevRow)
+                    radio->setChecked(true);
                 return;
             }
+            table->selectRow(row);
+            doProcessClickSetProTable(row, 1);
+            qDebug() << "----doProcessSetRadionBtnClicked--2--row=" << row;
+            return;
         }
     }
 }
@@ -166,11 +172,15 @@ void TQCAN::doProcessClickSetProTable(int row, int column)
 
 void TQCAN::clearSetRegTable()
 {
+    // Every row the list put there goes, whatever its texts (a caption or a
+    // description may be empty); the placeholder rows hold no item at all.
     // From the bottom up: a removal moves only rows already looked at.
     QTableWidget* table = ui->tableWidget_set_regList;
     for (int row = table->rowCount() - 1; row >= 0; --row) {
-        const QTableWidgetItem* caption = table->item(row, 2);
-        if (caption && !caption->text().isEmpty() && caption->text() != QLatin1String(" "))
+        bool listRow = table->cellWidget(row, 3) != nullptr;
+        for (int col = 0; col < table->columnCount() && !listRow; ++col)
+            listRow = table->item(row, col) != nullptr;
+        if (listRow)
             table->removeRow(row);
     }
     ui->label_set_regList->setText(tr("寄存器列表"));
@@ -191,13 +201,15 @@ void TQCAN::addRegTableRow(const QString& address, const QString& text, const QS
     auto* combo = new paraCombobox(table);
     combo->insertItems(0, options);
     // Preselected before the signal is connected: not a change by the user.
-    if (!current.isEmpty()) {
-        const QString trimmed = current.trimmed();
-        if (options.contains(trimmed))
-            combo->setCurrentText(current);
-        else if (options.contains(QLatin1Char('*') + trimmed))
-            combo->setCurrentText(QLatin1Char('*') + current);
-    }
+    // A value that is none of the options shows none: a first option shown
+    // in its place would be written, though nobody chose it.
+    const QString trimmed = current.trimmed();
+    if (!current.isEmpty() && options.contains(trimmed))
+        combo->setCurrentText(current);
+    else if (!current.isEmpty() && options.contains(QLatin1Char('*') + trimmed))
+        combo->setCurrentText(QLatin1Char('*') + current);
+    else
+        combo->setCurrentIndex(-1);
     table->setCellWidget(row, 3, combo);
     connect(combo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &TQCAN::doprocessSelSetRegChange, Qt::UniqueConnection);

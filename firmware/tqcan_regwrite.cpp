@@ -48,8 +48,7 @@ bool TQCAN::handleSetCfgReg()
         QMessageBox::information(nullptr, tr("Info"), tr("Please Chose One Dev"));
         return false;
     }
-    mReadRegCount = 0;
-    m_regWriteRunning = false;
+    endRegisterSequences();
     const QStringList values = getCurSetPageValues();
     mRecoveryFlag = false;
     qDebug() << "----handleSetCfgReg---" << values;
@@ -65,8 +64,7 @@ bool TQCAN::handleRecoveyCfgReg()
         QMessageBox::information(nullptr, tr("Info"), tr("Please Chose One Dev"));
         return false;
     }
-    mReadRegCount = 0;
-    m_regWriteRunning = false;
+    endRegisterSequences();
     const QStringList values = getDefaultRegValueList();
     mRecoveryFlag = true;
     writeSettingRegValue(values, true);

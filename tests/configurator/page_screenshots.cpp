@@ -19,6 +19,7 @@
 #include "app/appwidget.h"
 #include "configurator/tqcan.h"
 #include "linkharness.h"
+#include "modalboxcloser.h"
 #include "pagetesthelpers.h"
 
 using namespace pagetest;
@@ -69,6 +70,16 @@ int main(int argc, char** argv)
         if (auto* radio = qobject_cast<QRadioButton*>(devList(page)->cellWidget(0, 0)))
             radio->click();
         QTest::qWait(1500); // the rows of listed nodes light up
+        // The chosen node's parameters read, so that its registers show.
+        {
+            ModalBoxCloser boxes;
+            click(page, "btn_read_para");
+            auto* registers = child<QTableWidget>(page, "tableWidget_set_regList");
+            if (!QTest::qWaitFor([&] { return registers->cellWidget(1, 3) != nullptr; }, kSlowMs)) {
+                qCritical() << "the parameters of the chosen node were not read";
+                ok = false;
+            }
+        }
 
         const auto save = [&](int tab, const char* name) {
             tabs->setCurrentIndex(tab);

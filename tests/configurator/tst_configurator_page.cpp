@@ -472,6 +472,8 @@ void tst_ConfiguratorPage::descriptionIsDecodedWhenComplete()
     openPort();
     list(16);
     QTest::mouseClick(devList(page())->cellWidget(0, 0), Qt::LeftButton);
+    ModalBoxCloser boxes;
+    click(page(), "btn_read_para");
     QSignalSpy nextChunk(TQPageControl::getInstance(), &TQPageControl::signalReadFile257);
     const std::string text = "ab" + QString(100, QChar(0x8C03)).toUtf8().toStdString(); // 调
     feed(record(257, 16, std::string(7, '\0') + text.substr(0, 256)));

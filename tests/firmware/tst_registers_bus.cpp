@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QRadioButton>
 
 #include <csignal>
@@ -67,6 +68,7 @@ struct DialogDriver : QObject {
         QWidget* modal = QApplication::activeModalWidget();
         if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             texts << box->text();
+            parents << box->parentWidget();
             box->defaultButton() ? box->defaultButton()->click() : void(box->close());
         } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
             dialog->findChild<QLineEdit*>("fileNameEdit")->setText(file);
@@ -81,6 +83,7 @@ struct DialogDriver : QObject {
     QString file;
     int integer = 0;
     QStringList texts;
+    QList<QWidget*> parents;
     QTimer timer;
 };
 
@@ -142,6 +145,13 @@ int16_t registerValue(const escsim::Bus& bus, uint8_t reg)
     return value;
 }
 
+// The values item of a file saved from a node that holds its defaults.
+const QByteArray kDefaultValues = "reg_0A,cur_0,def_0,low_0,upper_1;reg_0B,cur_7,def_7,low_1,upper_50;"
+                                  "reg_0C,cur_20,def_40,low_0,upper_100;reg_0D,cur_0,def_0,low_0,upper_3;"
+                                  "reg_10,cur_2,def_2,low_0,upper_3;reg_11,cur_110,def_110,low_60,upper_140;"
+                                  "reg_12,cur_600,def_600,low_0,upper_2000;reg_13,cur_0,def_0,low_0,upper_1;"
+                                  "reg_14,cur_3,def_3,low_0,upper_10;";
+
 const QStringList kEnglishTable {
     " |Motor|-",
     "0A|Motor direction|*Normal",
@@ -178,7 +188,7 @@ private slots:
     void errorRepliesShowOneBox();
     void writeStoresThenRestoreRereads();
     void thirteenNodesAndSaveLoadOnRowTwo();
-    void fullDiskAndWrongTypeFile();
+    void fullDiskAndRefusedFiles();
 
 private:
     // Opens the bench's port and chooses the node on `row` of the parameter
@@ -266,13 +276,7 @@ void tst_RegistersBus::readFillsTheTableSavesAndReadsInChinese()
     const QString description = QString::fromStdString(escsim::sampleDescription())
                                     .replace(QRegularExpression("(:REG,[^,;:]*,[^,;:]*,)[^;:]*"), "\\1\x01")
                                     .replace(QChar(1), "0");
-    const QByteArray expected = description.toUtf8() + "@"
-        "reg_0A,cur_0,def_0,low_0,upper_1;reg_0B,cur_7,def_7,low_1,upper_50;"
-        "reg_0C,cur_20,def_40,low_0,upper_100;reg_0D,cur_0,def_0,low_0,upper_3;"
-        "reg_10,cur_2,def_2,low_0,upper_3;reg_11,cur_110,def_110,low_60,upper_140;"
-        "reg_12,cur_600,def_600,low_0,upper_2000;reg_13,cur_0,def_0,low_0,upper_1;"
-        "reg_14,cur_3,def_3,low_0,upper_10;";
-    QCOMPARE(file.readAll(), expected);
+    QCOMPARE(file.readAll(), description.toUtf8() + "@" + kDefaultValues);
 
     // The description language is fixed when a read starts: the user picks
     // Chinese, and switches back to English as soon as the read is asked for.
@@ -393,7 +397,7 @@ void tst_RegistersBus::thirteenNodesAndSaveLoadOnRowTwo()
     QCOMPARE(child<QLabel>(bench.page(), "label_set_regList")->text(), QString("Register list_P_FLY-ESC_A"));
 }
 
-void tst_RegistersBus::fullDiskAndWrongTypeFile()
+void tst_RegistersBus::fullDiskAndRefusedFiles()
 {
     Bench bench;
     openAndChoose(bench);
@@ -416,16 +420,45 @@ void tst_RegistersBus::fullDiskAndWrongTypeFile()
     }
     QCOMPARE(parameterFiles(), m_filesBefore);
 
-    // Another type's file leaves nothing to write or save.
+    // Files that do not load leave nothing to write or save: another
+    // type's, values the registers cannot hold (the box names the first,
+    // over the page), and random bytes (a box without a number, or parent).
+    QByteArray noise(96 * 1024, '\0');
+    for (char& byte : noise)
+        byte = char(QRandomGenerator::global()->generate());
+    const QByteArray ours = escsim::sampleDescription().c_str() + QByteArray("@");
+    const struct {
+        QString name;
+        QByteArray bytes;
+        QString box;
+        bool overThePage;
+    } refused[] = {
+        {"OTHER-ESC_B", ":REG,0A,Other,0;0,S,x;1,S,y@reg_0A,cur_1,def_0,low_0,upper_1;\n",
+         "Load Local File Err, Dev Type Is Different, Please Check!", false},
+        {"P_FLY-ESC_A", ours + QByteArray(kDefaultValues).replace("reg_0C,cur_20,", "reg_0C,cur_150,"),
+         "Load Local File Err, Reg 0C, Please Check!", true},
+        {"P_FLY-ESC_A", ours + QByteArray(kDefaultValues).replace("reg_10,cur_2,", "reg_10,cur_7,"),
+         "Load Local File Err, Reg 10, Please Check!", true},
+        {"P_FLY-ESC_A", noise, "Load Local File Err, Please Check!", false},
+    };
     QTemporaryDir dir;
-    QFile file(dir.filePath("OTHER-ESC_B_2024-01-02-03-04-05.txt"));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(":REG,0A,Other,0;0,S,x;1,S,y@reg_0A,cur_1,def_0,low_0,upper_1;\n");
-    file.close();
-    clickFor(bench, "btn_local_load", {"Load Local File Err, Dev Type Is Different, Please Check!"}, file.fileName());
-    QVERIFY(tableRows(bench.page()).isEmpty());
-    clickFor(bench, "btn_para_download", {"Please Get Setting Parameter First !"});
+    for (const auto& file : refused) {
+        QFile out(dir.filePath(file.name + "_2024-01-02-03-04-05.txt"));
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(file.bytes) == file.bytes.size());
+        out.close();
+        {
+            DialogDriver boxes;
+            boxes.file = out.fileName();
+            click(bench.page(), "btn_local_load");
+            QTRY_COMPARE_WITH_TIMEOUT(boxes.texts, QStringList({file.box}), kSlowMs);
+            QCOMPARE(boxes.parents.value(0), file.overThePage ? static_cast<QWidget*>(bench.page()) : nullptr);
+        }
+        QVERIFY(tableRows(bench.page()).isEmpty());
+        clickFor(bench, "btn_para_download", {"Please Get Setting Parameter First !"});
+    }
     QVERIFY(writesOf(bench.bus, 16).isEmpty());
+    // The node still holds its own values.
+    readParameters(bench);
 }
 
 QTEST_MAIN(tst_RegistersBus)

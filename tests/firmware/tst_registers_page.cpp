@@ -5,7 +5,10 @@
 #include <QtTest>
 
 #include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QLabel>
+#include <QPointer>
 #include <QRadioButton>
 
 #include <memory>
@@ -39,16 +42,23 @@ std::string wholeRegister(uint8_t reg, uint16_t value, uint16_t def, int16_t low
 
 QTableWidget* regTable(const QWidget* page) { return child<QTableWidget>(page, "tableWidget_set_regList"); }
 
-QStringList addresses(const QWidget* page)
+// The rows the register list put in the table (placeholders hold no item):
+// their addresses, or address|shown option.
+QStringList addresses(const QWidget* page, bool withOption = false)
 {
     QStringList out;
     const QTableWidget* t = regTable(page);
     for (int row = 0; row < t->rowCount(); ++row) {
-        if (t->item(row, 2) && !t->item(row, 2)->text().isEmpty())
-            out << t->item(row, 0)->text();
+        if (!t->item(row, 0))
+            continue;
+        const auto* combo = qobject_cast<QComboBox*>(t->cellWidget(row, 3));
+        out << t->item(row, 0)->text() + (!withOption ? QString() : combo ? "|" + combo->currentText() : "|-");
     }
     return out;
 }
+
+QComboBox* comboOf(const QWidget* page, int row) { return qobject_cast<QComboBox*>(regTable(page)->cellWidget(row, 3)); }
+QRadioButton* radio(const QWidget* page, int row) { return qobject_cast<QRadioButton*>(devList(page)->cellWidget(row, 0)); }
 
 } // namespace
 
@@ -56,10 +66,17 @@ class tst_RegistersPage : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase() { QVERIFY2(m_env.ready(), "the translations must be built next to the test"); }
+    void initTestCase()
+    {
+        QVERIFY2(m_env.ready(), "the translations must be built next to the test");
+        // Qt's own file dialog, which a test can drive.
+        QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+    }
     void init();
     void otherNodesAndBadAddressesAreIgnored();
-    void strayWriteReplyEndsNothing();
+    void strayRepliesChangeNothing();
+    void repeatedAddressesAndUnchosenValues();
+    void loadEndsTheRunningReads();
     void shortAndUnterminatedRepliesAreSafe();
     void tooWideRangeShowsItsBox();
     void deviceOfAnotherTypeEmptiesTheList();
@@ -70,16 +87,20 @@ private:
     void feed(response_data_struct_t r) { m_page->doProcessRecvTQPack(r); }
     void list(uint8_t node) { feed(heartbeat(node)); feed(deviceInfo(node, "P_FLY-ESC_A")); }
     void choose(int row) { QTest::mouseClick(devList(page())->cellWidget(row, 0), Qt::LeftButton); }
-    // Reads node 16's parameters from a description of registers 0A and 0B;
-    // 0B answers only when `whole`.
-    void readTwoRegisters(bool whole = true)
+    // Reads node 16's parameters from a description of registers 0A and 0B
+    // (and what `more` describes, whose registers `replies` answer); 0B
+    // answers only when `whole`.
+    void readTwoRegisters(bool whole = true, const std::string& more = std::string(),
+                          const std::vector<std::string>& replies = {})
     {
         ModalBoxCloser boxes;
         click(page(), "btn_read_para");
-        feed(record(257, 16, chunk(":REG,0A,Dir,0;0,S,Off;1,S,On:REG,0B,Poles,7;1~50,N,[1]")));
+        feed(record(257, 16, chunk(more + ":REG,0A,Dir,0;0,S,Off;1,S,On:REG,0B,Power,7;0~100,N,[0.5]%")));
+        for (const std::string& reply : replies)
+            feed(record(256, 16, reply));
         feed(record(256, 16, wholeRegister(0x0A, 1, 0, 0, 1)));
         if (whole)
-            feed(record(256, 16, wholeRegister(0x0B, 7, 7, 1, 50)));
+            feed(record(256, 16, wholeRegister(0x0B, 7, 7, 0, 100)));
     }
 
     PageEnv m_env;
@@ -122,10 +143,21 @@ void tst_RegistersPage::otherNodesAndBadAddressesAreIgnored()
     QCOMPARE(requests.at(0), QList<QVariant>({16, 10, 2, 1}));
 }
 
-void tst_RegistersPage::strayWriteReplyEndsNothing()
+void tst_RegistersPage::strayRepliesChangeNothing()
 {
     readTwoRegisters();
-    QCOMPARE(addresses(page()), QStringList({"0A", "0B"}));
+    QCOMPARE(addresses(page(), true), QStringList({"0A|On", "0B|*3.5%"}));
+    // Neither a description chunk nor a read reply outside a read replaces
+    // anything.
+    {
+        LogCapture log(true);
+        const QPointer<QComboBox> built = comboOf(page(), 1);
+        feed(record(257, 16, chunk(":REG,0C,Stray,0;0,S,x")));
+        feed(record(256, 16, wholeRegister(0x0B, 9, 7, 0, 100)));
+        QCOMPARE(addresses(page()), QStringList({"0A", "0B"}));
+        QCOMPARE(comboOf(page(), 1), built.data());
+        QVERIFY(log.contains(QtDebugMsg, "no description read running"));
+    }
     ModalBoxCloser boxes;
     QSignalSpy stores(tqformalpagecontrol::getInstance(), &tqformalpagecontrol::signalModeCtrlF);
     feed(record(256, 16, std::string("\x20\x77\x01\x00", 4))); // a register the list does not hold
@@ -147,6 +179,49 @@ void tst_RegistersPage::strayWriteReplyEndsNothing()
     QCOMPARE(stores.at(0), QList<QVariant>({16, 0xFFFA, "0"}));
     feed(record(256, 16, std::string("\x20\x0B\x07\x00", 4)));
     QCOMPARE(stores.size(), 1);
+
+    // A write, then a stray read reply: the table stays as the user left
+    // it, and a second write sends the same values.
+    comboOf(page(), 1)->setCurrentText("15%");
+    const QPointer<QComboBox> power = comboOf(page(), 1);
+    writes.clear();
+    click(page(), "btn_para_download");
+    feed(record(256, 16, std::string("\x20\x0A\x01\x00", 4)));
+    feed(record(256, 16, std::string("\x20\x0B\x1E\x00", 4)));
+    QTRY_COMPARE(stores.size(), 2);
+    feed(record(256, 16, std::string("\x11\x0B", 2)));
+    feed(record(256, 16, wholeRegister(0x0B, 9, 7, 0, 100)));
+    QCOMPARE(comboOf(page(), 1), power.data());
+    QCOMPARE(addresses(page(), true), QStringList({"0A|On", "0B|15%"}));
+    click(page(), "btn_para_download");
+    QCOMPARE(writes.size(), 4);
+    QCOMPARE(writes.at(1), QList<QVariant>({16, 11, 2, 30}));
+    QCOMPARE(writes.mid(2), writes.mid(0, 2));
+}
+
+void tst_RegistersPage::repeatedAddressesAndUnchosenValues()
+{
+    ModalBoxCloser boxes;
+    QSignalSpy requests(TQPageControl::getInstance(), &TQPageControl::signalSeachReg);
+    click(page(), "btn_read_para");
+    feed(record(257, 16, chunk(":REG,09,Odd,0;0,S,Off;1,S,On:REG,0A,Dir,0;0,S,Off;1,S,On:REG,0C,Bad,0;5,N,[1]V"
+                               ":REG,0C,Good,0;0~3,N,[1]V:REG,0D,Last,0;0,S,x;1,S,y")));
+    QCOMPARE(requests.size(), 5);
+    // Register 9 holds a value none of its options shows; the two records
+    // of 0C take the replies for 0C in order.
+    for (const std::string& reply : {wholeRegister(0x09, 7, 0, 0, 7), wholeRegister(0x0A, 1, 0, 0, 1),
+                                     wholeRegister(0x0C, 5, 5, 5, 5), wholeRegister(0x0C, 2, 0, 0, 3),
+                                     wholeRegister(0x0D, 1, 0, 0, 1)})
+        feed(record(256, 16, reply));
+    QCOMPARE(addresses(page(), true), QStringList({"09|", "0A|On", "0C|-", "0C|2V", "0D|y"}));
+
+    // A write sends nothing for the option nobody chose, and ends at the
+    // register whose range has no "~" (the first record of 0C): 0A before
+    // it is sent, 0D after it is not.
+    requests.clear();
+    click(page(), "btn_para_download");
+    QCOMPARE(requests.size(), 1);
+    QCOMPARE(requests.at(0), QList<QVariant>({16, 10, 2, 1}));
 }
 
 void tst_RegistersPage::shortAndUnterminatedRepliesAreSafe()
@@ -182,34 +257,92 @@ void tst_RegistersPage::tooWideRangeShowsItsBox()
     QVERIFY(!regTable(page())->cellWidget(0, 3));
     QVERIFY(regTable(page())->cellWidget(1, 3));
 
-    // While the box about register 20 is open, a new description arrives
-    // and replaces the list: the old build must not go on with it.
+    // While the box about register 20 is open, a new read replaces the
+    // list: the old build must not go on with it.
     boxes.clear();
     click(page(), "btn_read_para");
     feed(record(257, 16, chunk(":REG,20,Wide,0;0~300,N,[1]:REG,21,Fine,0;0~3,N,[1]")));
     feed(record(256, 16, wholeRegister(0x20, 1, 0, 0, 300)));
     QTimer::singleShot(0, this, [this] {
+        click(page(), "btn_read_para");
         feed(record(257, 16, chunk(":REG,30,A,0;0,S,x:REG,31,B,0;0,S,y:REG,32,C,0;0,S,z")));
     });
     feed(record(256, 16, wholeRegister(0x21, 1, 0, 0, 3)));
-    QTRY_COMPARE(boxes.texts().size(), 2);
+    QTRY_COMPARE(boxes.texts().size(), 3);
     QVERIFY(addresses(page()).isEmpty());
     for (uint8_t reg : {0x30, 0x31, 0x32})
         feed(record(256, 16, wholeRegister(reg, 0, 0, 0, 0)));
     QCOMPARE(addresses(page()), QStringList({"30", "31", "32"}));
 }
 
+void tst_RegistersPage::loadEndsTheRunningReads()
+{
+    QTemporaryDir dir;
+    QFile file(dir.filePath("P_FLY-ESC_A_2024-01-02-03-04-05.txt"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(":REG,0A,Dir,0;0,S,Off;1,S,On:REG,0B,Power,7;0~100,N,[0.5]%@"
+               "reg_0A,cur_0,def_0,low_0,upper_1;reg_0B,cur_10,def_7,low_0,upper_100;");
+    file.close();
+    // Answers the file dialog with the file; the load itself shows no box.
+    const auto load = [&] {
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, [&] {
+            if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+                dialog->findChild<QLineEdit*>("fileNameEdit")->setText(file.fileName());
+                static_cast<QDialog*>(dialog)->accept();
+            }
+        });
+        answer.start(20);
+        click(page(), "btn_local_load");
+    };
+    const QStringList loaded {"0A|*Off", "0B|10%"};
+
+    // A file loaded while the description is still on its way: the
+    // description, when it comes, replaces nothing.
+    {
+        ModalBoxCloser boxes;
+        click(page(), "btn_read_para");
+    }
+    load();
+    QCOMPARE(addresses(page(), true), loaded);
+    feed(record(257, 16, chunk(":REG,0C,Late,0;0,S,x")));
+    QCOMPARE(addresses(page(), true), loaded);
+
+    // A file loaded while values are awaited: a late value rebuilds nothing.
+    readTwoRegisters(false);
+    load();
+    comboOf(page(), 1)->setCurrentText("15%");
+    feed(record(256, 16, wholeRegister(0x0B, 7, 7, 0, 100)));
+    QCOMPARE(addresses(page(), true), QStringList({"0A|*Off", "0B|15%"}));
+}
+
 void tst_RegistersPage::deviceOfAnotherTypeEmptiesTheList()
 {
     feed(deviceInfo(17, "OTHER-ESC_B")); // node 17 turns out to be another type
-    readTwoRegisters();
-    QCOMPARE(addresses(page()).size(), 2);
+    // The chosen device's radio clicked again keeps the choice.
+    choose(0);
+    QVERIFY(radio(page(), 0)->isChecked());
+    // Rows with an empty caption or description are the list's too.
+    readTwoRegisters(true, ":STR,;:REG,0C,,0;0,S,Off;1,S,On", {wholeRegister(0x0C, 1, 0, 0, 1)});
+    readTwoRegisters(true, ":STR,;:REG,0C,,0;0,S,Off;1,S,On", {wholeRegister(0x0C, 1, 0, 0, 1)});
+    QCOMPARE(addresses(page()), QStringList({" ", "0C", "0A", "0B"}));
 
+    // No: the choice, its radio and the firmware table's current cell stay.
     ModalBoxCloser boxes;
+    boxes.setAnswer(QMessageBox::No);
+    devTable(page())->setCurrentCell(1, 2);
+    choose(1);
+    QTRY_COMPARE(boxes.texts(), QStringList({"Chose New Type Dev, The Para Will Clear,\r\nChose Yes To Clear !"}));
+    QVERIFY(radio(page(), 0)->isChecked() && !radio(page(), 1)->isChecked());
+    QCOMPARE(QList<int>({devTable(page())->currentRow(), devTable(page())->currentColumn()}), QList<int>({0, 1}));
+    QCOMPARE(addresses(page()).size(), 4);
+
+    boxes.clear();
     boxes.setAnswer(QMessageBox::Yes);
     choose(1);
     QTRY_COMPARE(boxes.texts().size(), 1);
     QVERIFY(addresses(page()).isEmpty());
+    QCOMPARE(regTable(page())->rowCount(), 12);
     // Nothing of node 16 can be written to, or restored on, node 17.
     QSignalSpy writes(TQPageControl::getInstance(), &TQPageControl::signalSeachReg);
     click(page(), "btn_recovery");
@@ -229,6 +362,24 @@ void tst_RegistersPage::deviceOfAnotherTypeEmptiesTheList()
     click(page(), "btn_recovery");
     QTRY_COMPARE(boxes.texts(), QStringList({"Please Get Setting Parameter First !"}));
     QCOMPARE(writes.size(), 0);
+
+    // The chosen node goes silent, its table stays; No to node 17 leaves
+    // no device chosen.
+    choose(0);
+    readTwoRegisters();
+    for (int tick = 0; tick < 4; ++tick) {
+        feed(heartbeat(17));
+        QMetaObject::invokeMethod(m_page.get(), "doProcessCheckDevTimerOut");
+    }
+    QCOMPARE(listed(page()), QStringList({"11"}));
+    boxes.clear();
+    boxes.setAnswer(QMessageBox::No);
+    choose(0);
+    QTRY_COMPARE(boxes.texts().size(), 1);
+    QVERIFY(!radio(page(), 0)->isChecked());
+    QCOMPARE(addresses(page()).size(), 2);
+    click(page(), "btn_read_para");
+    QTRY_COMPARE(boxes.texts().mid(1), QStringList({"Please Chose One Dev"}));
 }
 
 void tst_RegistersPage::typeWithAPathSeparatorIsNotSaved()

@@ -116,6 +116,22 @@ void tst_RegText::optionNames_data()
     QTest::newRow("no ;") << "0,S,Off" << "0" << "0" << "" << "(unset)";
     QTest::newRow("one field") << ";0" << "0" << "0" << "" << "(unset)";
     QTest::newRow("251 options") << ";0~250,N,[1]" << "0" << "0" << "*0|1|2|...|250" << "0";
+    // Numbers %g would print in exponent form stay plain, and read back.
+    QTest::newRow("N 10000.5") << ";100~102,N,[10000.5]W" << "101" << "100" << "*1000050W|1010050W|1020050W"
+                               << "1010050W";
+    QTest::newRow("N 16.0") << ";62499~62501,N,[16.0]Hz" << "1" << "1" << "999984Hz|1000000Hz|1000020Hz" << "";
+    QTest::newRow("N 100.5") << ";9950~9952,N,[100.5]V" << "9951" << "1" << "999975V|1000080V|1000180V"
+                             << "1000080V";
+    QTest::newRow("N 1000.0") << ";999~1001,N,[1000.0]" << "1" << "1" << "999000|1000000|1001000" << "";
+    QTest::newRow("N zero scale") << ";0~3,N,[0]V" << "1" << "0" << "" << "";
+    // Labels that cannot be told from the default mark are no options.
+    QTest::newRow("S bare * label") << ";0,S,*;1,S,On" << "0" << "1" << "*On" << "";
+    QTest::newRow("S empty label") << ";0,S,;1,S,On" << "0" << "0" << "On" << "";
+    QTest::newRow("S * inside a label") << ";0,S,A*B;1,S,On" << "0" << "1" << "A*B|*On" << "A*B";
+    // A register without a value (a file without values) has no current option.
+    QTest::newRow("S without a value") << ";0,S,Off;1,S,On" << "" << "0" << "*Off|On" << "";
+    QTest::newRow("N without a value") << ";0~3,N,[10]ms" << "" << "0" << "*0ms|10ms|20ms|30ms" << "";
+    QTest::newRow("I without a value") << ";0,I,[1]mA" << "" << "10" << "*10mA|0,I,[1]mA" << "";
 }
 
 void tst_RegText::optionNames()
@@ -132,6 +148,16 @@ void tst_RegText::optionNames()
     QCOMPARE(shown.join('|'), names);
     QCOMPARE(got.currentSet ? got.current : QString("(unset)"), current);
     QVERIFY(got.tooWidePart.isEmpty());
+    // Every name (but an integer-entry item) writes the value that shows it.
+    for (QString name : got.names) {
+        if (isIntegerEntryItem(name))
+            continue;
+        if (name.startsWith('*'))
+            name.remove(0, 1);
+        int value = -1;
+        QCOMPARE(writeValue(optionText, name, false, &value), Conversion::Value);
+        QCOMPARE(regtext::optionNames(optionText, QString::number(value), def).current, name);
+    }
     QCOMPARE(got.noBrackets, QTest::currentDataTag() == QLatin1String("N without brackets"));
 }
 
@@ -180,13 +206,21 @@ void tst_RegText::writeConversion_data()
     QTest::newRow("N zero scale") << ";0~3,N,[0]V" << "0x0011_1V" << false << none << 0;
     QTest::newRow("N empty number") << ";0~3,N,[1]V" << "0x0011_V" << false << none << 0;
     QTest::newRow("I") << ";0~100,I,[1]mA" << "0x0012_25mA" << false << V << 25;
-    QTest::newRow("I entry item") << ";0~100,I,[1]mA" << "0x0012_0~100,I,[1]mA" << false << V << 0;
+    QTest::newRow("I entry item") << ";0~100,I,[1]mA" << "0x0012_0~100,I,[1]mA" << false << none << 0;
     QTest::newRow("I with a point") << ";0~100,I,[1]mA" << "0x0012_1.5mA" << false << none << 0;
     QTest::newRow("raw S") << s << "0x0004_1X" << true << V << 1;
     QTest::newRow("raw I") << ";0~100,I,[1]mA" << "0x0010_2X" << true << V << 2;
     QTest::newRow("lowercase n raw") << ";0~10,n,[10]%" << "14_3X" << true << V << 3;
     QTest::newRow("unknown kind") << ";0~10,X,[10]%" << "14_3X" << true << none << 0;
     QTest::newRow("above 16 bits") << ";0~100,I,[1]mA" << "0x0012_70000mA" << false << none << 0;
+    // A name is a plain number and the unit: exponent form is refused, not
+    // cut at its "e" and sent as 0.
+    QTest::newRow("N plain large") << ";0~250,N,[10000.5]W" << "0x0011_1000050W" << false << V << 100;
+    QTest::newRow("N exponent form") << ";0~250,N,[10000.5]W" << "0x0011_1.00005e+06W" << false << none << 0;
+    QTest::newRow("N unit with a digit") << ";0~5,N,[1]0ms" << "0x0011_30ms" << false << V << 3;
+    QTest::newRow("N other unit") << ";0~5,N,[1]ms" << "0x0011_3s" << false << none << 0;
+    QTest::newRow("S * inside a label") << ";0,S,A*B;1,S,On" << "0x0004_*A*B" << false << V << 0;
+    QTest::newRow("S bare * label") << ";0,S,*;1,S,On" << "0x0004_**" << false << none << 0;
 }
 
 void tst_RegText::writeConversion()
@@ -231,7 +265,7 @@ void tst_RegText::refusedAddressesAndValues()
 
     QString cur;
     QVERIFY(refreshValue(";0,S,Off;1,S,On", "On", &cur) && cur == "1");
-    QVERIFY(refreshValue(";0~4,N,[0.5]V", "1.5V", &cur) && cur == "1.5"); // the shown number: a file carries it
+    QVERIFY(refreshValue(";0~4,N,[0.5]V", "1.5V", &cur) && cur == "3"); // the step, as a read gives it
     QVERIFY(refreshValue(";0~100,I,[1]mA", "42mA", &cur) && cur == "42");
     QVERIFY(!refreshValue(";0,S,Off;1,S,On", "Maybe", &cur));
     QVERIFY(!refreshValue(";0~100,X,[1]mA", "42mA", &cur));
@@ -264,28 +298,31 @@ void tst_RegText::fileTextFollowsTheGrammar()
 
 void tst_RegText::fileRoundTrip_data()
 {
+    // cur: the register value the list holds (a read's, or a write's);
+    // the file carries an "N" register's as the number shown.
     QTest::addColumn<QString>("optionText");
-    QTest::addColumn<QString>("shownCur"); // curValue as the refresh leaves it
+    QTest::addColumn<QString>("cur");
+    QTest::addColumn<QString>("savedCur");
     QTest::addColumn<int>("low");
     QTest::addColumn<int>("up");
-    QTest::addColumn<QString>("loadedCur");
-    QTest::newRow("N half volts") << ";0~4,N,[0.5]V" << "1.5" << 0 << 4 << "3";
-    QTest::newRow("N tens") << ";0~3,N,[10]ms" << "20" << 0 << 3 << "2";
-    QTest::newRow("lowercase n keeps its value") << ";0~10,n,[0.5]V" << "3" << 0 << 10 << "3";
-    QTest::newRow("N outside the limits") << ";0~200,N,[0.5]V" << "60" << 0 << 100 << "";
-    QTest::newRow("S") << ";0,S,Off;1,S,On" << "1" << 0 << 1 << "1";
-    QTest::newRow("I") << ";0~100,I,[1]mA" << "42" << 0 << 100 << "42";
+    QTest::newRow("N half volts") << ";0~4,N,[0.5]V" << "3" << "1.5" << 0 << 4;
+    QTest::newRow("N tens") << ";0~3,N,[10]ms" << "2" << "20" << 0 << 3;
+    QTest::newRow("N large decimal scale") << ";0~250,N,[10000.5]W" << "100" << "1000050" << 0 << 250;
+    QTest::newRow("lowercase n keeps its value") << ";0~10,n,[0.5]V" << "3" << "3" << 0 << 10;
+    QTest::newRow("S") << ";0,S,Off;1,S,On" << "1" << "1" << 0 << 1;
+    QTest::newRow("I") << ";0~100,I,[1]mA" << "42" << "42" << 0 << 100;
 }
 
 void tst_RegText::fileRoundTrip()
 {
     QFETCH(QString, optionText);
-    QFETCH(QString, shownCur);
+    QFETCH(QString, cur);
+    QFETCH(QString, savedCur);
     QFETCH(int, low);
     QFETCH(int, up);
-    QFETCH(QString, loadedCur);
-    const QList<RegRecord> saved {caption("Motor"), reg("0A", optionText, shownCur, "1", qint16(low), qint16(up))};
+    const QList<RegRecord> saved {caption("Motor"), reg("0A", optionText, cur, "1", qint16(low), qint16(up))};
     const QString text = parameterFileText(saved);
+    QVERIFY2(text.contains(",cur_" + savedCur + ","), qPrintable(text));
     for (const QString& ending : {QString(), QString("\n"), QString("\r\n")}) {
         const LoadedParameters loaded = loadParameterText(text + ending);
         QCOMPARE(loaded.status, LoadedParameters::Ok);
@@ -293,7 +330,7 @@ void tst_RegText::fileRoundTrip()
         QCOMPARE(loaded.records[0].text, QString("Motor"));
         const RegRecord& r = loaded.records[1];
         QCOMPARE(QStringList({r.m_reg, r.text, r.optionText, r.curValue, r.defValue}),
-                 QStringList({"0A", "R0A", optionText, loadedCur, "1"}));
+                 QStringList({"0A", "R0A", optionText, cur, "1"}));
         QCOMPARE(QList<int>({r.m_lowLimit, r.m_upLimit}), QList<int>({low, up}));
     }
 }
@@ -302,36 +339,71 @@ void tst_RegText::fileLoadOutcomes_data()
 {
     QTest::addColumn<QString>("content");
     QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("missingReg");
+    QTest::addColumn<QString>("badReg");
+    QTest::addColumn<QString>("curs"); // after a load that succeeds: the registers' current values
     const QString desc = ":STR,M;:REG,10,P,0;0,S,a;1,S,b:REG,11,Q,0;0,S,a@";
     const QString r10 = "reg_10,cur_1,def_0,low_0,upper_1;";
     const QString r11 = "reg_11,cur_0,def_0,low_0,upper_0;";
     const int ok = LoadedParameters::Ok, missing = LoadedParameters::ValuesMissing;
-    QTest::newRow("empty") << "" << int(LoadedParameters::NoValues) << "";
-    QTest::newRow("no @") << desc.chopped(1) << int(LoadedParameters::NoValues) << "";
-    QTest::newRow("all") << desc + r10 + r11 << ok << "";
-    QTest::newRow("extra register dropped") << desc + "reg_99,cur_1,def_0,low_0,upper_1;" + r10 + r11 << ok << "";
-    QTest::newRow("one missing") << desc + r10 << missing << "";
-    QTest::newRow("second item dropped") << desc + r10 + r10 << missing << "";
-    // An "N" value that does not convert leaves the register without its
-    // shown value; a second item for it must not stand in for register 11.
+    const int bad = LoadedParameters::BadValue, none = LoadedParameters::NoRegisters;
+    const int noValues = LoadedParameters::NoValues, noField = LoadedParameters::MissingField;
+    QTest::newRow("empty") << "" << noValues << "" << "";
+    QTest::newRow("a line break only") << "\r\n" << noValues << "" << "";
+    QTest::newRow("no @") << desc.chopped(1) << noValues << "" << "";
+    QTest::newRow("all") << desc + r10 + r11 << ok << "" << "1|0";
+    QTest::newRow("extra register dropped") << desc + "reg_99,cur_1,def_0,low_0,upper_1;" + r10 + r11 << ok << ""
+                                            << "1|0";
+    QTest::newRow("one missing") << desc + r10 << missing << "" << "";
+    QTest::newRow("second item dropped") << desc + r10 + r10 << missing << "" << "";
+    // A zero scale leaves the register without a value; a second item for
+    // it must not stand in for register 11.
     QTest::newRow("unconverted value taken twice")
-        << ":REG,10,P,0;0~100,N,[0.5]%:REG,11,Q,0;0,S,a@reg_10,cur_30A,def_0,low_0,upper_1;"
-           "reg_10,cur_30,def_0,low_0,upper_10;" << missing << "";
-    QTest::newRow("no def") << desc + "reg_10,cur_14,low_2,upper_48;" << int(LoadedParameters::MissingField) << "10";
-    QTest::newRow("item without reg matches a caption")
-        << desc + "cur_1,def_0,low_0,upper_1;" << int(LoadedParameters::MissingField) << "";
-    QTest::newRow("kindless register never loads") << ":REG,10,P,0;@" + r10 << missing << "";
+        << ":REG,10,P,0;0~100,N,[0]%:REG,11,Q,0;0,S,a@reg_10,cur_30,def_0,low_0,upper_1;"
+           "reg_10,cur_30,def_0,low_0,upper_10;" << missing << "" << "";
+    QTest::newRow("no def") << desc + "reg_10,cur_14,low_2,upper_48;" << noField << "10" << "";
+    QTest::newRow("item without reg matches a caption") << desc + "cur_1,def_0,low_0,upper_1;" << noField << ""
+                                                        << "";
+    QTest::newRow("kindless register never loads") << ":REG,10,P,0;@" + r10 << missing << "" << "";
+    // Values a register cannot hold end the load at their register.
+    QTest::newRow("N outside the limits")
+        << ":REG,0A,P,0;0~200,N,[0.5]V@reg_0A,cur_60,def_1,low_0,upper_100;" << bad << "0A" << "";
+    QTest::newRow("N below the limits") << ":REG,0A,P,0;0~4,N,[1]V@reg_0A,cur_1,def_2,low_2,upper_4;" << bad
+                                        << "0A" << "";
+    QTest::newRow("S not labelled") << desc + "reg_10,cur_7,def_0,low_0,upper_7;" + r11 << bad << "10" << "";
+    QTest::newRow("I outside the limits") << ":REG,12,C,0;0,I,[1]mA@reg_12,cur_200,def_0,low_0,upper_100;" << bad
+                                          << "12" << "";
+    QTest::newRow("I within the limits") << ":REG,12,C,0;0,I,[1]mA@reg_12,cur_100,def_0,low_0,upper_100;" << ok
+                                         << "" << "100";
+    // A value that is no number reads as 0.
+    QTest::newRow("no numbers") << ":REG,0C,P,0;0~100,N,[5]%:REG,0D,P,0;0~9,N,[0.5]V:REG,0E,Q,0;0,S,a;1,S,b"
+                                   ":REG,0F,C,0;0,I,[1]mA@reg_0C,cur_1.6,def_0,low_0,upper_100;"
+                                   "reg_0D,cur_x,def_0,low_0,upper_9;reg_0E,cur_abc,def_0,low_0,upper_1;"
+                                   "reg_0F,cur_?,def_0,low_0,upper_9;" << ok << "" << "0|0|0|0";
+    QTest::newRow("N zero scale has no value") << ":REG,0C,P,0;0~3,N,[0]%@reg_0C,cur_2,def_0,low_0,upper_3;" << ok
+                                               << "" << "";
+    // A file that is not empty must describe a register.
+    QTest::newRow("garbage") << QString::fromUtf8("\x01\xff\xfe\x80@reg_0A;\x7f\xc3") << none << "" << "";
+    QTest::newRow("captions only") << ":STR,A;@" << none << "" << "";
+    QTest::newRow("blanks") << "  " << none << "" << "";
 }
 
 void tst_RegText::fileLoadOutcomes()
 {
     QFETCH(QString, content);
     QFETCH(int, status);
-    QFETCH(QString, missingReg);
+    QFETCH(QString, badReg);
+    QFETCH(QString, curs);
     const LoadedParameters loaded = loadParameterText(content);
     QCOMPARE(int(loaded.status), status);
-    QCOMPARE(loaded.missingReg, missingReg);
+    QCOMPARE(loaded.badReg, badReg);
+    if (loaded.status != LoadedParameters::Ok)
+        return;
+    QStringList values;
+    for (const RegRecord& r : loaded.records) {
+        if (r.attr == "REG")
+            values << r.curValue;
+    }
+    QCOMPARE(values.join('|'), curs);
 }
 
 QTEST_GUILESS_MAIN(tst_RegText)

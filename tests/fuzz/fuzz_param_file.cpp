@@ -14,18 +14,35 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data), int(size));
     const regtext::LoadedParameters loaded = regtext::loadParameterText(text);
+    bool everyValue = loaded.status == regtext::LoadedParameters::Ok;
     if (loaded.status == regtext::LoadedParameters::Ok) {
-        // Every register got its default and limits.
+        // Every register got its default and limits, and a current value it
+        // can hold.
         for (const RegRecord& r : loaded.records) {
-            if (r.attr == QLatin1String("REG"))
-                CHECK(!r.defValue.isEmpty());
+            if (r.attr != QLatin1String("REG"))
+                continue;
+            CHECK(!r.defValue.isEmpty());
+            everyValue = everyValue && !r.curValue.isEmpty();
+            const QString kind = r.optionText.section(QLatin1Char(','), 1, 1);
+            if (!r.curValue.isEmpty() && (kind == QLatin1String("N") || kind == QLatin1String("I")))
+                CHECK(r.curValue.toInt() >= r.m_lowLimit && r.curValue.toInt() <= r.m_upLimit);
         }
     }
-    // Saved again and loaded, the records stay.
+    // Only a file of nothing but line breaks loads without a register.
+    if (regtext::registerCount(loaded.records) == 0 && loaded.status != regtext::LoadedParameters::NoRegisters) {
+        for (const QChar c : text)
+            CHECK(c == QLatin1Char('\n') || c == QLatin1Char('\r'));
+    }
+    // Saved again and loaded, the records stay; with all their values.
     const QString saved = regtext::parameterFileText(loaded.records);
     const regtext::LoadedParameters again = regtext::loadParameterText(saved);
     if (!saved.contains(QLatin1Char('\n')) && !saved.contains(QLatin1Char('\r')))
         CHECK(again.records.size() == loaded.records.size() || saved.count(QLatin1Char('@')) > 1);
+    if (everyValue) {
+        CHECK(again.status == regtext::LoadedParameters::Ok);
+        for (int i = 0; i < loaded.records.size(); ++i)
+            CHECK(again.records.at(i).curValue == loaded.records.at(i).curValue);
+    }
 
     const QString item = text.left(200);
     for (const char* key : {"reg", "cur", "def", "low", "upper"})

@@ -5,7 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include <QSet>
 #include <QString>
+#include <QStringList>
 
 #include "firmware/regtext.h"
 
@@ -21,13 +23,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         CHECK(r.optionText.isEmpty() || r.optionText.startsWith(QLatin1Char(';')));
         const regtext::OptionNames names = regtext::optionNames(r.optionText, QStringLiteral("3"), QStringLiteral("1"));
         CHECK(names.names.size() <= regtext::kMaxRangeSteps + 2);
-        CHECK(!names.current.startsWith(QLatin1Char('*')) || names.current.size() > 1);
+        // The default mark is never part of the current option.
+        CHECK(!names.current.startsWith(QLatin1Char('*')));
+        const QStringList parts = r.optionText.split(QLatin1Char(';'));
+        const bool numbers = parts.size() > 1
+            && QStringList({"N", "I"}).contains(parts.at(1).section(QLatin1Char(','), 1, 1));
+        // A number written is the one its name shows: the current name
+        // writes the current value, and no two names write the same.
+        int current = -1;
+        if (numbers && !names.current.isEmpty()
+            && regtext::writeValue(r.optionText, names.current, false, &current) == regtext::Conversion::Value)
+            CHECK(current == 3);
+        QSet<int> written;
         for (const QString& name : names.names) {
             QString shown = name;
-            shown.remove(QLatin1Char('*'));
+            if (shown.startsWith(QLatin1Char('*')))
+                shown.remove(0, 1);
             int value = -1;
-            if (regtext::writeValue(r.optionText, shown, false, &value) == regtext::Conversion::Value)
+            if (regtext::writeValue(r.optionText, shown, false, &value) == regtext::Conversion::Value) {
                 CHECK(value >= 0 && value <= 0xFFFF);
+                CHECK(!numbers || !written.contains(value));
+                written.insert(value);
+            }
             QString cur;
             regtext::refreshValue(r.optionText, shown, &cur);
             regtext::IntegerEntry entry;
