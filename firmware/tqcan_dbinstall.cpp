@@ -35,8 +35,8 @@ public:
     // Moves the folder's plain files that match filters into the backup
     // folder, which must be absent or empty: what lies there may be all
     // that is left of an earlier install. False when the folder is in the
-    // way or cannot be made, or a file does not move; the files moved are
-    // back then.
+    // way or cannot be made, or a file does not move; rollBack() then puts
+    // back what was moved.
     bool setAside(const QStringList& filters)
     {
         const QFileInfo backup(m_backup);
@@ -51,10 +51,8 @@ public:
             return false;
         }
         for (const QFileInfo& info : QDir(m_folder).entryInfoList(filters, QDir::Files)) {
-            if (!move(info.absoluteFilePath(), m_backup + QLatin1Char('/') + info.fileName(), m_setAside)) {
-                rollBack();
+            if (!move(info.absoluteFilePath(), m_backup + QLatin1Char('/') + info.fileName(), m_setAside))
                 return false;
-            }
         }
         return true;
     }
@@ -70,15 +68,14 @@ public:
         return true;
     }
 
-    // Removes the files moved in (only those) and puts the old ones back.
-    // False when an old file stays in the backup folder.
-    bool rollBack()
+    // Removes the files moved in (only those) and puts the old ones back;
+    // an old file that cannot go back stays in the backup folder.
+    void rollBack()
     {
         for (const auto& moved : qAsConst(m_movedIn)) {
             if (!QFile::remove(moved.second))
                 qCritical() << "install: cannot take out the new file" << moved.second;
         }
-        m_movedIn.clear();
         bool whole = true;
         for (const auto& moved : qAsConst(m_setAside)) {
             if (QFile::rename(moved.second, moved.first)) {
@@ -88,10 +85,8 @@ public:
                 whole = false;
             }
         }
-        m_setAside.clear();
         if (whole)
             QDir().rmdir(m_backup);
-        return whole;
     }
 
     // The new files stay: the old ones go.
@@ -99,8 +94,6 @@ public:
     {
         if (!QDir(m_backup).removeRecursively())
             qCritical() << "install: cannot remove the old files in" << m_backup;
-        m_setAside.clear();
-        m_movedIn.clear();
     }
 
 private:

@@ -144,8 +144,9 @@ void TestFirmwareDownload::expectOldDatabaseInUse()
 void TestFirmwareDownload::listThenDatabaseAreInstalled()
 {
     // Stray files next to the executable are never read, and go.
-    const QString stray = QCoreApplication::applicationDirPath() + "/tst_firmware_download_stray.csv";
-    QVERIFY(writeFile(QDir(base()).relativeFilePath(stray), "x"));
+    const QString stray = QCoreApplication::applicationDirPath() + "/tst_firmware_download_stray";
+    for (const char* suffix : {".csv", ".db"})
+        QVERIFY(writeFile(QDir(base()).relativeFilePath(stray + suffix), "x"));
 
     ModalBoxCloser boxes;
     pagetest::click(page(), "btnDownloadDBCSV");
@@ -155,7 +156,7 @@ void TestFirmwareDownload::listThenDatabaseAreInstalled()
     QVERIFY(buttonsEnabled());
     QCOMPARE(m_server->hits(kListPath), 1);
     QCOMPARE(m_server->hits(kDbPath), 1);
-    QVERIFY(!QFileInfo::exists(stray));
+    QVERIFY(!QFileInfo::exists(stray + ".csv") && !QFileInfo::exists(stray + ".db"));
 
     QCOMPARE(shownDb(page()), QStringLiteral("fw"));
     QCOMPARE(snapshot(inBase("download")).keys(), (QStringList{"devFileList.csv", "fw.v2.db"}));
