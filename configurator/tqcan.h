@@ -236,13 +236,12 @@ private:
     void failDownloadRequest(const QString& error);
     // The files that arrived are unusable: the chain ends with its box now.
     void failDownloadChain(const QString& reason);
+    // The buttons a download disabled come back, unless an upgrade runs.
+    void releaseDownloadControls(bool throttleToo);
     void installDownloadedDb();
-    bool restorePreviousDb(const QString& backupDir);
     bool dirExists(const QString& path);
     bool makeDirIfMissing(const QString& path);
     bool deleteFilesByPattern(const QString& dir, const QString& pattern);
-    // False when a folder cannot be made or any one file did not move.
-    bool moveFilesByPattern(const QString& dstDir, const QString& srcDir, const QString& pattern);
 
     // ---- register list, table, read and write, parameter files ----
     // (firmware/tqcan_reglist.cpp, tqcan_regtable.cpp, tqcan_regread.cpp,

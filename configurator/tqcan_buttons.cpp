@@ -54,10 +54,8 @@ void TQCAN::doProcessClickedAllBtn()
     } else if (name == QLatin1String("btn_refresh_port")) {
         emit tqformalpagecontrol::getInstance()->signalSeachPortF();
     } else if (name == QLatin1String("btnDownloadDBCSV")) {
-        m_downloadState = 1;
-        startDownloadCSV();
+        startDownloadCSVRequest();
     } else if (name == QLatin1String("btnUpgradedev")) {
-        stopThrottleTest(); // no throttle while a node takes new firmware
-        startUpgrade();
+        startUpgrade(); // switches the throttle test off once the start is accepted
     }
 }

@@ -1,7 +1,11 @@
 #include "firmware/devfilelist.h"
 
+#include <QBuffer>
+#include <QIODevice>
 #include <QTextCodec>
 #include <QTextStream>
+
+#include <memory>
 
 #include "firmware/firmwarenames.h"
 
@@ -10,6 +14,74 @@ namespace devfilelist {
 namespace {
 
 const QChar kSeparator = QLatin1Char(',');
+
+// The lines of a list as the page reads them: a UTF-8 byte-order mark
+// selects UTF-8, otherwise the locale's encoding (UTF-16/32 marks are
+// detected too). Counts the characters it hands out against the bound, so
+// that neither a long list nor one endless line is taken in whole.
+class LineReader
+{
+public:
+    LineReader(QIODevice& in, qint64 maxBytes)
+        : m_maxBytes(maxBytes)
+        , m_tooLarge(!in.isSequential() && in.size() - in.pos() > maxBytes)
+    {
+        if (m_tooLarge)
+            return;
+        const bool utf8Mark = in.peek(3) == "\xEF\xBB\xBF";
+        m_stream.setDevice(&in);
+        m_stream.setAutoDetectUnicode(true);
+        if (utf8Mark)
+            m_stream.setCodec(QTextCodec::codecForName("UTF-8"));
+    }
+
+    bool tooLarge() const { return m_tooLarge; }
+
+    // The first line; an empty text still has its (empty) header line.
+    QString header()
+    {
+        QString line = readLine();
+        if (line.startsWith(QChar(0xFEFF)))
+            line.remove(0, 1);
+        return line;
+    }
+
+    // The next line; false at the end of the text, or when the line would
+    // pass the bound (tooLarge then tells).
+    bool next(QString& line)
+    {
+        if (m_tooLarge || m_stream.atEnd())
+            return false;
+        line = readLine();
+        return !m_tooLarge;
+    }
+
+private:
+    QString readLine()
+    {
+        if (m_tooLarge)
+            return QString();
+        // One character more than is left shows a line that is too long.
+        const QString line = m_stream.readLine(qMax<qint64>(1, m_maxBytes - m_read + 1));
+        m_read += line.size() + (m_stream.atEnd() ? 0 : 1);
+        m_tooLarge = m_read > m_maxBytes;
+        return line;
+    }
+
+    QTextStream m_stream;
+    const qint64 m_maxBytes;
+    qint64 m_read = 0;
+    bool m_tooLarge;
+};
+
+// A device reading bytes, for the readers' byte overloads.
+std::unique_ptr<QBuffer> readerOf(const QByteArray& bytes)
+{
+    auto buffer = std::make_unique<QBuffer>();
+    buffer->setData(bytes);
+    buffer->open(QIODevice::ReadOnly);
+    return buffer;
+}
 
 } // namespace
 
@@ -28,28 +100,16 @@ Columns releaseColumns()
     return {QStringLiteral("RELEASE_FILE"), QStringLiteral("LINK_RELEASE_FILE")};
 }
 
-QStringList lines(const QByteArray& bytes)
-{
-    QTextStream in(bytes, QIODevice::ReadOnly);
-    in.setAutoDetectUnicode(true);
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        in.setCodec(QTextCodec::codecForName("UTF-8"));
-    QStringList out;
-    // An empty text still has its (empty) header line.
-    do {
-        QString line = in.readLine();
-        if (out.isEmpty() && line.startsWith(QChar(0xFEFF)))
-            line.remove(0, 1);
-        out.append(line);
-    } while (!in.atEnd());
-    return out;
-}
-
-RowChoice chooseRow(const QByteArray& bytes, const Columns& columns, const QString& key)
+RowChoice chooseRow(QIODevice& in, const Columns& columns, const QString& key, qint64 maxBytes)
 {
     RowChoice choice;
-    const QStringList text = lines(bytes);
-    choice.headerLine = text.first();
+    LineReader reader(in, maxBytes);
+    choice.headerLine = reader.header();
+    if (reader.tooLarge()) {
+        choice.headerLine.clear();
+        choice.outcome = Outcome::TooLarge;
+        return choice;
+    }
     choice.headers = choice.headerLine.split(kSeparator);
 
     int item = -1;
@@ -68,10 +128,11 @@ RowChoice chooseRow(const QByteArray& bytes, const Columns& columns, const QStri
         return choice; // NoColumns
 
     choice.outcome = Outcome::NoRow;
-    for (int n = 1; n < text.size(); ++n) {
-        const QStringList cells = text.at(n).split(kSeparator);
+    QString line;
+    while (reader.next(line)) {
+        const QStringList cells = line.split(kSeparator);
         if (cells.size() != choice.headers.size()) {
-            choice.skipped.append(text.at(n));
+            choice.skipped.append(line);
             continue;
         }
         ++choice.validRows;
@@ -81,24 +142,38 @@ RowChoice chooseRow(const QByteArray& bytes, const Columns& columns, const QStri
         choice.link = cells.at(link);
         choice.outcome = firmwarenames::isBareFileName(choice.fileName) ? Outcome::Matched
                                                                         : Outcome::BadFileName;
-        break;
+        return choice; // the lines after the product's row are not read
     }
+    if (reader.tooLarge())
+        choice.outcome = Outcome::TooLarge;
     return choice;
 }
 
-Table readTable(const QByteArray& bytes)
+RowChoice chooseRow(const QByteArray& bytes, const Columns& columns, const QString& key, qint64 maxBytes)
+{
+    return chooseRow(*readerOf(bytes), columns, key, maxBytes);
+}
+
+Table readTable(QIODevice& in, qint64 maxBytes)
 {
     Table table;
-    const QStringList text = lines(bytes);
-    table.headers = text.first().split(kSeparator);
-    for (int n = 1; n < text.size(); ++n) {
-        const QStringList cells = text.at(n).split(kSeparator);
+    LineReader reader(in, maxBytes);
+    table.headers = reader.header().split(kSeparator);
+    QString line;
+    while (reader.next(line)) {
+        const QStringList cells = line.split(kSeparator);
         if (cells.size() == table.headers.size())
             table.rows.append(cells);
         else
-            table.skipped.append(text.at(n));
+            table.skipped.append(line);
     }
+    table.tooLarge = reader.tooLarge();
     return table;
+}
+
+Table readTable(const QByteArray& bytes, qint64 maxBytes)
+{
+    return readTable(*readerOf(bytes), maxBytes);
 }
 
 } // namespace devfilelist

@@ -11,15 +11,25 @@
 // is skipped. Columns are found by their exact header text and may stand in
 // any order; a name that occurs twice counts at its later position. A data
 // row is valid only with as many cells as the header. The first valid row
-// whose ITEM cell contains the key (case-sensitive) is the product's row.
-// Its file cell must be a bare file name, or the row is not used.
+// whose ITEM cell contains the key (case-sensitive) is the product's row,
+// and nothing after it is read. Its file cell must be a bare file name, or
+// the row is not used.
+//
+// The list is read line by line. A list larger than a bound (a real one is
+// a few lines) is refused: by its size before anything is read, or, on a
+// device of unknown size, as soon as more than the bound has been read.
 
 #include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
+class QIODevice;
+
 namespace devfilelist {
+
+// The largest list read, in bytes.
+constexpr qint64 kMaxListBytes = 4 * 1024 * 1024;
 
 // The product key of the configurator's ESCs.
 QString productKey();
@@ -37,6 +47,7 @@ enum class Outcome {
     NoColumns,    // "ITEM" or one of the pair is not in the header
     NoRow,        // no valid row carries the key
     BadFileName,  // the product's row names no bare file name
+    TooLarge,     // the list is larger than the bound: not read (further)
 };
 
 struct RowChoice {
@@ -50,21 +61,24 @@ struct RowChoice {
     bool usable() const { return outcome == Outcome::Matched; }
 };
 
-// Text of a list file as the page reads it: a UTF-8 byte-order mark selects
-// UTF-8, otherwise the locale's encoding (UTF-16/32 marks are detected too).
-QStringList lines(const QByteArray& bytes);
-
-// Chooses the row of key from the list's bytes.
-RowChoice chooseRow(const QByteArray& bytes, const Columns& columns, const QString& key);
+// Chooses the row of key from the list read from in, from its current
+// position; in must be open for reading. Reading stops at the chosen row.
+RowChoice chooseRow(QIODevice& in, const Columns& columns, const QString& key,
+                    qint64 maxBytes = kMaxListBytes);
+// The same from the list's bytes.
+RowChoice chooseRow(const QByteArray& bytes, const Columns& columns, const QString& key,
+                    qint64 maxBytes = kMaxListBytes);
 
 // The whole list, for the log: the header and every valid row; the other
-// lines in skipped.
+// lines in skipped. A list above the bound is not read: tooLarge.
 struct Table {
     QStringList headers;
     QList<QStringList> rows;
     QStringList skipped;
+    bool tooLarge = false;
 };
-Table readTable(const QByteArray& bytes);
+Table readTable(QIODevice& in, qint64 maxBytes = kMaxListBytes);
+Table readTable(const QByteArray& bytes, qint64 maxBytes = kMaxListBytes);
 
 } // namespace devfilelist
 

@@ -41,6 +41,19 @@ bool isBareFileName(const QString& name)
         && !name.contains(QChar(0));
 }
 
+bool isDatabaseFileName(const QString& name)
+{
+    static const QLatin1String suffix(".db");
+    return isBareFileName(name) && name.size() > suffix.size() && !name.startsWith(QLatin1Char('.'))
+        && name.endsWith(suffix, Qt::CaseInsensitive);
+}
+
+bool isWebLink(const QUrl& url)
+{
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+}
+
 QString lastPathPart(const QString& url)
 {
     return url.split(QLatin1Char('/')).last();

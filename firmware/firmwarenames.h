@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 
 namespace firmwarenames {
 
@@ -21,6 +22,15 @@ bool isSqliteInternalTable(const QString& table);
 // A file name without any folder: not empty, no "/" or "\", not "." or "..",
 // no NUL. Only such a name may be joined to the download folder.
 bool isBareFileName(const QString& name);
+
+// A name the install takes for a database file: a bare file name ending in
+// ".db" (any letter case, as the install's "*.db" filter matches), with a
+// name before it that does not start with "." (a hidden file is not listed).
+bool isDatabaseFileName(const QString& name);
+
+// A link the downloads follow: http or https, nothing else (no local file,
+// no other protocol).
+bool isWebLink(const QUrl& url);
 
 // The last part of a URL or path split at "/" (empty when it ends in "/").
 QString lastPathPart(const QString& url);

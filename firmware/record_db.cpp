@@ -46,6 +46,42 @@ bool hasSqliteHeader(const QString& path)
     return file.read(header.size()) == header;
 }
 
+// What the searches read of a device's table.
+const char* const kReadColumns[] = {"SF-VERSION", "STATUS", "NOTE", "ROM1-FILE", "ROM1-SUM", "ROM2-FILE", "ROM2-SUM"};
+
+// Why the open database db cannot serve the page, or empty: every page must
+// read back (a file cut short fails here), and at least one table must be
+// one that the searches take, by its name and its columns.
+QString checkContent(const QSqlDatabase& db)
+{
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("PRAGMA quick_check")))
+        return query.lastError().text();
+    if (!query.next() || query.value(0).toString() != QLatin1String("ok"))
+        return QStringLiteral("damaged: %1").arg(query.value(0).toString());
+    query.finish();
+
+    if (!query.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type='table'")))
+        return query.lastError().text();
+    QStringList tables;
+    while (query.next())
+        tables << query.value(0).toString();
+    query.finish();
+
+    QStringList columns;
+    for (const char* column : kReadColumns)
+        columns << QLatin1Char('[') + QLatin1String(column) + QLatin1Char(']');
+    for (const QString& table : qAsConst(tables)) {
+        if (!firmwarenames::isPlainTableName(table))
+            continue;
+        const QString sql = QStringLiteral("SELECT %1 FROM \"%2\" LIMIT 1").arg(columns.join(QLatin1Char(',')), table);
+        if (query.exec(sql))
+            return QString();
+        query.finish();
+    }
+    return QStringLiteral("no usable table");
+}
+
 } // namespace
 
 const char* const record_db::kConnectionName = "ConnectDataUpgradeExcel";
@@ -293,30 +329,17 @@ bool record_db::checkDatabaseFile(const QString& path, QString* why)
     // A connection of its own: the shared one may hold the working database.
     static QAtomicInt serial;
     const QString name = QStringLiteral("record_db_check_%1").arg(serial.fetchAndAddRelaxed(1));
-    int tables = 0;
     QString error;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
         db.setDatabaseName(path);
         db.setConnectOptions(kReadOnly);
-        if (db.open()) {
-            QSqlQuery query(db);
-            if (query.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type='table'"))) {
-                while (query.next())
-                    tables += firmwarenames::isSqliteInternalTable(query.value(0).toString()) ? 0 : 1;
-            } else {
-                error = query.lastError().text();
-            }
-            query.finish();
-        } else {
+        if (db.open())
+            error = checkContent(db);
+        else
             error = db.lastError().text();
-        }
         db.close();
     }
     QSqlDatabase::removeDatabase(name);
-    if (!error.isEmpty())
-        return fail(error);
-    if (tables == 0)
-        return fail(QStringLiteral("no table"));
-    return true;
+    return error.isEmpty() || fail(error);
 }

@@ -73,8 +73,9 @@ public:
 
     // Checks a database file on a connection of its own (the shared one
     // stays as it is): the file must exist, start with the SQLite header,
-    // open read-only and hold at least one table of its own. On false, why
-    // says what failed.
+    // open read-only, read back whole, and hold at least one table that the
+    // searches take: a plain name with every column they read. On false,
+    // why says what failed.
     static bool checkDatabaseFile(const QString& path, QString* why = nullptr);
 
 private:

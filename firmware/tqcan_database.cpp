@@ -35,8 +35,12 @@ bool readListRow(Mode mode, const QString& path, QString& fileName, QString& lin
         return false;
     }
     const devfilelist::RowChoice choice = devfilelist::chooseRow(
-        file.readAll(), release ? devfilelist::releaseColumns() : devfilelist::testColumns(), key);
+        file, release ? devfilelist::releaseColumns() : devfilelist::testColumns(), key);
     file.close();
+    if (choice.outcome == devfilelist::Outcome::TooLarge) {
+        qCritical() << "device-file list: refused, larger than" << devfilelist::kMaxListBytes << "bytes:" << path;
+        return false;
+    }
 
     if (release)
         qDebug() << "--readCSVDBRelease---headers----:headerLine=" << choice.headerLine
@@ -98,8 +102,10 @@ void TQCAN::readCSVFile(const QString& path)
         qDebug() << "Could not open file for reading:" << file.errorString();
         return;
     }
-    const devfilelist::Table table = devfilelist::readTable(file.readAll());
+    const devfilelist::Table table = devfilelist::readTable(file);
     file.close();
+    if (table.tooLarge)
+        qCritical() << "device-file list: larger than" << devfilelist::kMaxListBytes << "bytes, not read whole:" << path;
     qDebug() << "----headers----:" << table.headers;
     qDebug() << "Number of columns:" << table.headers.size();
     int row = 0;

@@ -35,6 +35,11 @@ enum DownloadState { kIdle = 0, kDeviceList = 1, kDatabase = 3 };
 
 void TQCAN::startDownloadCSVRequest()
 {
+    // The upgrade reads the database: nothing may replace it meanwhile.
+    if (m_upgradeState != 0) {
+        qCritical() << "startDownloadCSVRequest: refused, node" << m_upgrade_devId << "is being upgraded";
+        return;
+    }
     m_downloadState = kDeviceList;
     startDownloadCSV();
 }
@@ -110,6 +115,12 @@ void TQCAN::onDownloadFinished(QNetworkReply* reply)
         failDownloadRequest(reply->errorString());
         return;
     }
+    // Nothing of a chain goes on under a running upgrade: no next request,
+    // no install.
+    if (m_downloadState != kIdle && m_upgradeState != 0) {
+        failDownloadChain(QStringLiteral("node %1 is being upgraded").arg(m_upgrade_devId));
+        return;
+    }
 
     const QUrl target = reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl();
     if (!target.isEmpty()) {
@@ -119,6 +130,10 @@ void TQCAN::onDownloadFinished(QNetworkReply* reply)
         }
         // A relative Location is relative to the URL that answered.
         const QUrl next = reply->url().resolved(target);
+        if (!firmwarenames::isWebLink(next)) {
+            failDownloadChain(QStringLiteral("redirect to %1 refused").arg(next.toString()));
+            return;
+        }
         qDebug() << "onDownloadFinished--redirect to" << next.toString();
         m_downloadReply = m_netAccessManager->get(QNetworkRequest(next));
         connect(m_downloadReply.data(), &QNetworkReply::downloadProgress, this, &TQCAN::onDownloadProgress);
@@ -165,10 +180,22 @@ void TQCAN::handleDeviceListArrived()
         failDownloadChain(QStringLiteral("the device-file list names no usable database"));
         return;
     }
+    // The database is staged beside the list and installed by its name: a
+    // name the install does not take for a database, or the list's own,
+    // would overwrite the staged list or be left behind.
+    if (!firmwarenames::isDatabaseFileName(fileName)
+        || fileName == firmwarenames::lastPathPart(m_csvFilePath)) {
+        failDownloadChain(QStringLiteral("%1 is no database file name").arg(fileName));
+        return;
+    }
     // The database is saved under its link's last part and opened under the
     // row's file name: they must agree.
     if (link.isEmpty() || firmwarenames::lastPathPart(link) != fileName) {
         failDownloadChain(QStringLiteral("link %1 does not name file %2").arg(link, fileName));
+        return;
+    }
+    if (!firmwarenames::isWebLink(QUrl(link, QUrl::TolerantMode))) {
+        failDownloadChain(QStringLiteral("link %1 is no web link").arg(link));
         return;
     }
     m_downloadState = kDatabase;
@@ -179,8 +206,7 @@ void TQCAN::handleDeviceListArrived()
 void TQCAN::failDownloadRequest(const QString& error)
 {
     qCritical() << "Error:" << error;
-    ui->btnUpgradedev->setEnabled(true);
-    ui->btnDownloadDBCSV->setEnabled(true);
+    releaseDownloadControls(false);
     m_pendingDbName.clear();
     // The watchdog reports on its next tick.
     m_upDB_timeout = 1;
@@ -194,8 +220,7 @@ void TQCAN::failDownloadChain(const QString& reason)
     m_downloadState = kIdle;
     m_pendingDbName.clear();
     m_upDB_timeout = 0;
-    ui->btnUpgradedev->setEnabled(true);
-    ui->btnDownloadDBCSV->setEnabled(true);
+    releaseDownloadControls(false);
     QMessageBox::information(nullptr, tr("Notify"),
                              tr("Download firmware failed, the database in use is kept"),
                              QMessageBox::Ok);
@@ -212,10 +237,9 @@ void TQCAN::downloadWatchdogTick()
         late->abort();
     }
     m_pendingDbName.clear();
-    ui->btnUpgradedev->setEnabled(true);
-    ui->btnDownloadDBCSV->setEnabled(true);
-    ui->comboBoxThrot->setEnabled(true);
-    if (!m_portOpen)
+    releaseDownloadControls(true);
+    // The same timer counts a running upgrade down.
+    if (!m_portOpen && m_upgradeState == 0)
         m_checkDevTimer.stop();
     qCritical() << "Error: m_upDB_timeout timeout " << m_upDB_timeout;
     clearDownloadTempDir(downloadBaseDir() + QStringLiteral("/download/temp"));
@@ -228,7 +252,19 @@ void TQCAN::doProcessNetworkError(QNetworkReply::NetworkError error)
     qCritical() << "Error:" << (m_downloadReply ? m_downloadReply->errorString() : QStringLiteral("no request"))
                 << error;
     QMessageBox::information(this, tr("Info"), tr("Network Err, Please Check !"), QMessageBox::Ok);
+    releaseDownloadControls(false);
+    m_upDB_timeout = 0;
+}
+
+void TQCAN::releaseDownloadControls(bool throttleToo)
+{
+    // The upgrade holds them until its own end.
+    if (m_upgradeState != 0) {
+        qDebug() << "download over while node" << m_upgrade_devId << "is being upgraded: controls stay disabled";
+        return;
+    }
     ui->btnUpgradedev->setEnabled(true);
     ui->btnDownloadDBCSV->setEnabled(true);
-    m_upDB_timeout = 0;
+    if (throttleToo)
+        ui->comboBoxThrot->setEnabled(true);
 }

@@ -18,7 +18,6 @@
 
 #include <QDebug>
 #include <QMessageBox>
-#include <QSignalBlocker>
 #include <QTableWidget>
 
 #include "app/tqformalpagecontrol.h"
@@ -104,12 +103,9 @@ void TQCAN::startUpgrade()
 
     ui->comboBox_dev_ver->setEnabled(false);
     ui->btnUpgradedev->setEnabled(false);
-    // No throttle set-points while a node runs its boot loader.
-    {
-        const QSignalBlocker quiet(ui->comboBoxThrot);
-        ui->comboBoxThrot->setCurrentIndex(0);
-    }
-    on_comboBoxThrot_currentIndexChanged(0);
+    // No throttle set-points while a node runs its boot loader; a refused
+    // start above leaves a running throttle test alone.
+    stopThrottleTest();
     ui->comboBoxThrot->setEnabled(false);
 
     emit control()->signalModeCtrlF(m_upgrade_devId, kCmdEnterUpgrade, kAccessCode);

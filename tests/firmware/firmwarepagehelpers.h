@@ -63,15 +63,19 @@ inline void cleanBase()
         QFile::remove(inBase(name));
 }
 
-// Every file below folder, relative path -> bytes.
+// Every file below folder, relative path -> bytes; a link -> its target
+// (it may lead to an endless device).
 inline QMap<QString, QByteArray> snapshot(const QString& folder)
 {
     QMap<QString, QByteArray> files;
     QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         QFile in(it.next());
-        in.open(QIODevice::ReadOnly);
-        files.insert(QDir(folder).relativeFilePath(in.fileName()), in.readAll());
+        const QString name = QDir(folder).relativeFilePath(in.fileName());
+        if (it.fileInfo().isSymLink())
+            files.insert(name, "-> " + it.fileInfo().symLinkTarget().toUtf8());
+        else if (in.open(QIODevice::ReadOnly))
+            files.insert(name, in.readAll());
     }
     return files;
 }

@@ -3,8 +3,9 @@
 
 // A small HTTP/1.1 server on 127.0.0.1 for download tests: every path
 // answers with a canned response (a file, an error status, a relative or
-// absolute redirect, or a stall that sends the headers and a first piece of
-// the body and then nothing). One request per connection; unknown paths 404.
+// absolute redirect, a stall that sends the headers and a first piece of
+// the body and then nothing, a body whose Content-Length says otherwise, or
+// a file sent late). One request per connection; unknown paths 404.
 
 #include <QByteArray>
 #include <QHostAddress>
@@ -14,6 +15,7 @@
 #include <QString>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 
 class HttpFileServer
 {
@@ -22,7 +24,9 @@ public:
         int status = 200;
         QByteArray body;
         QByteArray location;   // Location header of a redirect
-        int stallLength = -1;  // >= 0: announce this length, send body, then stall
+        int length = -1;       // >= 0: the Content-Length announced instead of the body's
+        bool stall = false;    // keep the connection open after the body
+        int delayMs = 0;       // answer this late
     };
 
     HttpFileServer()
@@ -40,10 +44,13 @@ public:
     bool listen() { return m_server.listen(QHostAddress::LocalHost); }
     QString url(const QString& path) const { return QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(path); }
 
-    void serve(const QString& path, const QByteArray& body) { m_routes[path] = Response{200, body, {}, -1}; }
-    void status(const QString& path, int code) { m_routes[path] = Response{code, "error page", {}, -1}; }
-    void redirect(const QString& path, const QByteArray& location) { m_routes[path] = Response{302, {}, location, -1}; }
-    void stall(const QString& path, int length, const QByteArray& first) { m_routes[path] = Response{200, first, {}, length}; }
+    void serve(const QString& path, const QByteArray& body) { m_routes[path] = Response{200, body, {}}; }
+    void status(const QString& path, int code) { m_routes[path] = Response{code, "error page", {}}; }
+    void redirect(const QString& path, const QByteArray& location) { m_routes[path] = Response{302, {}, location}; }
+    void stall(const QString& path, int length, const QByteArray& first) { m_routes[path] = Response{200, first, {}, length, true}; }
+    // Sends body whole under a Content-Length of length, then closes.
+    void misstate(const QString& path, const QByteArray& body, int length) { m_routes[path] = Response{200, body, {}, length}; }
+    void serveLate(const QString& path, const QByteArray& body, int delayMs) { m_routes[path] = Response{200, body, {}, -1, false, delayMs}; }
     void remove(const QString& path) { m_routes.remove(path); }
 
     int hits(const QString& path) const { return m_hits.value(path); }
@@ -67,15 +74,24 @@ private:
         m_buffers.remove(socket);
         const QString path = requestLine.size() >= 2 ? QString::fromLatin1(requestLine.at(1)) : QString();
         ++m_hits[path];
-        const Response response = m_routes.value(path, Response{404, "not found", {}, -1});
+        const Response response = m_routes.value(path, Response{404, "not found", {}});
+        if (response.delayMs > 0) {
+            QTimer::singleShot(response.delayMs, socket, [this, socket, response] { answer(socket, response); });
+            return;
+        }
+        answer(socket, response);
+    }
+
+    void answer(QTcpSocket* socket, const Response& response)
+    {
         QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + reason(response.status)
                         + "\r\nContent-Type: application/octet-stream\r\nConnection: close\r\n";
         if (!response.location.isEmpty())
             head += "Location: " + response.location + "\r\n";
-        const int length = response.stallLength >= 0 ? response.stallLength : response.body.size();
+        const int length = response.length >= 0 ? response.length : response.body.size();
         head += "Content-Length: " + QByteArray::number(length) + "\r\n\r\n";
         socket->write(head + response.body);
-        if (response.stallLength >= 0) {
+        if (response.stall) {
             m_stalled.append(socket);
             return;
         }

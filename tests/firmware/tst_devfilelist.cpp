@@ -38,6 +38,7 @@ private slots:
     void headerAndKey();
     void fileCellMustBeABareName_data();
     void fileCellMustBeABareName();
+    void readsNoMoreThanItNeeds();
     void tableAndDeviceNames();
 };
 
@@ -145,6 +146,48 @@ void TestDevFileList::fileCellMustBeABareName()
     // The product's row is the first one; a bad one is not replaced by a later row.
     QCOMPARE(choice.fileName, cell);
     QCOMPARE(choice.outcome, usable ? Outcome::Matched : Outcome::BadFileName);
+}
+
+void TestDevFileList::readsNoMoreThanItNeeds()
+{
+    // The product's row on line 2 of a long list: the rest stays unread.
+    QByteArray longList = kReleaseHeader + "P_FLY-ESC,r.db,http://h/r.db\n";
+    while (longList.size() < 1024 * 1024)
+        longList += "OTHER,o.db,http://h/o.db\n";
+    QBuffer buffer(&longList);
+    QVERIFY(buffer.open(QIODevice::ReadOnly));
+    const auto early = devfilelist::chooseRow(buffer, devfilelist::releaseColumns(), devfilelist::productKey());
+    QCOMPARE(early.outcome, Outcome::Matched);
+    QVERIFY2(buffer.pos() < 64 * 1024, qPrintable(QString::number(buffer.pos())));
+
+    // Above the bound a list is refused before it is read; at the bound it is read.
+    const QByteArray list = kReleaseHeader + "P_FLY-ESC,r.db,http://h/r.db\n";
+    const auto refused = devfilelist::chooseRow(list, devfilelist::releaseColumns(), devfilelist::productKey(), list.size() - 1);
+    QCOMPARE(refused.outcome, Outcome::TooLarge);
+    QVERIFY(refused.headers.isEmpty() && refused.fileName.isEmpty());
+    QCOMPARE(devfilelist::chooseRow(list, devfilelist::releaseColumns(), devfilelist::productKey(), list.size()).fileName,
+             QStringLiteral("r.db"));
+    QVERIFY(devfilelist::readTable(list, list.size() - 1).tooLarge);
+    QCOMPARE(devfilelist::readTable(list, list.size()).rows.size(), 1);
+
+    // A device of unknown size is read only up to the bound: a row past it,
+    // or one endless line, is not taken.
+    QFile zero(QStringLiteral("/dev/zero"));
+    QVERIFY(zero.open(QIODevice::ReadOnly));
+    QCOMPARE(devfilelist::chooseRow(zero, devfilelist::releaseColumns(), devfilelist::productKey(), 4096).outcome,
+             Outcome::TooLarge);
+    QVERIFY(zero.pos() < 64 * 1024);
+    QVERIFY(devfilelist::readTable(zero, 4096).tooLarge);
+    QProcess cat;
+    cat.start(QStringLiteral("cat"), QStringList());
+    QVERIFY(cat.waitForStarted());
+    cat.write(kReleaseHeader + "OTHER,o.db,http://h/o.db\n" + "P_FLY-ESC,r.db,http://h/r.db\n");
+    cat.closeWriteChannel();
+    QVERIFY(cat.waitForFinished());
+    cat.setReadChannel(QProcess::StandardOutput);
+    const qint64 untilRow = kReleaseHeader.size() + 25;
+    QCOMPARE(devfilelist::chooseRow(cat, devfilelist::releaseColumns(), devfilelist::productKey(), untilRow).outcome,
+             Outcome::TooLarge);
 }
 
 void TestDevFileList::tableAndDeviceNames()

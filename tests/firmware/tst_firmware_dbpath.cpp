@@ -7,6 +7,7 @@
 #include <QRadioButton>
 #include <QTabWidget>
 
+#include "firmware/devfilelist.h"
 #include "firmwarepagehelpers.h"
 #include "logcapture.h"
 #include "modalboxcloser.h"
@@ -101,6 +102,11 @@ void TestFirmwareDbPath::unusableListAsksForTheUpdate_data()
     QTest::newRow("no row for the key") << true << QByteArray("ITEM,RELEASE_FILE,LINK_RELEASE_FILE\nOTHER,fw.v2.db,x\n");
     QTest::newRow("parent folder") << true << list("../evil.db", "http://h/evil.db");
     QTest::newRow("absolute path") << true << list(inBase("download/fw.v2.db"), "http://h/fw.v2.db");
+    // The right row on line 3 of a list far larger than a real one, and a
+    // "list" that never ends: neither is read.
+    QTest::newRow("list above the bound")
+        << true << list("fw.v2.db", "http://h/fw.v2.db") + QByteArray(int(devfilelist::kMaxListBytes), '\n');
+    QTest::newRow("endless list") << true << QByteArray("-> /dev/zero");
 }
 
 void TestFirmwareDbPath::unusableListAsksForTheUpdate()
@@ -108,7 +114,9 @@ void TestFirmwareDbPath::unusableListAsksForTheUpdate()
     QFETCH(bool, hasList);
     QFETCH(QByteArray, listBytes);
     QFile::remove(inBase("download/devFileList.csv"));
-    if (hasList)
+    if (listBytes.startsWith("-> "))
+        QVERIFY(QFile::link(QString::fromUtf8(listBytes.mid(3)), inBase("download/devFileList.csv")));
+    else if (hasList)
         QVERIFY(writeFile("download/devFileList.csv", listBytes));
     // A real database where "../evil.db" would point.
     QVERIFY(testdb::writeStandardDb(inBase("evil.db")));

@@ -4,8 +4,10 @@
 
 #include <QtTest>
 
+#include <functional>
 #include <memory>
 
+#include "firmware/devfilelist.h"
 #include "firmwarepagehelpers.h"
 #include "httpfileserver.h"
 #include "modalboxcloser.h"
@@ -20,11 +22,40 @@ const QString kSuccess = QStringLiteral("Download firmware successfully");
 const QString kNetworkError = QStringLiteral("Network Err, Please Check !");
 const QString kFailed = QStringLiteral("Download firmware failed, the database in use is kept");
 const QStringList kNewVersions{"2.3.0", "2.4.0", "2.5.0"};
+const QString kUpgradeFailed = QStringLiteral("Upgrade failed, please try again!");
 
 QByteArray fileBytes(const QString& path)
 {
     QFile in(path);
     return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+}
+
+// Runs an action in the turn of the event loop after the watched widget
+// becomes enabled: before any timer of a second from now can fire.
+class WhenEnabled : public QObject
+{
+public:
+    WhenEnabled(QWidget* widget, std::function<void()> action) : m_action(std::move(action))
+    {
+        widget->installEventFilter(this);
+    }
+
+private:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::EnabledChange && static_cast<QWidget*>(watched)->isEnabled() && m_action) {
+            QTimer::singleShot(0, this, m_action);
+            m_action = nullptr;
+        }
+        return false;
+    }
+    std::function<void()> m_action;
+};
+
+// A click that reaches the page whether or not the button is enabled.
+void forceClick(QWidget* page, const char* button)
+{
+    QVERIFY(QMetaObject::invokeMethod(pagetest::child(page, button), "clicked", Q_ARG(bool, false)));
 }
 
 } // namespace
@@ -43,6 +74,8 @@ private slots:
     void failuresKeepTheWorkingDatabase_data();
     void failuresKeepTheWorkingDatabase();
     void debugTabDownloadIsOnlySaved();
+    void nothingOfADownloadLandsDuringAnUpgrade_data();
+    void nothingOfADownloadLandsDuringAnUpgrade();
 
 private:
     TQCAN* page() const { return m_page.get(); }
@@ -111,8 +144,9 @@ void TestFirmwareDownload::expectOldDatabaseInUse()
 void TestFirmwareDownload::listThenDatabaseAreInstalled()
 {
     // Stray files next to the executable are never read, and go.
-    const QString stray = QCoreApplication::applicationDirPath() + "/tst_firmware_download_stray.csv";
-    QVERIFY(writeFile(QDir(base()).relativeFilePath(stray), "x"));
+    const QString stray = QCoreApplication::applicationDirPath() + "/tst_firmware_download_stray";
+    for (const char* suffix : {".csv", ".db"})
+        QVERIFY(writeFile(QDir(base()).relativeFilePath(stray + suffix), "x"));
 
     ModalBoxCloser boxes;
     pagetest::click(page(), "btnDownloadDBCSV");
@@ -122,7 +156,7 @@ void TestFirmwareDownload::listThenDatabaseAreInstalled()
     QVERIFY(buttonsEnabled());
     QCOMPARE(m_server->hits(kListPath), 1);
     QCOMPARE(m_server->hits(kDbPath), 1);
-    QVERIFY(!QFileInfo::exists(stray));
+    QVERIFY(!QFileInfo::exists(stray + ".csv") && !QFileInfo::exists(stray + ".db"));
 
     QCOMPARE(shownDb(page()), QStringLiteral("fw"));
     QCOMPARE(snapshot(inBase("download")).keys(), (QStringList{"devFileList.csv", "fw.v2.db"}));
@@ -156,26 +190,51 @@ void TestFirmwareDownload::redirectsAreFollowed()
 
 void TestFirmwareDownload::failuresKeepTheWorkingDatabase_data()
 {
-    // Served at `path` instead of the good file: `body`, or a 404 when
-    // `missing`, or a redirect to `redirect`. The stall sends a first piece
-    // and then nothing: the ten-second watchdog gives it up.
+    // Served at `path` instead of the good file: `body`, or one of these
+    // responses: "404"; "302 <location>"; "stall" (a first piece, then
+    // nothing: the ten-second watchdog gives it up); "cut" and "overlong"
+    // (a Content-Length above and below the body's size). "{" and "}"
+    // enclose a path on the server, "<" and ">" one below the working
+    // directory; "good" serves the good files. `plant` puts something in download/ before the click:
+    // "file:", "folder:" or "journal:" and its name.
     QTest::addColumn<QString>("path");
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("plant");
     const QByteArray html = "<html><body>Login required</body></html>";
-    QTest::newRow("list 404") << kListPath << QByteArray("404") << kNetworkError;
-    QTest::newRow("database 404") << kDbPath << QByteArray("404") << kNetworkError;
-    QTest::newRow("redirect loop") << kDbPath << QByteArray("302 fw.v2.db") << kNetworkError;
-    QTest::newRow("stall") << kDbPath << QByteArray("stall") << kNetworkError;
-    QTest::newRow("html list") << kListPath << html << kFailed;
-    QTest::newRow("html database") << kDbPath << html << kFailed;
-    QTest::newRow("empty database") << kDbPath << QByteArray() << kFailed;
-    QTest::newRow("link names another file") << kListPath << list("fw.v2.db", "{/db/other.db}") << kFailed;
-    QTest::newRow("file cell leaves download/") << kListPath << list("../evil.db", "{/db/../evil.db}") << kFailed;
+    QTest::newRow("list 404") << kListPath << QByteArray("404") << kNetworkError << QString();
+    QTest::newRow("database 404") << kDbPath << QByteArray("404") << kNetworkError << QString();
+    QTest::newRow("redirect loop") << kDbPath << QByteArray("302 fw.v2.db") << kNetworkError << QString();
+    QTest::newRow("stall") << kDbPath << QByteArray("stall") << kNetworkError << QString();
+    QTest::newRow("database shorter than its Content-Length") << kDbPath << QByteArray("cut") << kNetworkError << QString();
+    QTest::newRow("database longer than its Content-Length") << kDbPath << QByteArray("overlong") << kFailed << QString();
+    QTest::newRow("html list") << kListPath << html << kFailed << QString();
+    QTest::newRow("html database") << kDbPath << html << kFailed << QString();
+    QTest::newRow("empty database") << kDbPath << QByteArray() << kFailed << QString();
+    QTest::newRow("database without a usable table") << kDbPath << QByteArray("unusable") << kFailed << QString();
+    QTest::newRow("link names another file") << kListPath << list("fw.v2.db", "{/db/other.db}") << kFailed << QString();
+    QTest::newRow("file cell leaves download/") << kListPath << list("../evil.db", "{/db/../evil.db}") << kFailed << QString();
+    QTest::newRow("database named like the list")
+        << kListPath << list("devFileList.csv", "{/db/devFileList.csv}") << kFailed << QString();
+    QTest::newRow("database named like a list called *.db")
+        << "/devfile/list.db" << list("list.db", "{/db/list.db}") << kFailed << QString();
+    QTest::newRow("database name not *.db") << kListPath << list("fw.sqlite", "{/db/fw.sqlite}") << kFailed << QString();
+    QTest::newRow("link to a local file") << kListPath << list("fw.v2.db", "file://<local/fw.v2.db>") << kFailed << QString();
+    QTest::newRow("redirect to a local file") << kDbPath << QByteArray("302 file://<local/fw.v2.db>") << kFailed << QString();
     QTest::newRow("no row for the product")
-        << kListPath << QByteArray("ITEM,RELEASE_FILE,LINK_RELEASE_FILE\nOTHER,fw.v2.db,{/db/fw.v2.db}\n") << kFailed;
-    // The list's file name is the URL's last part: here none, so nothing can be saved.
-    QTest::newRow("list URL names a folder") << "/devfile/" << list("fw.v2.db", "{/db/fw.v2.db}") << kNetworkError;
+        << kListPath << QByteArray("ITEM,RELEASE_FILE,LINK_RELEASE_FILE\nOTHER,fw.v2.db,{/db/fw.v2.db}\n") << kFailed << QString();
+    QTest::newRow("list above the bound")
+        << kListPath << list("fw.v2.db", "{/db/fw.v2.db}") + QByteArray(int(devfilelist::kMaxListBytes), '#') << kFailed
+        << QString();
+    // The list's file name is the URL's last part (a path of /devfile/ here
+    // is the list's URL): here none, so nothing can be saved.
+    QTest::newRow("list URL names a folder") << "/devfile/" << list("fw.v2.db", "{/db/fw.v2.db}") << kNetworkError << QString();
+    // The install itself fails: the old files cannot be set aside, the new
+    // ones cannot all be put in place, or the new database does not read there.
+    QTest::newRow("backup folder cannot be made") << kDbPath << QByteArray("good") << kFailed << "file:previous";
+    QTest::newRow("backup folder holds files") << kDbPath << QByteArray("good") << kFailed << "file:previous/old.db";
+    QTest::newRow("a move fails") << kDbPath << QByteArray("good") << kFailed << "folder:fw.v2.db";
+    QTest::newRow("new database does not open") << kDbPath << QByteArray("good") << kFailed << "journal:fw.v2.db-journal";
 }
 
 void TestFirmwareDownload::failuresKeepTheWorkingDatabase()
@@ -183,18 +242,39 @@ void TestFirmwareDownload::failuresKeepTheWorkingDatabase()
     QFETCH(QString, path);
     QFETCH(QByteArray, body);
     QFETCH(QString, box);
+    QFETCH(QString, plant);
     body.replace("{", m_server->url(QString()).toUtf8()).replace("}", "");
+    body.replace("<", base().toUtf8() + '/').replace(">", "");
+    // A real database where a local link would lead.
+    QVERIFY(testdb::writeStandardDb(inBase("local/fw.v2.db")));
+    const QString planted = plant.section(':', 1);
+    if (plant.startsWith("folder:"))
+        QVERIFY(QDir().mkpath(inBase("download/" + planted)));
+    else if (!plant.isEmpty())
+        QVERIFY(writeFile("download/" + planted, plant.startsWith("journal:") ? testdb::hotJournal(inBase("j.db")) : "x"));
+    m_oldFiles = snapshot(inBase("download"));
+
     if (body == "404")
         m_server->remove(path);
     else if (body.startsWith("302 "))
         m_server->redirect(path, body.mid(4));
     else if (body == "stall")
         m_server->stall(path, 100000, "SQLite format 3");
-    else
+    else if (body == "cut")
+        m_server->misstate(path, m_dbBytes.left(m_dbBytes.size() / 2), m_dbBytes.size());
+    else if (body == "overlong")
+        m_server->misstate(path, m_dbBytes, m_dbBytes.size() / 2);
+    else if (body == "unusable")
+        m_server->serve(path, testdb::dbBytes(inBase("unusable.db"),
+                                              {testdb::Table{"P_FLY_ESC_A'; DROP TABLE P_FLY_ESC_A;--",
+                                                             {testdb::row("2.5.0", "n", 300, 200)}}}));
+    else if (body != "good")
         m_server->serve(path, body);
-    if (path == "/devfile/")
+    if (path.startsWith("/devfile/") && path != kListPath)
         kioskini::storeValue(QStringLiteral("firmware/url"), m_server->url(path), true);
-    m_server->serve("/db/other.db", m_dbBytes);
+    const QStringList elsewhere{"/evil.db", "/db/other.db", "/db/devFileList.csv", "/db/list.db", "/db/fw.sqlite"};
+    for (const QString& other : elsewhere)
+        m_server->serve(other, m_dbBytes);
 
     ModalBoxCloser boxes;
     update(boxes, box, 30000);
@@ -205,14 +285,20 @@ void TestFirmwareDownload::failuresKeepTheWorkingDatabase()
     expectOldDatabaseInUse();
     QVERIFY(!QFileInfo::exists(inBase("download/temp")));
     QVERIFY(!QFileInfo::exists(inBase("evil.db")));
-    QCOMPARE(m_server->hits("/evil.db") + m_server->hits("/db/other.db"), 0);
+    for (const QString& other : elsewhere)
+        QVERIFY2(m_server->hits(other) == 0, qPrintable(other));
 
     // The next click starts afresh and succeeds.
+    if (!plant.isEmpty())
+        QVERIFY(QFile::remove(inBase("download/" + planted))
+                || QDir(inBase("download/" + planted)).removeRecursively());
+    QDir(inBase("download/previous")).removeRecursively();
     kioskini::storeValue(QStringLiteral("firmware/url"), m_server->url(kListPath), true);
     m_server->serve(kListPath, list("fw.v2.db", m_server->url(kDbPath)));
     m_server->serve(kDbPath, m_dbBytes);
     update(boxes, kSuccess);
     QCOMPARE(clickSimDevice(page()), kNewVersions);
+    QVERIFY(!QFileInfo::exists(inBase("download/previous")));
 }
 
 void TestFirmwareDownload::debugTabDownloadIsOnlySaved()
@@ -223,6 +309,67 @@ void TestFirmwareDownload::debugTabDownloadIsOnlySaved()
     QTRY_COMPARE_WITH_TIMEOUT(fileBytes(inBase("fw.v2.db")), m_dbBytes, pagetest::kSlowMs);
     QTest::qWait(500);
     QVERIFY(boxes.texts().isEmpty());
+    expectOldDatabaseInUse();
+}
+
+void TestFirmwareDownload::nothingOfADownloadLandsDuringAnUpgrade_data()
+{
+    // late: the list answers while the upgrade runs (its start forced past
+    // the disabled button); otherwise the database request fails and the
+    // upgrade starts before the watchdog's last tick, with the port then
+    // closed or not.
+    QTest::addColumn<bool>("late");
+    QTest::addColumn<bool>("closePort");
+    QTest::newRow("a failed download's last tick") << false << false;
+    QTest::newRow("the last tick with the port closed") << false << true;
+    QTest::newRow("a late reply") << true << false;
+}
+
+void TestFirmwareDownload::nothingOfADownloadLandsDuringAnUpgrade()
+{
+    QFETCH(bool, late);
+    QFETCH(bool, closePort);
+    QCOMPARE(clickSimDevice(page()), QStringList{"1.0.0-old"});
+    const auto upgradeHoldsTheControls = [this] {
+        for (const char* name : {"btnDownloadDBCSV", "btnUpgradedev", "comboBoxThrot", "comboBox_dev_ver"}) {
+            if (pagetest::child(page(), name)->isEnabled())
+                return false;
+        }
+        return true;
+    };
+    ModalBoxCloser boxes;
+    if (late) {
+        m_server->serveLate(kListPath, list("fw.v2.db", m_server->url(kDbPath)), 1000);
+        pagetest::click(page(), "btnDownloadDBCSV");
+        forceClick(page(), "btnUpgradedev");
+        QVERIFY(upgradeHoldsTheControls());
+        QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), QStringList{kFailed}, pagetest::kSlowMs);
+    } else {
+        m_server->remove(kDbPath);
+        WhenEnabled startUpgrade(pagetest::child(page(), "btnUpgradedev"), [this, closePort] {
+            pagetest::click(page(), "btnUpgradedev");
+            if (closePort)
+                pagetest::click(page(), "btnOpen");
+        });
+        pagetest::click(page(), "btnDownloadDBCSV");
+        QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), QStringList{kNetworkError}, pagetest::kSlowMs);
+    }
+    QVERIFY(upgradeHoldsTheControls());
+    // A second click that gets through starts nothing.
+    forceClick(page(), "btnDownloadDBCSV");
+    QTest::qWait(500);
+    QCOMPARE(m_server->hits(kListPath), 1);
+    QCOMPARE(m_server->hits(kDbPath), late ? 0 : 1);
+    QVERIFY(upgradeHoldsTheControls());
+
+    // The upgrade ends on its own terms: the node refuses, or, with the port
+    // closed, its watchdog runs out.
+    if (!closePort)
+        page()->doProcessRecvTQPack(pagetest::record(435, 16, std::string("\x05", 1)));
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.texts().last(), kUpgradeFailed, 15000);
+    QCOMPARE(boxes.texts().size(), 2);
+    if (closePort)
+        openPort(page());
     expectOldDatabaseInUse();
 }
 

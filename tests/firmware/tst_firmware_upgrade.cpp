@@ -7,6 +7,7 @@
 
 #include <QElapsedTimer>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -26,13 +27,15 @@ const QString kVersion = QStringLiteral("2.5.0");
 const QString kSuccess = QStringLiteral("Upgrade success!");
 const QString kFailure = QStringLiteral("Upgrade failed, please try again!");
 
-// What the page asked of the nodes, in order; runs of leave-to-go-on
-// (GO) for the same node are folded into one entry with their count.
+// What the page asked of the nodes, in order, and when; runs of
+// leave-to-go-on (GO) for the same node are folded into one entry with their
+// count. onEntry sees each new entry as it is asked.
 class RequestLog : public QObject
 {
 public:
     RequestLog()
     {
+        clock.start();
         tqformalpagecontrol* c = tqformalpagecontrol::getInstance();
         connect(c, &tqformalpagecontrol::signalModeCtrlF, this, [this](int node, int cmd, QString text) {
             add(QStringLiteral("cmd %1 %2 %3").arg(node).arg(cmd, 0, 16).arg(text));
@@ -58,9 +61,18 @@ public:
             add(QStringLiteral("info %1").arg(node));
         });
     }
-    void add(const QString& entry) { entries << entry; }
+    void add(const QString& entry)
+    {
+        entries << entry;
+        times << clock.elapsed();
+        if (onEntry)
+            onEntry(entry);
+    }
 
     QStringList entries;
+    QList<qint64> times; // ms after the log's start, one per entry
+    QElapsedTimer clock;
+    std::function<void(const QString&)> onEntry;
     QList<QByteArray> images;
     QList<QByteArray> uniques;
 };
@@ -196,6 +208,8 @@ private slots:
     void strayRepliesChangeNothing();
     void stalledPartFailsAfterTenSeconds_data();
     void stalledPartFailsAfterTenSeconds();
+    void unexpectedStatusIsAskedAgainUntilTheWatchdog_data();
+    void unexpectedStatusIsAskedAgainUntilTheWatchdog();
     void portClosedMidPartThenRetrySucceeds();
     void refusedStartsSendNothing();
     void missingPartFailsAtOnce();
@@ -356,6 +370,58 @@ void tst_FirmwareUpgrade::stalledPartFailsAfterTenSeconds()
     QCOMPARE(boxes.texts(), QStringList({kFailure}));
 }
 
+void tst_FirmwareUpgrade::unexpectedStatusIsAskedAgainUntilTheWatchdog_data()
+{
+    // From the request named on, the node answers every read of its upgrade
+    // status with success and a value no step expects (0).
+    QTest::addColumn<QString>("from");
+    QTest::newRow("part 1 in transfer") << "download 16 8192";
+    QTest::newRow("restarting between the parts") << "cmd 16 ffff 0";
+    QTest::newRow("part 2 in transfer") << "download 16 4096";
+}
+
+void tst_FirmwareUpgrade::unexpectedStatusIsAskedAgainUntilTheWatchdog()
+{
+    QFETCH(QString, from);
+    Bench bench(simOptions());
+    QVERIFY(bench.start({testdb::row(kVersion, "newest", 8192, 4096)}));
+    ModalBoxCloser boxes;
+    QVERIFY(bench.open());
+    QVERIFY(bench.choose("10"));
+    RequestLog requests;
+    ProgressWatch progress(devTable(bench.page()), "10");
+    int fromIndex = -1;
+    requests.onEntry = [&](const QString& entry) {
+        if (fromIndex < 0 && entry == from) {
+            fromIndex = requests.entries.size() - 1;
+            bench.bus.setRegisterFault(16, 5, 0x10);
+        }
+    };
+    click(bench.page(), "btnUpgradedev");
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), QStringList({kFailure}), 40000);
+    const qint64 failedAt = requests.clock.elapsed();
+    QVERIFY(fromIndex >= 0);
+    QVERIFY(bench.controlsEnabled());
+
+    // The last progress: the last acknowledged write, or the step into the
+    // restart (its command). The watchdog ends the upgrade 10 s after it.
+    const qint64 lastProgress = from.startsWith("cmd") ? requests.times.at(fromIndex)
+                                                       : failedAt - progress.since.elapsed();
+    const qint64 afterProgress = failedAt - lastProgress;
+    QVERIFY2(afterProgress >= 8800 && afterProgress <= 11500, qPrintable(QString::number(afterProgress)));
+    // Meanwhile the node was asked again every 2 s.
+    QList<qint64> reads;
+    for (int i = fromIndex; i < requests.entries.size(); ++i) {
+        if (requests.entries.at(i) == "reg 16 5 op 0")
+            reads << requests.times.at(i);
+    }
+    QVERIFY2(reads.size() >= 3, qPrintable(requests.entries.join(", ")));
+    for (int i = 1; i < reads.size(); ++i)
+        QVERIFY2(reads.at(i) - reads.at(i - 1) >= 1800 && reads.at(i) - reads.at(i - 1) <= 2600,
+                 qPrintable(QString::number(reads.at(i) - reads.at(i - 1))));
+    QVERIFY(!requests.entries.contains("info 16"));
+}
+
 // The port is closed in the middle of part 1: the watchdog ends the upgrade.
 // The node's boot loader still waits for an image; after reopening, a second
 // upgrade of the same node succeeds.
@@ -399,10 +465,15 @@ void tst_FirmwareUpgrade::refusedStartsSendNothing()
     ModalBoxCloser boxes;
     QVERIFY(bench.open());
     RequestLog requests;
-    const uint64_t sent = bench.framesFromPc();
+    // A throttle test runs, and goes on running through refused starts.
+    auto* throttle = bench.widget<QComboBox>("comboBoxThrot");
+    throttle->setCurrentIndex(1);
+    QVERIFY(bench.page()->throttleTimer().isActive());
 
     click(bench.page(), "btnUpgradedev"); // no device chosen
     QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), QStringList({"Please Select One Device"}), kSlowMs);
+    QCOMPARE(throttle->currentIndex(), 1);
+    QVERIFY(bench.page()->throttleTimer().isActive());
 
     // A device without firmware in the database: no version to offer.
     QVERIFY(bench.choose("10"));
@@ -412,6 +483,11 @@ void tst_FirmwareUpgrade::refusedStartsSendNothing()
                               QStringList({"Please Select One Device",
                                            "Not Have Valid Firmware To Updata,Please Check !"}),
                               kSlowMs);
+    QCOMPARE(throttle->currentIndex(), 1);
+    QVERIFY(bench.page()->throttleTimer().isActive());
+    throttle->setCurrentIndex(0);
+    QTest::qWait(100);
+    const uint64_t sent = bench.framesFromPc();
 
     bench.page()->doProcessRecvTQPack(record(435, 16, std::string("\x00", 1)));
     bench.page()->doProcessRecvTQPack(record(256, 16, std::string("\x10\x05\x20\x00", 4)));

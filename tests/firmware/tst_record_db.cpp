@@ -278,9 +278,29 @@ void TestRecordDb::checksStagedFilesOnItsOwnConnection()
         raw.close();
     }
     QSqlDatabase::removeDatabase(QStringLiteral("raw"));
-    for (const char* bad : {"none.db", "page.html", "empty.db", "broken.db", "notables.db"})
+    // Tables the searches do not take: a name that is no plain identifier,
+    // a table without the part-2 columns.
+    const Table injected{QStringLiteral("P_FLY_ESC_A'; DROP TABLE P_FLY_ESC_A;--"), {testdb::row("1.0", "n", 64, 64)}};
+    Table onePart{QStringLiteral("P_FLY_ESC_B"), {testdb::row("1.0", "n", 64)}};
+    onePart.part2Columns = false;
+    write("injected.db", {injected});
+    write("onepart.db", {onePart, injected});
+    // A file cut short, as by a reply shorter than the file; one whose last
+    // page (the end of the last row's image) is garbage.
+    const Table bigLastRow{kSim, {testdb::row("1.0", "n", 64, 64), testdb::row("2.0", "n", 30000, 64)}};
+    QFile cut(write("cut.db", {bigLastRow}));
+    QVERIFY(cut.resize(cut.size() - 4096));
+    QFile damaged(write("damaged.db", {bigLastRow}));
+    QVERIFY(damaged.open(QIODevice::ReadWrite) && damaged.seek(damaged.size() - 4096));
+    damaged.write(QByteArray(4096, '\xff'));
+    damaged.close();
+    for (const char* bad : {"none.db", "page.html", "empty.db", "broken.db", "cut.db", "damaged.db", "injected.db",
+                            "onepart.db", "notables.db"})
         QVERIFY2(!record_db::checkDatabaseFile(m_dir->filePath(bad), &why), bad);
-    QCOMPARE(why, QStringLiteral("no table"));
+    QCOMPARE(why, QStringLiteral("no usable table"));
+    // One usable table is enough.
+    QVERIFY2(record_db::checkDatabaseFile(write("mixed.db", {injected, onePart, Table{kSim, testdb::standardRows()}}), &why),
+             qPrintable(why));
 
     // The working database is still open and answers.
     QVERIFY(working.isOpen());

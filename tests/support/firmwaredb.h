@@ -197,6 +197,51 @@ inline bool writeStandardDb(const QString& path, QString* error = nullptr)
     return writeDb(path, {other, sim}, error);
 }
 
+// The bytes of a database file with these tables, written at scratchPath
+// and removed again.
+inline QByteArray dbBytes(const QString& scratchPath, const QList<Table>& tables)
+{
+    QByteArray bytes;
+    QFile file(scratchPath);
+    if (writeDb(scratchPath, tables) && file.open(QIODevice::ReadOnly))
+        bytes = file.readAll();
+    file.close();
+    file.remove();
+    return bytes;
+}
+
+// A rollback journal as a writer leaves it that dies in the middle of a
+// transaction. Beside a database of its name ("<file>-journal") SQLite takes
+// it for one to be played back, which a read-only connection cannot do: that
+// database then does not read, wherever it came from.
+inline QByteArray hotJournal(const QString& scratchPath)
+{
+    static QAtomicInt serial;
+    const QString name = QStringLiteral("testdb_journal_%1").arg(serial.fetchAndAddRelaxed(1));
+    QList<Row> rows;
+    for (int i = 0; i < 8; ++i)
+        rows << row(QString::number(i), "n", 4000);
+    QByteArray journal;
+    if (writeDb(scratchPath, {Table{QStringLiteral("T"), rows}})) {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(scratchPath);
+        if (db.open()) {
+            QSqlQuery(db).exec(QStringLiteral("PRAGMA cache_size=1"));
+            db.transaction();
+            QSqlQuery(db).exec(QStringLiteral("UPDATE T SET [ROM1-FILE]=randomblob(4000)"));
+            QFile file(scratchPath + QStringLiteral("-journal"));
+            if (file.open(QIODevice::ReadOnly))
+                journal = file.readAll();
+            db.rollback();
+            db.close();
+        }
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(name);
+    }
+    QFile::remove(scratchPath);
+    return journal;
+}
+
 // Installs a database of the standard table with these rows where the page
 // looks at start: download/<fileName> below the working directory, named by
 // both rows (test and release) of a device-file list for this product.
