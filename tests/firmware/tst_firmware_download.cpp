@@ -317,18 +317,22 @@ void TestFirmwareDownload::nothingOfADownloadLandsDuringAnUpgrade_data()
     // late: the list answers while the upgrade runs (its start forced past
     // the disabled button); otherwise the database request fails and the
     // upgrade starts before the watchdog's last tick, with the port then
-    // closed or not.
+    // closed or not; refused: the node refuses the upgrade at once, so
+    // that it fails before that tick.
     QTest::addColumn<bool>("late");
     QTest::addColumn<bool>("closePort");
-    QTest::newRow("a failed download's last tick") << false << false;
-    QTest::newRow("the last tick with the port closed") << false << true;
-    QTest::newRow("a late reply") << true << false;
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("a failed download's last tick") << false << false << false;
+    QTest::newRow("the last tick with the port closed") << false << true << false;
+    QTest::newRow("the upgrade failing before the last tick") << false << true << true;
+    QTest::newRow("a late reply") << true << false << false;
 }
 
 void TestFirmwareDownload::nothingOfADownloadLandsDuringAnUpgrade()
 {
     QFETCH(bool, late);
     QFETCH(bool, closePort);
+    QFETCH(bool, refused);
     QCOMPARE(clickSimDevice(page()), QStringList{"1.0.0-old"});
     const auto upgradeHoldsTheControls = [this] {
         for (const char* name : {"btnDownloadDBCSV", "btnUpgradedev", "comboBoxThrot", "comboBox_dev_ver"}) {
@@ -346,12 +350,23 @@ void TestFirmwareDownload::nothingOfADownloadLandsDuringAnUpgrade()
         QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), QStringList{kFailed}, pagetest::kSlowMs);
     } else {
         m_server->remove(kDbPath);
-        WhenEnabled startUpgrade(pagetest::child(page(), "btnUpgradedev"), [this, closePort] {
+        WhenEnabled startUpgrade(pagetest::child(page(), "btnUpgradedev"), [this, closePort, refused] {
             pagetest::click(page(), "btnUpgradedev");
             if (closePort)
                 pagetest::click(page(), "btnOpen");
+            if (refused)
+                page()->doProcessRecvTQPack(pagetest::record(435, 16, std::string("\x05", 1)));
         });
         pagetest::click(page(), "btnDownloadDBCSV");
+        if (refused) {
+            // The failed upgrade leaves the one-second timer to the
+            // download's last tick, which still reports.
+            QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), (QStringList{kUpgradeFailed, kNetworkError}), pagetest::kSlowMs);
+            QVERIFY(buttonsEnabled());
+            openPort(page());
+            expectOldDatabaseInUse();
+            return;
+        }
         QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), QStringList{kNetworkError}, pagetest::kSlowMs);
     }
     QVERIFY(upgradeHoldsTheControls());
