@@ -370,6 +370,10 @@ void tst_RegText::fileLoadOutcomes_data()
     QTest::newRow("N below the limits") << ":REG,0A,P,0;0~4,N,[1]V@reg_0A,cur_1,def_2,low_2,upper_4;" << bad
                                         << "0A" << "";
     QTest::newRow("S not labelled") << desc + "reg_10,cur_7,def_0,low_0,upper_7;" + r11 << bad << "10" << "";
+    QTest::newRow("S option without a label") << ":REG,0A,P,0;0,S@reg_0A,cur_0,def_0,low_0,upper_1;" << bad << "0A"
+                                              << "";
+    QTest::newRow("N scale -1 at the lowest number")
+        << ":REG,0A,P,0;0~4,N,[-1]V@reg_0A,cur_-9223372036854775808,def_0,low_0,upper_4;" << bad << "0A" << "";
     QTest::newRow("I outside the limits") << ":REG,12,C,0;0,I,[1]mA@reg_12,cur_200,def_0,low_0,upper_100;" << bad
                                           << "12" << "";
     QTest::newRow("I within the limits") << ":REG,12,C,0;0,I,[1]mA@reg_12,cur_100,def_0,low_0,upper_100;" << ok
