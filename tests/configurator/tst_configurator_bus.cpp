@@ -55,6 +55,7 @@ class tst_ConfiguratorBus : public QObject
 private slots:
     void initTestCase() { QVERIFY2(m_env.ready(), "the translations must be built next to the test"); }
     void nodesComeAndGoAndCloseClears();
+    void canBitRateChangeMovesEveryNode_data();
     void canBitRateChangeMovesEveryNode();
     void nodeIdChangeRelistsTheNode();
     void closingWithThePortOpenFreesEveryReply();
@@ -111,34 +112,54 @@ void tst_ConfiguratorBus::nodesComeAndGoAndCloseClears()
     QVERIFY(listed(bench.page()).isEmpty());
 }
 
+void tst_ConfiguratorBus::canBitRateChangeMovesEveryNode_data()
+{
+    // The rate box's first and last items; the nodes at both ends of the ID
+    // range the change walks (48 is the last, "encoder").
+    QTest::addColumn<int>("target");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QVector<uint>>("adapter"); // opened at 500K, each other rate, the target
+    QTest::newRow("to 1000K, the last rate") << 3 << QString("1000K")
+                                             << QVector<uint>({500000, 250000, 500000, 800000, 1000000});
+    QTest::newRow("to 250K, the first rate") << 0 << QString("250K")
+                                             << QVector<uint>({500000, 500000, 800000, 1000000, 250000});
+}
+
 void tst_ConfiguratorBus::canBitRateChangeMovesEveryNode()
 {
-    Bench bench({16, 17});
+    QFETCH(int, target);
+    QFETCH(QString, text);
+    QFETCH(QVector<uint>, adapter);
+    Bench bench({16, 17, 48});
     QVERIFY2(!bench.path.isEmpty(), bench.error.c_str());
+    const auto listedSorted = [&bench] {
+        QStringList nodes = listed(bench.page());
+        nodes.sort();
+        return nodes;
+    };
     bench.open(bench.path);
-    QTRY_COMPARE_WITH_TIMEOUT(listed(bench.page()).size(), 2, kSlowMs);
+    QTRY_COMPARE_WITH_TIMEOUT(listedSorted(), QStringList({"10", "11", "30"}), kSlowMs);
 
-    child<QComboBox>(bench.page(), "comboBox_baud_set")->setCurrentIndex(3); // 1000K
+    child<QComboBox>(bench.page(), "comboBox_baud_set")->setCurrentIndex(target);
     click(bench.page(), "btn_set_baud");
     QWidget* setBaud = child(bench.page(), "btn_set_baud");
     QVERIFY(!setBaud->isEnabled());
     QTRY_VERIFY_WITH_TIMEOUT(setBaud->isEnabled(), kSlowMs);
 
-    // The nodes took the target's code in register 4 and run at 1000K.
-    for (uint8_t node : {16, 17}) {
+    // The nodes took the target's code in register 4 and run at its rate.
+    for (uint8_t node : {16, 17, 48}) {
         int16_t code = -1;
         QVERIFY(bench.bus.registerValue(node, 4, &code));
-        QCOMPARE(code, int16_t(3));
-        QCOMPARE(bench.bus.nodeBitrate(node), 1000000u);
+        QCOMPARE(code, int16_t(target));
+        QCOMPARE(bench.bus.nodeBitrate(node), adapter.back());
     }
-    // The adapter: opened at 500K, then each other rate, then the target.
-    QTRY_COMPARE_WITH_TIMEOUT(bench.bus.bitrateCommands(),
-                              std::vector<uint32_t>({500000, 250000, 500000, 800000, 1000000}), kSlowMs);
-    QCOMPARE(bench.bus.adapterBitrate(), 1000000u);
-    QCOMPARE(child<QComboBox>(bench.page(), "comboBox_baud")->currentText(), QString("1000K"));
+    QTRY_COMPARE_WITH_TIMEOUT(bench.bus.bitrateCommands(), std::vector<uint32_t>(adapter.begin(), adapter.end()),
+                              kSlowMs);
+    QCOMPARE(bench.bus.adapterBitrate(), adapter.back());
+    QCOMPARE(child<QComboBox>(bench.page(), "comboBox_baud")->currentText(), text);
 
     // Listed again at the new rate.
-    QTRY_COMPARE_WITH_TIMEOUT(listed(bench.page()), QStringList({"10", "11"}), kSlowMs);
+    QTRY_COMPARE_WITH_TIMEOUT(listedSorted(), QStringList({"10", "11", "30"}), kSlowMs);
     QTRY_VERIFY_WITH_TIMEOUT(lamp(bench.page())->isAlarm() && !lamp(bench.page())->isRedMode(), kSlowMs);
 }
 

@@ -46,6 +46,7 @@ private slots:
     }
     void cleanupTestCase() { TQCAN::setSettingsFolder(QString()); }
     void throttleReachesEachNodeAndTelemetryComesBack();
+    void lastGroupReachesTheLastRowsNodes();
 
 private:
     PageEnv m_env;
@@ -112,6 +113,47 @@ void tst_TelemetryBus::throttleReachesEachNodeAndTelemetryComesBack()
     const uint64_t before = bus.adapterStats().framesIn;
     QTest::qWait(500);
     QVERIFY(bus.adapterStats().framesIn - before < 10);
+    click(page, "btnOpen");
+}
+
+void tst_TelemetryBus::lastGroupReachesTheLastRowsNodes()
+{
+    // Nodes in the first row, and in the first and last rows of group 8.
+    escsim::Options o = benchOptions();
+    o.nodes = {16, 44, 47};
+    escsim::Bus bus(o);
+    std::string error;
+    const QString path = QString::fromStdString(startOnThread(bus, &error));
+    QVERIFY2(!path.isEmpty(), error.c_str());
+    appwidget window;
+    window.show();
+    TQCAN* page = window.configuratorPage();
+    child<QTabWidget>(page, "tabWidget")->setCurrentIndex(2);
+    typePort(page, path);
+    click(page, "btnOpen");
+
+    const std::vector<std::pair<int, int>> points = {{1, 100}, {29, 290}, {32, 320}};
+    for (const auto& p : points)
+        QTRY_VERIFY_WITH_TIMEOUT(setPoint(page, p.first)->isEnabled(), kSlowMs);
+    for (const auto& p : points) {
+        setPoint(page, p.first)->setValue(p.second);
+        QCOMPARE(bar(page, p.first)->value(), p.second);
+    }
+    rowCheck(page, 32)->setChecked(true);
+    child<QComboBox>(page, "comboBoxThrot")->setCurrentIndex(8);
+    for (const auto& p : points) {
+        QTRY_COMPARE_WITH_TIMEOUT(int(bus.throttle(uint8_t(p.first + 15))), p.second, kSlowMs);
+        QTRY_COMPARE_WITH_TIMEOUT(rowValues(page, p.first)[2], QString::number(p.second), kSlowMs);
+    }
+    // The last row, ticked, feeds the chart and the lamps.
+    const auto lastThrottle = [page] {
+        const QVector<QPointF> line = chart(page)->series(MainWindow::kThrottle)->pointsVector();
+        return line.isEmpty() ? -1.0 : line.last().y();
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(lastThrottle(), 320.0, kSlowMs);
+    QTRY_VERIFY_WITH_TIMEOUT(page->findChild<statusLampForm*>()->lamp(kThrottleNotZeroLamp)->isAlarm(), kSlowMs);
+
+    child<QComboBox>(page, "comboBoxThrot")->setCurrentIndex(0);
     click(page, "btnOpen");
 }
 
