@@ -170,6 +170,26 @@ void tst_ConfiguratorPage::tablesGrowPastTwelveNodes()
         list(node);
     QCOMPARE(listed(page()).size(), 33);
     QCOMPARE(rowTexts(dev(), 32).first(), QString("30"));
+
+    // The last row serves as the first: its node's information asked again
+    // refreshes it in place, and it can be chosen for the upgrade and for
+    // the parameters.
+    feed(deviceInfo(48, "P_FLY-ESC_A", 1, 0, 2, 9));
+    QCOMPARE(rowTexts(dev(), 32), QStringList({"30", "P_FLY-ESC_A", "1.0", "2.9"}));
+    dev()->scrollToBottom();
+    clickCell(dev(), 32, 2);
+    QCOMPARE(dev()->item(32, 0)->checkState(), Qt::Checked);
+    auto* setList = child<QTableWidget>(page(), "tableWidget_set_devList");
+    setList->scrollToBottom();
+    qobject_cast<QRadioButton*>(setList->cellWidget(32, 0))->click();
+    QSignalSpy read(TQPageControl::getInstance(), &TQPageControl::signalReadFile257);
+    ModalBoxCloser boxes;
+    click(page(), "btnUpgradedev"); // chosen: it asks for a version, not a device
+    click(page(), "btn_read_para");
+    QCOMPARE(boxes.texts(), QStringList({"Not Have Valid Firmware To Updata,Please Check !",
+                                         "Read Para File Completed!"}));
+    QCOMPARE(read.size(), 1);
+    QCOMPARE(read.at(0).at(1).toInt(), 48);
 }
 
 void tst_ConfiguratorPage::silentNodeGoesAtTheFourthTick()
@@ -346,6 +366,9 @@ void tst_ConfiguratorPage::portListRefreshKeepsTheChoice_data()
     QTest::newRow("typed path, open") << "" << "/dev/pts/7" << true << "ttyUSB0," << "/dev/pts/7";
     QTest::newRow("listed port, listed again") << "ttyUSB0,ttyACM0," << "@1" << false << "ttyACM0,ttyUSB1,"
                                                << "ttyACM0";
+    // Neither the first item nor at its old place: only the name finds it.
+    QTest::newRow("listed port, listed again further down") << "ttyUSB0,ttyACM0," << "@1" << false
+                                                            << "ttyS0,ttyUSB0,ttyACM0," << "ttyACM0";
     QTest::newRow("listed port, gone") << "ttyUSB0,ttyACM0," << "@1" << false << "ttyS0," << "ttyS0";
     QTest::newRow("listed port, open and gone") << "ttyUSB0,ttyACM0," << "@1" << true << "ttyS0," << "ttyACM0";
 }
