@@ -1,11 +1,12 @@
 // The real executable, started as real processes: one instance at a time,
-// a clean start and quit, and the title with and without the developer
-// marker.
+// a clean start and quit, and the title and firmware database with and
+// without the developer marker.
 
 #include <QProcess>
 #include <QtTest>
 
 #include "app/debugmode.h"
+#include "firmwaredb.h"
 
 class tst_Application : public QObject
 {
@@ -87,12 +88,33 @@ void tst_Application::developerMarkerAddsDevSuffix()
     QVERIFY(marker.open(QIODevice::WriteOnly));
     marker.close();
 
+    // A device-file list naming a release and a test database, each with a
+    // table of its own.
+    QDir(m_dir->path()).mkpath("download");
+    QFile list(m_dir->filePath("download/devFileList.csv"));
+    QVERIFY(list.open(QIODevice::WriteOnly));
+    list.write("ITEM,NAME,TEST_FILE,LINK_TEST_FILE,RELEASE_FILE,LINK_RELEASE_FILE\n"
+               "P_FLY-ESC,esc,fw_test.db,http://127.0.0.1:1/fw_test.db,fw.db,http://127.0.0.1:1/fw.db\n");
+    list.close();
+    const auto table = [](const char* name) { return testdb::Table{name, {testdb::row("1.0.0", "n", 300)}}; };
+    QVERIFY(testdb::writeDb(m_dir->filePath("download/fw.db"), {table("P_FLY_ESC_RELEASED")}));
+    QVERIFY(testdb::writeDb(m_dir->filePath("download/fw_test.db"), {table("P_FLY_ESC_TESTED")}));
+
     QProcess app;
     start(app, 1500);
     QVERIFY(app.waitForFinished(30000));
     const QString out = QString::fromUtf8(app.readAll());
     QCOMPARE(app.exitCode(), 0);
     QVERIFY2(out.contains("window title: \"TQ_TOPAZ_V2.2.0.16_dev\""), qPrintable(out));
+    // The test row's database from the first moment: the release one is
+    // never chosen nor opened.
+    QStringList chosen;
+    for (const QString& line : out.split('\n')) {
+        if (line.contains("m_db_name="))
+            chosen << line.section("m_db_name=", 1).trimmed();
+    }
+    QCOMPARE(chosen, QStringList({"fw_test.db"}));
+    QVERIFY2(out.contains("P_FLY_ESC_TESTED") && !out.contains("P_FLY_ESC_RELEASED"), qPrintable(out));
 }
 
 void tst_Application::secondInstanceWarnsAndExitsWithZero()
