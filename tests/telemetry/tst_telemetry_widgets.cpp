@@ -202,6 +202,10 @@ void tst_TelemetryWidgets::barMapsClicksAndIgnoresNarrowBars()
     send(QEvent::MouseMove, x, Qt::NoButton, Qt::LeftButton);
     send(QEvent::MouseButtonRelease, x, Qt::LeftButton, Qt::NoButton);
     send(QEvent::MouseMove, width - 1, Qt::NoButton, Qt::NoButton);
+    // Over: a later drag with another button picks nothing.
+    send(QEvent::MouseButtonPress, 0, Qt::RightButton, Qt::RightButton);
+    send(QEvent::MouseMove, width / 2, Qt::NoButton, Qt::RightButton);
+    send(QEvent::MouseButtonRelease, width / 2, Qt::RightButton, Qt::NoButton);
     if (value < 0) {
         QCOMPARE(spy.size(), 0);
         QCOMPARE(bar->value(), 7);
