@@ -4,6 +4,8 @@
 #include <QJsonDocument>
 #include <QtTest>
 
+#include <limits>
+
 #include "heartbeattesthelpers.h"
 
 class tst_HeartHttp : public QObject
@@ -16,6 +18,8 @@ private slots:
     void replyCases();
     void noUrlSendsNothing();
     void tickAfterTimerDeletSendsNothing();
+    void heartInitStartsBothTimers_data();
+    void heartInitStartsBothTimers();
 };
 
 void tst_HeartHttp::heartbeatGetCarriesTheUserAgent()
@@ -117,6 +121,36 @@ void tst_HeartHttp::tickAfterTimerDeletSendsNothing()
     QCOMPARE(rig.openReplies(), 0);
     QCoreApplication::processEvents();
     QCOMPARE(log.countExact(QtDebugMsg, "doProcessHeartReadyRead"), 0);
+}
+
+void tst_HeartHttp::heartInitStartsBothTimers_data()
+{
+    QTest::addColumn<int>("seconds");
+    QTest::addColumn<int>("intervalMs");
+    QTest::newRow("30 s") << 30 << 30000;
+    QTest::newRow("1 s") << 1 << 1000;
+    // The settings' 0 asks for the default; nothing below it may start a
+    // timer that fires without pause and floods the server.
+    QTest::newRow("0: the default") << 0 << 10000;
+    QTest::newRow("-1: the default") << -1 << 10000;
+    QTest::newRow("most negative") << std::numeric_limits<int>::min() << 10000;
+    QTest::newRow("largest, kept within int") << std::numeric_limits<int>::max() << 2147483000;
+}
+
+void tst_HeartHttp::heartInitStartsBothTimers()
+{
+    QFETCH(int, seconds);
+    QFETCH(int, intervalMs);
+    LoopbackHttpServer server;
+    HeartRig rig(heartEndpoints({}, server.url()));
+    rig.worker.doProcessHeartRecv(heartCommand("heart_init", seconds));
+    QVERIFY(rig.heartTimer()->isActive());
+    QCOMPARE(rig.heartTimer()->interval(), intervalMs);
+    QVERIFY(rig.ntpTimer()->isActive());
+    QCOMPARE(rig.ntpTimer()->interval(), 21600000);
+    // Nothing is sent before the first tick.
+    QTest::qWait(100);
+    QCOMPARE(server.requests.size(), 0);
 }
 
 QTEST_MAIN(tst_HeartHttp)

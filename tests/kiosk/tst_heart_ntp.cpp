@@ -75,6 +75,20 @@ void tst_HeartNtp::endpointsComeFromTheSettingsFile()
                                          defaults.ntpHosts.at(3)}));
     QCOMPARE(some.ntpPort, quint16(1123));
     QCOMPARE(some.heartUrl, QUrl("http://127.0.0.1:8080/heart"));
+
+    // Each entry as the worker splits it for its attempt; the port of the
+    // settings serves the entries that name none.
+    QVERIFY(dir.write("conf/tq_info.ini", "[ntp]\nhost1=[::1]:1234\nhost2=[::1]\nhost3=::1\nhost4=[::1]:0\n"
+                                          "port=1123\n"));
+    const HeartEndpoints v6 = readHeartEndpoints();
+    QStringList split;
+    for (const QString& entry : v6.ntpHosts) {
+        QString host;
+        quint16 port = 0;
+        splitNtpHost(entry, v6.ntpPort, &host, &port);
+        split << QStringLiteral("%1 %2").arg(host).arg(port);
+    }
+    QCOMPARE(split, (QStringList{"::1 1234", "::1 1123", "::1 1123", "::1 1123"}));
 }
 
 void tst_HeartNtp::replySetsClockOnce_data()
