@@ -1,5 +1,6 @@
 // The esc-sim program itself: the terminal's path alone on the first line,
-// the --link symbolic link made and removed, options reach the nodes.
+// the --link symbolic link made and removed (a file of the user's in its
+// place refused and kept), options reach the nodes.
 
 #include <QtTest>
 
@@ -48,6 +49,23 @@ private slots:
         QCOMPARE(p.exitStatus(), QProcess::NormalExit);
         QCOMPARE(p.exitCode(), 0);
         QVERIFY(!QFileInfo(link).isSymLink());
+
+        // A file of the user's where the link would go is refused and kept.
+        {
+            QFile f(link);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("the user's notes\n");
+        }
+        QProcess refused;
+        refused.start(ESC_SIM_EXE, {"--link", link, "--quiet"});
+        const bool finished = refused.waitForFinished(kWaitMs);
+        QVERIFY2(!QFileInfo(link).isSymLink(), "the user's file was replaced by the link");
+        QVERIFY(finished);
+        QCOMPARE(refused.exitCode(), 1);
+        QVERIFY(refused.readAllStandardOutput().isEmpty());
+        QFile kept(link);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("the user's notes\n"));
     }
 
     void badOptionsAreRefused_data()
