@@ -24,13 +24,34 @@ namespace {
 
 constexpr int kThrottleNotZeroLamp = 10; // bit 5
 
-escsim::Options benchOptions()
+escsim::Options benchOptions(std::vector<uint8_t> nodes)
 {
     escsim::Options o;
-    o.nodes = {16, 17, 20, 27};
+    o.nodes = std::move(nodes);
     o.telemetryHz = 20;
     return o;
 }
+
+// The simulated bus and the window on its throttle tab, the port opened;
+// the window goes first, its worker closing the port.
+struct Bench {
+    explicit Bench(std::vector<uint8_t> nodes)
+        : bus(benchOptions(std::move(nodes)))
+    {
+        window.show();
+        child<QTabWidget>(page(), "tabWidget")->setCurrentIndex(2);
+        if (path.isEmpty())
+            return;
+        typePort(page(), path);
+        click(page(), "btnOpen");
+    }
+    TQCAN* page() { return window.configuratorPage(); }
+
+    escsim::Bus bus;
+    std::string error;
+    const QString path = QString::fromStdString(startOnThread(bus, &error));
+    appwidget window;
+};
 
 } // namespace
 
@@ -55,16 +76,10 @@ private:
 
 void tst_TelemetryBus::throttleReachesEachNodeAndTelemetryComesBack()
 {
-    escsim::Bus bus(benchOptions());
-    std::string error;
-    const QString path = QString::fromStdString(startOnThread(bus, &error));
-    QVERIFY2(!path.isEmpty(), error.c_str());
-    appwidget window;
-    window.show();
-    TQCAN* page = window.configuratorPage();
-    child<QTabWidget>(page, "tabWidget")->setCurrentIndex(2);
-    typePort(page, path);
-    click(page, "btnOpen");
+    Bench bench({16, 17, 20, 27});
+    QVERIFY2(!bench.path.isEmpty(), bench.error.c_str());
+    escsim::Bus& bus = bench.bus;
+    TQCAN* page = bench.page();
 
     // Rows of the nodes on the bus light up; the others stay off.
     for (int row : {1, 2, 5, 12})
@@ -119,18 +134,10 @@ void tst_TelemetryBus::throttleReachesEachNodeAndTelemetryComesBack()
 void tst_TelemetryBus::lastGroupReachesTheLastRowsNodes()
 {
     // Nodes in the first row, and in the first and last rows of group 8.
-    escsim::Options o = benchOptions();
-    o.nodes = {16, 44, 47};
-    escsim::Bus bus(o);
-    std::string error;
-    const QString path = QString::fromStdString(startOnThread(bus, &error));
-    QVERIFY2(!path.isEmpty(), error.c_str());
-    appwidget window;
-    window.show();
-    TQCAN* page = window.configuratorPage();
-    child<QTabWidget>(page, "tabWidget")->setCurrentIndex(2);
-    typePort(page, path);
-    click(page, "btnOpen");
+    Bench bench({16, 44, 47});
+    QVERIFY2(!bench.path.isEmpty(), bench.error.c_str());
+    escsim::Bus& bus = bench.bus;
+    TQCAN* page = bench.page();
 
     const std::vector<std::pair<int, int>> points = {{1, 100}, {29, 290}, {32, 320}};
     for (const auto& p : points)
