@@ -73,6 +73,11 @@ private slots:
         QTest::addColumn<QStringList>("args");
         QTest::newRow("unknown option") << QStringList {"--bogus"};
         QTest::newRow("bad node list") << QStringList {"--nodes", "16,abc"};
+        QTest::newRow("node 0") << QStringList {"--nodes", "0"};
+        QTest::newRow("node 128") << QStringList {"--nodes", "16,128"};
+        QTest::newRow("empty node item") << QStringList {"--nodes", "16,,17"};
+        QTest::newRow("node with a tail") << QStringList {"--nodes", "16,17x"};
+        QTest::newRow("telemetry above 1000 Hz") << QStringList {"--telemetry-hz", "1001"};
         QTest::newRow("missing value") << QStringList {"--telemetry-hz"};
         QTest::newRow("bad version after upgrade") << QStringList {"--new-sw", "2"};
         QTest::newRow("missing description") << QStringList {"--description", "/nonexistent/x.txt"};
