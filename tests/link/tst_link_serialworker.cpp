@@ -486,6 +486,7 @@ void tst_link_serialworker::requestsWhileClosedAreDropped()
 // still waits in the port's buffer.
 void tst_link_serialworker::lastWritesBeforeACloseGoOut()
 {
+    m_h->send(e_TQ_OPAL_CLOSE); // nothing open yet: nothing to write out
     QCOMPARE(m_h->open(m_path), int(kOpenOk));
     m_h->send(e_TQ_OPAL_RADIO_GAS_UPDATA, "6152", "500,0,0,0", 0);
     QTRY_COMPARE_WITH_TIMEOUT(m_bus->throttle(16), quint16(500), kWaitMs);
