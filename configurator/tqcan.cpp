@@ -54,6 +54,7 @@ TQCAN::TQCAN(QWidget* parent)
     initConnect();
     initThrottleBars();
     setEscRowEnabled(0, false);
+    qApp->installEventFilter(this); // the throttle tab's stop key
     ui->btnSuspend->setText(tr("显示"));
     initLinkLamp();
     setOpenBtnName(false);
@@ -67,6 +68,7 @@ TQCAN::TQCAN(QWidget* parent)
 
 TQCAN::~TQCAN()
 {
+    qApp->removeEventFilter(this);
     delete ui;
 }
 

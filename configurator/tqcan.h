@@ -15,6 +15,7 @@
 //   configurator/tqcan_language.cpp   language, scaling, keys, tabs
 //   firmware/tqcan_*.cpp              firmware, registers, parameters
 //   telemetry/tqcan_*.cpp             throttle test and telemetry
+//   telemetry/tqcan_stopkey.cpp       the throttle tab's stop key
 
 #include <QList>
 #include <QMap>
@@ -85,6 +86,9 @@ public slots:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    // Installed on the application: a key on the throttle tab's controls
+    // is the stop key (telemetry/tqcan_stopkey.cpp).
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
@@ -280,6 +284,11 @@ private:
     int firstCheckedEscRow() const;
     void feedChartAndLamps(const EscTelemetry& t, int row);
     void sendGasGroups(int groups);
+    // One message of zero set-points to each group sent now past the first
+    // `kept`, before it stops being sent.
+    void zeroGasGroupsAfter(int kept);
+    bool isThrottleStopKey(QObject* receiver, int key) const;
+    bool isRowNumberBox(const QWidget* w) const;
     static int gasIndexToSubjectId(int escIndex);
     void applyThrottleRange(int min, int max);
     void zeroAllSetPoints();

@@ -48,6 +48,10 @@ void subSerialTQThread::doProcessRecvReq(Communicat msg)
         return;
     case e_TQ_OPAL_CLOSE:
         qDebug() << "subSerialTQThread: close port" << m_portName;
+        // What the page sent just before (the throttle groups' last
+        // messages) still waits in the port's buffer, which closing drops.
+        if (m_port && m_port->isOpen())
+            m_port->flush();
         closePort();
         return;
     default:

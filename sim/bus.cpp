@@ -153,13 +153,13 @@ void Bus::routeNodeOutput()
     }
 }
 
-void Bus::handleInput(uint64_t now)
+size_t Bus::handleInput(uint64_t now, bool paced)
 {
     uint8_t buf[4096];
-    const size_t allowed = std::min(sizeof buf, m_adapter->readAllowance(now));
+    const size_t allowed = paced ? std::min(sizeof buf, m_adapter->readAllowance(now)) : sizeof buf;
     const size_t got = m_pty->read(buf, allowed);
     if (got == 0)
-        return;
+        return 0;
     m_adapter->feed(buf, got, now, [&](const adapter::Frame& f) {
         canard::CanFrame cf;
         cf.id = f.can_id;
@@ -172,6 +172,7 @@ void Bus::handleInput(uint64_t now)
         }
         routeNodeOutput();
     });
+    return got;
 }
 
 void Bus::flushOutput(uint64_t now)
@@ -203,8 +204,14 @@ void Bus::runOnce(int timeoutMs)
         pollfd probe {m_pty->fd(), POLLIN, 0};
         const bool client = ::poll(&probe, 1, 0) >= 0 && !(probe.revents & POLLHUP);
         if (!client) {
-            if (m_clientSeen)
-                ::tcflush(m_pty->fd(), TCIOFLUSH); // nothing stale for the next client
+            if (m_clientSeen) {
+                // What the PC wrote before it closed the port was on its way
+                // to the bus, as a real port drains its output on closing;
+                // then nothing stale is left for the next client.
+                for (int guard = 0; guard < 64 && (probe.revents & POLLIN) && handleInput(now, false) > 0; ++guard) {
+                }
+                ::tcflush(m_pty->fd(), TCIOFLUSH);
+            }
             m_clientSeen = false;
             m_adapter->dropOutput();
             waitMs = std::min(waitMs, kNoClientRecheckMs);

@@ -148,7 +148,9 @@ public:
 
 private:
     SimNode* findNode(uint8_t nodeId) const;
-    void handleInput(uint64_t nowUs);
+    // Reads what the PC wrote, as much as the line allows (unpaced: all
+    // that one read takes); returns the bytes read.
+    size_t handleInput(uint64_t nowUs, bool paced = true);
     void routeNodeOutput();
     void flushOutput(uint64_t nowUs);
     uint64_t tickNodes(uint64_t nowUs);

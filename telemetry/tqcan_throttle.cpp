@@ -10,6 +10,8 @@
 #include <QGridLayout>
 #include <QSpinBox>
 
+#include <algorithm>
+
 #include "app/tqformalpagecontrol.h"
 #include "link/cyphalports.h"
 #include "telemetry/cprogressbarv2.h"
@@ -24,6 +26,8 @@ constexpr int kRowsPerGroup = 4;
 
 void TQCAN::on_comboBoxThrot_currentIndexChanged(int index)
 {
+    // Every way of switching the test off or lowering the count ends here.
+    zeroGasGroupsAfter(index);
     m_gas_update_index = index;
     if (index != 0 && !m_gasTimer.isActive())
         m_gasTimer.start();
@@ -61,6 +65,15 @@ void TQCAN::sendGasGroups(int groups)
     // Every 10 ms: at debug level only, so as not to flood a log.
     if (groups > 0)
         qDebug() << "-------------spinbox change---updateIndex=" << groups << ",cmd=" << lastSubject;
+}
+
+void TQCAN::zeroGasGroupsAfter(int kept)
+{
+    // A node keeps the last set-point it heard, so a group whose messages
+    // stop would go on turning at it.
+    auto* control = tqformalpagecontrol::getInstance();
+    for (int g = std::max(kept, 0) + 1; g <= m_gas_update_index && g <= kGroups; ++g)
+        emit control->signalGasMode6152F(kPortThrottleFirst + g - 1, 0, 0, 0, 0);
 }
 
 int TQCAN::gasIndexToSubjectId(int escIndex)

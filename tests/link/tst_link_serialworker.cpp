@@ -41,6 +41,7 @@ private slots:
     void portErrorKinds_data();
     void portErrorKinds();
     void requestsWhileClosedAreDropped();
+    void lastWritesBeforeACloseGoOut();
     void requestsNoNodeCanTakeSendNothing();
     void throttleOnlyOnThrottleSubjects();
 
@@ -478,6 +479,22 @@ void tst_link_serialworker::requestsWhileClosedAreDropped()
     QCOMPARE(m_h->open(m_path), int(kOpenOk));
     QVERIFY(ask(e_TQ_OPAL_REG, "18", "2,700", 16, kPortRegAccess));
     QCOMPARE(m_bus->registerWriteCount(18), 1);
+}
+
+// The page's last throttle message and the close follow each other at
+// once; the worker takes both in one turn of its loop, while the message
+// still waits in the port's buffer.
+void tst_link_serialworker::lastWritesBeforeACloseGoOut()
+{
+    m_h->send(e_TQ_OPAL_CLOSE); // nothing open yet: nothing to write out
+    QCOMPARE(m_h->open(m_path), int(kOpenOk));
+    m_h->send(e_TQ_OPAL_RADIO_GAS_UPDATA, "6152", "500,0,0,0", 0);
+    QTRY_COMPARE_WITH_TIMEOUT(m_bus->throttle(16), quint16(500), kWaitMs);
+    QMetaObject::invokeMethod(m_h->worker, [] { QThread::msleep(100); }, Qt::QueuedConnection);
+    m_h->send(e_TQ_OPAL_RADIO_GAS_UPDATA, "6152", "0,0,0,0", 0);
+    m_h->send(e_TQ_OPAL_CLOSE);
+    QTRY_VERIFY_WITH_TIMEOUT(!m_h->worker->isPortOpen(), kWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(m_bus->throttle(16), quint16(0), kWaitMs);
 }
 
 void tst_link_serialworker::requestsNoNodeCanTakeSendNothing()

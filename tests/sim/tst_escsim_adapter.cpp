@@ -344,6 +344,46 @@ private slots:
         QCOMPARE(f.bus.throttle(16), uint16_t(100));
         QCOMPARE(f.bus.throttle(20), uint16_t(300));
     }
+
+    void writtenBeforeCloseReachesTheBus_data()
+    {
+        QTest::addColumn<bool>("paced");
+        QTest::newRow("line as fast as the terminal") << false;
+        QTest::newRow("line paced to 500000 baud") << true;
+    }
+
+    // The PC closes the port right after its last writes, before the
+    // simulator has read them: they still reach the nodes, as a real port
+    // drains its output when it closes. The bus runs in this thread, so
+    // that nothing is read before the close.
+    void writtenBeforeCloseReachesTheBus()
+    {
+        QFETCH(bool, paced);
+        escsim::Options o;
+        o.nodes = {16, 47};
+        o.baudLimit = paced;
+        escsim::Bus bus(o);
+        std::string error;
+        const std::string path = bus.start(&error);
+        QVERIFY2(!path.empty(), error.c_str());
+        const auto runUntil = [&bus](const std::function<bool()>& done) {
+            for (int i = 0; i < 400 && !done(); ++i)
+                bus.runOnce(5);
+            return done();
+        };
+        SimClient client;
+        QVERIFY(client.open(path));
+        ThrottleArgs g1, g8, zero;
+        g1.t[0] = 100;
+        g8.t[3] = 1234;
+        QVERIFY(client.send(kPortThrottleFirst, 0xFF, &g1) && client.send(kPortThrottleLast, 0xFF, &g8));
+        QVERIFY(runUntil([&bus] { return bus.throttle(16) == 100 && bus.throttle(47) == 1234; }));
+
+        QVERIFY(client.send(kPortThrottleFirst, 0xFF, &zero) && client.send(kPortThrottleLast, 0xFF, &zero));
+        client.close();
+        QVERIFY(runUntil([&bus] { return bus.throttle(16) == 0 && bus.throttle(47) == 0; }));
+        QCOMPARE(bus.adapterStats().framesIn, uint64_t(4));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestEscSimAdapter)

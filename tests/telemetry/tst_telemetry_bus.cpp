@@ -11,7 +11,9 @@
 
 #include "app/appwidget.h"
 #include "configurator/tqcan.h"
+#include "firmwaredb.h"
 #include "linkharness.h"
+#include "modalboxcloser.h"
 #include "telemetry/qcwindicatorlamp.h"
 #include "telemetry/statuslampform.h"
 #include "telemetry/throtcfgdialog.h"
@@ -68,6 +70,8 @@ private slots:
     void cleanupTestCase() { TQCAN::setSettingsFolder(QString()); }
     void throttleReachesEachNodeAndTelemetryComesBack();
     void lastGroupReachesTheLastRowsNodes();
+    void groupsNoLongerSentAreLeftAtZero_data();
+    void groupsNoLongerSentAreLeftAtZero();
 
 private:
     PageEnv m_env;
@@ -162,6 +166,85 @@ void tst_TelemetryBus::lastGroupReachesTheLastRowsNodes()
 
     child<QComboBox>(page, "comboBoxThrot")->setCurrentIndex(0);
     click(page, "btnOpen");
+}
+
+void tst_TelemetryBus::groupsNoLongerSentAreLeftAtZero_data()
+{
+    QTest::addColumn<QString>("way");
+    QTest::addColumn<int>("kept"); // groups still sent afterwards
+    QTest::newRow("count 0") << "count 0" << 0;
+    QTest::newRow("count lowered to 2") << "count 2" << 2;
+    QTest::newRow("count lowered to 7") << "count 7" << 7;
+    QTest::newRow("upgrade start") << "upgrade" << 0;
+    QTest::newRow("port closed by the user") << "close" << 0;
+}
+
+// Whatever stops a group's messages, its nodes are told 0 first: a node
+// keeps the last set-point it heard.
+void tst_TelemetryBus::groupsNoLongerSentAreLeftAtZero()
+{
+    QFETCH(QString, way);
+    QFETCH(int, kept);
+    // A node in each of the first three groups, and the last group full.
+    escsim::Options o;
+    o.nodes = {16, 20, 27, 44, 45, 46, 47};
+    o.telemetryHz = 20;
+    escsim::Bus bus(o);
+    std::string error;
+    const QString path = QString::fromStdString(startOnThread(bus, &error));
+    QVERIFY2(!path.isEmpty(), error.c_str());
+    QString dbError;
+    QVERIFY2(testdb::installForPage("fw_throttle.db", {testdb::row("2.5.0", "newest", 300, 200)}, &dbError),
+             qPrintable(dbError));
+    ModalBoxCloser boxes;
+    appwidget window;
+    window.show();
+    window.setTqcanWorkMode(false); // finds the database, as at start
+    TQCAN* page = window.configuratorPage();
+    child<QTabWidget>(page, "tabWidget")->setCurrentIndex(2);
+    typePort(page, path);
+    click(page, "btnOpen");
+    for (uint8_t node : o.nodes)
+        QTRY_VERIFY_WITH_TIMEOUT(setPoint(page, node - 15)->isEnabled(), kSlowMs);
+
+    const auto target = [](int node) { return node * 10; };
+    for (uint8_t node : o.nodes)
+        setPoint(page, node - 15)->setValue(target(node));
+    auto* groups = child<QComboBox>(page, "comboBoxThrot");
+    groups->setCurrentIndex(8);
+    for (uint8_t node : o.nodes)
+        QTRY_COMPARE_WITH_TIMEOUT(int(bus.throttle(node)), target(node), kSlowMs);
+
+    if (way.startsWith("count")) {
+        groups->setCurrentIndex(way.mid(6).toInt());
+    } else if (way == "upgrade") {
+        const int row = listedNodes(devTable(page)).indexOf("10");
+        QVERIFY(row >= 0);
+        clickCell(devTable(page), row, 1);
+        click(page, "btnUpgradedev");
+        QCOMPARE(groups->currentIndex(), 0);
+    } else {
+        click(page, "btnOpen");
+    }
+
+    // The nodes of the groups no longer sent are at 0 and report it; the
+    // others go on at their set-points. Node 16, upgraded, restarts anyway.
+    const auto expected = [&](int node) { return (node - 16) / 4 < kept ? target(node) : 0; };
+    for (uint8_t node : o.nodes) {
+        if (way == "upgrade" && node == 16)
+            continue;
+        QTRY_COMPARE_WITH_TIMEOUT(int(bus.throttle(node)), expected(node), kSlowMs);
+        if (way != "close")
+            QTRY_COMPARE_WITH_TIMEOUT(rowValues(page, node - 15)[2], QString::number(expected(node)), kSlowMs);
+    }
+    QTest::qWait(200);
+    for (uint8_t node : o.nodes) {
+        if (way != "upgrade" || node != 16)
+            QCOMPARE(int(bus.throttle(node)), expected(node));
+    }
+    if (way == "upgrade")
+        QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), QStringList({"Upgrade success!"}), 40000);
+    groups->setCurrentIndex(0);
 }
 
 QTEST_MAIN(tst_TelemetryBus)

@@ -5,6 +5,7 @@
 #include <QtTest>
 
 #include <QLineSeries>
+#include <QAbstractItemView>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
@@ -75,6 +76,10 @@ private slots:
     void telemetryShowsInItsRowOnly_data();
     void telemetryShowsInItsRowOnly();
     void throttleGroupsGoOutAndKeysStopThem();
+    void keyOnTheTabsControlsStopsOrTypes_data();
+    void keyOnTheTabsControlsStopsOrTypes();
+    void groupsLeftOutGetZerosFirst_data();
+    void groupsLeftOutGetZerosFirst();
     void barDialogAndSetPointsFollowEachOther();
     void oneTickedRowFeedsTheChart();
     void tileSwitchesItsChannelAndScalesPersistUntilDefaults();
@@ -350,6 +355,201 @@ void tst_TelemetryPage::throttleGroupsGoOutAndKeysStopThem()
     QCOMPARE(boxes.texts(), QStringList({"Please Select One Device"}));
     QCOMPARE(throttleCombo()->currentIndex(), 8);
     QVERIFY(m_page->throttleTimer().isActive());
+    throttleCombo()->setCurrentIndex(0);
+}
+
+void tst_TelemetryPage::keyOnTheTabsControlsStopsOrTypes_data()
+{
+    // The control with the focus ("combo list": the group combo box's open
+    // list; "at 5": its fifth item under the mouse), the keys pressed, and
+    // what follows: "stop" every set-point 0 and nothing else changed, "kept"
+    // no stop, or the value a number box shows after typing without a stop.
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QList<int>>("keys");
+    QTest::addColumn<QString>("outcome");
+
+    const QString combo = "comboBoxThrot";
+    for (const auto& [name, key] : {std::pair("letter", int(Qt::Key_E)), {"Down", Qt::Key_Down}, {"Up", Qt::Key_Up},
+                                    {"Page Down", Qt::Key_PageDown}, {"Page Up", Qt::Key_PageUp},
+                                    {"Home", Qt::Key_Home}, {"End", Qt::Key_End}, {"Space", Qt::Key_Space},
+                                    {"Enter", Qt::Key_Return}, {"Escape", Qt::Key_Escape}})
+        QTest::newRow(qPrintable(QString("group combo, %1").arg(name))) << combo << QList<int>{key} << "stop";
+    QTest::newRow("group combo's list, Down then Enter") << "combo list" << QList<int>{Qt::Key_Down, Qt::Key_Return} << "stop";
+    QTest::newRow("group combo's list, letter") << "combo list" << QList<int>{Qt::Key_E} << "stop";
+    QTest::newRow("group combo's list, Enter") << "combo list at 5" << QList<int>{Qt::Key_Enter} << "stop";
+    QTest::newRow("check box, Space") << "checkBox_y1_1" << QList<int>{Qt::Key_Space} << "stop";
+    QTest::newRow("last check box, letter") << "checkBox_y1_32" << QList<int>{Qt::Key_S} << "stop";
+    QTest::newRow("bar, Right") << "bar" << QList<int>{Qt::Key_Right} << "stop";
+    QTest::newRow("bar, Page Down") << "bar" << QList<int>{Qt::Key_PageDown} << "stop";
+    QTest::newRow("settings button, Space") << "btn_throt_set" << QList<int>{Qt::Key_Space} << "stop";
+    QTest::newRow("pause button, Space") << "btnSuspend" << QList<int>{Qt::Key_Space} << "stop";
+    QTest::newRow("defaults button, Space") << "btnDefaultPara" << QList<int>{Qt::Key_Space} << "stop";
+    QTest::newRow("telemetry field, Tab") << "lEdit_zs_y1_1" << QList<int>{Qt::Key_Tab} << "stop";
+
+    // A set-point box holding 12, the cursor at its end.
+    const QString box = "spinBox_y_1";
+    QTest::newRow("set-point, digit") << box << QList<int>{Qt::Key_5} << "125";
+    QTest::newRow("set-point, keypad digits") << box << QList<int>{Qt::Key_0, Qt::Key_9} << "1209";
+    QTest::newRow("set-point, Backspace") << box << QList<int>{Qt::Key_Backspace} << "1";
+    QTest::newRow("set-point, Home then Delete") << box << QList<int>{Qt::Key_Home, Qt::Key_Delete} << "2";
+    QTest::newRow("set-point, Left then digit") << box << QList<int>{Qt::Key_Left, Qt::Key_7} << "172";
+    QTest::newRow("set-point, Right") << box << QList<int>{Qt::Key_Right} << "12";
+    QTest::newRow("set-point, End") << box << QList<int>{Qt::Key_End} << "12";
+    for (const auto& [name, key] : {std::pair("Up", int(Qt::Key_Up)), {"Down", Qt::Key_Down}, {"Page Up", Qt::Key_PageUp},
+                                    {"letter", Qt::Key_A}, {"Space", Qt::Key_Space}, {"Enter", Qt::Key_Return},
+                                    {"Escape", Qt::Key_Escape}, {"Tab", Qt::Key_Tab}, {"Shift", Qt::Key_Shift}})
+        QTest::newRow(qPrintable(QString("set-point, %1").arg(name))) << box << QList<int>{key} << "stop";
+    QTest::newRow("digit, then Up") << box << QList<int>{Qt::Key_3, Qt::Key_Up} << "stop";
+    QTest::newRow("last set-point, Up") << "spinBox_y_32" << QList<int>{Qt::Key_Up} << "stop";
+    QTest::newRow("pole pairs, Backspace then digit") << "spinBox_jdz_y1_1" << QList<int>{Qt::Key_Backspace, Qt::Key_9} << "19";
+    QTest::newRow("pole pairs, Up") << "spinBox_jdz_y1_1" << QList<int>{Qt::Key_Up} << "stop";
+    // Above the tabs: the port box (the port closed) takes its letters.
+    QTest::newRow("port box, letter") << "comboBox_serial" << QList<int>{Qt::Key_X} << "kept";
+}
+
+void tst_TelemetryPage::keyOnTheTabsControlsStopsOrTypes()
+{
+    QFETCH(QString, control);
+    QFETCH(QList<int>, keys);
+    QFETCH(QString, outcome);
+    QSignalSpy spy(tqformalpagecontrol::getInstance(), &tqformalpagecontrol::signalGasMode6152F);
+    openPort();
+    bringUp({16, 47});
+    if (control == "comboBox_serial")
+        click(page(), "btnOpen");
+    for (int row = 1; row <= kRows; ++row)
+        setPoint(page(), row)->setValue(row * 10);
+    child<QSpinBox>(page(), "spinBox_jdz_y1_1")->setValue(12);
+    throttleCombo()->setCurrentIndex(3);
+    QTRY_VERIFY_WITH_TIMEOUT(spy.size() >= 3, kSlowMs);
+
+    // What a key may not change besides the set-points.
+    const auto others = [this] {
+        return QStringList {throttleCombo()->currentText(), rowCheck(page(), 1)->isChecked() ? "ticked" : "not ticked",
+                            caption(page(), "btnSuspend")};
+    };
+    const QStringList before = others();
+    ModalBoxCloser boxes;
+    QStringList opened; // the settings dialog, should the key open it
+    QTimer guard;
+    connect(&guard, &QTimer::timeout, page(), [&] {
+        if (auto* dialog = page()->findChild<ThrotCfgDialog*>(); dialog && dialog->isVisible()) {
+            opened << dialog->windowTitle();
+            dialog->reject();
+        }
+    });
+    guard.start(20);
+
+    const bool list = control.startsWith("combo list");
+    QWidget* target = list                    ? throttleCombo()->view()
+                    : control == "bar"        ? static_cast<QWidget*>(bar(page(), 1))
+                                              : child(page(), qPrintable(control));
+    auto* box = qobject_cast<QSpinBox*>(target);
+    if (box) {
+        box->setValue(12);
+        box->findChild<QLineEdit*>()->end(false);
+    }
+    if (list) {
+        throttleCombo()->showPopup();
+        QTRY_VERIFY(target->isVisible());
+        if (control.endsWith("at 5"))
+            throttleCombo()->view()->setCurrentIndex(throttleCombo()->model()->index(5, 0));
+    }
+    // The keys come as the window system delivers them, to the window of
+    // the widget with the focus.
+    target->setFocus();
+    QCOMPARE(target->window()->focusWidget(), target);
+    for (int key : keys)
+        QTest::keyClick(target->window()->windowHandle(), Qt::Key(key),
+                        key == Qt::Key_9 ? Qt::KeypadModifier : Qt::NoModifier);
+
+    // The group count never moves, nor anything else the control would do.
+    QCOMPARE(others(), before);
+    QCOMPARE(throttleCombo()->currentIndex(), 3);
+    QVERIFY(!throttleCombo()->view()->isVisible());
+    QTest::qWait(50); // room for a box the control would have opened
+    QCOMPARE(boxes.titles() + opened, QStringList());
+    spy.clear();
+    QTRY_VERIFY_WITH_TIMEOUT(spy.size() >= 3, kSlowMs);
+    const QList<QList<int>> tick = messages(spy).mid(0, 3);
+    if (outcome == "stop") {
+        for (int row = 1; row <= kRows; ++row)
+            QCOMPARE(setPoint(page(), row)->value(), 0);
+        QCOMPARE(bar(page(), 32)->value(), 0);
+        QCOMPARE(tick, (QList<QList<int>>{{6152, 0, 0, 0, 0}, {6153, 0, 0, 0, 0}, {6154, 0, 0, 0, 0}}));
+        return;
+    }
+    // Typing changes the box typed into, and stops nothing.
+    for (int row = 2; row < kRows; ++row)
+        QCOMPARE(setPoint(page(), row)->value(), row * 10);
+    if (outcome == "kept") {
+        QCOMPARE(child<QComboBox>(page(), "comboBox_serial")->currentText().right(1), QString("x"));
+        return;
+    }
+    QCOMPARE(box->value(), outcome.toInt());
+    QCOMPARE(setPoint(page(), 32)->value(), 320);
+    QCOMPARE(tick.value(0), QList<int>({6152, box == setPoint(page(), 1) ? outcome.toInt() : 10, 20, 30, 40}));
+}
+
+void tst_TelemetryPage::groupsLeftOutGetZerosFirst_data()
+{
+    // Groups running, what happens, and the requests the page makes at once:
+    // "gas S" a message of zero set-points to subject S, "close" the port's
+    // closing.
+    QTest::addColumn<int>("groups");
+    QTest::addColumn<QString>("way");
+    QTest::addColumn<QStringList>("requests");
+
+    const auto zeros = [](int first, int last) {
+        QStringList out;
+        for (int g = first; g <= last; ++g)
+            out << QString("gas %1").arg(6151 + g);
+        return out;
+    };
+    QTest::newRow("count 0") << 8 << "count 0" << zeros(1, 8);
+    QTest::newRow("count lowered to 2") << 8 << "count 2" << zeros(3, 8);
+    QTest::newRow("count lowered by one") << 8 << "count 7" << zeros(8, 8);
+    QTest::newRow("count 0 from 1") << 1 << "count 0" << zeros(1, 1);
+    QTest::newRow("count raised") << 2 << "count 8" << QStringList();
+    QTest::newRow("port closed by the user") << 5 << "close" << zeros(1, 5) + QStringList{"close"};
+    QTest::newRow("port closed, test off") << 0 << "close" << QStringList{"close"};
+    QTest::newRow("port lost") << 8 << "lost" << QStringList{"close"};
+}
+
+void tst_TelemetryPage::groupsLeftOutGetZerosFirst()
+{
+    QFETCH(int, groups);
+    QFETCH(QString, way);
+    QFETCH(QStringList, requests);
+    openPort();
+    bringUp({16, 47});
+    for (int row = 1; row <= kRows; ++row)
+        setPoint(page(), row)->setValue(row * 10);
+    QStringList made;
+    QObject recorder;
+    auto* control = tqformalpagecontrol::getInstance();
+    // The ticks carry set-points that are never all 0 here: only the zeros.
+    connect(control, &tqformalpagecontrol::signalGasMode6152F, &recorder, [&](int subject, int a, int b, int c, int d) {
+        if (!a && !b && !c && !d)
+            made << QString("gas %1").arg(subject);
+    });
+    connect(control, &tqformalpagecontrol::signalOpenOrClosePortF, &recorder,
+            [&](bool open) { made << (open ? "open" : "close"); });
+    throttleCombo()->setCurrentIndex(groups);
+    QTest::qWait(30); // some ticks
+    QCOMPARE(made, QStringList());
+
+    ModalBoxCloser boxes;
+    if (way.startsWith("count")) {
+        throttleCombo()->setCurrentIndex(way.mid(6).toInt());
+    } else if (way == "close") {
+        click(page(), "btnOpen");
+    } else {
+        feed(linkCode(kRespOpenResult, kOpenPortLost));
+    }
+    QCOMPARE(made, requests);
+    if (way == "lost")
+        QCOMPARE(boxes.texts(), QStringList({"Serial Port Closed Unexpectedly !"}));
     throttleCombo()->setCurrentIndex(0);
 }
 
