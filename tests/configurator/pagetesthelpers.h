@@ -67,6 +67,16 @@ inline response_data_struct_t record(uint16_t port, uint8_t node, const std::str
     return r;
 }
 
+// A description chunk as a node sends it on port 257: the offset asked for
+// (5 bytes, little-endian), a 16-bit error code 0, then the text.
+inline std::string fileChunk(uint32_t offset, const std::string& text)
+{
+    std::string head(7, '\0');
+    for (int i = 0; i < 4; ++i)
+        head[size_t(i)] = char((offset >> (8 * i)) & 0xFF);
+    return head + text;
+}
+
 // Heartbeat: uptime, health, mode.
 inline response_data_struct_t heartbeat(uint8_t node)
 {
