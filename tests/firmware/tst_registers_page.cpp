@@ -141,6 +141,16 @@ void tst_RegistersPage::otherNodesAndBadAddressesAreIgnored()
     click(page(), "btn_para_download");
     QCOMPARE(requests.size(), 1);
     QCOMPARE(requests.at(0), QList<QVariant>({16, 10, 2, 1}));
+
+    // An option chosen for a register that cannot be written ends the write
+    // with the write error box: nothing is sent, and no success follows.
+    feed(record(256, 16, std::string("\x20\x0A\x01\x00", 4)));
+    boxes.clear();
+    requests.clear();
+    comboOf(page(), 0)->setCurrentIndex(0);
+    click(page(), "btn_para_download");
+    QTRY_COMPARE(boxes.texts(), QStringList({"Write Reg: zz, Err: 0x13, Please Check!"}));
+    QCOMPARE(requests.size(), 0);
 }
 
 void tst_RegistersPage::strayRepliesChangeNothing()
@@ -324,22 +334,37 @@ void tst_RegistersPage::loadEndsTheRunningReads()
     QCOMPARE(addresses(page(), true), QStringList({"0A|*Off", "0B|15%"}));
 
     // A file loaded while a write (or a restore) is answered: the write
-    // ends as it would have, with the store command and its box; only the
+    // ends as it would have, with the store command and its box, also when
+    // the file lacks a register written (an older firmware's file); only the
     // restore's read of the node, which would replace the file, is left out.
-    for (const char* button : {"btn_para_download", "btn_recovery"}) {
+    const struct {
+        const char* button;
+        QByteArray content;
+        QStringList shown;
+    } writes[] = {
+        {"btn_para_download", QByteArray(), loaded},
+        {"btn_recovery", ":REG,0A,Dir,0;0,S,Off;1,S,On@reg_0A,cur_1,def_0,low_0,upper_1;", {"0A|On"}},
+    };
+    for (const auto& write : writes) {
+        if (!write.content.isEmpty()) {
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(write.content);
+            file.close();
+        }
         readTwoRegisters();
         QSignalSpy stores(tqformalpagecontrol::getInstance(), &tqformalpagecontrol::signalModeCtrlF);
         QSignalSpy reads(TQPageControl::getInstance(), &TQPageControl::signalReadFile257);
-        click(page(), button);
+        click(page(), write.button);
         load();
-        QCOMPARE(addresses(page(), true), loaded);
+        QCOMPARE(addresses(page(), true), write.shown);
         ModalBoxCloser boxes;
         feed(record(256, 16, std::string("\x20\x0A\x01\x00", 4)));
+        QCOMPARE(stores.size(), 0);
         feed(record(256, 16, std::string("\x20\x0B\x07\x00", 4)));
         QTRY_COMPARE(boxes.texts(), QStringList({"Write Parameter Success !"}));
         QCOMPARE(stores.size(), 1);
         QCOMPARE(reads.size(), 0);
-        QCOMPARE(addresses(page(), true), loaded);
+        QCOMPARE(addresses(page(), true), write.shown);
     }
 }
 

@@ -8,6 +8,7 @@
 // numbers taken in turn as a register's current value, default, lower and
 // upper limit. Without them every register is tried with a few values.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -69,12 +70,30 @@ private:
     int m_count = 0;
 };
 
-// The register value a table name writes; -1 when it writes none.
+// The register value a table name writes, through the value item the table
+// hands the writer ("0A_" and the combo's text); -1 when it writes none.
 int written(const QString& optionText, const QString& name)
 {
+    QString address;
+    QString valueText;
     int value = -1;
-    return regtext::writeValue(optionText, withoutMark(name), false, &value) == regtext::Conversion::Value ? value
-                                                                                                          : -1;
+    if (!regtext::splitValueItem(QStringLiteral("0A_") + name, &address, &valueText) || address != "0A")
+        return -1;
+    return regtext::writeValue(optionText, valueText, false, &value) == regtext::Conversion::Value ? value : -1;
+}
+
+// An "N" register either offers every step of its range that the register
+// can hold, or none at all (a scale that cannot carry them is refused).
+void checkEveryStep(const QString& optionText, const regtext::OptionNames& names)
+{
+    const QStringList parts = optionText.split(QLatin1Char(';'));
+    const QStringList fields = parts.value(1).split(QLatin1Char(','));
+    if (names.values.isEmpty() || fields.value(1) != QLatin1String("N"))
+        return;
+    const QStringList range = fields.at(0).split(QLatin1Char('~'));
+    const qint64 lo = std::max<qint64>(range.value(0).toInt(), -32768);
+    const qint64 hi = std::min<qint64>(range.value(1).toInt(), 0xFFFF);
+    CHECK(names.values.size() == hi - lo + 1);
 }
 
 // Option lists worked out per input beyond the first of each register: a
@@ -113,6 +132,7 @@ bool checkRegister(const RegRecord& r, const Values& v)
     CHECK(names.names.size() <= regtext::kMaxRangeSteps + 2);
     CHECK(!names.current.startsWith(QLatin1Char('*')));
     CHECK(names.names.size() - names.values.size() <= 1);
+    checkEveryStep(r.optionText, names);
     QSet<quint16> distinct;
     for (int i = 0; i < names.values.size(); ++i) {
         CHECK(!distinct.contains(names.values.at(i)));
