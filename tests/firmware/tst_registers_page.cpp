@@ -248,10 +248,11 @@ void tst_RegistersPage::shortAndUnterminatedRepliesAreSafe()
     ModalBoxCloser boxes;
     feed(record(257, 16, std::string(3, '\0'))); // no text at all: an empty description
     click(page(), "btn_read_para");
-    // A chunk of 300 bytes without its NUL, then the rest, also unterminated.
+    // A chunk of 300 bytes without its NUL, then the rest, also unterminated
+    // (and with an error code, which is only logged).
     const std::string text = ":REG,0A,Dir,0;0,S,Off;1,S,On" + std::string(272, 'x');
     feed(record(257, 16, fileChunk(0, text)));
-    feed(record(257, 16, fileChunk(256, ":REG,0B,Poles,7;1~50,N,[1]")));
+    feed(record(257, 16, fileChunk(256, ":REG,0B,Poles,7;1~50,N,[1]", 0x0201)));
     for (const std::string& reply : {std::string("\x10", 1), std::string("\x10\x0A", 2),
                                      std::string("\x10\x0A\x01\x00", 4), std::string("\x10\x0A\x01\x00\x00", 5)})
         feed(record(256, 16, reply));
