@@ -306,9 +306,11 @@ void tst_RegistersBus::readFillsTheTableSavesAndReadsInChinese()
         click(bench.page(), "btn_read_para");
         QTRY_COMPARE_WITH_TIMEOUT(requests(bench.bus, 16, 256).size(), 18, kSlowMs);
         QCOMPARE(requests(bench.bus, 16, 257).size(), 6);
-        QCOMPARE(tableRows(bench.page()), kEnglishTable);
+        // The table fills once the values read are answered.
+        QTRY_COMPARE_WITH_TIMEOUT(tableRows(bench.page()), kEnglishTable, kSlowMs);
         QVERIFY(log.contains(QtDebugMsg, "257 chunk at offset 256 while 0 is awaited: ignored"));
-        QCOMPARE(boxes.texts, QStringList({"Read Para File Completed!", "Read Para File Completed!"}));
+        QTRY_COMPARE_WITH_TIMEOUT(boxes.texts, QStringList({"Read Para File Completed!", "Read Para File Completed!"}),
+                                  kSlowMs);
     }
 
     // The description language is fixed when a read starts: the user picks
