@@ -256,17 +256,19 @@ private:
     QStringList getDefaultRegValueList() const;
     void setRegParaList(const QList<RegRecord>& records);
     void endRegisterSequences(); // no read, write or description read runs
+    void endRegisterReads();     // no read or description read runs; a write goes on
     void dropRegisterList(); // the list, and any sequence running on it
     int showSetRegInfoFromFirewareV2(QString caption);
     void showSetRegInfoFromFirewareV3(const QString& content, const QString& path);
     bool readOnceSettingRegValue();
-    QStringList getRegOptionList(RegRecord record, QString& currentText);
+    QStringList getRegOptionList(RegRecord record, QString& currentText, int* currentIndex = nullptr);
     static QString getNumberAfterPrefix(const QString& text, const QString& key);
     void addRegTableRow(const QString& address, const QString& text, const QStringList& options,
-                        const QString& current);
+                        int currentIndex);
     QStringList getCurSetPageValues();
     QString getRegAddrByCombo(QWidget* combo);
     bool writeSettingRegValue(QStringList values, bool bRawValue);
+    void endWriteWithError(const QString& reg, int op);
     bool updataAllSettingRegValue(QStringList values, qint16 devRow);
     bool writeTextFile(const QString& content, const QString& path);
     bool isParameterReply(int nodeId) const;
@@ -333,6 +335,10 @@ private:
     bool m_regInfoReading = false;
     bool m_regReadRunning = false;
     bool m_regWriteRunning = false;
+    // The registers of the running write whose replies are still awaited,
+    // one entry per write sent; the write's own count, whatever list the
+    // table shows meanwhile (a file loaded while the write is answered).
+    QList<int> m_regWritesAwaited;
     // Changes whenever mRegParaList is replaced, so that a loop that shows a
     // box can tell that the list it walks is gone.
     quint32 m_regListGeneration = 0;

@@ -32,8 +32,9 @@ namespace {
 // handlers read up to byte 21.
 constexpr size_t kRegReplyView = 32;
 
-// Chunk layout of a description-file read: 5 bytes of offset, a 16-bit
-// error code, then the text.
+// Chunk layout of a description-file read: the offset of the chunk (5
+// bytes, little-endian), a 16-bit error code, then the text.
+constexpr uint32_t kFileReadOffsetBytes = 5;
 constexpr uint32_t kFileReadTextOffset = 7;
 // A chunk this long (or longer) means more text follows.
 constexpr int kFileReadChunk = 256;
@@ -178,6 +179,17 @@ void TQCAN::handleFileRead257(int nodeId, const uint8_t* payload, uint32_t size)
     // A chunk outside a read would replace the list by a fragment.
     if (!m_regInfoReading) {
         qDebug() << "doProcessRecvTQPack--257 with no description read running: ignored";
+        return;
+    }
+    // A chunk belongs to the read that runs only when it carries the offset
+    // that read asked for last: a chunk of a read started before (Read
+    // pressed again while the description arrived) is not part of it.
+    uint64_t offset = 0;
+    for (uint32_t i = 0; i < kFileReadOffsetBytes && i < size; ++i)
+        offset |= uint64_t(payload[i]) << (8 * i);
+    if (size < kFileReadOffsetBytes || offset != uint64_t(regInfoReadOffset)) {
+        qDebug() << "doProcessRecvTQPack--257 chunk at offset" << offset << "while" << regInfoReadOffset
+                 << "is awaited: ignored";
         return;
     }
     QByteArray chunk;

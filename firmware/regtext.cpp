@@ -1,12 +1,16 @@
 #include "firmware/regtext.h"
+#include "firmware/regtext_p.h"
 
 #include <QDebug>
+#include <QSet>
 
+#include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace regtext {
 
-namespace {
+namespace detail {
 
 const QString kCaption = QStringLiteral("STR");
 const QString kRegister = QStringLiteral("REG");
@@ -54,31 +58,61 @@ bool labelOption(const QString& part, QString* value, QString* label)
     return true;
 }
 
-// The stored value of the "S" option whose label is `label`.
-bool labelValue(const QString& optionText, const QString& label, QString* value)
+// A number as a register value: -32768 to 65535, a negative one as its
+// two's complement.
+bool toValue16(qint64 number, quint16* value)
 {
+    if (number < -32768 || number > 0xFFFF)
+        return false;
+    *value = quint16(number);
+    return true;
+}
+
+
+// The options of an "S" register, in order. A stored value that is no
+// number reads as 0; one beyond 16 bits could not be written and is none,
+// and so is a second label for a value already offered (reading the value
+// back could show only one of them). A label already shown gets the stored
+// value added in brackets, as often as it takes to tell it apart.
+QList<Labelled> labelOptions(const QString& optionText)
+{
+    QList<Labelled> out;
+    QSet<quint16> values;
+    QSet<QString> names;
     for (const QString& part : optionText.split(QLatin1Char(';'))) {
         QString stored;
-        QString name;
-        if (labelOption(part, &stored, &name) && name == label) {
-            *value = stored;
-            return true;
-        }
+        QString label;
+        if (!labelOption(part, &stored, &label))
+            continue;
+        bool ok = false;
+        qint64 number = stored.toLongLong(&ok);
+        number = ok ? number : 0;
+        quint16 value = 0;
+        if (!toValue16(number, &value) || values.contains(value))
+            continue;
+        QString name = label;
+        while (names.contains(name))
+            name += QStringLiteral(" (%1)").arg(number);
+        values.insert(value);
+        names.insert(name);
+        out.append({name, value});
     }
-    return false;
+    return out;
 }
 
 // The number of a shown name: the name less the register's unit, when what
-// is left is a plain decimal number (digits, at most one "."). A name in
-// exponent form, with a sign or with another unit carries none.
+// is left is a plain decimal number (digits, at most one ".", a leading "-"
+// where it is negative). A name in exponent form, with a "+" or with
+// another unit carries none.
 bool numberOfName(const QString& name, const QString& unit, QString* number)
 {
     if (!name.endsWith(unit))
         return false;
     const QString text = name.left(name.size() - unit.size());
-    if (text.isEmpty() || text.count(QLatin1Char('.')) > 1 || text == QLatin1String("."))
+    const QString digits = text.startsWith(QLatin1Char('-')) ? text.mid(1) : text;
+    if (digits.isEmpty() || digits.count(QLatin1Char('.')) > 1 || digits == QLatin1String("."))
         return false;
-    for (const QChar c : text) {
+    for (const QChar c : digits) {
         if (c != QLatin1Char('.') && (c < QLatin1Char('0') || c > QLatin1Char('9')))
             return false;
     }
@@ -117,26 +151,43 @@ QString plainDecimal(double v, int digits)
     return negative && out != QLatin1String("0") ? QLatin1Char('-') + out : out;
 }
 
-// The step a shown number stands for: shown / scale, truncated for an
-// integer scale, rounded for a decimal one. False for a zero or unreadable
-// scale, or a number that does not parse.
-bool stepOfShown(const QString& scale, const QString& shown, qint64* step)
+// A scale that every 16-bit step can be shown with and converted back by:
+// an integer (no ".") within 32 bits, or a decimal number; not zero, and
+// for a decimal one finite, with a product with any 16-bit step that stays
+// a finite double. Any other scale cannot carry the register's values.
+struct Scale {
+    bool integer = true;
+    qint64 i = 0;
+    double d = 0;
+    float f = 0; // the decimal scale in single precision, as names are first computed
+};
+
+bool parseScale(const QString& text, Scale* out)
 {
     bool ok = false;
-    if (!scale.contains(QLatin1Char('.'))) {
-        const qint64 s = scale.toLongLong(&ok);
-        if (!ok || s == 0)
-            return false;
+    if (!text.contains(QLatin1Char('.'))) {
+        out->integer = true;
+        out->i = text.toInt(&ok);
+        return ok && out->i != 0;
+    }
+    out->integer = false;
+    out->d = text.toDouble(&ok);
+    out->f = text.toFloat();
+    return ok && out->d != 0 && std::isfinite(out->d)
+        && std::fabs(out->d) <= std::numeric_limits<double>::max() / 65536.0;
+}
+
+bool stepOfShown(const Scale& scale, const QString& shown, qint64* step)
+{
+    bool ok = false;
+    if (scale.integer) {
         const qint64 number = shown.toLongLong(&ok);
-        if (!ok || (s == -1 && number == std::numeric_limits<qint64>::min()))
+        if (!ok || (scale.i == -1 && number == std::numeric_limits<qint64>::min()))
             return false;
-        *step = number / s;
+        *step = number / scale.i;
         return true;
     }
-    const double d = scale.toDouble(&ok);
-    if (!ok || d == 0)
-        return false;
-    const double quotient = shown.toDouble(&ok) / d;
+    const double quotient = shown.toDouble(&ok) / scale.d;
     // Beyond 2^53 the rounding means nothing, and the ranges are 16-bit.
     if (!ok || !(quotient > -9.0e15 && quotient < 9.0e15))
         return false;
@@ -144,41 +195,58 @@ bool stepOfShown(const QString& scale, const QString& shown, qint64* step)
     return true;
 }
 
-// A scale that steps can be shown with and converted back by: not zero, and
-// a number.
-bool usableScale(const QString& scale)
-{
-    bool ok = false;
-    if (!scale.contains(QLatin1Char('.')))
-        return scale.toLongLong(&ok) != 0 && ok;
-    return scale.toDouble(&ok) != 0 && ok;
-}
-
-bool convertsBack(const QString& scale, const QString& number, qint64 step)
+bool convertsBack(const Scale& scale, const QString& number, qint64 step)
 {
     qint64 back = 0;
     return stepOfShown(scale, number, &back) && back == step;
+}
+
+// The number shown for `step`: see scaledNumber. `back` tells whether it
+// converts back to the step.
+QString stepNumber(const Scale& scale, qint64 step, bool* back)
+{
+    *back = true;
+    if (scale.integer) // exact, and divided back exactly
+        return QString::number(scale.i * step);
+    const QString shown = plainDecimal(double(scale.f * float(step)), 6);
+    if (convertsBack(scale, shown, step))
+        return shown;
+    const double exact = scale.d * double(step);
+    for (int digits = 7; digits <= 17; ++digits) {
+        const QString text = plainDecimal(exact, digits);
+        if (convertsBack(scale, text, step))
+            return text;
+    }
+    *back = false;
+    return shown;
+}
+
+bool usableScale(const QString& scale)
+{
+    Scale parsed;
+    return parseScale(scale, &parsed);
+}
+
+// The step a shown number stands for: shown / scale, truncated for an
+// integer scale, rounded for a decimal one. False for a scale that is not
+// usable, or a number that does not parse.
+bool stepOfShown(const QString& scaleText, const QString& shown, qint64* step)
+{
+    Scale scale;
+    return parseScale(scaleText, &scale) && stepOfShown(scale, shown, step);
 }
 
 // The number shown for `step` of an "N" register, the scale times the step
 // in plain decimal notation: exact for an integer scale; for a decimal one
 // computed in single precision and printed with 6 significant digits, or
 // with as many more as it takes to convert back to the step. Without any
-// text that converts back (a zero scale, say), the 6-digit one.
-QString scaledNumber(const QString& scale, qint64 step)
+// text that converts back, the 6-digit one. Empty for a scale that is not
+// usable.
+QString scaledNumber(const QString& scaleText, qint64 step)
 {
-    if (!scale.contains(QLatin1Char('.')))
-        return QString::number(qint64(scale.toInt()) * step);
-    const QString shown = plainDecimal(double(scale.toFloat() * float(step)), 6);
-    if (convertsBack(scale, shown, step))
-        return shown;
-    const double exact = scale.toDouble() * double(step);
-    for (int digits = 7; digits <= 17; ++digits) {
-        const QString text = plainDecimal(exact, digits);
-        if (convertsBack(scale, text, step))
-            return text;
-    }
-    return shown;
+    Scale scale;
+    bool back = false;
+    return parseScale(scaleText, &scale) ? stepNumber(scale, step, &back) : QString();
 }
 
 // The kind letter a parameter file's reader and writer go by: the second
@@ -189,7 +257,9 @@ QString fileKind(const QString& optionText)
     return fields.size() < 2 ? QString() : fields.at(1);
 }
 
-} // namespace
+} // namespace detail
+
+using namespace detail;
 
 // ---- register description ----
 
@@ -227,9 +297,24 @@ int registerCount(const QList<RegRecord>& records)
     return n;
 }
 
+// ---- register values ----
+
+bool registerValue(const QString& text, quint16* value)
+{
+    bool ok = false;
+    const qint64 number = text.toLongLong(&ok);
+    return ok && toValue16(number, value);
+}
+
+int valueNumber(quint16 value, qint16 low, qint16 up)
+{
+    return low < 0 || up < 0 ? int(qint16(value)) : int(value);
+}
+
 // ---- option names ----
 
-OptionNames optionNames(const QString& optionText, const QString& curValue, const QString& defValue)
+OptionNames optionNames(const QString& optionText, const QString& curValue, const QString& defValue, qint16 low,
+                        qint16 up)
 {
     OptionNames out;
     const QStringList parts = optionText.split(QLatin1Char(';'));
@@ -239,24 +324,30 @@ OptionNames optionNames(const QString& optionText, const QString& curValue, cons
     if (fields.size() < 2)
         return out;
     // A register without a value (a file without values) shows no option as
-    // its current one: nobody chose any.
-    const bool hasCur = !curValue.isEmpty();
-    const int cur = curValue.toInt();
-    const int def = defValue.toInt();
+    // its current one: nobody chose any. A default that is no value reads
+    // as 0.
+    quint16 cur = 0;
+    const bool hasCur = registerValue(curValue, &cur);
+    quint16 def = 0;
+    if (!registerValue(defValue, &def))
+        def = 0;
     const QString& kind = fields.at(1);
+    // Options are compared with the current value and the default as the
+    // 16 bits the register holds, so that a negative step or stored value
+    // matches the value a read gives for it.
+    const auto add = [&](const QString& name, quint16 value) {
+        if (hasCur && value == cur) {
+            out.currentIndex = out.names.size();
+            out.current = name;
+        }
+        out.names << (value == def ? QLatin1Char('*') + name : name);
+        out.values << value;
+    };
 
     if (kind == QLatin1String("S")) {
         out.currentSet = true;
-        for (const QString& part : parts) {
-            QString stored;
-            QString label;
-            if (!labelOption(part, &stored, &label))
-                continue;
-            const int value = stored.toInt();
-            out.names << (value == def ? QLatin1Char('*') + label : label);
-            if (hasCur && value == cur)
-                out.current = label;
-        }
+        for (const Labelled& option : labelOptions(optionText))
+            add(option.name, option.value);
         return out;
     }
 
@@ -277,16 +368,20 @@ OptionNames optionNames(const QString& optionText, const QString& curValue, cons
             out.tooWidePart = parts.at(1);
             return out;
         }
+        Scale parsed;
+        if (!parseScale(scale, &parsed))
+            return out;
         for (qint64 i = lo; i <= hi; ++i) {
-            const QString number = scaledNumber(scale, i);
-            // A name that would not convert back to its step is not offered:
-            // choosing it could only write another value.
-            if (!convertsBack(scale, number, i))
+            // A step the register cannot hold, or a name that would not
+            // convert back to its step, is not offered: choosing it could
+            // only write another value.
+            quint16 value = 0;
+            bool back = false;
+            if (!toValue16(i, &value))
                 continue;
-            const QString shown = number + unit;
-            out.names << (i == def ? QLatin1Char('*') + shown : shown);
-            if (hasCur && i == cur)
-                out.current = shown;
+            const QString number = stepNumber(parsed, i, &back);
+            if (back)
+                add(number + unit, value);
         }
         return out;
     }
@@ -297,16 +392,12 @@ OptionNames optionNames(const QString& optionText, const QString& curValue, cons
         QString unit;
         if (!scaleAndUnit(optionText, &scale, &unit))
             return out;
-        const QString curText = QString::number(cur) + unit;
-        const QString defText = QLatin1Char('*') + QString::number(def) + unit;
-        if (!hasCur)
-            out.names << defText;
-        else if (cur != def)
-            out.names << curText << defText;
-        else
-            out.names << QLatin1Char('*') + curText;
+        const QString curText = QString::number(valueNumber(cur, low, up)) + unit;
+        const QString defText = QString::number(valueNumber(def, low, up)) + unit;
         if (hasCur)
-            out.current = curText;
+            add(curText, cur);
+        if (!hasCur || cur != def)
+            add(defText, def);
         out.names << parts.at(1).trimmed();
         return out;
     }
@@ -333,11 +424,11 @@ QString getNumberAfterPrefix(const QString& text, const QString& key)
 
 bool splitValueItem(const QString& item, QString* address, QString* valueText)
 {
-    const QStringList pieces = item.split(QLatin1Char('_'));
-    if (pieces.size() < 2)
+    const int at = item.indexOf(QLatin1Char('_'));
+    if (at < 0)
         return false;
-    *address = pieces.at(0);
-    *valueText = pieces.at(1);
+    *address = item.left(at);
+    *valueText = item.mid(at + 1);
     if (valueText->startsWith(QLatin1Char('*')))
         valueText->remove(0, 1);
     return true;
@@ -392,16 +483,28 @@ int findRegister(const QList<RegRecord>& records, const QString& address)
 Conversion writeValue(const QString& optionText, const QString& valueText, bool raw, int* value)
 {
     const QChar kind = kindOf(optionText).toUpper();
-    QString text;
+    qint64 number = 0;
+    bool ok = false;
     QString scale;
     QString unit;
+    QString text;
     if (kind != QLatin1Char('S') && kind != QLatin1Char('N') && kind != QLatin1Char('I')) {
         return Conversion::NoValue;
     } else if (raw) {
-        text = numericPart(valueText);
-    } else if (kind == QLatin1Char('S')) {
-        if (!labelValue(optionText, valueText, &text))
+        const bool negative = valueText.startsWith(QLatin1Char('-'));
+        number = numericPart(valueText.mid(negative ? 1 : 0)).toLongLong(&ok);
+        if (!ok)
             return Conversion::NoValue;
+        number = negative ? -number : number;
+    } else if (kind == QLatin1Char('S')) {
+        // The name is one that the options show: equal labels are told
+        // apart there, so each name stands for its own value.
+        const QList<Labelled> options = labelOptions(optionText);
+        const auto it = std::find_if(options.cbegin(), options.cend(),
+                                     [&](const Labelled& o) { return o.name == valueText; });
+        if (it == options.cend())
+            return Conversion::NoValue;
+        number = it->value;
     } else if (kind == QLatin1Char('N')) {
         if (!scaleAndUnit(optionText, &scale, &unit) || scale.isEmpty())
             return Conversion::NoValue;
@@ -410,20 +513,21 @@ Conversion writeValue(const QString& optionText, const QString& valueText, bool 
             return Conversion::EndOfList;
         const qint64 lo = range.at(0).toInt();
         const qint64 hi = range.at(1).toInt();
-        QString number;
-        qint64 step = 0;
-        if (!numberOfName(valueText, unit, &number) || !stepOfShown(scale, number, &step) || step < lo
-            || step > hi)
+        if (!numberOfName(valueText, unit, &text) || !stepOfShown(scale, text, &number) || number < lo
+            || number > hi)
             return Conversion::NoValue;
-        text = QString::number(step);
-    } else if (!scaleAndUnit(optionText, &scale, &unit) || !numberOfName(valueText, unit, &text)) {
+    } else {
         // An "I" name is an integer and the unit; its integer-entry item is none.
-        return Conversion::NoValue;
+        if (!scaleAndUnit(optionText, &scale, &unit) || !numberOfName(valueText, unit, &text))
+            return Conversion::NoValue;
+        number = text.toLongLong(&ok);
+        if (!ok)
+            return Conversion::NoValue;
     }
-    // The wire carries 16 bits; an unreadable or negative value is never sent.
-    bool ok = false;
-    const int v = text.toInt(&ok, 10);
-    if (!ok || v < 0 || v > 0xFFFF)
+    // The wire carries 16 bits: a negative number goes as its two's
+    // complement, anything beyond is never sent.
+    quint16 v = 0;
+    if (!toValue16(number, &v))
         return Conversion::NoValue;
     *value = v;
     return Conversion::Value;
@@ -436,6 +540,24 @@ bool refreshValue(const QString& optionText, const QString& valueText, QString* 
         return false;
     *curValue = QString::number(value);
     return true;
+}
+
+bool integerName(const QString& optionText, int typed, qint16 low, qint16 up, QString* name)
+{
+    quint16 value = 0;
+    QString scale;
+    QString unit;
+    if (!toValue16(typed, &value) || !scaleAndUnit(optionText, &scale, &unit))
+        return false;
+    *name = QString::number(valueNumber(value, low, up)) + unit;
+    return true;
+}
+
+bool choosesNothing(const QString& optionText, const QString& valueText)
+{
+    const QStringList parts = optionText.split(QLatin1Char(';'));
+    return valueText.isEmpty()
+        || (kindOf(optionText) == QLatin1Char('I') && parts.size() > 1 && valueText == parts.at(1).trimmed());
 }
 
 bool isIntegerEntryItem(const QString& text)
@@ -459,194 +581,6 @@ bool parseIntegerEntry(const QString& text, IntegerEntry* out)
     out->hi = range.at(1).toInt();
     out->unit = unit;
     return true;
-}
-
-// ---- parameter files ----
-
-namespace {
-
-// The current value of a record loaded from a file, `cur` as the file
-// carries it: for an "N" register the shown number, divided back by the
-// scale; for "S" and "I" the register value. A value that is no number
-// reads as 0. False for a value the register cannot hold: outside its
-// limits ("N", "I") or none of its labelled values ("S"). An "N" register
-// whose scale gives no steps gets no current value; registers of other
-// kinds keep the text as it stands.
-bool loadedCurrent(const RegRecord& r, const QString& cur, QString* current)
-{
-    const QString kind = fileKind(r.optionText);
-    qint64 value = 0;
-    bool ok = false;
-    if (kind == QLatin1String("N")) {
-        QString scale;
-        QString unit;
-        if (!scaleAndUnit(r.optionText, &scale, &unit) || !usableScale(scale)) {
-            *current = QStringLiteral("");
-            return true;
-        }
-        if (scale.contains(QLatin1Char('.')))
-            cur.toDouble(&ok);
-        else
-            cur.toLongLong(&ok);
-        if (!stepOfShown(scale, ok ? cur : QStringLiteral("0"), &value))
-            return false;
-    } else if (kind == QLatin1String("S") || kind == QLatin1String("I")) {
-        value = cur.toLongLong(&ok);
-    } else {
-        *current = cur;
-        return true;
-    }
-    if (kind == QLatin1String("S")) {
-        bool labelled = false;
-        for (const QString& part : r.optionText.split(QLatin1Char(';'))) {
-            QString stored;
-            QString label;
-            labelled = labelled || (labelOption(part, &stored, &label) && stored.toInt() == value);
-        }
-        if (!labelled)
-            return false;
-    } else if (value < r.m_lowLimit || value > r.m_upLimit) {
-        return false;
-    }
-    *current = QString::number(value);
-    return true;
-}
-
-// The current value as a file carries it: for an "N" register the number
-// shown for its step, which the reader divides back; else the value itself.
-QString fileCurrent(const RegRecord& r)
-{
-    bool ok = false;
-    const qint64 step = r.curValue.toLongLong(&ok);
-    QString scale;
-    QString unit;
-    if (!ok || fileKind(r.optionText) != QLatin1String("N") || !scaleAndUnit(r.optionText, &scale, &unit))
-        return r.curValue;
-    return scaledNumber(scale, step);
-}
-
-bool withoutValues(const RegRecord& r)
-{
-    return r.curValue.isEmpty() || r.defValue.isEmpty();
-}
-
-} // namespace
-
-QString parameterFileText(const QList<RegRecord>& records)
-{
-    QString content;
-    for (const RegRecord& r : records) {
-        if (r.attr == kCaption)
-            content += QLatin1String(":STR,") + r.text + QLatin1Char(';');
-        else if (r.attr == kRegister)
-            content += QLatin1String(":REG,") + r.m_reg + QLatin1Char(',') + r.text + QLatin1String(",0")
-                + r.optionText;
-        else
-            qDebug() << "saveSetRegValueToFile--unkonw attr:" << r.attr;
-    }
-    if (!records.isEmpty())
-        content += QLatin1Char('@');
-    for (const RegRecord& r : records) {
-        if (r.attr != kRegister)
-            continue;
-        // Built by concatenation: a value holding "%1" must stay as it is.
-        content += QLatin1String("reg_") + r.m_reg + QLatin1String(",cur_") + fileCurrent(r)
-            + QLatin1String(",def_") + r.defValue + QLatin1String(",low_") + QString::number(r.m_lowLimit)
-            + QLatin1String(",upper_") + QString::number(r.m_upLimit) + QLatin1Char(';');
-    }
-    return content;
-}
-
-
-LoadedParameters loadParameterText(QString content)
-{
-    // An editor may end the line; the grammar has no line breaks of its own.
-    while (content.endsWith(QLatin1Char('\n')) || content.endsWith(QLatin1Char('\r')))
-        content.chop(1);
-
-    LoadedParameters out;
-    const QStringList halves = content.split(QLatin1Char('@'));
-    out.records = parseDescription(halves.at(0));
-    // An empty file empties the list; any other file must bring a register.
-    if (!content.isEmpty() && registerCount(out.records) == 0) {
-        out.status = LoadedParameters::NoRegisters;
-        return out;
-    }
-    if (halves.size() < 2) {
-        out.status = LoadedParameters::NoValues;
-        return out;
-    }
-
-    int awaited = registerCount(out.records);
-    // A record takes one item at most. One whose shown value did not convert
-    // still has no current value, and a second item for its address must not
-    // count for a register that the file left out.
-    QVector<bool> taken(out.records.size(), false);
-    auto isFree = [&](int i) { return !taken.at(i) && withoutValues(out.records.at(i)); };
-    for (const QString& item : halves.at(1).split(QLatin1Char(';'))) {
-        if (item.isEmpty())
-            continue;
-        const QString reg = getNumberAfterPrefix(item, QStringLiteral("reg"));
-        const QString cur = getNumberAfterPrefix(item, QStringLiteral("cur"));
-        const QString def = getNumberAfterPrefix(item, QStringLiteral("def"));
-        const QString low = getNumberAfterPrefix(item, QStringLiteral("low"));
-        const QString upper = getNumberAfterPrefix(item, QStringLiteral("upper"));
-
-        // The first record without values that carries this address; a
-        // caption's empty address matches an item without one.
-        int match = -1;
-        for (int i = 0; i < out.records.size() && match < 0; ++i) {
-            if (isFree(i) && out.records.at(i).m_reg == reg)
-                match = i;
-        }
-        if (match < 0)
-            continue;
-        if (reg.isEmpty() || cur.isEmpty() || def.isEmpty() || low.isEmpty() || upper.isEmpty()) {
-            out.status = LoadedParameters::MissingField;
-            out.badReg = reg;
-            return out;
-        }
-        // Records whose option text has no kind never take a value.
-        for (; match < out.records.size(); ++match) {
-            const RegRecord& r = out.records.at(match);
-            if (isFree(match) && r.m_reg == reg && r.optionText.split(QLatin1Char(',')).size() >= 2)
-                break;
-        }
-        if (match >= out.records.size())
-            continue;
-
-        taken[match] = true;
-        RegRecord& r = out.records[match];
-        r.defValue = def;
-        r.m_upLimit = qint16(upper.toInt());
-        r.m_lowLimit = qint16(low.toInt());
-        // Only an "N" register is saved as the number shown; a lowercase
-        // "n" one has no options and keeps its register value.
-        if (!loadedCurrent(r, cur, &r.curValue)) {
-            out.status = LoadedParameters::BadValue;
-            out.badReg = reg;
-            return out;
-        }
-        --awaited;
-    }
-    out.status = awaited == 0 ? LoadedParameters::Ok : LoadedParameters::ValuesMissing;
-    return out;
-}
-
-QString fileTypeOfPath(const QString& path)
-{
-    const QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
-    QStringList pieces = name.split(QLatin1Char('_'));
-    if (pieces.size() < 2)
-        return QString();
-    pieces.removeLast();
-    return pieces.join(QLatin1Char('_'));
-}
-
-bool isFileNameSafe(const QString& devType)
-{
-    return !devType.contains(QLatin1Char('/')) && !devType.contains(QLatin1Char('\\'))
-        && !devType.contains(QChar(0));
 }
 
 } // namespace regtext

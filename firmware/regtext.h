@@ -11,7 +11,7 @@
 //   - parameter files: the description, "@", then one
 //     "reg_,cur_,def_,low_,upper_;" item per register.
 // Every function is pure; the configurator page wraps them and owns the
-// boxes, the table and the traffic.
+// boxes, the table and the traffic. The parameter files are in regfile.cpp.
 
 #include <QList>
 #include <QString>
@@ -34,10 +34,27 @@ constexpr qint16 kRegListKey = 0;
 QList<RegRecord> parseDescription(const QString& text);
 int registerCount(const QList<RegRecord>& records);
 
+// ---- register values ----
+
+// A register holds 16 bits: a decimal number from -32768 to 65535 is one of
+// its values (a negative number as its two's complement). False for any
+// other text.
+bool registerValue(const QString& text, quint16* value);
+// The number a register value stands for: read as signed 16 bits where a
+// limit is negative, else unsigned. A value is compared with its limits,
+// and an integer shown, as this number.
+int valueNumber(quint16 value, qint16 low, qint16 up);
+
 // ---- option names ----
 
+// The options of a register's combo, each with the register value it stands
+// for. Each option stands for a value of its own, and no two show the same
+// name: a label that an earlier option already shows gets its stored value
+// added in brackets, and a second label for a value already offered is none.
 struct OptionNames {
     QStringList names;        // in combo order; "*" marks the default
+    QList<quint16> values;    // the value of each name; an "I" kind's integer-entry item, last, has none
+    int currentIndex = -1;    // the name of the current value; -1: none shows it
     bool currentSet = false;  // false: the caller's current text stays as it was
     QString current;          // display text of the current value, never with "*"
     QString tooWidePart;      // not empty: an "N" range of more than 250 steps (this part)
@@ -45,12 +62,17 @@ struct OptionNames {
 };
 // Steps an "N" range may have beyond its first.
 constexpr int kMaxRangeSteps = 250;
-// Every name converts back to the value it stands for: "N" numbers are
-// printed in plain decimal notation, and a step whose number would not
-// convert back is not offered; an "S" option whose label is empty or begins
-// with "*" (not to be told from the default mark) is none. Without a current
-// value no name is the current one.
-OptionNames optionNames(const QString& optionText, const QString& curValue, const QString& defValue);
+// Every name converts back to the value it stands for (writeValue), and
+// that value shows the same name again: "N" numbers are printed in plain
+// decimal notation, and a step whose number would not convert back, or that
+// is no 16-bit value, is not offered; an "S" option whose label is empty or
+// begins with "*" (not to be told from the default mark), or whose stored
+// value is no 16-bit value, is none; a scale that cannot carry every 16-bit
+// step (zero, an integer beyond 32 bits, a product beyond a double) offers
+// nothing. Without a current value no name is the current one. The limits
+// say how an "I" kind's numbers are shown (valueNumber).
+OptionNames optionNames(const QString& optionText, const QString& curValue, const QString& defValue,
+                        qint16 low = 0, qint16 up = 0);
 
 // In a ","-list of key_value items, the value of the first item whose key is
 // `key`; empty when there is none, or when an item without "_" comes first.
@@ -59,8 +81,8 @@ QString getNumberAfterPrefix(const QString& text, const QString& key);
 // ---- value items and conversion ----
 
 // A value item: address, "_", value text. False when it has no "_". The
-// value text loses its leading "*" (the default marker) and is cut at a
-// second "_".
+// value text is all that follows the first "_" (a label or unit may hold
+// one), less a leading "*" (the default marker).
 bool splitValueItem(const QString& item, QString* address, QString* valueText);
 // The value text up to its first character that is neither a digit nor ".".
 QString numericPart(const QString& valueText);
@@ -79,14 +101,25 @@ enum class Conversion {
 };
 // The register value for a value text: an option name of the table (raw
 // false) or a stored value such as the default list's "2X" (raw true). A
-// name of an "N" or "I" register is a plain decimal number followed by the
-// register's unit; any other text gives no value.
+// name of an "N" or "I" register is a plain decimal number, with a sign
+// where it is negative, followed by the register's unit; an "S" name is one
+// that optionNames offers. Any other text gives no value. A negative number
+// is written as its 16-bit two's complement.
 Conversion writeValue(const QString& optionText, const QString& valueText, bool raw, int* value);
 // The current value the table's text stands for, as the record keeps it
 // between a write and the next read: the register value that a write of the
-// text sends (for "N" the step, not the shown number). False when the text
-// gives none.
+// text sends (for "N" the step, not the shown number), as an unsigned
+// decimal number. False when the text gives none.
 bool refreshValue(const QString& optionText, const QString& valueText, QString* curValue);
+// The name an "I" register shows for an integer typed into its entry
+// dialog: the number as the register's value reads it back, and the
+// register's unit. False for a number that is no 16-bit value, or an option
+// text without its scale brackets.
+bool integerName(const QString& optionText, int typed, qint16 low, qint16 up, QString* name);
+// A table text that chooses nothing: a combo that shows no option, or an
+// "I" register's integer-entry item (the dialog cancelled without a
+// previous choice). A write has nothing to send for it.
+bool choosesNothing(const QString& optionText, const QString& valueText);
 
 // The integer-entry item of an "I" kind ("lo~hi,I,[scale]unit").
 struct IntegerEntry {
@@ -102,6 +135,17 @@ bool parseIntegerEntry(const QString& text, IntegerEntry* out);
 // The file text of a register list, one line, no line break.
 QString parameterFileText(const QList<RegRecord>& records);
 
+// Whether the file text of these records loads back as the same records
+// with the same values. When it does not, `badIndex` is the first record
+// that it would not give back (-1 when it gives back every record yet does
+// not load), and `why` says what is wrong with it.
+struct FileCheck {
+    bool ok = true;
+    int badIndex = -1;
+    QString why;
+};
+FileCheck checkParameterFile(const QList<RegRecord>& records);
+
 struct LoadedParameters {
     enum Status {
         Ok,            // every register got its values
@@ -116,8 +160,10 @@ struct LoadedParameters {
     QString badReg;
 };
 // Reads a parameter file's text. Line breaks at its end are ignored. The
-// file's current values must be ones the registers can hold: within the
-// limits the file gives ("N", "I"), or a labelled value ("S").
+// file's current values must be ones the registers can hold: 16-bit values
+// within the limits the file gives ("N", "I"; compared as valueNumber reads
+// them), or a labelled value ("S"); defaults must be 16-bit values. Values
+// are kept as unsigned decimal numbers, as a read gives them.
 LoadedParameters loadParameterText(QString content);
 
 // The device type a parameter file's name carries (the text before the

@@ -52,6 +52,17 @@ bool TQCAN::saveSetRegValueToFile(short row)
                      << r.m_upLimit;
     }
     qDebug() << "saveSetRegValueToFile-----saveStr:" << content;
+    // A file that its own load would refuse, or read back as other values,
+    // is not written: the save fails and any file in place stays.
+    const regtext::FileCheck check = regtext::checkParameterFile(mRegParaList);
+    if (!check.ok) {
+        const QString what = check.badIndex < 0 ? QStringLiteral("the list")
+            : mRegParaList.at(check.badIndex).attr == QLatin1String("REG")
+            ? QStringLiteral("register ") + mRegParaList.at(check.badIndex).m_reg
+            : QStringLiteral("caption ") + mRegParaList.at(check.badIndex).text;
+        qWarning().noquote() << "saveSetRegValueToFile--not saved:" << what << check.why;
+        return false;
+    }
     return writeTextFile(content, path);
 }
 
@@ -108,8 +119,12 @@ bool TQCAN::loadLocalParaFile()
 
 void TQCAN::showSetRegInfoFromFirewareV3(const QString& content, const QString& path)
 {
-    // A load ends whatever sequence was running and replaces the list.
-    endRegisterSequences();
+    // A load ends the reads that run and replaces the list. A write on the
+    // wire goes on to its store command and its box (the node must keep
+    // what it took), but the restore's read of the node afterwards would
+    // replace what is loaded, and is dropped.
+    endRegisterReads();
+    mRecoveryFlag = false;
     clearSetRegTable();
 
     // The type first: a file of another type must leave nothing behind.

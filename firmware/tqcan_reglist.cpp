@@ -53,12 +53,18 @@ QStringList TQCAN::getDefaultRegValueList() const
     return out;
 }
 
-void TQCAN::endRegisterSequences()
+void TQCAN::endRegisterReads()
 {
     mReadRegCount = 0;
     m_regInfoReading = false;
     m_regReadRunning = false;
+}
+
+void TQCAN::endRegisterSequences()
+{
+    endRegisterReads();
     m_regWriteRunning = false;
+    m_regWritesAwaited.clear();
 }
 
 void TQCAN::dropRegisterList()

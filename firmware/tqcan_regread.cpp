@@ -166,15 +166,16 @@ int TQCAN::showSetRegInfoFromFirewareV2(QString caption)
     for (int i = 0; i < mRegParaList.size(); ++i) {
         const RegRecord record = mRegParaList.at(i);
         if (record.attr == QLatin1String("STR")) {
-            addRegTableRow(QStringLiteral(" "), record.text, QStringList(), QString());
+            addRegTableRow(QStringLiteral(" "), record.text, QStringList(), -1);
         } else if (record.attr == QLatin1String("REG")) {
             QString current;
-            const QStringList options = getRegOptionList(record, current);
+            int currentIndex = -1;
+            const QStringList options = getRegOptionList(record, current, &currentIndex);
             if (generation != m_regListGeneration) {
                 qDebug() << "showSetRegInfoFromFirewareV2--list replaced meanwhile";
                 return 1;
             }
-            addRegTableRow(record.m_reg, record.text, options, current);
+            addRegTableRow(record.m_reg, record.text, options, currentIndex);
             if (!current.isEmpty() && !current.contains(QLatin1Char('~')))
                 mRegParaList[i].curOptionText = current;
         } else {
@@ -187,13 +188,16 @@ int TQCAN::showSetRegInfoFromFirewareV2(QString caption)
     return 1;
 }
 
-QStringList TQCAN::getRegOptionList(RegRecord record, QString& currentText)
+QStringList TQCAN::getRegOptionList(RegRecord record, QString& currentText, int* currentIndex)
 {
-    const regtext::OptionNames names = regtext::optionNames(record.optionText, record.curValue, record.defValue);
+    const regtext::OptionNames names = regtext::optionNames(record.optionText, record.curValue, record.defValue,
+                                                            record.m_lowLimit, record.m_upLimit);
     if (names.noBrackets)
         qDebug() << "No brackets or invalid format found.";
     if (names.currentSet)
         currentText = names.current;
+    if (currentIndex)
+        *currentIndex = names.currentIndex;
     if (!names.tooWidePart.isEmpty())
         QMessageBox::information(nullptr, tr("Info"), tr("Para Is Err,") + names.tooWidePart);
     return names.names;

@@ -187,7 +187,7 @@ void TQCAN::clearSetRegTable()
 }
 
 void TQCAN::addRegTableRow(const QString& address, const QString& text, const QStringList& options,
-                           const QString& current)
+                           int currentIndex)
 {
     QTableWidget* table = ui->tableWidget_set_regList;
     const int row = getLastValidRowSetReg() + 1;
@@ -201,15 +201,10 @@ void TQCAN::addRegTableRow(const QString& address, const QString& text, const QS
     auto* combo = new paraCombobox(table);
     combo->insertItems(0, options);
     // Preselected before the signal is connected: not a change by the user.
-    // A value that is none of the options shows none: a first option shown
-    // in its place would be written, though nobody chose it.
-    const QString trimmed = current.trimmed();
-    if (!current.isEmpty() && options.contains(trimmed))
-        combo->setCurrentText(current);
-    else if (!current.isEmpty() && options.contains(QLatin1Char('*') + trimmed))
-        combo->setCurrentText(QLatin1Char('*') + current);
-    else
-        combo->setCurrentIndex(-1);
+    // The option that stands for the register's value, by its place: a
+    // value that is none of the options shows none, for a first option
+    // shown in its place would be written, though nobody chose it.
+    combo->setCurrentIndex(currentIndex >= 0 && currentIndex < options.size() ? currentIndex : -1);
     table->setCellWidget(row, 3, combo);
     connect(combo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &TQCAN::doprocessSelSetRegChange, Qt::UniqueConnection);

@@ -16,6 +16,9 @@
 #include <QPointer>
 #include <QThread>
 
+#include <algorithm>
+#include <limits>
+
 #include "app/tqformalpagecontrol.h"
 #include "app/tqpagecontrol.h"
 #include "firmware/regtext.h"
@@ -27,6 +30,9 @@ constexpr unsigned long kStoreDelayMs = 20;
 constexpr unsigned long kRestoreReadDelayMs = 100;
 constexpr int kRegOpWrite = 2;
 constexpr uint8_t kOpWriteOk = 0x20;
+// The code the write error box shows for a value the page cannot write: the
+// node's own code for a value out of its range.
+constexpr int kOpValueRefused = 0x13;
 // Execute-command code that stores the persistent states.
 constexpr int kCmdStorePersistent = 0xFFFA;
 
@@ -82,6 +88,9 @@ bool TQCAN::writeSettingRegValue(QStringList values, bool bRawValue)
         QString address;
     };
     QList<Write> writes;
+    // The first item that a write should send and cannot: it ends the write
+    // with the write error box, never with success.
+    QString refused;
     bool complete = true;
     for (const QString& item : qAsConst(values)) {
         QString address;
@@ -90,33 +99,61 @@ bool TQCAN::writeSettingRegValue(QStringList values, bool bRawValue)
             continue;
         qDebug() << "--writeSettingRegValue----" << address << "--" << valueText << regtext::numericPart(valueText);
         const int index = regtext::findRegister(mRegParaList, address);
-        int reg = 0;
-        if (index < 0 || !regtext::parseRegAddress(address, &reg))
+        if (index < 0)
             continue;
+        const QString& optionText = mRegParaList.at(index).optionText;
+        if (!bRawValue && regtext::choosesNothing(optionText, valueText))
+            continue;
+        int reg = 0;
         int value = 0;
-        const regtext::Conversion result =
-            regtext::writeValue(mRegParaList.at(index).optionText, valueText, bRawValue, &value);
-        if (result == regtext::Conversion::EndOfList) {
-            qWarning() << "--writeSettingRegValue----range without ~ for" << address << ": the rest is not sent";
-            complete = false;
-            break;
-        }
-        if (result == regtext::Conversion::Value)
+        const regtext::Conversion result = !regtext::parseRegAddress(address, &reg)
+            ? regtext::Conversion::NoValue
+            : regtext::writeValue(optionText, valueText, bRawValue, &value);
+        if (result == regtext::Conversion::Value) {
             writes.append({reg, value, address});
+            continue;
+        }
+        // A stored value of a register of no kind the page writes (the
+        // restore) is left as the node holds it.
+        if (bRawValue && result == regtext::Conversion::NoValue)
+            continue;
+        if (result == regtext::Conversion::EndOfList)
+            qWarning() << "--writeSettingRegValue----range without ~ for" << address << ": the rest is not sent";
+        else
+            qWarning() << "--writeSettingRegValue----" << valueText << "gives register" << address << "no value";
+        refused = address;
+        complete = false;
+        break;
     }
 
-    if (writes.isEmpty())
-        return complete;
-    mReadRegCount += writes.size();
-    m_regWriteRunning = true;
-    const int devId = m_setDevId;
-    for (const Write& w : qAsConst(writes)) {
-        qDebug() << "-----writeSettingRegValue-------opCmd=" << kRegOpWrite << "-nodeId=" << devId
-                 << "-regAddr=" << w.reg << "_0x" << w.address << "-regValue=" << w.value;
-        emit TQPageControl::getInstance()->signalSeachReg(devId, w.reg, kRegOpWrite, w.value);
-        QThread::msleep(kWritePacingMs);
+    if (!writes.isEmpty()) {
+        m_regWriteRunning = true;
+        const int devId = m_setDevId;
+        for (const Write& w : qAsConst(writes)) {
+            qDebug() << "-----writeSettingRegValue-------opCmd=" << kRegOpWrite << "-nodeId=" << devId
+                     << "-regAddr=" << w.reg << "_0x" << w.address << "-regValue=" << w.value;
+            m_regWritesAwaited.append(w.reg);
+            emit TQPageControl::getInstance()->signalSeachReg(devId, w.reg, kRegOpWrite, w.value);
+            QThread::msleep(kWritePacingMs);
+        }
+    }
+    if (!refused.isEmpty()) {
+        int reg = 0;
+        endWriteWithError(regtext::parseRegAddress(refused, &reg) ? regtext::hexByte(reg) : refused,
+                          kOpValueRefused);
     }
     return complete;
+}
+
+void TQCAN::endWriteWithError(const QString& reg, int op)
+{
+    // The sequence is over before the box: replies handled while it is open
+    // find no write running, and no store command follows.
+    m_regWritesAwaited.clear();
+    m_regWriteRunning = false;
+    mRecoveryFlag = false;
+    QMessageBox::information(this, tr("Info"),
+                             tr("Write Reg: %1, Err: %2, Please Check!").arg(reg, regtext::hexByte(op)));
 }
 
 bool TQCAN::updataAllSettingRegValue(QStringList values, qint16 devRow)
@@ -159,31 +196,20 @@ bool TQCAN::handleWriteSetRegValue(int nodeId, const uint8_t* payload, uint32_t 
         return false;
     }
 
-    int found = -1;
-    for (int i = 0; i < mRegParaList.size() && found < 0; ++i) {
-        const RegRecord& r = mRegParaList.at(i);
-        qDebug() << "handleWriteSetRegValue---1--------------------selReg=" << r.m_reg;
-        int address = -1;
-        if (r.attr == QLatin1String("REG") && regtext::parseRegAddress(r.m_reg, &address) && address == reg)
-            found = i;
-    }
+    // The write's own record of what it sent: a file loaded meanwhile may
+    // hold other registers.
+    const int found = m_regWritesAwaited.indexOf(reg);
     if (found >= 0) {
-        qDebug() << "handleWriteSetRegValue---2-------reg=" << mRegParaList.at(found).m_reg
+        qDebug() << "handleWriteSetRegValue---2-------reg=" << regtext::hexByte(reg)
                  << "----------op state=" << QString::number(op, 16) << "--value=" << (payload[2] | payload[3] << 8);
         if (op != kOpWriteOk) {
-            // The sequence is over before the box: replies handled while it
-            // is open find no write running.
-            mReadRegCount = -1;
-            m_regWriteRunning = false;
-            mRecoveryFlag = false;
-            QMessageBox::information(this, tr("Info"),
-                                     tr("Write Reg: %1, Err: %2, Please Check!").arg(regtext::hexByte(reg), regtext::hexByte(op)));
+            endWriteWithError(regtext::hexByte(reg), op);
             return false;
         }
-        --mReadRegCount;
+        m_regWritesAwaited.removeAt(found);
     }
-    if (mReadRegCount != 0) {
-        qDebug() << "handleWriteSetRegValue---3--------------------mReadRegCount=" << mReadRegCount;
+    if (!m_regWritesAwaited.isEmpty()) {
+        qDebug() << "handleWriteSetRegValue---3--------------------awaited=" << m_regWritesAwaited.size();
         return true;
     }
 
@@ -239,16 +265,30 @@ void TQCAN::doprocessSelSetRegChange(int selIndex)
     regtext::IntegerEntry entry;
     if (!regtext::parseIntegerEntry(text, &entry))
         return;
+    // Only what the register can hold may be typed: 16 bits, a negative
+    // number as its two's complement.
+    const int lo = std::max(entry.lo, int(std::numeric_limits<qint16>::min()));
+    const int hi = std::min(entry.hi, int(std::numeric_limits<quint16>::max()));
+    if (lo > hi)
+        return;
     bool accepted = false;
-    const int value = QInputDialog::getInt(this, tr("Input Value"), tr("Enter an integer:"), entry.lo, entry.lo,
-                                           entry.hi, 1, &accepted);
+    const int value = QInputDialog::getInt(this, tr("Input Value"), tr("Enter an integer:"), lo, lo, hi, 1,
+                                           &accepted);
     if (!combo)
         return;
 
     if (accepted) {
         qDebug() << "User entered:" << value;
         qDebug() << "Number of items in the combo box:" << combo->count();
-        const QString newText = QString::number(value) + entry.unit;
+        // Named as the table shows the value when it reads it back, with
+        // the unit the writer reads it by.
+        const QString address = getRegAddrByCombo(combo);
+        const int index = address.isEmpty() ? -1 : firstRegisterWithAddress(mRegParaList, address);
+        const int reg = address.isEmpty() ? -1 : regtext::findRegister(mRegParaList, address);
+        const RegRecord record = reg >= 0 ? mRegParaList.at(reg) : RegRecord();
+        QString newText;
+        if (!regtext::integerName(record.optionText, value, record.m_lowLimit, record.m_upLimit, &newText))
+            newText = QString::number(value) + entry.unit;
         int item = combo->findText(newText, Qt::MatchExactly | Qt::MatchCaseSensitive);
         if (item < 0) {
             combo->addItem(newText);
@@ -257,9 +297,7 @@ void TQCAN::doprocessSelSetRegChange(int selIndex)
         combo->setCurrentIndex(item);
         if (!combo)
             return;
-        const QString address = getRegAddrByCombo(combo);
-        const int index = address.isEmpty() ? -1 : firstRegisterWithAddress(mRegParaList, address);
-        if (index >= 0)
+        if (index >= 0 && index < mRegParaList.size())
             mRegParaList[index].curOptionText = newText;
         return;
     }

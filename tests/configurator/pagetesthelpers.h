@@ -67,6 +67,18 @@ inline response_data_struct_t record(uint16_t port, uint8_t node, const std::str
     return r;
 }
 
+// A description chunk as a node sends it on port 257: the offset asked for
+// (5 bytes, little-endian), a 16-bit error code, then the text.
+inline std::string fileChunk(uint32_t offset, const std::string& text, uint16_t error = 0)
+{
+    std::string head(7, '\0');
+    for (int i = 0; i < 4; ++i)
+        head[size_t(i)] = char((offset >> (8 * i)) & 0xFF);
+    head[5] = char(error & 0xFF);
+    head[6] = char(error >> 8);
+    return head + text;
+}
+
 // Heartbeat: uptime, health, mode.
 inline response_data_struct_t heartbeat(uint8_t node)
 {

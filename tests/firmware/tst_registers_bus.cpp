@@ -22,6 +22,7 @@
 #include "app/tqpagecontrol.h"
 #include "configurator/tqcan.h"
 #include "linkharness.h"
+#include "logcapture.h"
 #include "pagetesthelpers.h"
 
 using namespace pagetest;
@@ -29,7 +30,12 @@ using namespace pagetest;
 namespace {
 
 struct Bench {
-    explicit Bench(std::vector<uint8_t> nodes = {16}) : bus(options(std::move(nodes))) { window.show(); }
+    // Nodes that serve `description` (the built-in one when empty).
+    explicit Bench(std::vector<uint8_t> nodes = {16}, const std::string& description = std::string())
+        : bus(options(std::move(nodes), description))
+    {
+        window.show();
+    }
     // The port is closed and the replies already on their way are taken
     // before the window goes: a reply queued to a page that is gone would
     // never be freed.
@@ -40,10 +46,11 @@ struct Bench {
         bus.stop();
         QTest::qWait(200);
     }
-    static escsim::Options options(std::vector<uint8_t> nodes)
+    static escsim::Options options(std::vector<uint8_t> nodes, const std::string& description)
     {
         escsim::Options o;
         o.nodes = std::move(nodes);
+        o.description = description;
         return o;
     }
     TQCAN* page() { return window.configuratorPage(); }
@@ -189,6 +196,8 @@ private slots:
     void writeStoresThenRestoreRereads();
     void thirteenNodesAndSaveLoadOnRowTwo();
     void fullDiskAndRefusedFiles();
+    void everyOptionKeepsItsValue_data();
+    void everyOptionKeepsItsValue();
 
 private:
     // Opens the bench's port and chooses the node on `row` of the parameter
@@ -278,6 +287,32 @@ void tst_RegistersBus::readFillsTheTableSavesAndReadsInChinese()
                                     .replace(QChar(1), "0");
     QCOMPARE(file.readAll(), description.toUtf8() + "@" + kDefaultValues);
 
+    // Read pressed again as soon as the first chunk is in: the first read's
+    // last chunk is no description of the second read, whose own chunks
+    // make the whole list.
+    {
+        QObject again;
+        bool pressed = false;
+        connect(TQPageControl::getInstance(), &TQPageControl::signalReadFile257, &again,
+                [&](int offset) {
+                    if (offset == 256 && !pressed) {
+                        pressed = true;
+                        QTimer::singleShot(0, &again, [&] { click(bench.page(), "btn_read_para"); });
+                    }
+                },
+                Qt::DirectConnection);
+        DialogDriver boxes;
+        LogCapture log(true);
+        click(bench.page(), "btn_read_para");
+        QTRY_COMPARE_WITH_TIMEOUT(requests(bench.bus, 16, 256).size(), 18, kSlowMs);
+        QCOMPARE(requests(bench.bus, 16, 257).size(), 6);
+        // The table fills once the values read are answered.
+        QTRY_COMPARE_WITH_TIMEOUT(tableRows(bench.page()), kEnglishTable, kSlowMs);
+        QVERIFY(log.contains(QtDebugMsg, "257 chunk at offset 256 while 0 is awaited: ignored"));
+        QTRY_COMPARE_WITH_TIMEOUT(boxes.texts, QStringList({"Read Para File Completed!", "Read Para File Completed!"}),
+                                  kSlowMs);
+    }
+
     // The description language is fixed when a read starts: the user picks
     // Chinese, and switches back to English as soon as the read is asked for.
     auto* language = child<QComboBox>(bench.page(), "comboBox_lang");
@@ -288,7 +323,7 @@ void tst_RegistersBus::readFillsTheTableSavesAndReadsInChinese()
     DialogDriver boxes;
     click(bench.page(), "btn_read_para");
     QTRY_COMPARE_WITH_TIMEOUT(tableRows(bench.page()).value(1), QString("0A|电机转向|*正转"), kSlowMs);
-    QCOMPARE(requests(bench.bus, 16, 257).mid(2), QStringList({"00 00 00 00 00 E8 03", "00 01 00 00 00 E8 03"}));
+    QCOMPARE(requests(bench.bus, 16, 257).mid(6), QStringList({"00 00 00 00 00 E8 03", "00 01 00 00 00 E8 03"}));
     QCOMPARE(tableRows(bench.page()).value(7), QString("11|温度保护|*110℃"));
 }
 
@@ -308,6 +343,14 @@ void tst_RegistersBus::errorRepliesShowOneBox()
         QTest::qWait(300);
         QVERIFY(tableRows(bench.page()).isEmpty());
         QCOMPARE(boxes.texts.size(), 2);
+    }
+    // Register 0A has no value: a file of the list could not be loaded, so
+    // none is saved, and the log says which register is missing.
+    {
+        LogCapture log(true);
+        clickFor(bench, "btn_local_save", {"Save File Err !"});
+        QCOMPARE(parameterFiles(), m_filesBefore);
+        QVERIFY(log.contains(QtWarningMsg, "not saved: register 0A has no value"));
     }
 
     // One write error ends the sequence: one box, no store command.
@@ -459,6 +502,83 @@ void tst_RegistersBus::fullDiskAndRefusedFiles()
     QVERIFY(writesOf(bench.bus, 16).isEmpty());
     // The node still holds its own values.
     readParameters(bench);
+}
+
+void tst_RegistersBus::everyOptionKeepsItsValue_data()
+{
+    // A node that describes register 0A as `description` (its fourth field
+    // the value the node holds): the table shows `shown` for that value,
+    // the file saved holds `saved`; `pick` is an option to choose (a number
+    // to type for an "I" register), which the write sends as `picked`.
+    QTest::addColumn<QString>("description");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("written");
+    QTest::addColumn<QString>("saved");
+    QTest::addColumn<QString>("pick");
+    QTest::addColumn<QString>("picked");
+    QTest::newRow("I negative") << ":REG,0A,Trim,-3;-10~10,I,[1]deg" << "*-3deg" << "02 0A FD FF"
+                                << "reg_0A,cur_65533,def_65533,low_-10,upper_10;" << "-7" << "02 0A F9 FF";
+    QTest::newRow("I with text after its unit") << ":REG,0A,Cur,4;0~10,I,[1]mA;x" << "*4mA;x" << "02 0A 04 00"
+                                                << "reg_0A,cur_4,def_4,low_0,upper_10;" << "7" << "02 0A 07 00";
+    QTest::newRow("N negative") << ":REG,0A,Offset,-3;-5~5,N,[0.5]V" << "*-1.5V" << "02 0A FD FF"
+                                << "reg_0A,cur_-1.5,def_65533,low_-5,upper_5;" << "-2.5V" << "02 0A FB FF";
+    QTest::newRow("S negative") << ":REG,0A,Mode,-1;-1,S,Auto;0,S,Off;1,S,On" << "*Auto" << "02 0A FF FF"
+                                << "reg_0A,cur_65535,def_65535,low_-1,upper_1;" << "On" << "02 0A 01 00";
+    QTest::newRow("S repeated labels") << ":REG,0A,Mode,2;0,S,Normal;1,S,Reserved;2,S,Reserved;3,S,Fast"
+                                       << "*Reserved (2)" << "02 0A 02 00" << "reg_0A,cur_2,def_2,low_0,upper_3;"
+                                       << "Reserved" << "02 0A 01 00";
+    QTest::newRow("S label with _") << ":REG,0A,Mode,0;0,S,Slow;1,S,Fast_mode" << "*Slow" << "02 0A 00 00"
+                                    << "reg_0A,cur_0,def_0,low_0,upper_1;" << "Fast_mode" << "02 0A 01 00";
+    QTest::newRow("N scale -1") << ":REG,0A,Gain,1;0~4,N,[-1]V" << "*-1V" << "02 0A 01 00"
+                                << "reg_0A,cur_-1,def_1,low_0,upper_4;" << "-3V" << "02 0A 03 00";
+}
+
+void tst_RegistersBus::everyOptionKeepsItsValue()
+{
+    QFETCH(QString, description);
+    QFETCH(QString, shown);
+    QFETCH(QString, written);
+    QFETCH(QString, saved);
+    QFETCH(QString, pick);
+    QFETCH(QString, picked);
+    Bench bench({16}, description.toStdString());
+    openAndChoose(bench);
+    const QString row = "0A|" + description.section(',', 2, 2) + "|";
+    clickFor(bench, "btn_read_para", {"Read Para File Completed!"});
+    QTRY_COMPARE_WITH_TIMEOUT(tableRows(bench.page()), QStringList({row + shown}), kSlowMs);
+    const int16_t held = registerValue(bench.bus, 0x0A);
+
+    // Nobody touched the table: the write sends what the node holds.
+    clickFor(bench, "btn_para_download", {"Write Parameter Success !"});
+    QCOMPARE(writesOf(bench.bus, 16), QStringList({written}));
+    QCOMPARE(registerValue(bench.bus, 0x0A), held);
+
+    // Saved and loaded, the table shows the same option again.
+    clickFor(bench, "btn_local_save", {"Save File Success !"});
+    const QStringList added = newFiles(m_filesBefore);
+    QCOMPARE(added.size(), 1);
+    QFile file(setIns() + added[0]);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY2(file.readAll().endsWith("@" + saved.toUtf8()), qPrintable(saved));
+    clickFor(bench, "btn_local_load", {}, file.fileName());
+    QTRY_COMPARE_WITH_TIMEOUT(tableRows(bench.page()), QStringList({row + shown}), kSlowMs);
+
+    // The option picked (or the number typed) is what the write sends, and
+    // what a read shows again.
+    QComboBox* combo = comboOf(bench.page(), "0A");
+    if (description.contains(",I,")) {
+        DialogDriver dialogs;
+        dialogs.integer = pick.toInt();
+        combo->setCurrentIndex(combo->count() - 1);
+        pick = combo->currentText();
+    } else {
+        combo->setCurrentText(pick);
+    }
+    QCOMPARE(combo->currentText(), pick);
+    clickFor(bench, "btn_para_download", {"Write Parameter Success !"});
+    QCOMPARE(writesOf(bench.bus, 16).mid(1), QStringList({picked}));
+    clickFor(bench, "btn_read_para", {"Read Para File Completed!"});
+    QTRY_COMPARE_WITH_TIMEOUT(tableRows(bench.page()), QStringList({row + pick}), kSlowMs);
 }
 
 QTEST_MAIN(tst_RegistersBus)

@@ -24,7 +24,7 @@ using namespace pagetest;
 
 namespace {
 
-std::string chunk(const std::string& text) { return std::string(7, '\0') + text + std::string(1, '\0'); }
+std::string chunk(const std::string& text) { return fileChunk(0, text) + std::string(1, '\0'); }
 
 // A whole-register reply: value, default, limits.
 std::string wholeRegister(uint8_t reg, uint16_t value, uint16_t def, int16_t low, int16_t high)
@@ -141,6 +141,16 @@ void tst_RegistersPage::otherNodesAndBadAddressesAreIgnored()
     click(page(), "btn_para_download");
     QCOMPARE(requests.size(), 1);
     QCOMPARE(requests.at(0), QList<QVariant>({16, 10, 2, 1}));
+
+    // An option chosen for a register that cannot be written ends the write
+    // with the write error box: nothing is sent, and no success follows.
+    feed(record(256, 16, std::string("\x20\x0A\x01\x00", 4)));
+    boxes.clear();
+    requests.clear();
+    comboOf(page(), 0)->setCurrentIndex(0);
+    click(page(), "btn_para_download");
+    QTRY_COMPARE(boxes.texts(), QStringList({"Write Reg: zz, Err: 0x13, Please Check!"}));
+    QCOMPARE(requests.size(), 0);
 }
 
 void tst_RegistersPage::strayRepliesChangeNothing()
@@ -217,11 +227,19 @@ void tst_RegistersPage::repeatedAddressesAndUnchosenValues()
 
     // A write sends nothing for the option nobody chose, and ends at the
     // register whose range has no "~" (the first record of 0C): 0A before
-    // it is sent, 0D after it is not.
+    // it is sent, 0D after it is not, and the write ends with its error
+    // box, not with success.
     requests.clear();
+    boxes.clear();
+    QSignalSpy stores(tqformalpagecontrol::getInstance(), &tqformalpagecontrol::signalModeCtrlF);
     click(page(), "btn_para_download");
     QCOMPARE(requests.size(), 1);
     QCOMPARE(requests.at(0), QList<QVariant>({16, 10, 2, 1}));
+    QTRY_COMPARE(boxes.texts(), QStringList({"Write Reg: 0x0C, Err: 0x13, Please Check!"}));
+    feed(record(256, 16, std::string("\x20\x0A\x01\x00", 4)));
+    QTest::qWait(50);
+    QCOMPARE(boxes.texts().size(), 1);
+    QCOMPARE(stores.size(), 0);
 }
 
 void tst_RegistersPage::shortAndUnterminatedRepliesAreSafe()
@@ -230,10 +248,11 @@ void tst_RegistersPage::shortAndUnterminatedRepliesAreSafe()
     ModalBoxCloser boxes;
     feed(record(257, 16, std::string(3, '\0'))); // no text at all: an empty description
     click(page(), "btn_read_para");
-    // A chunk of 300 bytes without its NUL, then the rest, also unterminated.
+    // A chunk of 300 bytes without its NUL, then the rest, also unterminated
+    // (and with an error code, which is only logged).
     const std::string text = ":REG,0A,Dir,0;0,S,Off;1,S,On" + std::string(272, 'x');
-    feed(record(257, 16, std::string(7, '\0') + text));
-    feed(record(257, 16, std::string(7, '\0') + ":REG,0B,Poles,7;1~50,N,[1]"));
+    feed(record(257, 16, fileChunk(0, text)));
+    feed(record(257, 16, fileChunk(256, ":REG,0B,Poles,7;1~50,N,[1]", 0x0201)));
     for (const std::string& reply : {std::string("\x10", 1), std::string("\x10\x0A", 2),
                                      std::string("\x10\x0A\x01\x00", 4), std::string("\x10\x0A\x01\x00\x00", 5)})
         feed(record(256, 16, reply));
@@ -314,6 +333,40 @@ void tst_RegistersPage::loadEndsTheRunningReads()
     comboOf(page(), 1)->setCurrentText("15%");
     feed(record(256, 16, wholeRegister(0x0B, 7, 7, 0, 100)));
     QCOMPARE(addresses(page(), true), QStringList({"0A|*Off", "0B|15%"}));
+
+    // A file loaded while a write (or a restore) is answered: the write
+    // ends as it would have, with the store command and its box, also when
+    // the file lacks a register written (an older firmware's file); only the
+    // restore's read of the node, which would replace the file, is left out.
+    const struct {
+        const char* button;
+        QByteArray content;
+        QStringList shown;
+    } writes[] = {
+        {"btn_para_download", QByteArray(), loaded},
+        {"btn_recovery", ":REG,0A,Dir,0;0,S,Off;1,S,On@reg_0A,cur_1,def_0,low_0,upper_1;", {"0A|On"}},
+    };
+    for (const auto& write : writes) {
+        if (!write.content.isEmpty()) {
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(write.content);
+            file.close();
+        }
+        readTwoRegisters();
+        QSignalSpy stores(tqformalpagecontrol::getInstance(), &tqformalpagecontrol::signalModeCtrlF);
+        QSignalSpy reads(TQPageControl::getInstance(), &TQPageControl::signalReadFile257);
+        click(page(), write.button);
+        load();
+        QCOMPARE(addresses(page(), true), write.shown);
+        ModalBoxCloser boxes;
+        feed(record(256, 16, std::string("\x20\x0A\x01\x00", 4)));
+        QCOMPARE(stores.size(), 0);
+        feed(record(256, 16, std::string("\x20\x0B\x07\x00", 4)));
+        QTRY_COMPARE(boxes.texts(), QStringList({"Write Parameter Success !"}));
+        QCOMPARE(stores.size(), 1);
+        QCOMPARE(reads.size(), 0);
+        QCOMPARE(addresses(page(), true), write.shown);
+    }
 }
 
 void tst_RegistersPage::deviceOfAnotherTypeEmptiesTheList()

@@ -7,6 +7,8 @@
 
 using namespace regtext;
 
+Q_DECLARE_METATYPE(QList<RegRecord>)
+
 namespace {
 
 RegRecord reg(const QString& address, const QString& optionText, const QString& cur = QString(),
@@ -52,6 +54,8 @@ private slots:
     void fileRoundTrip();
     void fileLoadOutcomes_data();
     void fileLoadOutcomes();
+    void fileCheck_data();
+    void fileCheck();
 };
 
 void tst_RegText::descriptionEntries()
@@ -101,37 +105,76 @@ void tst_RegText::optionNames_data()
     QTest::addColumn<QString>("def");
     QTest::addColumn<QString>("names");
     QTest::addColumn<QString>("current");
-    QTest::newRow("S") << ";0,S,Off;1,S,On" << "1" << "0" << "*Off|On" << "On";
-    QTest::newRow("S, no current option") << ";0,S,Off;1,S,On" << "5" << "0" << "*Off|On" << "";
-    QTest::newRow("N integer scale") << ";0~3,N,[10]ms" << "2" << "0" << "*0ms|10ms|20ms|30ms" << "20ms";
-    QTest::newRow("N decimal scale") << ";0~4,N,[0.5]V" << "1" << "1" << "0V|*0.5V|1V|1.5V|2V" << "0.5V";
-    QTest::newRow("N 0.1 steps") << ";0~3,N,[0.1]V" << "3" << "9" << "0V|0.1V|0.2V|0.3V" << "0.3V";
-    QTest::newRow("N without brackets") << ";0~10,N,5" << "1" << "0" << "" << "";
-    QTest::newRow("N without ~") << ";5,N,[1]V" << "1" << "0" << "" << "";
-    QTest::newRow("N lo above hi") << ";5~1,N,[1]V" << "1" << "0" << "" << "";
-    QTest::newRow("I") << ";0,I,[1]mA" << "25" << "10" << "25mA|*10mA|0,I,[1]mA" << "25mA";
-    QTest::newRow("I at default") << ";0,I,[1]mA" << "10" << "10" << "*10mA|0,I,[1]mA" << "10mA";
-    QTest::newRow("I without brackets") << ";0,I,1" << "1" << "0" << "" << "";
-    QTest::newRow("lowercase kind") << ";0~5,n,[1]" << "1" << "0" << "" << "(unset)";
-    QTest::newRow("no ;") << "0,S,Off" << "0" << "0" << "" << "(unset)";
-    QTest::newRow("one field") << ";0" << "0" << "0" << "" << "(unset)";
-    QTest::newRow("251 options") << ";0~250,N,[1]" << "0" << "0" << "*0|1|2|...|250" << "0";
+    QTest::addColumn<int>("low");
+    QTest::addColumn<int>("up");
+    QTest::newRow("S") << ";0,S,Off;1,S,On" << "1" << "0" << "*Off|On" << "On" << 0 << 0;
+    QTest::newRow("S, no current option") << ";0,S,Off;1,S,On" << "5" << "0" << "*Off|On" << "" << 0 << 0;
+    QTest::newRow("N integer scale") << ";0~3,N,[10]ms" << "2" << "0" << "*0ms|10ms|20ms|30ms" << "20ms" << 0 << 0;
+    QTest::newRow("N decimal scale") << ";0~4,N,[0.5]V" << "1" << "1" << "0V|*0.5V|1V|1.5V|2V" << "0.5V" << 0 << 0;
+    QTest::newRow("N 0.1 steps") << ";0~3,N,[0.1]V" << "3" << "9" << "0V|0.1V|0.2V|0.3V" << "0.3V" << 0 << 0;
+    QTest::newRow("N without brackets") << ";0~10,N,5" << "1" << "0" << "" << "" << 0 << 0;
+    QTest::newRow("N without ~") << ";5,N,[1]V" << "1" << "0" << "" << "" << 0 << 0;
+    QTest::newRow("N lo above hi") << ";5~1,N,[1]V" << "1" << "0" << "" << "" << 0 << 0;
+    QTest::newRow("I") << ";0,I,[1]mA" << "25" << "10" << "25mA|*10mA|0,I,[1]mA" << "25mA" << 0 << 0;
+    QTest::newRow("I at default") << ";0,I,[1]mA" << "10" << "10" << "*10mA|0,I,[1]mA" << "10mA" << 0 << 0;
+    QTest::newRow("I without brackets") << ";0,I,1" << "1" << "0" << "" << "" << 0 << 0;
+    QTest::newRow("lowercase kind") << ";0~5,n,[1]" << "1" << "0" << "" << "(unset)" << 0 << 0;
+    QTest::newRow("no ;") << "0,S,Off" << "0" << "0" << "" << "(unset)" << 0 << 0;
+    QTest::newRow("one field") << ";0" << "0" << "0" << "" << "(unset)" << 0 << 0;
+    QTest::newRow("251 options") << ";0~250,N,[1]" << "0" << "0" << "*0|1|2|...|250" << "0" << 0 << 0;
     // Numbers %g would print in exponent form stay plain, and read back.
     QTest::newRow("N 10000.5") << ";100~102,N,[10000.5]W" << "101" << "100" << "*1000050W|1010050W|1020050W"
-                               << "1010050W";
-    QTest::newRow("N 16.0") << ";62499~62501,N,[16.0]Hz" << "1" << "1" << "999984Hz|1000000Hz|1000020Hz" << "";
+                               << "1010050W" << 0 << 0;
+    QTest::newRow("N 16.0") << ";62499~62501,N,[16.0]Hz" << "1" << "1" << "999984Hz|1000000Hz|1000020Hz" << "" << 0 << 0;
     QTest::newRow("N 100.5") << ";9950~9952,N,[100.5]V" << "9951" << "1" << "999975V|1000080V|1000180V"
-                             << "1000080V";
-    QTest::newRow("N 1000.0") << ";999~1001,N,[1000.0]" << "1" << "1" << "999000|1000000|1001000" << "";
-    QTest::newRow("N zero scale") << ";0~3,N,[0]V" << "1" << "0" << "" << "";
+                             << "1000080V" << 0 << 0;
+    QTest::newRow("N 1000.0") << ";999~1001,N,[1000.0]" << "1" << "1" << "999000|1000000|1001000" << "" << 0 << 0;
+    QTest::newRow("N zero scale") << ";0~3,N,[0]V" << "1" << "0" << "" << "" << 0 << 0;
     // Labels that cannot be told from the default mark are no options.
-    QTest::newRow("S bare * label") << ";0,S,*;1,S,On" << "0" << "1" << "*On" << "";
-    QTest::newRow("S empty label") << ";0,S,;1,S,On" << "0" << "0" << "On" << "";
-    QTest::newRow("S * inside a label") << ";0,S,A*B;1,S,On" << "0" << "1" << "A*B|*On" << "A*B";
+    QTest::newRow("S bare * label") << ";0,S,*;1,S,On" << "0" << "1" << "*On" << "" << 0 << 0;
+    QTest::newRow("S empty label") << ";0,S,;1,S,On" << "0" << "0" << "On" << "" << 0 << 0;
+    QTest::newRow("S * inside a label") << ";0,S,A*B;1,S,On" << "0" << "1" << "A*B|*On" << "A*B" << 0 << 0;
     // A register without a value (a file without values) has no current option.
-    QTest::newRow("S without a value") << ";0,S,Off;1,S,On" << "" << "0" << "*Off|On" << "";
-    QTest::newRow("N without a value") << ";0~3,N,[10]ms" << "" << "0" << "*0ms|10ms|20ms|30ms" << "";
-    QTest::newRow("I without a value") << ";0,I,[1]mA" << "" << "10" << "*10mA|0,I,[1]mA" << "";
+    QTest::newRow("S without a value") << ";0,S,Off;1,S,On" << "" << "0" << "*Off|On" << "" << 0 << 0;
+    QTest::newRow("N without a value") << ";0~3,N,[10]ms" << "" << "0" << "*0ms|10ms|20ms|30ms" << "" << 0 << 0;
+    QTest::newRow("I without a value") << ";0,I,[1]mA" << "" << "10" << "*10mA|0,I,[1]mA" << "" << 0 << 0;
+    // Repeated labels are told apart, so that each name stands for its own
+    // value; a second label for one value, or a value beyond 16 bits, is
+    // none.
+    QTest::newRow("S repeated labels") << ";0,S,Normal;1,S,Reserved;2,S,Reserved;3,S,Fast" << "2" << "2"
+                                       << "Normal|Reserved|*Reserved (2)|Fast" << "Reserved (2)" << 0 << 0;
+    QTest::newRow("S told-apart label taken") << ";5,S,A (1);0,S,A;1,S,A" << "1" << "0" << "A (1)|*A|A (1) (1)"
+                                              << "A (1) (1)" << 0 << 0;
+    QTest::newRow("S one value twice") << ";0,S,A;0,S,B;1,S,C" << "0" << "1" << "A|*C" << "A" << 0 << 0;
+    QTest::newRow("S value beyond 16 bits") << ";70000,S,Big;-32769,S,Small;1,S,On" << "1" << "0" << "On" << "On"
+                                            << 0 << 0;
+    QTest::newRow("S label with _") << ";0,S,Slow;1,S,Fast_mode" << "1" << "0" << "*Slow|Fast_mode" << "Fast_mode"
+                                    << 0 << 0;
+    // Negative values are the 16 bits a read gives for them.
+    QTest::newRow("S negative stored value") << ";-1,S,Auto;0,S,Off" << "65535" << "65535" << "*Auto|Off" << "Auto"
+                                             << -1 << 0;
+    QTest::newRow("N negative range") << ";-5~5,N,[1]V" << "65533" << "0" << "-5V|-4V|-3V|...|5V" << "-3V" << -5
+                                      << 5;
+    QTest::newRow("N negative decimal steps") << ";-2~0,N,[0.5]V" << "65535" << "65534" << "*-1V|-0.5V|0V"
+                                              << "-0.5V" << -2 << 0;
+    QTest::newRow("N scale -1") << ";0~2,N,[-1]V" << "2" << "0" << "*0V|-1V|-2V" << "-2V" << 0 << 2;
+    QTest::newRow("N steps beyond 16 bits") << ";65534~65537,N,[1]" << "65535" << "0" << "65534|65535" << "65535"
+                                            << 0 << 0;
+    QTest::newRow("N steps below 16 bits") << ";-32770~-32767,N,[1]" << "32768" << "0" << "-32768|-32767"
+                                           << "-32768" << -32768 << 0;
+    // A scale that cannot carry every 16-bit step offers nothing.
+    QTest::newRow("N integer scale of 2^31") << ";0~3,N,[2147483648]V" << "1" << "0" << "" << "" << 0 << 3;
+    QTest::newRow("N scale 1.0e308") << ";0~3,N,[1.0e308]V" << "1" << "0" << "" << "" << 0 << 3;
+    QTest::newRow("N largest integer scale") << ";0~1,N,[2147483647]V" << "1" << "0" << "*0V|2147483647V"
+                                             << "2147483647V" << 0 << 1;
+    // An "I" number reads as signed where a limit is negative.
+    QTest::newRow("I negative") << ";-10~10,I,[1]deg" << "65533" << "65533" << "*-3deg|-10~10,I,[1]deg" << "-3deg"
+                                << -10 << 10;
+    QTest::newRow("I negative default") << ";-10~10,I,[1]deg" << "2" << "65526" << "2deg|*-10deg|-10~10,I,[1]deg"
+                                        << "2deg" << -10 << 10;
+    QTest::newRow("I unsigned") << ";0~65535,I,[1]" << "65533" << "0" << "65533|*0|0~65535,I,[1]" << "65533" << 0
+                                << 0;
+    QTest::newRow("I value no number") << ";0,I,[1]mA" << "x" << "10" << "*10mA|0,I,[1]mA" << "" << 0 << 0;
 }
 
 void tst_RegText::optionNames()
@@ -141,22 +184,29 @@ void tst_RegText::optionNames()
     QFETCH(QString, def);
     QFETCH(QString, names);
     QFETCH(QString, current);
-    const OptionNames got = regtext::optionNames(optionText, cur, def);
+    QFETCH(int, low);
+    QFETCH(int, up);
+    const OptionNames got = regtext::optionNames(optionText, cur, def, qint16(low), qint16(up));
     QStringList shown = got.names;
     if (shown.size() > 5)
         shown = shown.mid(0, 3) + QStringList{"...", shown.last()};
     QCOMPARE(shown.join('|'), names);
     QCOMPARE(got.currentSet ? got.current : QString("(unset)"), current);
     QVERIFY(got.tooWidePart.isEmpty());
-    // Every name (but an integer-entry item) writes the value that shows it.
-    for (QString name : got.names) {
-        if (isIntegerEntryItem(name))
-            continue;
+    // The current option is the one shown at the current index.
+    const QString atIndex = got.names.value(got.currentIndex);
+    QCOMPARE(atIndex.startsWith('*') ? atIndex.mid(1) : atIndex, got.current);
+    // Every name (but an integer-entry item, which has no value) writes the
+    // value it stands for, and that value read back shows it again.
+    QCOMPARE(got.values.size(), got.names.size() - (optionText.contains(",I,") && !names.isEmpty() ? 1 : 0));
+    for (int i = 0; i < got.values.size(); ++i) {
+        QString name = got.names.at(i);
         if (name.startsWith('*'))
             name.remove(0, 1);
         int value = -1;
         QCOMPARE(writeValue(optionText, name, false, &value), Conversion::Value);
-        QCOMPARE(regtext::optionNames(optionText, QString::number(value), def).current, name);
+        QCOMPARE(value, int(got.values.at(i)));
+        QCOMPARE(regtext::optionNames(optionText, QString::number(value), def, qint16(low), qint16(up)).current, name);
     }
     QCOMPARE(got.noBrackets, QTest::currentDataTag() == QLatin1String("N without brackets"));
 }
@@ -168,9 +218,11 @@ void tst_RegText::optionRangeNearIntLimitsIsRefusedAtOnce()
     const OptionNames wide = regtext::optionNames(";-2147483648~2147483647,N,[1]", "0", "0");
     QCOMPARE(wide.tooWidePart, QString("-2147483648~2147483647,N,[1]"));
     QVERIFY(wide.names.isEmpty());
-    // The last steps below the int limit end the loop.
+    // The last steps below the int limit end the loop; they are no 16-bit
+    // values, and are not offered.
     const OptionNames top = regtext::optionNames(";2147483645~2147483647,N,[2]", "0", "0");
-    QCOMPARE(top.names, QStringList({"4294967290", "4294967292", "4294967294"}));
+    QVERIFY(top.names.isEmpty() && top.tooWidePart.isEmpty());
+    QCOMPARE(regtext::optionNames(";65533~65535,N,[2]", "0", "0").names, QStringList({"131066", "131068", "131070"}));
 }
 
 void tst_RegText::numberAfterPrefix()
@@ -221,6 +273,21 @@ void tst_RegText::writeConversion_data()
     QTest::newRow("N other unit") << ";0~5,N,[1]ms" << "0x0011_3s" << false << none << 0;
     QTest::newRow("S * inside a label") << ";0,S,A*B;1,S,On" << "0x0004_*A*B" << false << V << 0;
     QTest::newRow("S bare * label") << ";0,S,*;1,S,On" << "0x0004_**" << false << none << 0;
+    // Signs, "_" and equal labels: every name the options show writes its own value.
+    const QString twice = ";0,S,Normal;1,S,Reserved;2,S,Reserved;3,S,Fast";
+    QTest::newRow("S first of equal labels") << twice << "0x000A_Reserved" << false << V << 1;
+    QTest::newRow("S second of equal labels") << twice << "0x000A_*Reserved (2)" << false << V << 2;
+    QTest::newRow("S label with _") << ";0,S,Slow;1,S,Fast_mode" << "0x0004_Fast_mode" << false << V << 1;
+    QTest::newRow("S unit-like label with _") << ";0,S,a_b_c;1,S,a" << "0x0004_a_b_c" << false << V << 0;
+    QTest::newRow("S negative stored value") << ";-1,S,Auto;0,S,Off" << "0x0004_Auto" << false << V << 0xFFFF;
+    QTest::newRow("N negative step") << ";-5~5,N,[1]V" << "0x0011_-3V" << false << V << 0xFFFD;
+    QTest::newRow("N negative decimal") << ";-4~0,N,[0.5]V" << "0x0011_-1.5V" << false << V << 0xFFFD;
+    QTest::newRow("N scale -1") << ";0~4,N,[-1]V" << "0x0011_-3V" << false << V << 3;
+    QTest::newRow("N unit with _") << ";0~4,N,[1]V_x" << "0x0011_3V_x" << false << V << 3;
+    QTest::newRow("N integer scale of 2^31") << ";0~3,N,[2147483648]V" << "0x0011_0V" << false << none << 0;
+    QTest::newRow("I negative") << ";-10~10,I,[1]deg" << "0x0012_-7deg" << false << V << 0xFFF9;
+    QTest::newRow("I lowest") << ";-32768~0,I,[1]" << "0x0012_-32768" << false << V << 0x8000;
+    QTest::newRow("raw negative") << ";-10~10,I,[1]deg" << "0x0012_-3X" << true << V << 0xFFFD;
 }
 
 void tst_RegText::writeConversion()
@@ -249,11 +316,14 @@ void tst_RegText::refusedAddressesAndValues()
     for (const char* bad : {"", "0x", "zz", "100", "-1", "1 0", "+5", "0x1FF"})
         QVERIFY2(!parseRegAddress(bad, &r), bad);
 
-    // A negative step never goes out, not even as 16 bits.
+    // A negative step goes out as its 16 bits; nothing beyond 16 bits does.
     int v = -1;
-    QCOMPARE(writeValue(";-5~5,N,[1]V", "-3V", false, &v), Conversion::NoValue);
-    QCOMPARE(writeValue(";-5,S,Low;0,S,Zero", "Low", false, &v), Conversion::NoValue);
-    QCOMPARE(writeValue(";-5,S,Low;0,S,Zero", "Zero", false, &v), Conversion::Value);
+    QVERIFY(writeValue(";-5~5,N,[1]V", "-3V", false, &v) == Conversion::Value && v == 0xFFFD);
+    QVERIFY(writeValue(";-5,S,Low;0,S,Zero", "Low", false, &v) == Conversion::Value && v == 0xFFFB);
+    QVERIFY(writeValue(";-5,S,Low;0,S,Zero", "Zero", false, &v) == Conversion::Value && v == 0);
+    QCOMPARE(writeValue(";-40000~0,I,[1]V", "-40000V", false, &v), Conversion::NoValue);
+    QCOMPARE(writeValue(";-5~5,N,[1]V", "-V", false, &v), Conversion::NoValue);
+    QCOMPARE(writeValue(";-5~5,N,[1]V", "+3V", false, &v), Conversion::NoValue);
 
     // Items without "_" are no items; the register must have a kind.
     QString a, t;
@@ -269,6 +339,19 @@ void tst_RegText::refusedAddressesAndValues()
     QVERIFY(refreshValue(";0~100,I,[1]mA", "42mA", &cur) && cur == "42");
     QVERIFY(!refreshValue(";0,S,Off;1,S,On", "Maybe", &cur));
     QVERIFY(!refreshValue(";0~100,X,[1]mA", "42mA", &cur));
+
+    // A number typed for an "I" register is named as its value reads back,
+    // with the register's own unit (which may run on past the entry item).
+    QString name;
+    QVERIFY(integerName(";-10~10,I,[1]deg", -3, -10, 10, &name) && name == "-3deg");
+    QVERIFY(integerName(";0~65535,I,[1]", -3, 0, 0, &name) && name == "65533");
+    QVERIFY(integerName(";0~10,I,[1]mA;x", 7, 0, 10, &name) && name == "7mA;x");
+    QVERIFY(writeValue(";0~10,I,[1]mA;x", name, false, &v) == Conversion::Value && v == 7);
+    QVERIFY(!integerName(";0~70000,I,[1]", 70000, 0, 0, &name));
+    QVERIFY(!integerName(";0~10,I,1", 5, 0, 0, &name));
+    // What chooses nothing: no option shown, or the integer-entry item.
+    QVERIFY(choosesNothing(";0~10,I,[1]mA;x", "") && choosesNothing(";0~10,I,[1]mA;x", "0~10,I,[1]mA"));
+    QVERIFY(!choosesNothing(";0~10,I,[1]mA;x", "7mA;x") && !choosesNothing(";0,S,0~10,I,[1]mA", "0~10,I,[1]mA"));
 
     IntegerEntry e;
     QVERIFY(isIntegerEntryItem("5~9,I,[1]rpm") && !isIntegerEntryItem("25mA"));
@@ -311,6 +394,12 @@ void tst_RegText::fileRoundTrip_data()
     QTest::newRow("lowercase n keeps its value") << ";0~10,n,[0.5]V" << "3" << "3" << 0 << 10;
     QTest::newRow("S") << ";0,S,Off;1,S,On" << "1" << "1" << 0 << 1;
     QTest::newRow("I") << ";0~100,I,[1]mA" << "42" << "42" << 0 << 100;
+    // A negative value: as the read gives it, and "N" as the number shown.
+    QTest::newRow("I negative") << ";-10~10,I,[1]deg" << "65533" << "65533" << -10 << 10;
+    QTest::newRow("N negative") << ";-10~10,N,[0.5]V" << "65533" << "-1.5" << -10 << 10;
+    QTest::newRow("N negative range, unsigned limits") << ";-10~10,N,[0.5]V" << "5" << "2.5" << 0 << 10;
+    QTest::newRow("S negative") << ";-1,S,Auto;0,S,Off" << "65535" << "65535" << -1 << 0;
+    QTest::newRow("I lowest") << ";-32768~0,I,[1]" << "32768" << "32768" << -32768 << 0;
 }
 
 void tst_RegText::fileRoundTrip()
@@ -385,6 +474,30 @@ void tst_RegText::fileLoadOutcomes_data()
                                    "reg_0F,cur_?,def_0,low_0,upper_9;" << ok << "" << "0|0|0|0";
     QTest::newRow("N zero scale has no value") << ":REG,0C,P,0;0~3,N,[0]%@reg_0C,cur_2,def_0,low_0,upper_3;" << ok
                                                << "" << "";
+    // A negative value loads, as the file a save of it made holds it and
+    // as a signed number; the limits are compared as the node reads it.
+    const QString trim = ":REG,0A,Trim,0;-10~10,I,[1]deg@reg_0A,cur_%1,def_%2,low_-10,upper_10;";
+    QTest::newRow("I negative as saved") << trim.arg("65533", "65533") << ok << "" << "65533";
+    QTest::newRow("I negative signed") << trim.arg("-3", "-3") << ok << "" << "65533";
+    QTest::newRow("I lowest limit") << trim.arg("65526", "0") << ok << "" << "65526";
+    QTest::newRow("I below the negative limit") << trim.arg("65525", "0") << bad << "0A" << "";
+    QTest::newRow("I beyond 16 bits") << trim.arg("-40000", "0") << bad << "0A" << "";
+    QTest::newRow("default beyond 16 bits") << trim.arg("0", "70000") << bad << "0A" << "";
+    QTest::newRow("I unsigned limits") << ":REG,0A,T,0;0,I,[1]@reg_0A,cur_-3,def_0,low_0,upper_10;" << bad << "0A"
+                                       << "";
+    QTest::newRow("N negative range as saved before")
+        << ":REG,0A,P,0;-10~10,N,[0.5]V@reg_0A,cur_32766.5,def_0,low_-10,upper_10;" << ok << "" << "65533";
+    QTest::newRow("N negative range") << ":REG,0A,P,0;-10~10,N,[0.5]V@reg_0A,cur_-1.5,def_0,low_-10,upper_10;" << ok
+                                      << "" << "65533";
+    QTest::newRow("S negative as saved") << ":REG,0A,M,0;-1,S,Auto;0,S,Off@reg_0A,cur_65535,def_0,low_-1,upper_0;"
+                                         << ok << "" << "65535";
+    QTest::newRow("S negative signed") << ":REG,0A,M,0;-1,S,Auto;0,S,Off@reg_0A,cur_-1,def_-1,low_-1,upper_0;" << ok
+                                       << "" << "65535";
+    // A scale that cannot carry the values gives no value, as a zero one.
+    QTest::newRow("N integer scale of 2^31") << ":REG,0C,P,0;0~3,N,[2147483648]%@reg_0C,cur_2,def_0,low_0,upper_3;"
+                                             << ok << "" << "";
+    QTest::newRow("N scale 1.0e308") << ":REG,0C,P,0;0~3,N,[1.0e308]%@reg_0C,cur_1.0e308,def_0,low_0,upper_3;"
+                                     << ok << "" << "";
     // A file that is not empty must describe a register.
     QTest::newRow("garbage") << QString::fromUtf8("\x01\xff\xfe\x80@reg_0A;\x7f\xc3") << none << "" << "";
     QTest::newRow("captions only") << ":STR,A;@" << none << "" << "";
@@ -408,6 +521,54 @@ void tst_RegText::fileLoadOutcomes()
             values << r.curValue;
     }
     QCOMPARE(values.join('|'), curs);
+}
+
+void tst_RegText::fileCheck_data()
+{
+    // A list as a read leaves it; `bad`: the record the file would not give
+    // back, or -1 for a list whose file does not load.
+    QTest::addColumn<QList<RegRecord>>("records");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<int>("bad");
+    const RegRecord dir = reg("0A", ";0,S,Off;1,S,On", "1", "0", 0, 1);
+    const RegRecord trim = reg("0B", ";-10~10,I,[1]deg", "65533", "65533", -10, 10);
+    const RegRecord power = reg("0C", ";0~100,N,[0.5]%", "40", "40", 0, 100);
+    QTest::newRow("values that load back") << QList<RegRecord>{caption("M"), dir, trim, power} << true << -1;
+    QTest::newRow("a register without a value")
+        << QList<RegRecord>{caption("M"), dir, reg("0B", ";0~9,I,[1]", "", "", 0, 0), power} << false << 2;
+    QTest::newRow("a register without a default")
+        << QList<RegRecord>{dir, reg("0B", ";0~9,I,[1]", "3", "", 0, 9)} << false << 1;
+    QTest::newRow("an unlabelled value") << QList<RegRecord>{dir, reg("10", ";0,S,Off;1,S,On", "7", "0", 0, 1), power}
+                                         << false << 1;
+    QTest::newRow("a value outside its limits") << QList<RegRecord>{dir, reg("11", ";0~9,I,[1]", "12", "0", 0, 9)}
+                                                << false << 1;
+    QTest::newRow("a scale that cannot carry the value")
+        << QList<RegRecord>{dir, reg("0C", ";0~3,N,[2147483648]%", "2", "0", 0, 3)} << false << 1;
+    QTest::newRow("an @ in a caption") << QList<RegRecord>{dir, caption("a@b"), power} << false << 1;
+    QTest::newRow("an address with _") << QList<RegRecord>{dir, reg("0_C", ";0~100,N,[0.5]%", "4", "4", 0, 100)}
+                                       << false << 1;
+    QTest::newRow("a register without options") << QList<RegRecord>{dir, reg("0D", "", "4", "4", 0, 9)} << false
+                                                << 1;
+    QTest::newRow("captions only") << QList<RegRecord>{caption("M")} << false << -1;
+}
+
+void tst_RegText::fileCheck()
+{
+    QFETCH(QList<RegRecord>, records);
+    QFETCH(bool, ok);
+    QFETCH(int, bad);
+    const FileCheck check = checkParameterFile(records);
+    QCOMPARE(check.ok, ok);
+    QCOMPARE(check.badIndex, bad);
+    QCOMPARE(check.why.isEmpty(), ok);
+    // What the check lets through loads back as it was.
+    if (ok) {
+        const LoadedParameters back = loadParameterText(parameterFileText(records));
+        QCOMPARE(back.status, LoadedParameters::Ok);
+        for (int i = 0; i < records.size(); ++i)
+            QCOMPARE(back.records.at(i).curValue + "|" + back.records.at(i).defValue,
+                     records.at(i).curValue + "|" + records.at(i).defValue);
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_RegText)

@@ -1,5 +1,6 @@
 // libFuzzer target: arbitrary text as a parameter file (and its name),
-// through the loader, the "key_value" item reader and the writer.
+// through the loader, the "key_value" item reader, the writer and the
+// check that a save loads back.
 
 #include <cstddef>
 #include <cstdint>
@@ -23,9 +24,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 continue;
             CHECK(!r.defValue.isEmpty());
             everyValue = everyValue && !r.curValue.isEmpty();
+            // Values are kept as a read gives them: 16 bits, unsigned.
+            quint16 value = 0;
+            CHECK(regtext::registerValue(r.defValue, &value) && r.defValue == QString::number(value));
             const QString kind = r.optionText.section(QLatin1Char(','), 1, 1);
-            if (!r.curValue.isEmpty() && (kind == QLatin1String("N") || kind == QLatin1String("I")))
-                CHECK(r.curValue.toInt() >= r.m_lowLimit && r.curValue.toInt() <= r.m_upLimit);
+            if (r.curValue.isEmpty() || (kind != QLatin1String("N") && kind != QLatin1String("I")
+                                         && kind != QLatin1String("S")))
+                continue;
+            CHECK(regtext::registerValue(r.curValue, &value) && r.curValue == QString::number(value));
+            // Compared with the limits as the node reads it.
+            const int number = regtext::valueNumber(value, r.m_lowLimit, r.m_upLimit);
+            if (kind != QLatin1String("S"))
+                CHECK(number >= r.m_lowLimit && number <= r.m_upLimit);
         }
     }
     // Only a file of nothing but line breaks loads without a register.
@@ -38,10 +48,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const regtext::LoadedParameters again = regtext::loadParameterText(saved);
     if (!saved.contains(QLatin1Char('\n')) && !saved.contains(QLatin1Char('\r')))
         CHECK(again.records.size() == loaded.records.size() || saved.count(QLatin1Char('@')) > 1);
-    if (everyValue) {
+    // What loads with every value saves, and loads back the same; a save
+    // the check lets through loads back the same too.
+    const regtext::FileCheck check = regtext::checkParameterFile(loaded.records);
+    if (everyValue)
+        CHECK(check.ok);
+    if (check.ok) {
         CHECK(again.status == regtext::LoadedParameters::Ok);
-        for (int i = 0; i < loaded.records.size(); ++i)
+        for (int i = 0; i < loaded.records.size(); ++i) {
             CHECK(again.records.at(i).curValue == loaded.records.at(i).curValue);
+            CHECK(again.records.at(i).defValue == loaded.records.at(i).defValue);
+        }
     }
 
     const QString item = text.left(200);

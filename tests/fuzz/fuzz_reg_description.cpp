@@ -1,9 +1,17 @@
 // libFuzzer target: arbitrary text as a node's register description, through
-// the description parser, the option names of every register and the
-// conversion of each name back into a register value.
+// the description parser, the option names of every register, the
+// conversion of each name back into a register value, and the parameter
+// file of the list.
+//
+// The input is the description, optionally followed by a NUL and bytes that
+// give the registers their values as a read would: 16-bit little-endian
+// numbers taken in turn as a register's current value, default, lower and
+// upper limit. Without them every register is tried with a few values.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include <QSet>
 #include <QString>
@@ -13,51 +21,216 @@
 
 #define CHECK(c) do { if (!(c)) __builtin_trap(); } while (0)
 
+namespace {
+
+QString withoutMark(const QString& name)
+{
+    return name.startsWith(QLatin1Char('*')) ? name.mid(1) : name;
+}
+
+struct Values {
+    quint16 cur = 3;
+    quint16 def = 1;
+    qint16 low = 0;
+    qint16 up = 0;
+};
+
+// Values from the bytes behind the NUL, four numbers per register, over
+// and over; none: two fixed sets in turn.
+class ValueSource
+{
+public:
+    ValueSource(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
+    Values next()
+    {
+        Values v;
+        if (m_size < 2) {
+            if (m_count++ % 2) {
+                v = {0xFFFD, 0, -10, 10};
+            }
+            return v;
+        }
+        v.cur = number();
+        v.def = number();
+        v.low = qint16(number());
+        v.up = qint16(number());
+        return v;
+    }
+
+private:
+    quint16 number()
+    {
+        const size_t at = (m_pos % (m_size / 2)) * 2;
+        ++m_pos;
+        return quint16(m_data[at] | m_data[at + 1] << 8);
+    }
+    const uint8_t* m_data;
+    size_t m_size;
+    size_t m_pos = 0;
+    int m_count = 0;
+};
+
+// The register value a table name writes, through the value item the table
+// hands the writer ("0A_" and the combo's text); -1 when it writes none.
+int written(const QString& optionText, const QString& name)
+{
+    QString address;
+    QString valueText;
+    int value = -1;
+    if (!regtext::splitValueItem(QStringLiteral("0A_") + name, &address, &valueText) || address != "0A")
+        return -1;
+    return regtext::writeValue(optionText, valueText, false, &value) == regtext::Conversion::Value ? value : -1;
+}
+
+// An "N" register either offers every step of its range that the register
+// can hold, or none at all (a scale that cannot carry them is refused).
+void checkEveryStep(const QString& optionText, const regtext::OptionNames& names)
+{
+    const QStringList parts = optionText.split(QLatin1Char(';'));
+    const QStringList fields = parts.value(1).split(QLatin1Char(','));
+    if (names.values.isEmpty() || fields.value(1) != QLatin1String("N"))
+        return;
+    const QStringList range = fields.at(0).split(QLatin1Char('~'));
+    const qint64 lo = std::max<qint64>(range.value(0).toInt(), -32768);
+    const qint64 hi = std::min<qint64>(range.value(1).toInt(), 0xFFFF);
+    CHECK(names.values.size() == hi - lo + 1);
+}
+
+// Option lists worked out per input beyond the first of each register: a
+// long description is checked in full for its first registers only, so
+// that the fuzzer keeps its pace.
+int g_budget = 0;
+constexpr int kListsPerInput = 48;
+
+// The table's current option for a value converts back to that value, and
+// a value an option stands for is shown by that option. Returns the
+// options for `value`.
+regtext::OptionNames checkValue(const RegRecord& r, quint16 value, const Values& v)
+{
+    const regtext::OptionNames on =
+        regtext::optionNames(r.optionText, QString::number(value), QString::number(v.def), v.low, v.up);
+    CHECK(on.values.size() <= on.names.size());
+    if (on.currentIndex >= 0) {
+        CHECK(on.currentIndex < on.values.size());
+        CHECK(on.values.at(on.currentIndex) == value);
+        CHECK(withoutMark(on.names.at(on.currentIndex)) == on.current);
+        CHECK(written(r.optionText, on.current) == value);
+    } else {
+        CHECK(!on.values.contains(value));
+        // A combo that shows no option chooses nothing: nothing is written.
+        CHECK(regtext::choosesNothing(r.optionText, QString()));
+    }
+    return on;
+}
+
+// Every option offered writes its own value, and that value read back shows
+// the same option. Returns whether the register's value is one its table
+// shows.
+bool checkRegister(const RegRecord& r, const Values& v)
+{
+    const regtext::OptionNames names = checkValue(r, v.cur, v);
+    CHECK(names.names.size() <= regtext::kMaxRangeSteps + 2);
+    CHECK(!names.current.startsWith(QLatin1Char('*')));
+    CHECK(names.names.size() - names.values.size() <= 1);
+    checkEveryStep(r.optionText, names);
+    QSet<quint16> distinct;
+    for (int i = 0; i < names.values.size(); ++i) {
+        CHECK(!distinct.contains(names.values.at(i)));
+        distinct.insert(names.values.at(i));
+        CHECK(written(r.optionText, names.names.at(i)) == names.values.at(i));
+        // Read back (and the value next to it): every option of a short
+        // list, the ends and the middle of a long one.
+        const int last = names.values.size() - 1;
+        if ((last < 4 || i == 0 || i == last || i == last / 2) && (g_budget -= 2) > 0) {
+            const regtext::OptionNames back = checkValue(r, names.values.at(i), v);
+            CHECK(back.current == withoutMark(names.names.at(i)));
+            checkValue(r, quint16(names.values.at(i) + 1), v);
+        }
+    }
+    for (const quint16 value : {0, 0x8000, 0xFFFF}) {
+        if (--g_budget > 0)
+            checkValue(r, value, v);
+    }
+
+    // The integer-entry item writes nothing; a number typed into its dialog
+    // writes itself and reads back as its own name.
+    if (names.names.size() > names.values.size()) {
+        const QString entry = names.names.last();
+        CHECK(regtext::choosesNothing(r.optionText, entry));
+        regtext::IntegerEntry e;
+        if (regtext::parseIntegerEntry(entry, &e)) {
+            for (const qint64 typed : {qint64(e.lo), qint64(e.hi), qint64(v.cur), -qint64(v.cur), qint64(qint16(v.up))}) {
+                QString name;
+                if (typed < e.lo || typed > e.hi || --g_budget < 0
+                    || !regtext::integerName(r.optionText, int(typed), v.low, v.up, &name))
+                    continue;
+                const int value = written(r.optionText, name);
+                CHECK(value == int(quint16(typed)));
+                CHECK(checkValue(r, quint16(value), v).current == name);
+            }
+        }
+    }
+    return names.currentIndex >= 0;
+}
+
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data), int(size));
-    const QList<RegRecord> records = regtext::parseDescription(text);
+    const auto* nul = static_cast<const uint8_t*>(std::memchr(data, 0, size));
+    const size_t textSize = nul ? size_t(nul - data) : size;
+    const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data), int(textSize));
+    ValueSource source(nul ? nul + 1 : data, nul ? size - textSize - 1 : 0);
+
+    g_budget = kListsPerInput;
+    QList<RegRecord> records = regtext::parseDescription(text);
     CHECK(regtext::registerCount(records) <= records.size());
-    for (const RegRecord& r : records) {
+    // The registers a node could hold as the table shows them, and whose
+    // entry a file can carry.
+    QVector<bool> savable(records.size(), false);
+    for (int i = 0; i < records.size(); ++i) {
+        RegRecord& r = records[i];
         CHECK(r.attr == QLatin1String("STR") || r.attr == QLatin1String("REG"));
         CHECK(r.optionText.isEmpty() || r.optionText.startsWith(QLatin1Char(';')));
-        const regtext::OptionNames names = regtext::optionNames(r.optionText, QStringLiteral("3"), QStringLiteral("1"));
-        CHECK(names.names.size() <= regtext::kMaxRangeSteps + 2);
-        // The default mark is never part of the current option.
-        CHECK(!names.current.startsWith(QLatin1Char('*')));
-        const QStringList parts = r.optionText.split(QLatin1Char(';'));
-        const bool numbers = parts.size() > 1
-            && QStringList({"N", "I"}).contains(parts.at(1).section(QLatin1Char(','), 1, 1));
-        // A number written is the one its name shows: the current name
-        // writes the current value, and no two names write the same.
-        int current = -1;
-        if (numbers && !names.current.isEmpty()
-            && regtext::writeValue(r.optionText, names.current, false, &current) == regtext::Conversion::Value)
-            CHECK(current == 3);
-        QSet<int> written;
-        for (const QString& name : names.names) {
-            QString shown = name;
-            if (shown.startsWith(QLatin1Char('*')))
-                shown.remove(0, 1);
-            int value = -1;
-            if (regtext::writeValue(r.optionText, shown, false, &value) == regtext::Conversion::Value) {
-                CHECK(value >= 0 && value <= 0xFFFF);
-                CHECK(!numbers || !written.contains(value));
-                written.insert(value);
-            }
-            QString cur;
-            regtext::refreshValue(r.optionText, shown, &cur);
-            regtext::IntegerEntry entry;
-            if (regtext::isIntegerEntryItem(name))
-                regtext::parseIntegerEntry(name, &entry);
-        }
         int reg = -1;
         if (regtext::parseRegAddress(r.m_reg, &reg))
             CHECK(reg >= 0 && reg <= 0xFF);
+        if (r.attr != QLatin1String("REG"))
+            continue;
+        const Values v = source.next();
+        const bool shown = checkRegister(r, v);
+        r.curValue = QString::number(v.cur);
+        r.defValue = QString::number(v.def);
+        r.m_lowLimit = v.low;
+        r.m_upLimit = v.up;
+        const int number = regtext::valueNumber(v.cur, v.low, v.up);
+        savable[i] = shown && number >= v.low && number <= v.up && reg >= 0 && !r.text.contains(QLatin1Char('@'))
+            && !r.optionText.contains(QLatin1Char('@'));
     }
-    // A file made of the list reads back as the same records.
-    const regtext::LoadedParameters back = regtext::loadParameterText(regtext::parameterFileText(records));
-    if (!text.contains(QLatin1Char('@')) && !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
+
+    // Save then load gives the same values, or the save refuses; and it
+    // never refuses for a register that holds a value its table shows,
+    // within its limits.
+    const regtext::FileCheck check = regtext::checkParameterFile(records);
+    CHECK(check.ok == check.why.isEmpty());
+    CHECK(check.ok || check.badIndex < records.size());
+    if (check.ok) {
+        const regtext::LoadedParameters back = regtext::loadParameterText(regtext::parameterFileText(records));
+        CHECK(back.status == regtext::LoadedParameters::Ok);
         CHECK(back.records.size() == records.size());
+        for (int i = 0; i < records.size(); ++i) {
+            CHECK(back.records.at(i).curValue == records.at(i).curValue);
+            CHECK(back.records.at(i).defValue == records.at(i).defValue);
+        }
+    } else if (check.badIndex >= 0) {
+        CHECK(!savable.at(check.badIndex));
+    }
+
+    // A file of the list without values reads back as the same records.
+    for (RegRecord& r : records)
+        r.curValue = r.defValue = QStringLiteral("");
+    const regtext::LoadedParameters described = regtext::loadParameterText(regtext::parameterFileText(records));
+    if (!text.contains(QLatin1Char('@')) && !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
+        CHECK(described.records.size() == records.size());
     return 0;
 }
