@@ -49,6 +49,10 @@ private slots:
     void survivesCloseInitTwiceAndRename();
     void neverCreatesAFile();
     void checksStagedFilesOnItsOwnConnection();
+    void refusesAFileThatIsNotWhole_data();
+    void refusesAFileThatIsNotWhole();
+    void readsTheFileAloneWithoutSideFiles_data();
+    void readsTheFileAloneWithoutSideFiles();
 
 private:
     QString write(const QString& relative, const QList<Table>& tables = {});
@@ -305,6 +309,97 @@ void TestRecordDb::checksStagedFilesOnItsOwnConnection()
     // The working database is still open and answers.
     QVERIFY(working.isOpen());
     QCOMPARE(tableNames(working).size(), 2);
+}
+
+void TestRecordDb::refusesAFileThatIsNotWhole_data()
+{
+    // A file whose end is missing, as a download cut short leaves it.
+    // SQLite reads the missing bytes as zeros and its quick check passes;
+    // only the header, by its page count and page size, tells. Where the
+    // count is not valid (a writer older than the field: the change counter
+    // differs from the version-valid-for number) the file must at least
+    // hold whole pages.
+    QTest::addColumn<int>("cut");
+    QTest::addColumn<int>("pageSize");
+    QTest::addColumn<bool>("countValid");
+    QTest::newRow("whole") << 0 << 4096 << true;
+    QTest::newRow("cut by 1 byte") << 1 << 4096 << true;
+    QTest::newRow("cut by 1024 bytes") << 1024 << 4096 << true;
+    QTest::newRow("cut by 4000 bytes") << 4000 << 4096 << true;
+    QTest::newRow("cut by a page") << 4096 << 4096 << true;
+    QTest::newRow("64 KiB pages, whole") << 0 << 65536 << true;
+    QTest::newRow("64 KiB pages, cut by 1 byte") << 1 << 65536 << true;
+    QTest::newRow("page count not valid, whole") << 0 << 4096 << false;
+    QTest::newRow("page count not valid, cut by 1 byte") << 1 << 4096 << false;
+}
+
+void TestRecordDb::refusesAFileThatIsNotWhole()
+{
+    QFETCH(int, cut);
+    QFETCH(int, pageSize);
+    QFETCH(bool, countValid);
+    // One version with large images: the file's last pages hold image bytes
+    // only, whose loss SQLite's own check does not see.
+    const QString path = write("fw.db", {Table{kSim, {testdb::row(QStringLiteral("3.0.0"), "last", 30000, 20000)}}});
+    if (pageSize != 4096) {
+        QSqlDatabase raw = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw"));
+        raw.setDatabaseName(path);
+        QVERIFY(raw.open());
+        QSqlQuery(raw).exec(QStringLiteral("PRAGMA page_size=%1").arg(pageSize));
+        QVERIFY(QSqlQuery(raw).exec(QStringLiteral("VACUUM")));
+        raw.close();
+        raw = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("raw"));
+    }
+    QByteArray bytes = m_dir->read("fw.db");
+    QCOMPARE(int(quint8(bytes.at(16))) << 8 | quint8(bytes.at(17)), pageSize == 65536 ? 1 : pageSize);
+    QCOMPARE(bytes.size() % pageSize, 0);
+    if (!countValid)
+        bytes[95] = char(bytes.at(27) + 1); // version-valid-for no longer the change counter
+    bytes.chop(cut);
+    QVERIFY(m_dir->write("fw.db", bytes));
+
+    QString why;
+    QCOMPARE(record_db::checkDatabaseFile(path, &why), cut == 0);
+    if (cut != 0)
+        QVERIFY2(why.contains(countValid ? QStringLiteral("cut short") : QStringLiteral("whole number of")), qPrintable(why));
+    QCOMPARE(m_dir->read("fw.db"), bytes); // read, never changed
+}
+
+void TestRecordDb::readsTheFileAloneWithoutSideFiles_data()
+{
+    // A database in WAL mode, which a reader left to SQLite's defaults
+    // gives "-wal" and "-shm" files; and one beside which a hot journal
+    // lies, which such a reader would have to play back into it.
+    QTest::addColumn<bool>("wal");
+    QTest::newRow("WAL mode") << true;
+    QTest::newRow("a hot journal beside it") << false;
+}
+
+void TestRecordDb::readsTheFileAloneWithoutSideFiles()
+{
+    QFETCH(bool, wal);
+    const QString path = write("fw.db");
+    if (wal)
+        QVERIFY(testdb::toWalMode(path));
+    else
+        QVERIFY(m_dir->write("fw.db-journal", testdb::hotJournal(m_dir->filePath("scratch.db"))));
+    const QStringList before = QDir(m_dir->path()).entryList(QDir::Files);
+    const QByteArray bytes = m_dir->read("fw.db");
+
+    QString why;
+    QVERIFY2(record_db::checkDatabaseFile(path, &why), qPrintable(why));
+    record_db db;
+    openDb(db, path);
+    QCOMPARE(tableNames(db).size(), 2);
+    QStringList versions;
+    QStringList notes;
+    QVERIFY(db.SearchVersionInfoDB(versions, notes, kSim));
+    QCOMPARE(versions, (QStringList{"2.3.0", "2.4.0", "2.5.0"}));
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), before); // while open
+    db.dbClose();
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), before);
+    QCOMPARE(m_dir->read("fw.db"), bytes);
 }
 
 QTEST_GUILESS_MAIN(TestRecordDb)
