@@ -364,7 +364,7 @@ private:
     int m_downloadRedirects = 0;   // redirects followed by the running request
     QString m_pendingDbName;       // database named by the downloaded list, until installed
     std::unique_ptr<QSaveFile> m_downloadFile; // the running request's body, until it ends whole
-    qint64 m_downloadBytes = 0;    // body bytes the running request (and its redirects) brought
+    qint64 m_downloadBytes = 0;    // body bytes the running request brought
 
     // Throttle test and telemetry.
     static constexpr int kEscRows = 32;

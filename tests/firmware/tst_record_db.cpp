@@ -298,8 +298,11 @@ void TestRecordDb::checksStagedFilesOnItsOwnConnection()
     QVERIFY(damaged.open(QIODevice::ReadWrite) && damaged.seek(damaged.size() - 4096));
     damaged.write(QByteArray(4096, '\xff'));
     damaged.close();
-    for (const char* bad : {"none.db", "page.html", "empty.db", "broken.db", "cut.db", "damaged.db", "injected.db",
-                            "onepart.db", "notables.db"})
+    // A whole database followed by more than the bound (a sparse file).
+    QFile huge(write("huge.db"));
+    QVERIFY(huge.resize(record_db::kMaxDatabaseBytes + 1));
+    for (const char* bad : {"none.db", "page.html", "empty.db", "broken.db", "cut.db", "damaged.db", "huge.db",
+                            "injected.db", "onepart.db", "notables.db"})
         QVERIFY2(!record_db::checkDatabaseFile(m_dir->filePath(bad), &why), bad);
     QCOMPARE(why, QStringLiteral("no usable table"));
     // One usable table is enough.
@@ -369,23 +372,27 @@ void TestRecordDb::refusesAFileThatIsNotWhole()
 void TestRecordDb::readsTheFileAloneWithoutSideFiles_data()
 {
     // A database in WAL mode, which a reader left to SQLite's defaults
-    // gives "-wal" and "-shm" files; and one beside which a hot journal
-    // lies, which such a reader would have to play back into it.
-    QTest::addColumn<bool>("wal");
-    QTest::newRow("WAL mode") << true;
-    QTest::newRow("a hot journal beside it") << false;
+    // gives "-wal" and "-shm" files; one beside which a hot journal lies,
+    // which such a reader would have to play back into it; and one whose
+    // name holds what a URI gives a meaning to.
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("WAL mode") << "fw.db" << "wal";
+    QTest::newRow("a hot journal beside it") << "fw.db" << "journal";
+    QTest::newRow("a name of URI characters") << "a b#1?x=%20&y;.db" << QString();
 }
 
 void TestRecordDb::readsTheFileAloneWithoutSideFiles()
 {
-    QFETCH(bool, wal);
-    const QString path = write("fw.db");
-    if (wal)
+    QFETCH(QString, name);
+    QFETCH(QString, kind);
+    const QString path = write(name);
+    if (kind == "wal")
         QVERIFY(testdb::toWalMode(path));
-    else
-        QVERIFY(m_dir->write("fw.db-journal", testdb::hotJournal(m_dir->filePath("scratch.db"))));
+    else if (kind == "journal")
+        QVERIFY(m_dir->write(name + "-journal", testdb::hotJournal(m_dir->filePath("scratch.db"))));
     const QStringList before = QDir(m_dir->path()).entryList(QDir::Files);
-    const QByteArray bytes = m_dir->read("fw.db");
+    const QByteArray bytes = m_dir->read(name);
 
     QString why;
     QVERIFY2(record_db::checkDatabaseFile(path, &why), qPrintable(why));
@@ -399,7 +406,7 @@ void TestRecordDb::readsTheFileAloneWithoutSideFiles()
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), before); // while open
     db.dbClose();
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), before);
-    QCOMPARE(m_dir->read("fw.db"), bytes);
+    QCOMPARE(m_dir->read(name), bytes);
 }
 
 QTEST_GUILESS_MAIN(TestRecordDb)
