@@ -70,10 +70,12 @@ public:
         m_routes[path] = answerWith(200, body);
         m_routes[path].length = length;
     }
-    // Sends first and then bytes without end, without a Content-Length.
-    void endless(const QString& path, const QByteArray& first)
+    // Sends first and then bytes without end, without a Content-Length; a
+    // redirect to location when one is given.
+    void endless(const QString& path, const QByteArray& first, const QByteArray& location = {})
     {
-        m_routes[path] = answerWith(200, first);
+        m_routes[path] = answerWith(location.isEmpty() ? 200 : 302, first);
+        m_routes[path].location = location;
         m_routes[path].length = kNoLength;
         m_routes[path].endless = true;
     }

@@ -336,8 +336,9 @@ void TestFirmwareDownload::failuresKeepTheWorkingDatabase_data()
     // the memory the process takes meanwhile is measured. "{" and "}" enclose a
     // path on the server, "<" and ">" one below the working directory;
     // "good" serves the good files. `plant` puts something in download/
-    // before the click: "file:" or "folder:" and its name; or "corrupt:" and
-    // a name that the install spoils right after it moved the file in.
+    // before the click: "file:" or "folder:" and its name; "record:" and the
+    // text of a record in download/previous; or "corrupt:" and a name that
+    // the install spoils right after it moved the file in.
     QTest::addColumn<QString>("path");
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<QString>("box");
@@ -357,6 +358,7 @@ void TestFirmwareDownload::failuresKeepTheWorkingDatabase_data()
     QTest::newRow("database announced above the bound") << kDbPath << QByteArray("announced above the bound") << kFailed << QString();
     QTest::newRow("endless list") << kListPath << QByteArray("endless") << kFailed << QString();
     QTest::newRow("endless database") << kDbPath << QByteArray("endless") << kFailed << QString();
+    QTest::newRow("endless redirect") << kDbPath << QByteArray("endless 302 /db/store/fw.v2.db") << kFailed << QString();
     QTest::newRow("packed database") << kDbPath << QByteArray("packed") << kFailed << QString();
     QTest::newRow("html list") << kListPath << html << kFailed << QString();
     QTest::newRow("html database") << kDbPath << html << kFailed << QString();
@@ -383,6 +385,10 @@ void TestFirmwareDownload::failuresKeepTheWorkingDatabase_data()
     // ones cannot all be put in place, or the new database does not read there.
     QTest::newRow("backup folder cannot be made") << kDbPath << QByteArray("good") << kFailed << "file:previous";
     QTest::newRow("backup folder holds files") << kDbPath << QByteArray("good") << kFailed << "file:previous/old.db";
+    QTest::newRow("backup folder holds a record that does not read")
+        << kDbPath << QByteArray("good") << kFailed << "record:tq install record 1\nstate pending\nold\n";
+    QTest::newRow("backup folder holds a record naming a file outside it")
+        << kDbPath << QByteArray("good") << kFailed << "record:tq install record 1\nstate installed\nold ..%2Fold.db\n";
     QTest::newRow("a move fails") << kDbPath << QByteArray("good") << kFailed << "folder:fw.v2.db";
     QTest::newRow("new database does not open") << kDbPath << QByteArray("good") << kFailed << "corrupt:fw.v2.db";
 }
@@ -397,8 +403,10 @@ void TestFirmwareDownload::failuresKeepTheWorkingDatabase()
     body.replace("<", base().toUtf8() + '/').replace(">", "");
     // A real database where a local link would lead.
     QVERIFY(testdb::writeStandardDb(inBase("local/fw.v2.db")));
-    const QString planted = plant.section(':', 1);
-    if (plant.startsWith("folder:")) {
+    const QString planted = plant.startsWith("record:") ? "previous/" + FileSwap::recordName() : plant.section(':', 1);
+    if (plant.startsWith("record:")) {
+        QVERIFY(writeFile("download/" + planted, plant.mid(7).toUtf8()));
+    } else if (plant.startsWith("folder:")) {
         QVERIFY(QDir().mkpath(inBase("download/" + planted)));
     } else if (plant.startsWith("corrupt:")) {
         FileSwap::setStepHook([planted](const QString& step) {
@@ -432,6 +440,8 @@ void TestFirmwareDownload::failuresKeepTheWorkingDatabase()
         m_server->serveEncoded(path, qCompress(QByteArray(128 * 1024 * 1024, '\0'), 9).mid(4), "deflate");
     else if (body == "endless")
         m_server->endless(path, path == kListPath ? list("fw.v2.db", m_server->url(kDbPath)) : m_dbBytes.left(100));
+    else if (body.startsWith("endless 302 "))
+        m_server->endless(path, "<html>", body.mid(12));
     else if (body == "unusable")
         m_server->serve(path, testdb::dbBytes(inBase("unusable.db"),
                                               {testdb::Table{"P_FLY_ESC_A'; DROP TABLE P_FLY_ESC_A;--",
@@ -445,7 +455,7 @@ void TestFirmwareDownload::failuresKeepTheWorkingDatabase()
         m_server->serve(other, m_dbBytes);
 
     ModalBoxCloser boxes;
-    const bool measured = body == "endless" || body == "packed";
+    const bool measured = body.startsWith("endless") || body == "packed";
     std::unique_ptr<MemoryGrowth> memory(measured ? new MemoryGrowth : nullptr);
     update(boxes, box, measured ? 240000 : 30000);
     FileSwap::setStepHook(nullptr);
@@ -453,7 +463,7 @@ void TestFirmwareDownload::failuresKeepTheWorkingDatabase()
         // An endless body went past the bound; the process held little of
         // any of it.
         const qint64 bound = path == kListPath ? devfilelist::kMaxListBytes : record_db::kMaxDatabaseBytes;
-        if (body == "endless")
+        if (body.startsWith("endless"))
             QVERIFY2(m_server->poured(path) > bound, qPrintable(QString::number(m_server->poured(path))));
         const qint64 growth = memory->peakKiB();
         qInfo("%s: resident memory at most %lld KiB above the start (%lld bytes poured without end)",
