@@ -386,6 +386,8 @@ void TestFirmwareDownload::failuresKeepTheWorkingDatabase_data()
     QTest::newRow("backup folder cannot be made") << kDbPath << QByteArray("good") << kFailed << "file:previous";
     QTest::newRow("backup folder holds files") << kDbPath << QByteArray("good") << kFailed << "file:previous/old.db";
     QTest::newRow("backup folder holds a record that does not read")
+        << kDbPath << QByteArray("good") << kFailed << "record:state pending\n";
+    QTest::newRow("backup folder holds a record naming no file")
         << kDbPath << QByteArray("good") << kFailed << "record:tq install record 1\nstate pending\nold\n";
     QTest::newRow("backup folder holds a record naming a file outside it")
         << kDbPath << QByteArray("good") << kFailed << "record:tq install record 1\nstate installed\nold ..%2Fold.db\n";
