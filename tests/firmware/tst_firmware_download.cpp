@@ -370,6 +370,9 @@ void TestFirmwareDownload::failuresKeepTheWorkingDatabase_data()
         << kListPath << list("devFileList.csv", "{/db/devFileList.csv}") << kFailed << QString();
     QTest::newRow("database named like a list called *.db")
         << "/devfile/list.db" << list("list.db", "{/db/list.db}") << kFailed << QString();
+    // The install's record in download/previous carries this name.
+    QTest::newRow("list named like the install's record")
+        << "/devfile/install-record.csv" << list("fw.v2.db", "{/db/fw.v2.db}") << kFailed << QString();
     QTest::newRow("database name not *.db") << kListPath << list("fw.sqlite", "{/db/fw.sqlite}") << kFailed << QString();
     QTest::newRow("link to a local file") << kListPath << list("fw.v2.db", "file://<local/fw.v2.db>") << kFailed << QString();
     QTest::newRow("redirect to a local file") << kDbPath << QByteArray("302 file://<local/fw.v2.db>") << kFailed << QString();
