@@ -6,6 +6,7 @@
 #include <QSqlQuery>
 
 #include "firmware/record_db.h"
+#include "firmware/sqliteheader.h"
 #include "firmwaredb.h"
 #include "logcapture.h"
 #include "tempworkdir.h"
@@ -49,6 +50,8 @@ private slots:
     void survivesCloseInitTwiceAndRename();
     void neverCreatesAFile();
     void checksStagedFilesOnItsOwnConnection();
+    void readsTheHeaderLayout_data();
+    void readsTheHeaderLayout();
     void refusesAFileThatIsNotWhole_data();
     void refusesAFileThatIsNotWhole();
     void readsTheFileAloneWithoutSideFiles_data();
@@ -312,6 +315,58 @@ void TestRecordDb::checksStagedFilesOnItsOwnConnection()
     // The working database is still open and answers.
     QVERIFY(working.isOpen());
     QCOMPARE(tableNames(working).size(), 2);
+}
+
+void TestRecordDb::readsTheHeaderLayout_data()
+{
+    // A header with the given page size field, change counter, page count
+    // and version-valid-for number; the layout read, or none (-1).
+    QTest::addColumn<QByteArray>("magic");
+    QTest::addColumn<int>("pageSizeField");
+    QTest::addColumn<quint32>("counter");
+    QTest::addColumn<quint32>("pages");
+    QTest::addColumn<quint32>("validFor");
+    QTest::addColumn<qint64>("pageSize");
+    QTest::addColumn<bool>("countValid");
+    const QByteArray magic("SQLite format 3\0", 16);
+    QTest::newRow("4096-byte pages") << magic << 4096 << 7u << 9u << 7u << qint64(4096) << true;
+    QTest::newRow("512-byte pages") << magic << 512 << 7u << 9u << 7u << qint64(512) << true;
+    QTest::newRow("1 stands for 65536") << magic << 1 << 7u << 9u << 7u << qint64(65536) << true;
+    QTest::newRow("count 0") << magic << 4096 << 7u << 0u << 7u << qint64(4096) << false;
+    QTest::newRow("stale count") << magic << 4096 << 8u << 9u << 7u << qint64(4096) << false;
+    QTest::newRow("page size 256") << magic << 256 << 7u << 9u << 7u << qint64(-1) << false;
+    QTest::newRow("page size 4097") << magic << 4097 << 7u << 9u << 7u << qint64(-1) << false;
+    QTest::newRow("page size 0") << magic << 0 << 7u << 9u << 7u << qint64(-1) << false;
+    QTest::newRow("another magic") << QByteArray("SQLite format 2\0", 16) << 4096 << 7u << 9u << 7u << qint64(-1) << false;
+}
+
+void TestRecordDb::readsTheHeaderLayout()
+{
+    QFETCH(QByteArray, magic);
+    QFETCH(int, pageSizeField);
+    QFETCH(quint32, counter);
+    QFETCH(quint32, pages);
+    QFETCH(quint32, validFor);
+    QFETCH(qint64, pageSize);
+    QFETCH(bool, countValid);
+    QByteArray header = magic + QByteArray(sqliteheader::kHeaderBytes - magic.size(), '\0');
+    const auto put = [&header](int offset, quint32 value, int width) {
+        for (int i = 0; i < width; ++i)
+            header[offset + i] = char(value >> (8 * (width - 1 - i)));
+    };
+    put(16, quint32(pageSizeField), 2);
+    put(24, counter, 4);
+    put(28, pages, 4);
+    put(92, validFor, 4);
+
+    sqliteheader::Layout layout;
+    QCOMPARE(sqliteheader::readLayout(header, &layout), pageSize > 0);
+    QCOMPARE(sqliteheader::readLayout(header.left(sqliteheader::kHeaderBytes - 1), &layout), false);
+    if (pageSize < 0)
+        return;
+    QCOMPARE(layout.pageSize, pageSize);
+    QCOMPARE(layout.pageCount, qint64(pages));
+    QCOMPARE(layout.countValid, countValid);
 }
 
 void TestRecordDb::refusesAFileThatIsNotWhole_data()
