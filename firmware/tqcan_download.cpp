@@ -151,8 +151,7 @@ bool TQCAN::openDownloadFile()
 
 void TQCAN::dropDownloadFile()
 {
-    if (m_downloadFile)
-        m_downloadFile->cancelWriting();
+    // A save file that goes uncommitted removes what it wrote.
     m_downloadFile.reset();
 }
 
