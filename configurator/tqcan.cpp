@@ -11,6 +11,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QSettings>
 
 #include "app/tqformalpagecontrol.h"

@@ -32,8 +32,10 @@
 #include "telemetry/refreshdata.h"
 
 #include <array>
+#include <memory>
 
 class QNetworkAccessManager;
+class QSaveFile;
 class QTableWidget;
 class QTranslator;
 class QcwIndicatorLamp;
@@ -112,6 +114,7 @@ private slots:
     void doProcessFroceSearchDev();
     // Firmware database downloads (firmware/tqcan_download.cpp).
     void onDownloadProgress(qint64 bytesReceived, qint64 bytesTotal);
+    void onDownloadReadyRead();
     void doProcessNetworkError(QNetworkReply::NetworkError error);
     // The removed debug tab (firmware/tqcan_debugtab.cpp), connected by name.
     void on_btn_read_excel_clicked();
@@ -235,6 +238,16 @@ private:
     void startDownloadCSVRequest();
     void startDownloadDB(const QString& url);
     void startHttpGet();
+    // Makes reply the running request, its body written as it arrives.
+    void watchDownloadReply(QNetworkReply* reply);
+    // The largest body taken for the running chain's stage.
+    qint64 downloadBound() const;
+    // Writes what reply holds to the download's file. False when that ended
+    // the request (a write failed) or the chain (the body passed the bound).
+    bool takeDownloadedBytes(QNetworkReply* reply);
+    bool openDownloadFile();
+    // The file being written is given up; its name keeps what it had.
+    void dropDownloadFile();
     void handleDeviceListArrived();
     // A request failed: buttons back, the watchdog reports on its next tick.
     void failDownloadRequest(const QString& error);
@@ -365,6 +378,8 @@ private:
     int m_upDB_timeout = 0;
     int m_downloadRedirects = 0;   // redirects followed by the running request
     QString m_pendingDbName;       // database named by the downloaded list, until installed
+    std::unique_ptr<QSaveFile> m_downloadFile; // the running request's body, until it ends whole
+    qint64 m_downloadBytes = 0;    // body bytes the running request brought
 
     // Throttle test and telemetry.
     static constexpr int kEscRows = 32;

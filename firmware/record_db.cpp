@@ -6,9 +6,11 @@
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlRecord>
+#include <QUrl>
 #include <QVariant>
 
 #include "firmware/firmwarenames.h"
+#include "firmware/sqliteheader.h"
 
 namespace {
 
@@ -18,9 +20,26 @@ const QString& connectionName()
     return name;
 }
 
-// Read-only: the database is only ever read here, and SQLite then refuses
-// to create a file that is not there.
-const QString kReadOnly = QStringLiteral("QSQLITE_OPEN_READONLY");
+// The database is only ever read here. Read-only, SQLite refuses to create
+// a file that is not there; immutable, it reads the file alone: it takes no
+// lock and makes no side file (no "-wal" or "-shm" beside a database in WAL
+// mode, none of which a download brings), and a stray journal of the same
+// name is not played back into it.
+const QString kOpenOptions = QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI");
+
+// The name under which SQLite opens the file at path with those options.
+QString immutableUri(const QString& path)
+{
+    return QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded)
+         + QStringLiteral("?immutable=1");
+}
+
+// Points db at the file at path, read-only and immutable.
+void configure(QSqlDatabase& db, const QString& path)
+{
+    db.setDatabaseName(immutableUri(path));
+    db.setConnectOptions(kOpenOptions);
+}
 
 const char* boolText(bool value)
 {
@@ -36,22 +55,23 @@ bool readyToSearch(const QSqlDatabase& database, const char* operation)
     return false;
 }
 
-// The 16 bytes every SQLite 3 database file starts with.
-bool hasSqliteHeader(const QString& path)
+// Why the file at path is no whole SQLite database by its header and its
+// length, or empty.
+QString wholeFileProblem(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return false;
-    static const QByteArray header("SQLite format 3\0", 16);
-    return file.read(header.size()) == header;
+        return file.errorString();
+    return sqliteheader::wholeFileProblem(file.read(sqliteheader::kHeaderBytes), file.size());
 }
 
 // What the searches read of a device's table.
 const char* const kReadColumns[] = {"SF-VERSION", "STATUS", "NOTE", "ROM1-FILE", "ROM1-SUM", "ROM2-FILE", "ROM2-SUM"};
 
-// Why the open database db cannot serve the page, or empty: every page must
-// read back (a file cut short fails here), and at least one table must be
-// one that the searches take, by its name and its columns.
+// Why the open database db cannot serve the page, or empty: its structure
+// must pass SQLite's quick check (which does not notice missing pages at the
+// end: the header check does), and at least one table must be one that the
+// searches take, by its name and its columns.
 QString checkContent(const QSqlDatabase& db)
 {
     QSqlQuery query(db);
@@ -160,8 +180,7 @@ void record_db::init()
         qDebug() << "Error record_db::init---err already open " << m_dbName;
         return;
     }
-    m_database.setDatabaseName(m_dbName);
-    m_database.setConnectOptions(kReadOnly);
+    configure(m_database, m_dbName);
     if (m_database.open())
         m_query = QSqlQuery(m_database);
     else
@@ -323,8 +342,11 @@ bool record_db::checkDatabaseFile(const QString& path, QString* why)
     };
     if (!QFileInfo(path).isFile())
         return fail(QStringLiteral("no such file"));
-    if (!hasSqliteHeader(path))
-        return fail(QStringLiteral("not an SQLite database"));
+    if (QFileInfo(path).size() > kMaxDatabaseBytes)
+        return fail(QStringLiteral("larger than %1 bytes").arg(kMaxDatabaseBytes));
+    const QString notWhole = wholeFileProblem(path);
+    if (!notWhole.isEmpty())
+        return fail(notWhole);
 
     // A connection of its own: the shared one may hold the working database.
     static QAtomicInt serial;
@@ -332,8 +354,7 @@ bool record_db::checkDatabaseFile(const QString& path, QString* why)
     QString error;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(path);
-        db.setConnectOptions(kReadOnly);
+        configure(db, path);
         if (db.open())
             error = checkContent(db);
         else

@@ -7,8 +7,9 @@
 // data ("ROM<n>-SUM"). Only rows whose STATUS is "M1:[可升级]" are offered.
 //
 // Every record_db uses the one process-wide connection named
-// "ConnectDataUpgradeExcel", opened read-only: opening never creates a file,
-// and nothing here writes to the database. GUI thread only; the operations
+// "ConnectDataUpgradeExcel", opened read-only and immutable: opening never
+// creates a file, nothing here writes to the database, and no side file
+// ("-wal", "-shm", "-journal") is made or read beside it. GUI thread only; the operations
 // that touch the connection hold the object's mutex.
 //
 // The searches append to their outputs and never clear them; they return
@@ -71,11 +72,15 @@ public:
     // Appends text and CR LF to "log.txt" in the working folder.
     static void appendLogLine(const QString& text);
 
+    // The largest database file taken (firmware databases are a few MB).
+    static constexpr qint64 kMaxDatabaseBytes = 256 * 1024 * 1024;
+
     // Checks a database file on a connection of its own (the shared one
-    // stays as it is): the file must exist, start with the SQLite header,
-    // open read-only, read back whole, and hold at least one table that the
-    // searches take: a plain name with every column they read. On false,
-    // why says what failed.
+    // stays as it is): the file must exist, be no larger than the bound,
+    // hold every page its SQLite header counts, open read-only, pass
+    // SQLite's quick check, and hold at least one table that the searches
+    // take: a plain name with every column they read. On false, why says
+    // what failed.
     static bool checkDatabaseFile(const QString& path, QString* why = nullptr);
 
 private:

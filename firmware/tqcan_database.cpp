@@ -2,8 +2,9 @@
 // list's URL, its readers, and the choice of the database at start.
 //
 // One base folder, the working directory, holds "download/" with the list
-// and the database, and the staging folder "download/temp" of the downloads;
-// the start looks where a download installs.
+// and the database, the staging folder "download/temp" of the downloads and,
+// while an install runs, its backup folder "download/previous"; the start
+// looks where a download installs, after settling an install left behind.
 
 #include "configurator/tqcan.h"
 #include "ui_tqcan.h"
@@ -15,6 +16,7 @@
 #include <QMessageBox>
 
 #include "firmware/devfilelist.h"
+#include "firmware/fileswap.h"
 #include "firmware/firmwarenames.h"
 #include "kiosk/kioskini.h"
 
@@ -131,6 +133,15 @@ void TQCAN::openFirmwareDb(const QString& path)
 void TQCAN::initDbPath()
 {
     const QString download = downloadBaseDir() + QStringLiteral("/download");
+    // An install that a crash cut off is undone, or finished when it had
+    // completed, before the list is read: the files in place are then one
+    // install's, old or new.
+    const FileSwap::Outcome settled = FileSwap::resolve(download);
+    if (settled != FileSwap::Outcome::Nothing)
+        qCritical() << "--------------TQCAN--init---an earlier install was"
+                    << (settled == FileSwap::Outcome::Undone     ? "undone"
+                        : settled == FileSwap::Outcome::Finished ? "finished"
+                                                                 : "left as it was: its backup folder is in the way");
     const QString listPath = QStringLiteral("%1%2/%3").arg(
         downloadBaseDir(), QStringLiteral("/download"), firmwarenames::lastPathPart(deviceListUrl()));
     qDebug() << "--------------TQCAN--init---outputFilePath=" << listPath;

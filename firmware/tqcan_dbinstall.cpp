@@ -4,7 +4,11 @@
 // The database that works is never lost: the staged files are checked
 // before anything is touched, the old files are set aside rather than
 // deleted (and nothing is deleted before they are), and they come back,
-// reopened, when the new ones cannot be put in place or do not open.
+// reopened, when the new ones cannot be put in place or do not open. The
+// set-aside folder download/previous records how far the install got
+// (firmware/fileswap.h), so that an install cut off by a crash is undone,
+// or finished once its new database has opened, before the page chooses
+// its database at the next start and before the next install.
 
 #include "configurator/tqcan.h"
 #include "ui_tqcan.h"
@@ -16,105 +20,13 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
+#include "firmware/fileswap.h"
 #include "firmware/firmwarenames.h"
 
 namespace {
 
 const QString kDbPattern = QStringLiteral("*.db");
 const QString kListPattern = QStringLiteral("*.csv");
-
-// Replaces the working files of a folder with staged ones so that every
-// step can be undone: the old files are moved into a backup folder, never
-// deleted, the staged ones moved in, and only commit() drops the old ones.
-// Files are renamed, not copied, within the download folder.
-class FileSwap
-{
-public:
-    FileSwap(const QString& folder, const QString& backup) : m_folder(folder), m_backup(backup) {}
-
-    // Moves the folder's plain files that match filters into the backup
-    // folder, which must be absent or empty: what lies there may be all
-    // that is left of an earlier install. False when the folder is in the
-    // way or cannot be made, or a file does not move; rollBack() then puts
-    // back what was moved.
-    bool setAside(const QStringList& filters)
-    {
-        const QFileInfo backup(m_backup);
-        const bool empty = backup.isDir()
-            && QDir(m_backup).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System).isEmpty();
-        if (backup.exists() && !empty) {
-            qCritical() << "install: the backup folder is in the way:" << m_backup;
-            return false;
-        }
-        if (!QDir().mkpath(m_backup)) {
-            qCritical() << "install: cannot make the backup folder" << m_backup;
-            return false;
-        }
-        for (const QFileInfo& info : QDir(m_folder).entryInfoList(filters, QDir::Files)) {
-            if (!move(info.absoluteFilePath(), m_backup + QLatin1Char('/') + info.fileName(), m_setAside))
-                return false;
-        }
-        return true;
-    }
-
-    // Moves the staged files into the folder; a name that is taken there
-    // makes it fail.
-    bool moveIn(const QStringList& staged)
-    {
-        for (const QString& from : staged) {
-            if (!move(from, m_folder + QLatin1Char('/') + QFileInfo(from).fileName(), m_movedIn))
-                return false;
-        }
-        return true;
-    }
-
-    // Removes the files moved in (only those) and puts the old ones back;
-    // an old file that cannot go back stays in the backup folder.
-    void rollBack()
-    {
-        for (const auto& moved : qAsConst(m_movedIn)) {
-            if (!QFile::remove(moved.second))
-                qCritical() << "install: cannot take out the new file" << moved.second;
-        }
-        bool whole = true;
-        for (const auto& moved : qAsConst(m_setAside)) {
-            if (QFile::rename(moved.second, moved.first)) {
-                qDebug() << "File moved:" << moved.second << "to" << moved.first;
-            } else {
-                qCritical() << "install: old file left in" << m_backup << ":" << moved.second;
-                whole = false;
-            }
-        }
-        if (whole)
-            QDir().rmdir(m_backup);
-    }
-
-    // The new files stay: the old ones go.
-    void commit()
-    {
-        if (!QDir(m_backup).removeRecursively())
-            qCritical() << "install: cannot remove the old files in" << m_backup;
-    }
-
-private:
-    using Moves = QList<QPair<QString, QString>>; // from, to
-
-    static bool move(const QString& from, const QString& to, Moves& done)
-    {
-        if (!QFile::rename(from, to)) {
-            qDebug() << "Failed to move file:" << from << "to" << to;
-            return false;
-        }
-        qDebug() << "File moved:" << from << "to" << to;
-        done.append({from, to});
-        return true;
-    }
-
-    const QString m_folder;
-    const QString m_backup;
-    Moves m_setAside;
-    Moves m_movedIn;
-};
 
 } // namespace
 
@@ -136,29 +48,41 @@ void TQCAN::installDownloadedDb()
         return;
     }
 
-    // The old files step aside, the new ones move in and must open; any
-    // failure puts the old ones back and reopens them.
-    FileSwap swap(download, download + QStringLiteral("/previous"));
+    // A swap that an earlier run left behind is settled first.
+    if (FileSwap::resolve(download) == FileSwap::Outcome::InTheWay) {
+        failDownloadChain(QStringLiteral("the backup folder %1 is in the way").arg(FileSwap::backupFolder(download)));
+        return;
+    }
+
+    // The old files step aside, the new ones move in and must open there;
+    // then the record says installed. Any failure before that puts the old
+    // ones back and reopens them.
+    FileSwap swap(download);
     m_recordDb.dbClose();
-    bool installed = swap.setAside({kListPattern, kDbPattern, firmwarenames::lastPathPart(m_csvFilePath)})
-                  && swap.moveIn({m_csvFilePath, stagedDb});
+    bool installed = swap.setAside({kListPattern, kDbPattern, firmwarenames::lastPathPart(m_csvFilePath)},
+                                   {m_csvFilePath, stagedDb})
+                  && swap.moveIn();
     if (installed) {
-        // What the page reads from here on: it must read there too (a
-        // stray journal of that name, for one, makes it unreadable).
+        // What the page reads from here on: it must read there too.
         openFirmwareDb(newDb);
         installed = m_recordDb.isOpen() && !mDbTableNameL.isEmpty();
         why = installed ? QString() : QStringLiteral("it does not read in place");
     }
+    if (installed && !swap.commit()) {
+        installed = false;
+        why = QStringLiteral("the install cannot be recorded");
+    }
     if (!installed) {
         m_recordDb.dbClose();
-        swap.rollBack();
+        swap.resolve();
         mDbTableNameL.clear();
         if (!m_db_name.isEmpty())
             openFirmwareDb(download + QLatin1Char('/') + m_db_name);
         failDownloadChain(QStringLiteral("install of %1 failed %2").arg(m_pendingDbName, why));
         return;
     }
-    swap.commit();
+    // Old copies that cannot go now go at the next start.
+    swap.resolve();
     clearDownloadTempDir(download + QStringLiteral("/temp"));
     // Stray lists and databases next to the executable are never read.
     const QString appDir = QCoreApplication::applicationDirPath();

@@ -4,6 +4,16 @@
 // the install (tqcan_dbinstall.cpp) follows. A watchdog on the page's 1 s
 // timer ends a request that shows no progress for 10 s.
 //
+// A body goes to its file as it arrives, through a small reply buffer, so
+// that memory stays flat whatever a server sends: it is asked for as the
+// server stores it (a packed body that the reply unpacked could grow
+// without bound in one piece), written under a temporary name, and takes
+// the file's name only once the reply has ended without error (a body
+// shorter than its Content-Length is one). A body (a redirect's too, which
+// is counted and dropped) above the bound of its kind, the list's 4 MiB or
+// a database's 256 MiB, or announced above it, ends the chain with the
+// failure box.
+//
 // Only the running chain's request counts: m_downloadReply names it (a
 // redirect's request takes its place). Any other reply that finishes - one
 // the watchdog gave up on - is dropped unread.
@@ -17,6 +27,7 @@
 #include <QMessageBox>
 #include <QNetworkAccessManager>
 #include <QNetworkRequest>
+#include <QSaveFile>
 #include <QUrl>
 
 #include "firmware/devfilelist.h"
@@ -28,8 +39,33 @@ namespace {
 constexpr int kDownloadWatchdogS = 10;
 // Redirects followed for one file.
 constexpr int kMaxRedirects = 10;
+// What a reply holds before it waits for the page to take it.
+constexpr qint64 kReplyBufferBytes = 256 * 1024;
+// What one read takes into the page's hands.
+constexpr int kChunkBytes = 64 * 1024;
 
 enum DownloadState { kIdle = 0, kDeviceList = 1, kDatabase = 3 };
+
+// A request for url whose body comes as the server holds it: a body the
+// reply unpacked could be any size, and all of it at once in memory.
+QNetworkRequest downloadRequest(const QUrl& url)
+{
+    QNetworkRequest request(url);
+    request.setRawHeader("Accept-Encoding", "identity");
+    return request;
+}
+
+bool isRedirect(const QNetworkReply* reply)
+{
+    return !reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl().isEmpty();
+}
+
+// The body length the server announced, or -1.
+qint64 announcedLength(const QNetworkReply* reply)
+{
+    const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+    return length.isValid() ? length.toLongLong() : -1;
+}
 
 } // namespace
 
@@ -86,9 +122,86 @@ void TQCAN::startDownloadDB(const QString& url)
 
 void TQCAN::startHttpGet()
 {
-    const QNetworkRequest request(QUrl(m_downloadUrl, QUrl::TolerantMode));
-    m_downloadReply = m_netAccessManager->get(request);
-    connect(m_downloadReply.data(), &QNetworkReply::downloadProgress, this, &TQCAN::onDownloadProgress);
+    watchDownloadReply(m_netAccessManager->get(downloadRequest(QUrl(m_downloadUrl, QUrl::TolerantMode))));
+}
+
+void TQCAN::watchDownloadReply(QNetworkReply* reply)
+{
+    dropDownloadFile();
+    m_downloadBytes = 0;
+    m_downloadReply = reply;
+    reply->setReadBufferSize(kReplyBufferBytes);
+    connect(reply, &QNetworkReply::downloadProgress, this, &TQCAN::onDownloadProgress);
+    connect(reply, &QNetworkReply::readyRead, this, &TQCAN::onDownloadReadyRead);
+}
+
+qint64 TQCAN::downloadBound() const
+{
+    return m_downloadState == kDeviceList ? devfilelist::kMaxListBytes : record_db::kMaxDatabaseBytes;
+}
+
+bool TQCAN::openDownloadFile()
+{
+    m_downloadFile = std::make_unique<QSaveFile>(m_downloadFilePath);
+    if (m_downloadFile->open(QIODevice::WriteOnly))
+        return true;
+    qDebug() << "Error: Could not open file for writing";
+    return false;
+}
+
+void TQCAN::dropDownloadFile()
+{
+    // A save file that goes uncommitted removes what it wrote.
+    m_downloadFile.reset();
+}
+
+void TQCAN::onDownloadReadyRead()
+{
+    auto* reply = qobject_cast<QNetworkReply*>(sender());
+    if (!reply)
+        return;
+    // A request given up on is stopped, not read.
+    if (reply != m_downloadReply) {
+        reply->abort();
+        return;
+    }
+    takeDownloadedBytes(reply);
+}
+
+bool TQCAN::takeDownloadedBytes(QNetworkReply* reply)
+{
+    const qint64 bound = downloadBound();
+    // A redirect's body is counted, not kept.
+    const bool keep = !isRedirect(reply);
+    bool tooLarge = announcedLength(reply) > bound;
+    QString failure;
+    char chunk[kChunkBytes];
+    while (!tooLarge && failure.isEmpty() && reply->bytesAvailable() > 0) {
+        const qint64 read = reply->read(chunk, sizeof chunk);
+        if (read <= 0)
+            break;
+        m_downloadBytes += read;
+        tooLarge = m_downloadBytes > bound;
+        if (!keep || tooLarge)
+            continue;
+        if (!m_downloadFile && !openDownloadFile())
+            failure = m_downloadFile->errorString();
+        else if (m_downloadFile->write(chunk, read) != read)
+            failure = QStringLiteral("short write to %1: %2").arg(m_downloadFilePath, m_downloadFile->errorString());
+    }
+    if (!tooLarge && failure.isEmpty())
+        return true;
+    // The request ends here: stale before it is stopped, so that its end
+    // is dropped unread.
+    if (m_downloadReply == reply)
+        m_downloadReply = nullptr;
+    if (reply->isRunning())
+        reply->abort();
+    if (tooLarge)
+        failDownloadChain(QStringLiteral("%1 is larger than %2 bytes").arg(reply->url().toString()).arg(bound));
+    else
+        failDownloadRequest(failure);
+    return false;
 }
 
 void TQCAN::onDownloadProgress(qint64 bytesReceived, qint64 bytesTotal)
@@ -104,6 +217,7 @@ void TQCAN::onDownloadProgress(qint64 bytesReceived, qint64 bytesTotal)
 void TQCAN::onDownloadFinished(QNetworkReply* reply)
 {
     disconnect(reply, &QNetworkReply::downloadProgress, this, &TQCAN::onDownloadProgress);
+    disconnect(reply, &QNetworkReply::readyRead, this, &TQCAN::onDownloadReadyRead);
     reply->deleteLater();
     if (reply != m_downloadReply) {
         qDebug() << "onDownloadFinished--stale reply dropped:" << reply->url().toString();
@@ -135,24 +249,24 @@ void TQCAN::onDownloadFinished(QNetworkReply* reply)
             return;
         }
         qDebug() << "onDownloadFinished--redirect to" << next.toString();
-        m_downloadReply = m_netAccessManager->get(QNetworkRequest(next));
-        connect(m_downloadReply.data(), &QNetworkReply::downloadProgress, this, &TQCAN::onDownloadProgress);
+        watchDownloadReply(m_netAccessManager->get(downloadRequest(next)));
         return;
     }
 
-    QFile file(m_downloadFilePath);
-    if (!file.open(QIODevice::WriteOnly)) {
-        qDebug() << "Error: Could not open file for writing";
-        failDownloadRequest(file.errorString());
+    // The rest of the body, then the file under its name. A body that ends
+    // before its Content-Length did not come here: the reply reports the
+    // closed connection as its error.
+    if (!takeDownloadedBytes(reply))
+        return;
+    if (!m_downloadFile && !openDownloadFile()) {
+        failDownloadRequest(m_downloadFile->errorString());
         return;
     }
-    const QByteArray body = reply->readAll();
-    const bool written = file.write(body) == body.size() && file.flush();
-    file.close();
-    if (!written || file.error() != QFileDevice::NoError) {
-        failDownloadRequest(QStringLiteral("short write to %1: %2").arg(m_downloadFilePath, file.errorString()));
+    if (!m_downloadFile->commit()) {
+        failDownloadRequest(QStringLiteral("cannot save %1: %2").arg(m_downloadFilePath, m_downloadFile->errorString()));
         return;
     }
+    m_downloadFile.reset();
     qDebug() << "Download completed. File saved to:" << m_downloadFilePath;
 
     if (m_downloadState == kDeviceList) {
@@ -206,6 +320,7 @@ void TQCAN::handleDeviceListArrived()
 void TQCAN::failDownloadRequest(const QString& error)
 {
     qCritical() << "Error:" << error;
+    dropDownloadFile();
     releaseDownloadControls(false);
     m_pendingDbName.clear();
     // The watchdog reports on its next tick.
@@ -216,13 +331,18 @@ void TQCAN::failDownloadRequest(const QString& error)
 void TQCAN::failDownloadChain(const QString& reason)
 {
     qCritical() << "download firmware failed:" << reason;
+    dropDownloadFile();
     clearDownloadTempDir(downloadBaseDir() + QStringLiteral("/download/temp"));
     m_downloadState = kIdle;
     m_pendingDbName.clear();
     m_upDB_timeout = 0;
     releaseDownloadControls(false);
+    // Kept only while the database in use still reads: an install whose old
+    // files could not all go back has lost it until they do.
+    const bool kept = m_db_name.isEmpty() || (m_recordDb.isOpen() && !mDbTableNameL.isEmpty());
     QMessageBox::information(nullptr, tr("Notify"),
-                             tr("Download firmware failed, the database in use is kept"),
+                             kept ? tr("Download firmware failed, the database in use is kept")
+                                  : tr("Download firmware failed"),
                              QMessageBox::Ok);
 }
 
@@ -236,6 +356,7 @@ void TQCAN::downloadWatchdogTick()
         m_downloadReply = nullptr;
         late->abort();
     }
+    dropDownloadFile();
     m_pendingDbName.clear();
     releaseDownloadControls(true);
     // The same timer counts a running upgrade down.
@@ -248,6 +369,7 @@ void TQCAN::downloadWatchdogTick()
 
 void TQCAN::doProcessNetworkError(QNetworkReply::NetworkError error)
 {
+    dropDownloadFile();
     clearDownloadTempDir(downloadBaseDir() + QStringLiteral("/download/temp"));
     qCritical() << "Error:" << (m_downloadReply ? m_downloadReply->errorString() : QStringLiteral("no request"))
                 << error;

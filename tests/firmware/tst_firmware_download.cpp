@@ -1,6 +1,8 @@
 // The update-database button's download chain against a real HTTP server on
 // 127.0.0.1: the device-file list, then the database it links, the install,
-// and every way it can fail with the working database kept open.
+// every way it can fail with the working database kept open, and the install
+// stopped at each of its steps as a crash would stop it, with a fresh page
+// started on the folder it left.
 
 #include <QtTest>
 
@@ -8,9 +10,21 @@
 #include <memory>
 
 #include "firmware/devfilelist.h"
+#include "firmware/fileswap.h"
 #include "firmwarepagehelpers.h"
 #include "httpfileserver.h"
 #include "modalboxcloser.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define TQ_TEST_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TQ_TEST_ASAN 1
+#endif
+#endif
+#ifdef TQ_TEST_ASAN
+extern "C" void __sanitizer_purge_allocator();
+#endif
 
 using namespace fwpage;
 
@@ -23,6 +37,8 @@ const QString kNetworkError = QStringLiteral("Network Err, Please Check !");
 const QString kFailed = QStringLiteral("Download firmware failed, the database in use is kept");
 const QStringList kNewVersions{"2.3.0", "2.4.0", "2.5.0"};
 const QString kUpgradeFailed = QStringLiteral("Upgrade failed, please try again!");
+const QString kFailedNotKept = QStringLiteral("Download firmware failed");
+const QString kPleaseUpdate = QStringLiteral("Please click upgrade database button");
 
 QByteArray fileBytes(const QString& path)
 {
@@ -52,6 +68,80 @@ private:
     std::function<void()> m_action;
 };
 
+// The process's resident memory in KiB. Under the address sanitizer the
+// freed memory it holds back is handed back first: only memory in use counts.
+qint64 residentKiB()
+{
+#ifdef TQ_TEST_ASAN
+    __sanitizer_purge_allocator();
+#endif
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).simplified().split(' ').first().toLongLong();
+    }
+    return -1;
+}
+
+// The most resident memory seen above the start while it lives.
+class MemoryGrowth : public QObject
+{
+public:
+    MemoryGrowth() : m_start(residentKiB()), m_peak(m_start)
+    {
+        connect(&m_timer, &QTimer::timeout, this, [this] { m_peak = qMax(m_peak, residentKiB()); });
+        m_timer.start(100);
+    }
+    qint64 peakKiB()
+    {
+        m_peak = qMax(m_peak, residentKiB());
+        return m_start < 0 ? -1 : m_peak - m_start;
+    }
+    qint64 startKiB() const { return m_start; }
+
+private:
+    QTimer m_timer;
+    qint64 m_start;
+    qint64 m_peak;
+};
+
+// A folder's files and folders, to be put back as a stop left them.
+struct Tree {
+    QStringList folders;
+    QMap<QString, QByteArray> files;
+
+    static Tree of(const QString& root)
+    {
+        Tree tree;
+        QDirIterator it(root, QDir::Dirs | QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            const QString name = QDir(root).relativeFilePath(path);
+            if (it.fileInfo().isDir()) {
+                tree.folders << name;
+            } else {
+                QFile in(path);
+                tree.files.insert(name, in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray("unreadable"));
+            }
+        }
+        return tree;
+    }
+    bool restore(const QString& root) const
+    {
+        bool ok = QDir(root).removeRecursively() && QDir().mkpath(root);
+        for (const QString& folder : folders)
+            ok = ok && QDir(root).mkpath(folder);
+        for (auto it = files.cbegin(); it != files.cend(); ++it) {
+            QFile out(root + QLatin1Char('/') + it.key());
+            ok = ok && out.open(QIODevice::WriteOnly) && out.write(it.value()) == it.value().size();
+        }
+        return ok;
+    }
+};
+
 // A click that reaches the page whether or not the button is enabled.
 void forceClick(QWidget* page, const char* button)
 {
@@ -68,11 +158,15 @@ private slots:
     void init();
     void cleanup();
 
+    void listThenDatabaseAreInstalled_data();
     void listThenDatabaseAreInstalled();
     void redirectsAreFollowed_data();
     void redirectsAreFollowed();
     void failuresKeepTheWorkingDatabase_data();
     void failuresKeepTheWorkingDatabase();
+    void installStoppedAtEachStep_data();
+    void installStoppedAtEachStep();
+    void anOldFileThatCannotGoBackIsNotCalledKept();
     void debugTabDownloadIsOnlySaved();
     void nothingOfADownloadLandsDuringAnUpgrade_data();
     void nothingOfADownloadLandsDuringAnUpgrade();
@@ -88,11 +182,13 @@ private:
             && pagetest::child(page(), "btnUpgradedev")->isEnabled();
     }
     void expectOldDatabaseInUse();
+    void expectNewDatabaseInUse();
 
     pagetest::PageEnv m_env;
     std::unique_ptr<HttpFileServer> m_server;
     std::unique_ptr<TQCAN> m_page;
     QMap<QString, QByteArray> m_oldFiles;
+    QMap<QString, QByteArray> m_newFiles; // download/ after the good chain's install
     QByteArray m_dbBytes; // the database the server hands out
 };
 
@@ -116,10 +212,12 @@ void TestFirmwareDownload::init()
     m_dbBytes = fileBytes(inBase("served.db"));
     m_server->serve(kDbPath, m_dbBytes);
     QFile::remove(inBase("served.db"));
+    m_newFiles = {{"devFileList.csv", list("fw.v2.db", m_server->url(kDbPath))}, {"fw.v2.db", m_dbBytes}};
 }
 
 void TestFirmwareDownload::cleanup()
 {
+    FileSwap::setStepHook(nullptr);
     m_page.reset();
     m_server.reset();
     cleanBase();
@@ -141,8 +239,40 @@ void TestFirmwareDownload::expectOldDatabaseInUse()
     QVERIFY(buttonsEnabled());
 }
 
+void TestFirmwareDownload::expectNewDatabaseInUse()
+{
+    QCOMPARE(snapshot(inBase("download")), m_newFiles);
+    QCOMPARE(shownDb(page()), QStringLiteral("fw"));
+    QCOMPARE(clickSimDevice(page()), kNewVersions);
+    QVERIFY(buttonsEnabled());
+}
+
+void TestFirmwareDownload::listThenDatabaseAreInstalled_data()
+{
+    // The database served in rollback-journal mode, or in WAL mode, which
+    // must leave no "-wal" or "-shm" file beside it when it is read; or a
+    // hot journal lies where it lands, which must not be played into it.
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("rollback journal") << QString();
+    QTest::newRow("WAL mode") << "wal";
+    QTest::newRow("a stray journal where it lands") << "journal";
+}
+
 void TestFirmwareDownload::listThenDatabaseAreInstalled()
 {
+    QFETCH(QString, kind);
+    QStringList installed{"devFileList.csv", "fw.v2.db"};
+    if (kind == "wal") {
+        QVERIFY(testdb::writeStandardDb(inBase("served.db")));
+        QVERIFY(testdb::toWalMode(inBase("served.db")));
+        m_dbBytes = fileBytes(inBase("served.db"));
+        QVERIFY(QFile::remove(inBase("served.db")));
+        QCOMPARE(m_dbBytes.at(18), char(2)); // the header says WAL
+        m_server->serve(kDbPath, m_dbBytes);
+    } else if (kind == "journal") {
+        QVERIFY(writeFile("download/fw.v2.db-journal", testdb::hotJournal(inBase("j.db"))));
+        installed << "fw.v2.db-journal";
+    }
     // Stray files next to the executable are never read, and go.
     const QString stray = QCoreApplication::applicationDirPath() + "/tst_firmware_download_stray";
     for (const char* suffix : {".csv", ".db"})
@@ -159,8 +289,10 @@ void TestFirmwareDownload::listThenDatabaseAreInstalled()
     QVERIFY(!QFileInfo::exists(stray + ".csv") && !QFileInfo::exists(stray + ".db"));
 
     QCOMPARE(shownDb(page()), QStringLiteral("fw"));
-    QCOMPARE(snapshot(inBase("download")).keys(), (QStringList{"devFileList.csv", "fw.v2.db"}));
+    QCOMPARE(snapshot(inBase("download")).keys(), installed);
     QCOMPARE(clickSimDevice(page()), kNewVersions);
+    QCOMPARE(fileBytes(inBase("download/fw.v2.db")), m_dbBytes); // read as it came, nothing beside it
+    QCOMPARE(snapshot(inBase("download")).keys(), installed);
     QTest::qWait(1500); // the watchdog is off: no second box
     QCOMPARE(boxes.texts(), QStringList{kSuccess});
 }
@@ -193,10 +325,21 @@ void TestFirmwareDownload::failuresKeepTheWorkingDatabase_data()
     // Served at `path` instead of the good file: `body`, or one of these
     // responses: "404"; "302 <location>"; "stall" (a first piece, then
     // nothing: the ten-second watchdog gives it up); "cut" and "overlong"
-    // (a Content-Length above and below the body's size). "{" and "}"
-    // enclose a path on the server, "<" and ">" one below the working
-    // directory; "good" serves the good files. `plant` puts something in download/ before the click:
-    // "file:", "folder:" or "journal:" and its name.
+    // (a Content-Length above and below the body's size); "cut by N" (the
+    // good database without its last N bytes, under a Content-Length that
+    // says so); "short by 1" (the database without its last byte under the
+    // whole one's Content-Length); "dropped" (the database without its last
+    // 1024 bytes and without Content-Length, ended by the closed
+    // connection); "announced above the bound" (a Content-Length above the
+    // database bound); "endless" (a first piece, then bytes without end);
+    // "packed" (128 MiB of zeros packed into some 128 KiB under "Content-
+    // Encoding: deflate", which the page must not unpack). For the last two
+    // the memory the process takes meanwhile is measured. "{" and "}" enclose a
+    // path on the server, "<" and ">" one below the working directory;
+    // "good" serves the good files. `plant` puts something in download/
+    // before the click: "file:" or "folder:" and its name; "record:" and the
+    // text of a record in download/previous; or "corrupt:" and a name that
+    // the install spoils right after it moved the file in.
     QTest::addColumn<QString>("path");
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<QString>("box");
@@ -208,6 +351,16 @@ void TestFirmwareDownload::failuresKeepTheWorkingDatabase_data()
     QTest::newRow("stall") << kDbPath << QByteArray("stall") << kNetworkError << QString();
     QTest::newRow("database shorter than its Content-Length") << kDbPath << QByteArray("cut") << kNetworkError << QString();
     QTest::newRow("database longer than its Content-Length") << kDbPath << QByteArray("overlong") << kFailed << QString();
+    QTest::newRow("database 1 byte shorter than its Content-Length") << kDbPath << QByteArray("short by 1") << kNetworkError << QString();
+    QTest::newRow("database cut by 1 byte") << kDbPath << QByteArray("cut by 1") << kFailed << QString();
+    QTest::newRow("database cut by 1024 bytes") << kDbPath << QByteArray("cut by 1024") << kFailed << QString();
+    QTest::newRow("database cut by 4000 bytes") << kDbPath << QByteArray("cut by 4000") << kFailed << QString();
+    QTest::newRow("database cut by a dropped connection") << kDbPath << QByteArray("dropped") << kFailed << QString();
+    QTest::newRow("database announced above the bound") << kDbPath << QByteArray("announced above the bound") << kFailed << QString();
+    QTest::newRow("endless list") << kListPath << QByteArray("endless") << kFailed << QString();
+    QTest::newRow("endless database") << kDbPath << QByteArray("endless") << kFailed << QString();
+    QTest::newRow("endless redirect") << kDbPath << QByteArray("endless 302 /db/store/fw.v2.db") << kFailed << QString();
+    QTest::newRow("packed database") << kDbPath << QByteArray("packed") << kFailed << QString();
     QTest::newRow("html list") << kListPath << html << kFailed << QString();
     QTest::newRow("html database") << kDbPath << html << kFailed << QString();
     QTest::newRow("empty database") << kDbPath << QByteArray() << kFailed << QString();
@@ -218,6 +371,9 @@ void TestFirmwareDownload::failuresKeepTheWorkingDatabase_data()
         << kListPath << list("devFileList.csv", "{/db/devFileList.csv}") << kFailed << QString();
     QTest::newRow("database named like a list called *.db")
         << "/devfile/list.db" << list("list.db", "{/db/list.db}") << kFailed << QString();
+    // The install's record in download/previous carries this name.
+    QTest::newRow("list named like the install's record")
+        << "/devfile/install-record.csv" << list("fw.v2.db", "{/db/fw.v2.db}") << kFailed << QString();
     QTest::newRow("database name not *.db") << kListPath << list("fw.sqlite", "{/db/fw.sqlite}") << kFailed << QString();
     QTest::newRow("link to a local file") << kListPath << list("fw.v2.db", "file://<local/fw.v2.db>") << kFailed << QString();
     QTest::newRow("redirect to a local file") << kDbPath << QByteArray("302 file://<local/fw.v2.db>") << kFailed << QString();
@@ -233,8 +389,14 @@ void TestFirmwareDownload::failuresKeepTheWorkingDatabase_data()
     // ones cannot all be put in place, or the new database does not read there.
     QTest::newRow("backup folder cannot be made") << kDbPath << QByteArray("good") << kFailed << "file:previous";
     QTest::newRow("backup folder holds files") << kDbPath << QByteArray("good") << kFailed << "file:previous/old.db";
+    QTest::newRow("backup folder holds a record that does not read")
+        << kDbPath << QByteArray("good") << kFailed << "record:state pending\n";
+    QTest::newRow("backup folder holds a record naming no file")
+        << kDbPath << QByteArray("good") << kFailed << "record:tq install record 1\nstate pending\nold\n";
+    QTest::newRow("backup folder holds a record naming a file outside it")
+        << kDbPath << QByteArray("good") << kFailed << "record:tq install record 1\nstate installed\nold ..%2Fold.db\n";
     QTest::newRow("a move fails") << kDbPath << QByteArray("good") << kFailed << "folder:fw.v2.db";
-    QTest::newRow("new database does not open") << kDbPath << QByteArray("good") << kFailed << "journal:fw.v2.db-journal";
+    QTest::newRow("new database does not open") << kDbPath << QByteArray("good") << kFailed << "corrupt:fw.v2.db";
 }
 
 void TestFirmwareDownload::failuresKeepTheWorkingDatabase()
@@ -247,11 +409,19 @@ void TestFirmwareDownload::failuresKeepTheWorkingDatabase()
     body.replace("<", base().toUtf8() + '/').replace(">", "");
     // A real database where a local link would lead.
     QVERIFY(testdb::writeStandardDb(inBase("local/fw.v2.db")));
-    const QString planted = plant.section(':', 1);
-    if (plant.startsWith("folder:"))
+    const QString planted = plant.startsWith("record:") ? "previous/" + FileSwap::recordName() : plant.section(':', 1);
+    if (plant.startsWith("record:")) {
+        QVERIFY(writeFile("download/" + planted, plant.mid(7).toUtf8()));
+    } else if (plant.startsWith("folder:")) {
         QVERIFY(QDir().mkpath(inBase("download/" + planted)));
-    else if (!plant.isEmpty())
-        QVERIFY(writeFile("download/" + planted, plant.startsWith("journal:") ? testdb::hotJournal(inBase("j.db")) : "x"));
+    } else if (plant.startsWith("corrupt:")) {
+        FileSwap::setStepHook([planted](const QString& step) {
+            if (step == "moved in " + planted)
+                writeFile("download/" + planted, "not a database any more");
+        });
+    } else if (!plant.isEmpty()) {
+        QVERIFY(writeFile("download/" + planted, "x"));
+    }
     m_oldFiles = snapshot(inBase("download"));
 
     if (body == "404")
@@ -264,6 +434,20 @@ void TestFirmwareDownload::failuresKeepTheWorkingDatabase()
         m_server->misstate(path, m_dbBytes.left(m_dbBytes.size() / 2), m_dbBytes.size());
     else if (body == "overlong")
         m_server->misstate(path, m_dbBytes, m_dbBytes.size() / 2);
+    else if (body.startsWith("cut by "))
+        m_server->serve(path, m_dbBytes.left(m_dbBytes.size() - body.mid(7).toInt()));
+    else if (body == "short by 1")
+        m_server->misstate(path, m_dbBytes.left(m_dbBytes.size() - 1), m_dbBytes.size());
+    else if (body == "dropped")
+        m_server->misstate(path, m_dbBytes.left(m_dbBytes.size() - 1024), HttpFileServer::kNoLength);
+    else if (body == "announced above the bound")
+        m_server->misstate(path, m_dbBytes, record_db::kMaxDatabaseBytes + 1);
+    else if (body == "packed")
+        m_server->serveEncoded(path, qCompress(QByteArray(128 * 1024 * 1024, '\0'), 9).mid(4), "deflate");
+    else if (body == "endless")
+        m_server->endless(path, path == kListPath ? list("fw.v2.db", m_server->url(kDbPath)) : m_dbBytes.left(100));
+    else if (body.startsWith("endless 302 "))
+        m_server->endless(path, "<html>", body.mid(12));
     else if (body == "unusable")
         m_server->serve(path, testdb::dbBytes(inBase("unusable.db"),
                                               {testdb::Table{"P_FLY_ESC_A'; DROP TABLE P_FLY_ESC_A;--",
@@ -277,7 +461,22 @@ void TestFirmwareDownload::failuresKeepTheWorkingDatabase()
         m_server->serve(other, m_dbBytes);
 
     ModalBoxCloser boxes;
-    update(boxes, box, 30000);
+    const bool measured = body.startsWith("endless") || body == "packed";
+    std::unique_ptr<MemoryGrowth> memory(measured ? new MemoryGrowth : nullptr);
+    update(boxes, box, measured ? 240000 : 30000);
+    FileSwap::setStepHook(nullptr);
+    if (memory) {
+        // An endless body went past the bound; the process held little of
+        // any of it.
+        const qint64 bound = path == kListPath ? devfilelist::kMaxListBytes : record_db::kMaxDatabaseBytes;
+        if (body.startsWith("endless"))
+            QVERIFY2(m_server->poured(path) > bound, qPrintable(QString::number(m_server->poured(path))));
+        const qint64 growth = memory->peakKiB();
+        qInfo("%s: resident memory %lld KiB at the start, at most %lld KiB above it (%lld bytes poured)",
+              QTest::currentDataTag(), memory->startKiB(), growth, m_server->poured(path));
+        QVERIFY(growth >= 0);
+        QVERIFY2(growth < 64 * 1024, qPrintable(QString::number(growth)));
+    }
     if (QTest::currentDataTag() == QLatin1String("redirect loop"))
         QCOMPARE(m_server->hits(kDbPath), 11); // the first request and ten redirects
     QTest::qWait(1500); // no second box, also not from the watchdog
@@ -298,6 +497,125 @@ void TestFirmwareDownload::failuresKeepTheWorkingDatabase()
     m_server->serve(kDbPath, m_dbBytes);
     update(boxes, kSuccess);
     QCOMPARE(clickSimDevice(page()), kNewVersions);
+    QVERIFY(!QFileInfo::exists(inBase("download/previous")));
+}
+
+void TestFirmwareDownload::installStoppedAtEachStep_data()
+{
+    // What is stopped at each of its steps: the install itself; an install
+    // whose new database does not read in place, stopped while it goes and
+    // while it is undone; and, at a fresh start, the undo of an install cut
+    // off before its commit and the end of one cut off after it.
+    QTest::addColumn<QString>("stopped");
+    QTest::newRow("an install") << "install";
+    QTest::newRow("an install undone") << "undone install";
+    QTest::newRow("the undo at start") << "undo at start";
+    QTest::newRow("the end at start") << "end at start";
+}
+
+void TestFirmwareDownload::installStoppedAtEachStep()
+{
+    QFETCH(QString, stopped);
+    const QString download = inBase("download");
+    // The folder as a stop after each step leaves it: a crash stops a
+    // process between two changes on the disk, never inside one.
+    QList<QPair<QString, Tree>> stops;
+    ModalBoxCloser boxes;
+    if (stopped == "install" || stopped == "undone install") {
+        FileSwap::setStepHook([&](const QString& step) {
+            if (stopped == "undone install" && step == "moved in fw.v2.db")
+                writeFile("download/fw.v2.db", "not a database any more");
+            stops.append({step, Tree::of(download)});
+        });
+        update(boxes, stopped == "install" ? kSuccess : kFailed);
+    } else {
+        // The folder an install left when it was cut off at the last step
+        // before its commit, or at the commit itself; a fresh page settles
+        // it, stopped after each of its own steps.
+        const QString cutAt = stopped == "undo at start" ? "moved in fw.v2.db" : "record says installed";
+        Tree cut;
+        FileSwap::setStepHook([&](const QString& step) {
+            if (step == cutAt)
+                cut = Tree::of(download);
+        });
+        update(boxes, kSuccess);
+        QVERIFY(!cut.files.isEmpty());
+        m_page.reset();
+        QVERIFY(cut.restore(download));
+        FileSwap::setStepHook([&](const QString& step) { stops.append({step, Tree::of(download)}); });
+        m_page = startPage();
+        FileSwap::setStepHook(nullptr);
+        QVERIFY(!QFileInfo::exists(download + "/previous"));
+    }
+    FileSwap::setStepHook(nullptr);
+    QVERIFY(stops.size() >= 4);
+    if (stopped == "install") {
+        // A stop inside the writing of the record, before it took its name:
+        // the first one and the one that says installed.
+        for (const QString& before : {QStringLiteral("made the backup folder"), QStringLiteral("moved in fw.v2.db")}) {
+            const auto at = std::find_if(stops.begin(), stops.end(), [&](const auto& stop) { return stop.first == before; });
+            QVERIFY2(at != stops.end(), qPrintable(before));
+            Tree half = at->second;
+            half.files.insert("previous/" + FileSwap::recordName() + ".Xq3zP1", "tq install rec");
+            stops.insert(at + 1, {"a record half written after \"" + before + "\"", half});
+        }
+    }
+
+    // The install counts as done from the step that records it on.
+    bool completed = stopped == "end at start";
+    for (const auto& stop : qAsConst(stops)) {
+        completed = completed || stop.first == QLatin1String("record says installed");
+        const QByteArray where = ("stopped after \"" + stop.first + "\"").toUtf8();
+        m_page.reset();
+        QVERIFY2(stop.second.restore(download), where.constData());
+        boxes.clear();
+        m_page = startPage();
+        openPort(page());
+        // Whatever is in use is what the page shows, and nothing asks for an
+        // update while a database is there.
+        QVERIFY2(boxes.texts().isEmpty(), where.constData());
+        QVERIFY2(!QFileInfo::exists(download + "/previous"), where.constData());
+        if (completed)
+            expectNewDatabaseInUse();
+        else
+            expectOldDatabaseInUse();
+        QVERIFY2(!QTest::currentTestFailed(), where.constData());
+        // The next install succeeds.
+        update(boxes, kSuccess);
+        expectNewDatabaseInUse();
+        QVERIFY2(!QTest::currentTestFailed(), where.constData());
+    }
+}
+
+void TestFirmwareDownload::anOldFileThatCannotGoBackIsNotCalledKept()
+{
+    // The new database does not read in place, and the old one cannot go
+    // back: a folder has taken its name meanwhile.
+    FileSwap::setStepHook([](const QString& step) {
+        if (step == "set aside old.db")
+            QDir().mkpath(inBase("download/old.db"));
+        if (step == "moved in fw.v2.db")
+            writeFile("download/fw.v2.db", "not a database any more");
+    });
+    ModalBoxCloser boxes;
+    update(boxes, kFailedNotKept);
+    FileSwap::setStepHook(nullptr);
+    QVERIFY(clickSimDevice(page()).isEmpty());
+    QCOMPARE(fileBytes(inBase("download/previous/old.db")), m_oldFiles.value("old.db"));
+
+    // A fresh page cannot put it back either, and says what is true.
+    m_page.reset();
+    boxes.clear();
+    m_page = startPage();
+    QCOMPARE(boxes.texts(), QStringList{kPleaseUpdate});
+    QCOMPARE(fileBytes(inBase("download/previous/old.db")), m_oldFiles.value("old.db"));
+
+    // With the folder gone, the next install puts it back before it
+    // begins, and succeeds.
+    QVERIFY(QDir(inBase("download/old.db")).removeRecursively());
+    openPort(page());
+    update(boxes, kSuccess);
+    expectNewDatabaseInUse();
     QVERIFY(!QFileInfo::exists(inBase("download/previous")));
 }
 

@@ -6,6 +6,7 @@
 #include <QSqlQuery>
 
 #include "firmware/record_db.h"
+#include "firmware/sqliteheader.h"
 #include "firmwaredb.h"
 #include "logcapture.h"
 #include "tempworkdir.h"
@@ -49,6 +50,12 @@ private slots:
     void survivesCloseInitTwiceAndRename();
     void neverCreatesAFile();
     void checksStagedFilesOnItsOwnConnection();
+    void readsTheHeaderLayout_data();
+    void readsTheHeaderLayout();
+    void refusesAFileThatIsNotWhole_data();
+    void refusesAFileThatIsNotWhole();
+    void readsTheFileAloneWithoutSideFiles_data();
+    void readsTheFileAloneWithoutSideFiles();
 
 private:
     QString write(const QString& relative, const QList<Table>& tables = {});
@@ -294,8 +301,11 @@ void TestRecordDb::checksStagedFilesOnItsOwnConnection()
     QVERIFY(damaged.open(QIODevice::ReadWrite) && damaged.seek(damaged.size() - 4096));
     damaged.write(QByteArray(4096, '\xff'));
     damaged.close();
-    for (const char* bad : {"none.db", "page.html", "empty.db", "broken.db", "cut.db", "damaged.db", "injected.db",
-                            "onepart.db", "notables.db"})
+    // A whole database followed by more than the bound (a sparse file).
+    QFile huge(write("huge.db"));
+    QVERIFY(huge.resize(record_db::kMaxDatabaseBytes + 1));
+    for (const char* bad : {"none.db", "page.html", "empty.db", "broken.db", "cut.db", "damaged.db", "huge.db",
+                            "injected.db", "onepart.db", "notables.db"})
         QVERIFY2(!record_db::checkDatabaseFile(m_dir->filePath(bad), &why), bad);
     QCOMPARE(why, QStringLiteral("no usable table"));
     // One usable table is enough.
@@ -305,6 +315,153 @@ void TestRecordDb::checksStagedFilesOnItsOwnConnection()
     // The working database is still open and answers.
     QVERIFY(working.isOpen());
     QCOMPARE(tableNames(working).size(), 2);
+}
+
+void TestRecordDb::readsTheHeaderLayout_data()
+{
+    // A header with the given page size field, change counter, page count
+    // and version-valid-for number; the layout read, or none (-1).
+    QTest::addColumn<QByteArray>("magic");
+    QTest::addColumn<int>("pageSizeField");
+    QTest::addColumn<quint32>("counter");
+    QTest::addColumn<quint32>("pages");
+    QTest::addColumn<quint32>("validFor");
+    QTest::addColumn<qint64>("pageSize");
+    QTest::addColumn<bool>("countValid");
+    const QByteArray magic("SQLite format 3\0", 16);
+    QTest::newRow("4096-byte pages") << magic << 4096 << 7u << 9u << 7u << qint64(4096) << true;
+    QTest::newRow("512-byte pages") << magic << 512 << 7u << 9u << 7u << qint64(512) << true;
+    QTest::newRow("1 stands for 65536") << magic << 1 << 7u << 9u << 7u << qint64(65536) << true;
+    QTest::newRow("count 0") << magic << 4096 << 7u << 0u << 7u << qint64(4096) << false;
+    QTest::newRow("stale count") << magic << 4096 << 8u << 9u << 7u << qint64(4096) << false;
+    QTest::newRow("page size 256") << magic << 256 << 7u << 9u << 7u << qint64(-1) << false;
+    QTest::newRow("page size 4097") << magic << 4097 << 7u << 9u << 7u << qint64(-1) << false;
+    QTest::newRow("page size 0") << magic << 0 << 7u << 9u << 7u << qint64(-1) << false;
+    QTest::newRow("another magic") << QByteArray("SQLite format 2\0", 16) << 4096 << 7u << 9u << 7u << qint64(-1) << false;
+}
+
+void TestRecordDb::readsTheHeaderLayout()
+{
+    QFETCH(QByteArray, magic);
+    QFETCH(int, pageSizeField);
+    QFETCH(quint32, counter);
+    QFETCH(quint32, pages);
+    QFETCH(quint32, validFor);
+    QFETCH(qint64, pageSize);
+    QFETCH(bool, countValid);
+    QByteArray header = magic + QByteArray(sqliteheader::kHeaderBytes - magic.size(), '\0');
+    const auto put = [&header](int offset, quint32 value, int width) {
+        for (int i = 0; i < width; ++i)
+            header[offset + i] = char(value >> (8 * (width - 1 - i)));
+    };
+    put(16, quint32(pageSizeField), 2);
+    put(24, counter, 4);
+    put(28, pages, 4);
+    put(92, validFor, 4);
+
+    sqliteheader::Layout layout;
+    QCOMPARE(sqliteheader::readLayout(header, &layout), pageSize > 0);
+    QCOMPARE(sqliteheader::readLayout(header.left(sqliteheader::kHeaderBytes - 1), &layout), false);
+    if (pageSize < 0)
+        return;
+    QCOMPARE(layout.pageSize, pageSize);
+    QCOMPARE(layout.pageCount, qint64(pages));
+    QCOMPARE(layout.countValid, countValid);
+}
+
+void TestRecordDb::refusesAFileThatIsNotWhole_data()
+{
+    // A file whose end is missing, as a download cut short leaves it.
+    // SQLite reads the missing bytes as zeros and its quick check passes;
+    // only the header, by its page count and page size, tells. Where the
+    // count is not valid (a writer older than the field: the change counter
+    // differs from the version-valid-for number) the file must at least
+    // hold whole pages.
+    QTest::addColumn<int>("cut");
+    QTest::addColumn<int>("pageSize");
+    QTest::addColumn<bool>("countValid");
+    QTest::newRow("whole") << 0 << 4096 << true;
+    QTest::newRow("cut by 1 byte") << 1 << 4096 << true;
+    QTest::newRow("cut by 1024 bytes") << 1024 << 4096 << true;
+    QTest::newRow("cut by 4000 bytes") << 4000 << 4096 << true;
+    QTest::newRow("cut by a page") << 4096 << 4096 << true;
+    QTest::newRow("64 KiB pages, whole") << 0 << 65536 << true;
+    QTest::newRow("64 KiB pages, cut by 1 byte") << 1 << 65536 << true;
+    QTest::newRow("page count not valid, whole") << 0 << 4096 << false;
+    QTest::newRow("page count not valid, cut by 1 byte") << 1 << 4096 << false;
+}
+
+void TestRecordDb::refusesAFileThatIsNotWhole()
+{
+    QFETCH(int, cut);
+    QFETCH(int, pageSize);
+    QFETCH(bool, countValid);
+    // One version with large images: the file's last pages hold image bytes
+    // only, whose loss SQLite's own check does not see.
+    const QString path = write("fw.db", {Table{kSim, {testdb::row(QStringLiteral("3.0.0"), "last", 30000, 20000)}}});
+    if (pageSize != 4096) {
+        QSqlDatabase raw = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw"));
+        raw.setDatabaseName(path);
+        QVERIFY(raw.open());
+        QSqlQuery(raw).exec(QStringLiteral("PRAGMA page_size=%1").arg(pageSize));
+        QVERIFY(QSqlQuery(raw).exec(QStringLiteral("VACUUM")));
+        raw.close();
+        raw = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("raw"));
+    }
+    QByteArray bytes = m_dir->read("fw.db");
+    QCOMPARE(int(quint8(bytes.at(16))) << 8 | quint8(bytes.at(17)), pageSize == 65536 ? 1 : pageSize);
+    QCOMPARE(bytes.size() % pageSize, 0);
+    if (!countValid)
+        bytes[95] = char(bytes.at(27) + 1); // version-valid-for no longer the change counter
+    bytes.chop(cut);
+    QVERIFY(m_dir->write("fw.db", bytes));
+
+    QString why;
+    QCOMPARE(record_db::checkDatabaseFile(path, &why), cut == 0);
+    if (cut != 0)
+        QVERIFY2(why.contains(countValid ? QStringLiteral("cut short") : QStringLiteral("whole number of")), qPrintable(why));
+    QCOMPARE(m_dir->read("fw.db"), bytes); // read, never changed
+}
+
+void TestRecordDb::readsTheFileAloneWithoutSideFiles_data()
+{
+    // A database in WAL mode, which a reader left to SQLite's defaults
+    // gives "-wal" and "-shm" files; one beside which a hot journal lies,
+    // which such a reader would have to play back into it; and one whose
+    // name holds what a URI gives a meaning to.
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("WAL mode") << "fw.db" << "wal";
+    QTest::newRow("a hot journal beside it") << "fw.db" << "journal";
+    QTest::newRow("a name of URI characters") << "a b#1?x=%20&y;.db" << QString();
+}
+
+void TestRecordDb::readsTheFileAloneWithoutSideFiles()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, kind);
+    const QString path = write(name);
+    if (kind == "wal")
+        QVERIFY(testdb::toWalMode(path));
+    else if (kind == "journal")
+        QVERIFY(m_dir->write(name + "-journal", testdb::hotJournal(m_dir->filePath("scratch.db"))));
+    const QStringList before = QDir(m_dir->path()).entryList(QDir::Files);
+    const QByteArray bytes = m_dir->read(name);
+
+    QString why;
+    QVERIFY2(record_db::checkDatabaseFile(path, &why), qPrintable(why));
+    record_db db;
+    openDb(db, path);
+    QCOMPARE(tableNames(db).size(), 2);
+    QStringList versions;
+    QStringList notes;
+    QVERIFY(db.SearchVersionInfoDB(versions, notes, kSim));
+    QCOMPARE(versions, (QStringList{"2.3.0", "2.4.0", "2.5.0"}));
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), before); // while open
+    db.dbClose();
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), before);
+    QCOMPARE(m_dir->read(name), bytes);
 }
 
 QTEST_GUILESS_MAIN(TestRecordDb)

@@ -197,6 +197,29 @@ inline bool writeStandardDb(const QString& path, QString* error = nullptr)
     return writeDb(path, {other, sim}, error);
 }
 
+// Switches the database at path to WAL mode: the mode stays in the file's
+// header, and a reader that is not told otherwise then makes "-wal" and
+// "-shm" files beside it.
+inline bool toWalMode(const QString& path)
+{
+    static QAtomicInt serial;
+    const QString name = QStringLiteral("testdb_wal_%1").arg(serial.fetchAndAddRelaxed(1));
+    bool wal = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        if (db.open()) {
+            QSqlQuery query(db);
+            wal = query.exec(QStringLiteral("PRAGMA journal_mode=WAL")) && query.next()
+                && query.value(0).toString() == QLatin1String("wal");
+            query.finish();
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return wal;
+}
+
 // The bytes of a database file with these tables, written at scratchPath
 // and removed again.
 inline QByteArray dbBytes(const QString& scratchPath, const QList<Table>& tables)
