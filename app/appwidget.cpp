@@ -57,11 +57,23 @@ appwidget::appwidget(QWidget* parent)
 
 appwidget::~appwidget()
 {
+    // However the application ends (its quit, a signal, the window's close),
+    // the throttle test stops while the link still carries its zeros; the
+    // hub's end lets the serial worker write them out before the port
+    // closes.
+    m_tqcanPage->stopThrottleTest();
     // Stop the workers while every page is still whole: the hub delivers the
     // replies still queued before it stops, and those events must not reach
     // a page half way through its destruction. The home page's destructor
     // asks for the same stop again and finds nothing left to do.
     mainpageControl::getInstance()->deleteMutexThread();
+}
+
+void appwidget::closeEvent(QCloseEvent* event)
+{
+    // No motor keeps turning behind a closed window.
+    m_tqcanPage->stopThrottleTest();
+    QWidget::closeEvent(event);
 }
 
 void appwidget::loadKioskTranslator()

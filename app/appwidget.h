@@ -33,6 +33,9 @@ public:
 public slots:
     void doProcessJumpPage(int destPage);
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void loadKioskTranslator();
     void buildStackPages();

@@ -1,10 +1,18 @@
 #ifndef AUTOTEST_H
 #define AUTOTEST_H
 
+class QWidget;
+
 // Lets the test suite drive the real executable: when the environment
 // variable TQ_AUTOTEST_QUIT_MS is set, every modal box is closed as soon as it
 // shows and the application quits after that many milliseconds. Without the
 // variable nothing happens.
 void armAutotestTimers();
+
+// With TQ_AUTOTEST_THROTTLE="<port>,<groups>,<set-point>" the configurator
+// page opens the port and runs the throttle test on that many groups, each
+// listed node's row at the set-point, until the application quits. Without
+// the variable nothing happens.
+void armAutotestThrottle(QWidget* configuratorPage);
 
 #endif // AUTOTEST_H

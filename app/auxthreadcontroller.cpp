@@ -45,7 +45,11 @@ auxthreadcontroller::~auxthreadcontroller()
 
     heartThread.quit();
     heartThread.wait();
-    serialThread.quit();
+    // The serial thread ends only once its worker has taken every request
+    // queued before (the throttle groups' last zeros); cleanup() then writes
+    // them out before the port closes.
+    QMetaObject::invokeMethod(
+        &serialWorker, [this] { serialThread.quit(); }, Qt::QueuedConnection);
     serialThread.wait();
     // The workers are stopped: deliver what they queued that the loop above
     // did not reach, so that each reply gets to its receiver, which owns and

@@ -6,6 +6,8 @@
 #include "app/communicat.h"
 #include "app/debugmode.h"
 #include "app/qtsingleapplication.h"
+#include "app/quitsignals.h"
+#include "configurator/tqcan.h"
 
 static const char* const kVersion = "TQ_TOPAZ_V2.2.0.16";
 
@@ -27,6 +29,8 @@ int main(int argc, char* argv[])
     }
 
     registerCommunicatMetaTypes();
+    QuitSignals quitSignals;
+    QObject::connect(&quitSignals, &QuitSignals::caught, &app, &QApplication::quit);
 
     int result = 0;
     {
@@ -44,7 +48,11 @@ int main(int argc, char* argv[])
         w.setWindowTitle(QString(bDebug ? "%1_dev" : "%1").arg(QLatin1String(kVersion)));
         qDebug() << "window title:" << w.windowTitle();
         w.setTqcanWorkMode(bDebug);
-        result = app.exec();
+        armAutotestThrottle(w.configuratorPage());
+        // A signal caught before the main loop runs (in the start-up box)
+        // ended only the box's loop.
+        if (!quitSignals.anyCaught())
+            result = app.exec();
     }
     return result;
 }

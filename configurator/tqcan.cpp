@@ -101,9 +101,6 @@ void TQCAN::initConnect()
     m_checkDevTimer.setInterval(kDeviceTickMs);
     connect(&m_checkDevTimer, &QTimer::timeout, this, &TQCAN::doProcessCheckDevTimerOut);
 
-    connect(&m_gasTimer, &QTimer::timeout, this, &TQCAN::doProcessGasTimerOut);
-    m_gasTimer.setInterval(10);
-
     initEscWidgetLists();
     initWaveGroupBox();
 

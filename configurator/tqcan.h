@@ -30,6 +30,7 @@
 #include "configurator/regrecord.h"
 #include "firmware/record_db.h"
 #include "telemetry/refreshdata.h"
+#include "telemetry/throttlesender.h"
 
 #include <array>
 #include <memory>
@@ -67,10 +68,10 @@ public:
     void setDebugMode(bool bDebug) { m_bDebug = bDebug; }
     bool debugMode() const { return m_bDebug; }
     // Stops the throttle test (the throttle combo box back to "off"), as a
-    // firmware upgrade must before it starts.
+    // firmware upgrade must before it starts and the window when it goes.
     void stopThrottleTest();
     // The throttle test's send timer (runs while the test is on).
-    const QTimer& throttleTimer() const { return m_gasTimer; }
+    const QTimer& throttleTimer() const { return m_throttle.timer(); }
     // The folder of the waveform settings file (wave.ini, which also keeps
     // the language); by default "SetIns" beside the executable. Tests point
     // it elsewhere; an empty folder restores the default.
@@ -126,7 +127,6 @@ private slots:
 
     // Throttle test and telemetry (telemetry/); the on_ slots are connected
     // by name when the form is built.
-    void doProcessGasTimerOut();
     void on_comboBoxThrot_currentIndexChanged(int index);
     void on_btn_throt_set_clicked();
     void on_btnDefaultPara_clicked();
@@ -298,12 +298,9 @@ private:
     bool isEscChecked(int row) const;
     int firstCheckedEscRow() const;
     void feedChartAndLamps(const EscTelemetry& t, int row);
-    void sendGasGroups(int groups);
-    // One message of zero set-points to each group sent now past the first
-    // `kept`, before it stops being sent.
-    void zeroGasGroupsAfter(int kept);
+    int throttleSetPoint(int row) const; // row 0 to 31
     bool isThrottleStopKey(QObject* receiver, int key) const;
-    bool isRowNumberBox(const QWidget* w) const;
+    bool isThrottleStopEvent(QObject* receiver, QEvent* event) const;
     static int gasIndexToSubjectId(int escIndex);
     void applyThrottleRange(int min, int max);
     void zeroAllSetPoints();
@@ -396,8 +393,6 @@ private:
         QCheckBox* check = nullptr;
         QList<QWidget*> all;  // the row's widgets in form order
     };
-    int m_gas_update_index = 0;
-    QTimer m_gasTimer;
     QList<QWidget*> m_escWidgetList;
     std::array<RefreshData, kEscRows * kEscChannels> m_refreshData;
     std::array<EscRow, kEscRows> m_escRows;       // row N at index N - 1
@@ -411,6 +406,7 @@ private:
     MainWindow* m_chart = nullptr;
     QMap<QString, CWaveForm*> m_waveTiles;
     statusLampForm* m_statusLampForm = nullptr;
+    ThrottleSender m_throttle {[this](int row) { return throttleSetPoint(row); }};
 };
 
 #endif // TQCAN_H

@@ -53,6 +53,8 @@ void TQCAN::startBaudChange()
     qDebug() << "startBaudChange--target rate=" << canbaud::rateOf(target);
 
     clearDevAndRegInfo();
+    // The nodes are told 0 while the adapter still shares their rate.
+    m_throttle.sendZeros();
     m_baudSeqActive = true;
     setBusControlsEnabled(false);
     m_baudTimer.start(0);
@@ -138,5 +140,7 @@ void TQCAN::changeNodeId(int listedBefore)
             return;
     }
     qDebug() << "changeNodeId--new node id=" << newId;
+    // A renamed node no longer hears its group: it is told 0 first.
+    m_throttle.sendZeros();
     emit tqformalpagecontrol::getInstance()->signalRadioMode6145F(kCmdNodeIdAssign, newId, newId);
 }

@@ -21,7 +21,7 @@ void TQCAN::handelClickOpenBtn(int force)
         // Closed by the user: the running throttle groups get their zeros
         // while the port still carries them. A lost port carries nothing.
         if (m_portOpen && !force)
-            zeroGasGroupsAfter(0);
+            m_throttle.sendZeros();
         if (m_portOpen)
             emit tqformalpagecontrol::getInstance()->signalOpenOrClosePortF(false, m_openPortName, 0);
         m_portOpen = false;

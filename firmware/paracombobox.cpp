@@ -2,14 +2,20 @@
 
 #include <QEvent>
 
-paraCombobox::paraCombobox(QWidget* parent) : QComboBox(parent)
+void WheelBlocker::install(QWidget* w)
 {
-    installEventFilter(this);
+    w->installEventFilter(new WheelBlocker(w));
 }
 
-bool paraCombobox::eventFilter(QObject* watched, QEvent* event)
+bool WheelBlocker::eventFilter(QObject* watched, QEvent* event)
 {
+    // Taken without being accepted: the application offers it to the parent.
     if (event->type() == QEvent::Wheel)
         return true;
     return QObject::eventFilter(watched, event);
+}
+
+paraCombobox::paraCombobox(QWidget* parent) : QComboBox(parent)
+{
+    WheelBlocker::install(this);
 }

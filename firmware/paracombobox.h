@@ -4,16 +4,32 @@
 // The Options cell of a register row: a combo box that ignores the mouse
 // wheel, so that scrolling the register table never changes a register's
 // option by accident.
+//
+// Other value widgets ignore the wheel the same way (the throttle tab's
+// group count and set-points): WheelBlocker::install(widget).
 
 #include <QComboBox>
+
+// Keeps the mouse wheel from the widgets it is installed on. The wheel is
+// offered to what holds them instead, so a table or a scrolled area around
+// them still scrolls, and their value stays.
+class WheelBlocker : public QObject
+{
+public:
+    // A blocker owned by w, filtering w's events.
+    static void install(QWidget* w);
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    using QObject::QObject;
+};
 
 class paraCombobox : public QComboBox
 {
 public:
     explicit paraCombobox(QWidget* parent = nullptr);
     ~paraCombobox() override = default;
-
-    bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
 #endif // PARACOMBOBOX_H

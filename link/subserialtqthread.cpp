@@ -1,6 +1,7 @@
 #include "link/subserialtqthread.h"
 
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QMetaMethod>
 #include <QStringList>
 #include <QTimer>
@@ -48,10 +49,7 @@ void subSerialTQThread::doProcessRecvReq(Communicat msg)
         return;
     case e_TQ_OPAL_CLOSE:
         qDebug() << "subSerialTQThread: close port" << m_portName;
-        // What the page sent just before (the throttle groups' last
-        // messages) still waits in the port's buffer, which closing drops.
-        if (m_port && m_port->isOpen())
-            m_port->flush();
+        writeOut();
         closePort();
         return;
     default:
@@ -380,8 +378,27 @@ void subSerialTQThread::ensurePort()
     }
 }
 
+void subSerialTQThread::writeOut()
+{
+    // What the page sent just before (the throttle groups' last messages)
+    // may still wait in the port's buffer, which closing drops. A line that
+    // takes nothing for a while is given up.
+    if (!m_port || !m_port->isOpen())
+        return;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (m_port->bytesToWrite() > 0 && elapsed.elapsed() < kWriteOutMs) {
+        if (!m_port->waitForBytesWritten(int(kWriteOutMs - elapsed.elapsed())))
+            break;
+    }
+    if (m_port->bytesToWrite() > 0)
+        qWarning() << "subSerialTQThread:" << m_port->bytesToWrite() << "bytes not written before closing"
+                   << m_portName;
+}
+
 void subSerialTQThread::cleanup()
 {
+    writeOut();
     closePort();
     delete m_fwTimer;
     m_fwTimer = nullptr;

@@ -37,6 +37,8 @@ public:
     // Pause before each firmware write after the first, so that the node can
     // store the previous 256 bytes.
     static constexpr int kFirmwarePacingMs = 10;
+    // Longest wait for the port to take what is still buffered when it closes.
+    static constexpr int kWriteOutMs = 1000;
 
     explicit subSerialTQThread(QObject* parent = nullptr);
     ~subSerialTQThread() override;
@@ -50,7 +52,8 @@ signals:
 
 public slots:
     void doProcessRecvReq(Communicat msg);
-    // Runs in the worker's thread when that thread finishes.
+    // Runs in the worker's thread when that thread finishes: what is still
+    // buffered is written out, then the port closes.
     void cleanup();
     // The pacing timer of the firmware transfer has run out: next write.
     void doProcessFirmwareSingleTimerOut();
@@ -85,6 +88,8 @@ private:
     // Tells the adapter the CAN bit rate (0 or an unknown rate: 500000).
     void writeBitrateCommand(uint32_t bitrate);
     void writeBytes(const uint8_t* data, size_t len);
+    // Writes out what the port still buffers; done before an orderly close.
+    void writeOut();
     void closePort();
     void emitRecord(response_data_struct_t& rec);
     void emitOpenResult(uint8_t extra);

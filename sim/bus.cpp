@@ -403,6 +403,15 @@ uint16_t Bus::throttle(uint8_t nodeId) const
     return n ? n->throttle() : 0;
 }
 
+std::vector<uint16_t> Bus::throttles() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::vector<uint16_t> out;
+    for (const auto& n : m_nodes)
+        out.push_back(n->throttle());
+    return out;
+}
+
 int16_t Bus::speed(uint8_t nodeId) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);

@@ -127,6 +127,9 @@ public:
     uint32_t imageCrc32(uint8_t nodeId, int part) const;
     std::string imagePath(uint8_t nodeId, int part) const;
     uint16_t throttle(uint8_t nodeId) const;    // last set-point the node took
+    // The last set-point of every node, in the order of nodeIds(): nodes
+    // that took one ID alike stay apart here.
+    std::vector<uint16_t> throttles() const;
     int16_t speed(uint8_t nodeId) const;        // the speed its telemetry reports
     // The status word of a node's telemetry: the fixed bits given here (or
     // by Options::statusBits), plus bit 5 "throttle not 0" while its

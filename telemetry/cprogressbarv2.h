@@ -25,6 +25,8 @@ public:
     // The value at a local x position, as a press there would pick it;
     // false when the bar is too narrow to have a span.
     bool valueAt(int x, int* value) const;
+    // Ends a drag: moves pick nothing until the next left press.
+    void letGo() { m_pressed = false; }
 
 signals:
     void changeVale(int value, QString parentName);

@@ -1,7 +1,9 @@
 // The throttle test: eight groups of four ESC rows, each group one Cyphal
-// message every 10 ms while the test runs, carrying the rows' set-points.
-// A set-point is shown twice, as a spin box and as a clickable bar, which
-// follow each other; the settings dialog sets the common maximum.
+// message every 10 ms while the test runs, carrying the rows' set-points
+// (the sender, telemetry/throttlesender.h, sends them and the zeros of a
+// group it stops sending). A set-point is shown twice, as a spin box and as
+// a clickable bar, which follow each other; the settings dialog sets the
+// common maximum.
 
 #include "configurator/tqcan.h"
 #include "ui_tqcan.h"
@@ -10,30 +12,17 @@
 #include <QGridLayout>
 #include <QSpinBox>
 
-#include <algorithm>
-
-#include "app/tqformalpagecontrol.h"
+#include "firmware/paracombobox.h"
 #include "link/cyphalports.h"
 #include "telemetry/cprogressbarv2.h"
 #include "telemetry/throtcfgdialog.h"
 
-namespace {
-
-constexpr int kGroups = 8;
-constexpr int kRowsPerGroup = 4;
-
-} // namespace
-
 void TQCAN::on_comboBoxThrot_currentIndexChanged(int index)
 {
-    // Every way of switching the test off or lowering the count ends here.
-    zeroGasGroupsAfter(index);
-    m_gas_update_index = index;
-    if (index != 0 && !m_gasTimer.isActive())
-        m_gasTimer.start();
-    else if (index == 0 && m_gasTimer.isActive())
-        m_gasTimer.stop();
-    qDebug() << "--------on_comboBoxThrot---index=" << index << ",m_gas_update_index=" << m_gas_update_index;
+    // Every way of switching the test off or lowering the count ends here;
+    // the groups left out get their zeros from the sender.
+    m_throttle.setGroups(index);
+    qDebug() << "--------on_comboBoxThrot---index=" << index << ",m_gas_update_index=" << m_throttle.groups();
 }
 
 void TQCAN::stopThrottleTest()
@@ -44,43 +33,17 @@ void TQCAN::stopThrottleTest()
     on_comboBoxThrot_currentIndexChanged(0);
 }
 
-void TQCAN::doProcessGasTimerOut()
+int TQCAN::throttleSetPoint(int row) const
 {
-    sendGasGroups(m_gas_update_index);
-}
-
-void TQCAN::sendGasGroups(int groups)
-{
-    int lastSubject = 0;
-    auto* control = tqformalpagecontrol::getInstance();
-    for (int g = 1; g <= groups && g <= kGroups; ++g) {
-        int values[kRowsPerGroup] = {};
-        for (int i = 0; i < kRowsPerGroup; ++i) {
-            const QSpinBox* box = m_escRows[(g - 1) * kRowsPerGroup + i].setPoint;
-            values[i] = box ? box->value() : 0;
-        }
-        lastSubject = kPortThrottleFirst + g - 1;
-        emit control->signalGasMode6152F(lastSubject, values[0], values[1], values[2], values[3]);
-    }
-    // Every 10 ms: at debug level only, so as not to flood a log.
-    if (groups > 0)
-        qDebug() << "-------------spinbox change---updateIndex=" << groups << ",cmd=" << lastSubject;
-}
-
-void TQCAN::zeroGasGroupsAfter(int kept)
-{
-    // A node keeps the last set-point it heard, so a group whose messages
-    // stop would go on turning at it.
-    auto* control = tqformalpagecontrol::getInstance();
-    for (int g = std::max(kept, 0) + 1; g <= m_gas_update_index && g <= kGroups; ++g)
-        emit control->signalGasMode6152F(kPortThrottleFirst + g - 1, 0, 0, 0, 0);
+    const QSpinBox* box = m_escRows[size_t(row)].setPoint;
+    return box ? box->value() : 0;
 }
 
 int TQCAN::gasIndexToSubjectId(int escIndex)
 {
-    if (escIndex < 0 || escIndex >= kGroups * kRowsPerGroup)
+    if (escIndex < 0 || escIndex >= ThrottleSender::kGroups * ThrottleSender::kRowsPerGroup)
         return 0;
-    return kPortThrottleFirst + escIndex / kRowsPerGroup;
+    return kPortThrottleFirst + escIndex / ThrottleSender::kRowsPerGroup;
 }
 
 void TQCAN::initThrottleBars()
@@ -101,11 +64,15 @@ void TQCAN::initThrottleBars()
         grid->setColumnStretch(0, 1);
         r.bar = bar;
     }
+    // Scrolling the rows with the wheel changes neither the group count
+    // (whatever has the focus) nor a set-point on its way.
+    WheelBlocker::install(ui->comboBoxThrot);
     for (EscRow& r : m_escRows) {
         if (!r.setPoint)
             continue;
         r.setPoint->setRange(0, m_throttleMax);
         r.setPoint->setValue(0);
+        WheelBlocker::install(r.setPoint);
         connect(r.setPoint, QOverload<int>::of(&QSpinBox::valueChanged), this,
                 &TQCAN::doProcessChangeBar, Qt::UniqueConnection);
     }
@@ -148,6 +115,9 @@ void TQCAN::zeroAllSetPoints()
     for (EscRow& r : m_escRows) {
         if (r.setPoint)
             r.setPoint->setValue(0);
+        // A bar being dragged would set its row again on the next move.
+        if (r.bar)
+            r.bar->letGo();
     }
 }
 

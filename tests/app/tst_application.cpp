@@ -1,11 +1,14 @@
 // The real executable, started as real processes: one instance at a time,
-// a clean start and quit, and the title and firmware database with and
-// without the developer marker.
+// a clean start and quit (by itself or on a signal), and the title and
+// firmware database with and without the developer marker.
 
 #include <QProcess>
 #include <QtTest>
 
+#include <csignal>
+
 #include "app/debugmode.h"
+#include "appcopy.h"
 #include "firmwaredb.h"
 
 class tst_Application : public QObject
@@ -16,46 +19,28 @@ private slots:
     void init();
     void startsAndQuitsWithReleaseTitle_data();
     void startsAndQuitsWithReleaseTitle();
+    void signalEndsItAsItsQuitDoes_data();
+    void signalEndsItAsItsQuitDoes();
     void developerMarkerAddsDevSuffix();
     void secondInstanceWarnsAndExitsWithZero();
 
 private:
     // Starts the executable in the test's folder; it quits by itself after quitMs.
-    void start(QProcess& app, int quitMs) const;
-    QString m_exe;
-    QTemporaryDir m_bin; // the executable's own folder, with its settings
+    void start(QProcess& app, int quitMs) const { m_app->start(app, m_dir->path(), quitMs); }
+    QScopedPointer<AppCopy> m_app;
     QScopedPointer<QTemporaryDir> m_dir;
 };
 
 void tst_Application::initTestCase()
 {
-    // A copy of the executable and its translations: what a user's run left
-    // beside the built one (language, scales) never reaches these starts.
-    const QFileInfo built(QStringLiteral(TQ_TOPAZ_EXE));
-    QVERIFY(m_bin.isValid());
-    for (const QFileInfo& file : built.dir().entryInfoList({built.fileName(), "*.qm"}, QDir::Files))
-        QVERIFY(QFile::copy(file.filePath(), m_bin.filePath(file.fileName())));
-    m_exe = m_bin.filePath(built.fileName());
+    m_app.reset(new AppCopy(QStringLiteral(TQ_TOPAZ_EXE)));
+    QVERIFY(m_app->isValid());
 }
 
 void tst_Application::init()
 {
-    QVERIFY(QFileInfo(m_exe).isExecutable());
     m_dir.reset(new QTemporaryDir);
     QVERIFY(m_dir->isValid());
-}
-
-void tst_Application::start(QProcess& app, int quitMs) const
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("TQ_AUTOTEST_QUIT_MS", QString::number(quitMs));
-    // Own lock file and socket: parallel test runs do not meet each other.
-    env.insert("TMPDIR", m_dir->path());
-    app.setProcessChannelMode(QProcess::MergedChannels);
-    app.setProcessEnvironment(env);
-    app.setWorkingDirectory(m_dir->path());
-    app.start(m_exe, QStringList());
 }
 
 void tst_Application::startsAndQuitsWithReleaseTitle_data()
@@ -79,6 +64,34 @@ void tst_Application::startsAndQuitsWithReleaseTitle()
     QVERIFY2(out.contains("window title: \"TQ_TOPAZ_V2.2.0.16\""), qPrintable(out));
     QVERIFY2(out.contains("---setTqcanWorkMode----bDebug= false"), qPrintable(out));
     QVERIFY2(out.contains("auxthreadcontroller-----quit--over"), qPrintable(out));
+}
+
+void tst_Application::signalEndsItAsItsQuitDoes_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGINT") << int(SIGINT);
+    QTest::newRow("SIGHUP") << int(SIGHUP);
+}
+
+// A log-out, kill or Ctrl+C ends the application through its own quit: the
+// workers stop in order and it exits normally, with 0.
+void tst_Application::signalEndsItAsItsQuitDoes()
+{
+    QFETCH(int, signalNumber);
+    QProcess app;
+    start(app, 60000);
+    QVERIFY(app.waitForStarted());
+    QString out;
+    QTRY_VERIFY_WITH_TIMEOUT((out += QString::fromUtf8(app.readAll())).contains("window title:"), 30000);
+    QCOMPARE(::kill(pid_t(app.processId()), signalNumber), 0);
+    QVERIFY(app.waitForFinished(30000));
+    out += QString::fromUtf8(app.readAll());
+    QCOMPARE(app.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(app.exitCode(), 0);
+    QVERIFY2(out.contains(QString("signal %1 caught").arg(signalNumber)), qPrintable(out));
+    QVERIFY2(out.contains("auxthreadcontroller-----quit--over"), qPrintable(out));
+    QVERIFY2(!out.contains("autotest: quitting"), qPrintable(out));
 }
 
 void tst_Application::developerMarkerAddsDevSuffix()

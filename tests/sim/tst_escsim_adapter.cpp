@@ -343,6 +343,7 @@ private slots:
         QVERIFY(barrier(f));
         QCOMPARE(f.bus.throttle(16), uint16_t(100));
         QCOMPARE(f.bus.throttle(20), uint16_t(300));
+        QCOMPARE(f.bus.throttles(), (std::vector<uint16_t> {100, 300, 1234}));
     }
 
     void writtenBeforeCloseReachesTheBus_data()

@@ -7,9 +7,12 @@
 
 #include <QLineSeries>
 
+#include <functional>
+#include <memory>
 #include <vector>
 
 #include "app/appwidget.h"
+#include "appcopy.h"
 #include "configurator/tqcan.h"
 #include "firmwaredb.h"
 #include "linkharness.h"
@@ -32,6 +35,20 @@ escsim::Options benchOptions(std::vector<uint8_t> nodes)
     o.nodes = std::move(nodes);
     o.telemetryHz = 20;
     return o;
+}
+
+// The lock files an open serial port holds for the path ("LCK..pts_3" for
+// /dev/pts/3), in the folders where they are kept.
+QStringList portLockFiles(const QString& path)
+{
+    const QString name = "LCK.." + QString(path).remove(QRegularExpression("^/dev/")).replace('/', '_');
+    QStringList out;
+    for (const QString& folder : {QString("/var/lock"), QString("/run/lock"), QString("/var/spool/locks"),
+                                  QString("/tmp"), QString("/var/tmp"), QDir::tempPath()}) {
+        if (QFileInfo::exists(folder + '/' + name))
+            out << folder + '/' + name;
+    }
+    return out;
 }
 
 // The simulated bus and the window on its throttle tab, the port opened;
@@ -177,6 +194,13 @@ void tst_TelemetryBus::groupsNoLongerSentAreLeftAtZero_data()
     QTest::newRow("count lowered to 7") << "count 7" << 7;
     QTest::newRow("upgrade start") << "upgrade" << 0;
     QTest::newRow("port closed by the user") << "close" << 0;
+    QTest::newRow("window closed") << "window" << 0;
+    // As main ends it once the application quits.
+    QTest::newRow("application ends") << "end" << 0;
+    QTest::newRow("SIGTERM to the application") << "SIGTERM" << 0;
+    // Every node takes the ID 48, which no row sends to.
+    QTest::newRow("node-ID change") << "node ID" << 0;
+    QTest::newRow("bit-rate change") << "bit rate" << 0;
 }
 
 // Whatever stops a group's messages, its nodes are told 0 first: a node
@@ -193,14 +217,46 @@ void tst_TelemetryBus::groupsNoLongerSentAreLeftAtZero()
     std::string error;
     const QString path = QString::fromStdString(startOnThread(bus, &error));
     QVERIFY2(!path.isEmpty(), error.c_str());
+    // The set-points of the nodes, in the order above, whatever their IDs now.
+    const auto setPoints = [&bus] {
+        QList<int> out;
+        for (uint16_t v : bus.throttles())
+            out << v;
+        return out;
+    };
+    const auto expect = [&](const std::function<int(int)>& target, int groups) {
+        QList<int> out;
+        for (uint8_t node : o.nodes)
+            out << ((node - 16) / 4 < groups ? target(node) : 0);
+        return out;
+    };
+    if (way == "SIGTERM") {
+        // The real application, started as a user starts it, every row at 500.
+        AppCopy app(QStringLiteral(TQ_TOPAZ_EXE));
+        QTemporaryDir folder;
+        QVERIFY(app.isValid() && folder.isValid());
+        QProcess child;
+        app.start(child, folder.path(), 120000, {"TQ_AUTOTEST_THROTTLE=" + path + ",8,500"});
+        QTRY_COMPARE_WITH_TIMEOUT(setPoints(), expect([](int) { return 500; }, 8), 3 * kSlowMs);
+        QVERIFY(!portLockFiles(path).isEmpty());
+        child.terminate(); // SIGTERM
+        QVERIFY(child.waitForFinished(kSlowMs));
+        const QString out = QString::fromUtf8(child.readAll());
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QVERIFY2(child.exitCode() == 0 && out.contains("signal 15 caught"), qPrintable(out.right(3000)));
+        QTRY_COMPARE_WITH_TIMEOUT(setPoints(), expect({}, 0), kSlowMs);
+        QCOMPARE(portLockFiles(path), QStringList());
+        return;
+    }
+
     QString dbError;
     QVERIFY2(testdb::installForPage("fw_throttle.db", {testdb::row("2.5.0", "newest", 300, 200)}, &dbError),
              qPrintable(dbError));
     ModalBoxCloser boxes;
-    appwidget window;
-    window.show();
-    window.setTqcanWorkMode(false); // finds the database, as at start
-    TQCAN* page = window.configuratorPage();
+    auto window = std::make_unique<appwidget>();
+    window->show();
+    window->setTqcanWorkMode(false); // finds the database, as at start
+    TQCAN* page = window->configuratorPage();
     child<QTabWidget>(page, "tabWidget")->setCurrentIndex(2);
     typePort(page, path);
     click(page, "btnOpen");
@@ -212,8 +268,7 @@ void tst_TelemetryBus::groupsNoLongerSentAreLeftAtZero()
         setPoint(page, node - 15)->setValue(target(node));
     auto* groups = child<QComboBox>(page, "comboBoxThrot");
     groups->setCurrentIndex(8);
-    for (uint8_t node : o.nodes)
-        QTRY_COMPARE_WITH_TIMEOUT(int(bus.throttle(node)), target(node), kSlowMs);
+    QTRY_COMPARE_WITH_TIMEOUT(setPoints(), expect(target, 8), kSlowMs);
 
     if (way.startsWith("count")) {
         groups->setCurrentIndex(way.mid(6).toInt());
@@ -223,28 +278,42 @@ void tst_TelemetryBus::groupsNoLongerSentAreLeftAtZero()
         clickCell(devTable(page), row, 1);
         click(page, "btnUpgradedev");
         QCOMPARE(groups->currentIndex(), 0);
-    } else {
+    } else if (way == "close") {
         click(page, "btnOpen");
+    } else if (way == "window") {
+        window->close();
+    } else if (way == "end") {
+        QVERIFY(!portLockFiles(path).isEmpty());
+        window.reset();
+        QCOMPARE(portLockFiles(path), QStringList());
+    } else if (way == "node ID") {
+        child<QComboBox>(page, "comboBox_id_set")->setCurrentIndex(48 - 16);
+        boxes.setAnswer(QMessageBox::Yes); // all seven nodes listed take it
+        click(page, "btn_set_id");
+        QTRY_COMPARE_WITH_TIMEOUT(bus.nodeIds(), std::vector<uint8_t>(o.nodes.size(), 48), kSlowMs);
+    } else {
+        child<QComboBox>(page, "comboBox_baud_set")->setCurrentIndex(3);
+        click(page, "btn_set_baud");
+        QTRY_VERIFY_WITH_TIMEOUT(child<QAbstractButton>(page, "btn_set_baud")->isEnabled(), kSlowMs);
+        QCOMPARE(bus.nodeBitrate(16), 1000000u);
     }
 
     // The nodes of the groups no longer sent are at 0 and report it; the
     // others go on at their set-points. Node 16, upgraded, restarts anyway.
-    const auto expected = [&](int node) { return (node - 16) / 4 < kept ? target(node) : 0; };
-    for (uint8_t node : o.nodes) {
-        if (way == "upgrade" && node == 16)
-            continue;
-        QTRY_COMPARE_WITH_TIMEOUT(int(bus.throttle(node)), expected(node), kSlowMs);
-        if (way != "close")
-            QTRY_COMPARE_WITH_TIMEOUT(rowValues(page, node - 15)[2], QString::number(expected(node)), kSlowMs);
+    const int from = way == "upgrade" ? 1 : 0;
+    QTRY_COMPARE_WITH_TIMEOUT(setPoints().mid(from), expect(target, kept).mid(from), kSlowMs);
+    const QList<int> shown = expect(target, kept);
+    for (int i = from; window && way != "close" && i < shown.size(); ++i) {
+        const int row = o.nodes[size_t(i)] - 15;
+        if (setPoint(page, row)->isEnabled())
+            QTRY_COMPARE_WITH_TIMEOUT(rowValues(page, row)[2], QString::number(shown[i]), kSlowMs);
     }
     QTest::qWait(200);
-    for (uint8_t node : o.nodes) {
-        if (way != "upgrade" || node != 16)
-            QCOMPARE(int(bus.throttle(node)), expected(node));
-    }
+    QCOMPARE(setPoints().mid(from), expect(target, kept).mid(from));
     if (way == "upgrade")
         QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), QStringList({"Upgrade success!"}), 40000);
-    groups->setCurrentIndex(0);
+    if (window)
+        groups->setCurrentIndex(0);
 }
 
 QTEST_MAIN(tst_TelemetryBus)
