@@ -41,6 +41,7 @@ private slots:
     void portErrorKinds_data();
     void portErrorKinds();
     void requestsWhileClosedAreDropped();
+    void lastWritesBeforeACloseGoOut_data();
     void lastWritesBeforeACloseGoOut();
     void requestsNoNodeCanTakeSendNothing();
     void throttleOnlyOnThrottleSubjects();
@@ -481,18 +482,33 @@ void tst_link_serialworker::requestsWhileClosedAreDropped()
     QCOMPARE(m_bus->registerWriteCount(18), 1);
 }
 
+void tst_link_serialworker::lastWritesBeforeACloseGoOut_data()
+{
+    QTest::addColumn<bool>("threadEnds");
+    QTest::newRow("close asked for") << false;
+    // As at the application's end: the worker's thread finishes, and its
+    // cleanup closes the port.
+    QTest::newRow("worker's thread ends") << true;
+}
+
 // The page's last throttle message and the close follow each other at
 // once; the worker takes both in one turn of its loop, while the message
 // still waits in the port's buffer.
 void tst_link_serialworker::lastWritesBeforeACloseGoOut()
 {
+    QFETCH(bool, threadEnds);
     m_h->send(e_TQ_OPAL_CLOSE); // nothing open yet: nothing to write out
     QCOMPARE(m_h->open(m_path), int(kOpenOk));
     m_h->send(e_TQ_OPAL_RADIO_GAS_UPDATA, "6152", "500,0,0,0", 0);
     QTRY_COMPARE_WITH_TIMEOUT(m_bus->throttle(16), quint16(500), kWaitMs);
     QMetaObject::invokeMethod(m_h->worker, [] { QThread::msleep(100); }, Qt::QueuedConnection);
     m_h->send(e_TQ_OPAL_RADIO_GAS_UPDATA, "6152", "0,0,0,0", 0);
-    m_h->send(e_TQ_OPAL_CLOSE);
+    if (threadEnds) {
+        QMetaObject::invokeMethod(m_h->worker, [] { QThread::currentThread()->quit(); }, Qt::QueuedConnection);
+        QVERIFY(m_h->worker->thread()->wait(kWaitMs));
+    } else {
+        m_h->send(e_TQ_OPAL_CLOSE);
+    }
     QTRY_VERIFY_WITH_TIMEOUT(!m_h->worker->isPortOpen(), kWaitMs);
     QTRY_COMPARE_WITH_TIMEOUT(m_bus->throttle(16), quint16(0), kWaitMs);
 }

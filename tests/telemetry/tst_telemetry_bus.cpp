@@ -189,18 +189,23 @@ void tst_TelemetryBus::groupsNoLongerSentAreLeftAtZero_data()
 {
     QTest::addColumn<QString>("way");
     QTest::addColumn<int>("kept"); // groups still sent afterwards
-    QTest::newRow("count 0") << "count 0" << 0;
-    QTest::newRow("count lowered to 2") << "count 2" << 2;
-    QTest::newRow("count lowered to 7") << "count 7" << 7;
-    QTest::newRow("upgrade start") << "upgrade" << 0;
-    QTest::newRow("port closed by the user") << "close" << 0;
-    QTest::newRow("window closed") << "window" << 0;
+    // A node in each of the first three groups, and the last group full.
+    QTest::addColumn<QList<int>>("nodes");
+    const QList<int> nodes {16, 20, 27, 44, 45, 46, 47};
+    QTest::newRow("count 0") << "count 0" << 0 << nodes;
+    QTest::newRow("count lowered to 2") << "count 2" << 2 << nodes;
+    QTest::newRow("count lowered to 7") << "count 7" << 7 << nodes;
+    QTest::newRow("upgrade start") << "upgrade" << 0 << nodes;
+    QTest::newRow("port closed by the user") << "close" << 0 << nodes;
+    QTest::newRow("window closed") << "window" << 0 << nodes;
     // As main ends it once the application quits.
-    QTest::newRow("application ends") << "end" << 0;
-    QTest::newRow("SIGTERM to the application") << "SIGTERM" << 0;
-    // Every node takes the ID 48, which no row sends to.
-    QTest::newRow("node-ID change") << "node ID" << 0;
-    QTest::newRow("bit-rate change") << "bit rate" << 0;
+    QTest::newRow("application ends") << "end" << 0 << nodes;
+    QTest::newRow("SIGTERM to the application") << "SIGTERM" << 0 << nodes;
+    // The nodes take the ID 48, which no row sends to; with one node listed
+    // the new ID goes out without a question.
+    QTest::newRow("node-ID change, one node") << "node ID" << 0 << QList<int> {16};
+    QTest::newRow("node-ID change, seven nodes") << "node ID" << 0 << nodes;
+    QTest::newRow("bit-rate change") << "bit rate" << 0 << nodes;
 }
 
 // Whatever stops a group's messages, its nodes are told 0 first: a node
@@ -209,9 +214,9 @@ void tst_TelemetryBus::groupsNoLongerSentAreLeftAtZero()
 {
     QFETCH(QString, way);
     QFETCH(int, kept);
-    // A node in each of the first three groups, and the last group full.
+    QFETCH(QList<int>, nodes);
     escsim::Options o;
-    o.nodes = {16, 20, 27, 44, 45, 46, 47};
+    o.nodes.assign(nodes.begin(), nodes.end());
     o.telemetryHz = 20;
     escsim::Bus bus(o);
     std::string error;
@@ -288,7 +293,7 @@ void tst_TelemetryBus::groupsNoLongerSentAreLeftAtZero()
         QCOMPARE(portLockFiles(path), QStringList());
     } else if (way == "node ID") {
         child<QComboBox>(page, "comboBox_id_set")->setCurrentIndex(48 - 16);
-        boxes.setAnswer(QMessageBox::Yes); // all seven nodes listed take it
+        boxes.setAnswer(QMessageBox::Yes); // all the nodes listed take it
         click(page, "btn_set_id");
         QTRY_COMPARE_WITH_TIMEOUT(bus.nodeIds(), std::vector<uint8_t>(o.nodes.size(), 48), kSlowMs);
     } else {
