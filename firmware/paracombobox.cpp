@@ -9,7 +9,8 @@ void WheelBlocker::install(QWidget* w)
 
 bool WheelBlocker::eventFilter(QObject* watched, QEvent* event)
 {
-    // Taken without being accepted: the application offers it to the parent.
+    // Taken from the widget without being accepted: the application offers
+    // it to the parent, so a table or a scrolled area around still scrolls.
     if (event->type() == QEvent::Wheel)
         return true;
     return QObject::eventFilter(watched, event);

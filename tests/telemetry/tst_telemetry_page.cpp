@@ -1,41 +1,26 @@
 // The throttle tab of the configurator page on its own, fed with responses
-// as the link delivers them. No worker runs: the throttle messages are
-// watched where they leave the page, on its controller's signal.
+// as the link delivers them: its rows, the throttle test and its stop. No
+// worker runs: the throttle messages are watched where they leave the page,
+// on its controller's signal.
 
 #include <QtTest>
 
-#include <QLineSeries>
-#include <QAbstractItemView>
+#include <QInputMethodEvent>
 #include <QPushButton>
-#include <QSettings>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
-#include <QTabWidget>
-#include <QTemporaryDir>
-#include <QValueAxis>
-
-#include <memory>
 
 #include "app/tqformalpagecontrol.h"
-#include "configurator/tqcan.h"
 #include "modalboxcloser.h"
-#include "telemetry/collectiondata.h"
 #include "telemetry/customchartview.h"
-#include "telemetry/cwaveform.h"
-#include "telemetry/qcwindicatorlamp.h"
-#include "telemetry/statuslampform.h"
 #include "telemetry/throtcfgdialog.h"
-#include "telemetrytesthelpers.h"
+#include "telemetrypagefixture.h"
 
 using namespace pagetest;
 using namespace telemetrytest;
 
 namespace {
-
-constexpr int kRows = 32;
-const char* const kScaleCombos[] = {"speed_rate_comb", "amp_rate_comb", "gas_rate_comb", "vol_rate_comb",
-                                    "tmos_rate_comb", "tcap_rate_comb", "tmot_rate_comb"};
-const char* const kTileFrames[] = {"speed_wave_frame", "a_wave_frame", "gas_wave_frame", "vol_wave_frame",
-                                   "tmos_wave_frame", "tcap_wave_frame", "tmot_wave_frame"};
 
 // The throttle messages the page handed to its controller: subject, four values.
 QList<QList<int>> messages(const QSignalSpy& spy)
@@ -46,31 +31,15 @@ QList<QList<int>> messages(const QSignalSpy& spy)
     return out;
 }
 
-QStringList repeat(int n, const char* text)
-{
-    QStringList out;
-    for (int i = 0; i < n; ++i)
-        out << QString::fromUtf8(text);
-    return out;
-}
-
-QVector<qreal> ys(const QtCharts::QLineSeries* s)
-{
-    QVector<qreal> out;
-    for (const QPointF& p : s->pointsVector())
-        out << p.y();
-    return out;
-}
-
 } // namespace
 
-class tst_TelemetryPage : public QObject
+class tst_TelemetryPage : public QObject, public PageFixture
 {
     Q_OBJECT
 private slots:
     void initTestCase() { QVERIFY2(m_env.ready(), "the translations must be built next to the test"); }
-    void init();
-    void cleanup();
+    void init() { setUpPage(true); }
+    void cleanup() { tearDownPage(); }
 
     void rowsStartDisabledAndHeartbeatsEnableThem();
     void telemetryShowsInItsRowOnly_data();
@@ -78,112 +47,47 @@ private slots:
     void throttleGroupsGoOutAndKeysStopThem();
     void keyOnTheTabsControlsStopsOrTypes_data();
     void keyOnTheTabsControlsStopsOrTypes();
+    void keyInAWindowRaisedOnTheTabStops_data();
+    void keyInAWindowRaisedOnTheTabStops();
+    void inputMethodTextStops_data();
+    void inputMethodTextStops();
+    void wheelChangesNoCountNorSetPoint_data();
+    void wheelChangesNoCountNorSetPoint();
     void groupsLeftOutGetZerosFirst_data();
     void groupsLeftOutGetZerosFirst();
     void barDialogAndSetPointsFollowEachOther();
-    void oneTickedRowFeedsTheChart();
-    void tileSwitchesItsChannelAndScalesPersistUntilDefaults();
-    void lampsShowTheTickedEscUntilPaused();
-    void waveIniCases_data();
-    void waveIniCases();
 
 private:
-    QWidget* page() const { return m_page.get(); }
-    MainWindow* chartOf() const { return chart(page()); }
-    void feed(response_data_struct_t r) { m_page->doProcessRecvTQPack(r); }
-    void restart();
-    void openPort()
-    {
-        typePort(page(), "/dev/tq-test-port");
-        click(page(), "btnOpen");
-        QCOMPARE(caption(page(), "btnOpen"), QString("Close"));
-    }
-    // Lists nodes and enables their rows (the second heartbeat does).
-    void bringUp(std::initializer_list<uint8_t> nodes)
-    {
-        for (uint8_t node : nodes) {
-            feed(heartbeat(node));
-            feed(deviceInfo(node));
-            feed(heartbeat(node));
-            QVERIFY(setPoint(page(), node - 15)->isEnabled());
-        }
-    }
-    // The port open, node 16 up and its row ticked: the chart draws it.
-    void tickFirstRow()
+    // The port open, nodes 16 and 47 up, set-point N * 10 in row N, and
+    // `groups` groups sent.
+    void runGroups(QSignalSpy& spy, int groups)
     {
         openPort();
-        bringUp({16});
-        rowCheck(page(), 1)->setChecked(true);
+        bringUp({16, 47});
+        for (int row = 1; row <= kRows; ++row)
+            setPoint(page(), row)->setValue(row * 10);
+        throttleCombo()->setCurrentIndex(groups);
+        if (groups > 0)
+            QTRY_VERIFY_WITH_TIMEOUT(spy.size() >= groups, kSlowMs);
     }
-    void clickTile(int channel, Qt::MouseButton button = Qt::LeftButton)
+    // Every set-point 0, and the next tick's messages say so.
+    void expectStopped(QSignalSpy& spy)
     {
-        QTest::mouseClick(child(page(), kTileFrames[channel]), button, Qt::NoModifier, QPoint(5, 5));
+        for (int row = 1; row <= kRows; ++row)
+            QCOMPARE(setPoint(page(), row)->value(), 0);
+        QCOMPARE(bar(page(), 32)->value(), 0);
+        spy.clear();
+        QTRY_VERIFY_WITH_TIMEOUT(spy.size() >= 3, kSlowMs);
+        QCOMPARE(messages(spy).mid(0, 3), (QList<QList<int>>{{6152, 0, 0, 0, 0}, {6153, 0, 0, 0, 0}, {6154, 0, 0, 0, 0}}));
     }
-    QVector<qreal> line(int channel)
+    // Three groups sent, every set-point as runGroups left it.
+    void expectRunningAsSet()
     {
-        chartOf()->flushLines();
-        return ys(chartOf()->series(channel));
+        QCOMPARE(throttleCombo()->currentIndex(), 3);
+        for (int row = 1; row <= kRows; ++row)
+            QCOMPARE(setPoint(page(), row)->value(), row * 10);
     }
-    QComboBox* throttleCombo() const { return child<QComboBox>(page(), "comboBoxThrot"); }
-    QString iniPath() const { return m_settings->filePath("SetIns/wave.ini"); }
-    QStringList storedRates() const
-    {
-        QSettings ini(iniPath(), QSettings::IniFormat);
-        QStringList out;
-        for (int c = 0; c < 7; ++c)
-            out << ini.value(QString("rate/%1").arg(c)).toString();
-        return out;
-    }
-    QStringList comboTexts() const
-    {
-        QStringList out;
-        for (const char* name : kScaleCombos)
-            out << child<QComboBox>(page(), name)->currentText();
-        return out;
-    }
-    CWaveForm* tile(int channel) const
-    {
-        return child<QFrame>(page(), kTileFrames[channel])->findChild<CWaveForm*>();
-    }
-    quint16 litWord() const
-    {
-        const auto* lamps = page()->findChild<statusLampForm*>();
-        quint16 word = 0;
-        for (int i = 0; i < 16; ++i)
-            word |= lamps->lamp(i)->isAlarm() ? quint16(1u << (15 - i)) : 0;
-        return word;
-    }
-
-    PageEnv m_env;
-    std::unique_ptr<QTemporaryDir> m_settings;
-    std::unique_ptr<TQCAN> m_page;
 };
-
-void tst_TelemetryPage::init()
-{
-    m_settings.reset(new QTemporaryDir);
-    QVERIFY(m_settings->isValid());
-    // A folder that does not exist yet, as on a fresh installation.
-    TQCAN::setSettingsFolder(m_settings->filePath("SetIns"));
-    if (!QByteArray(QTest::currentTestFunction()).startsWith("waveIni"))
-        restart();
-}
-
-void tst_TelemetryPage::restart()
-{
-    m_page.reset();
-    m_page.reset(new TQCAN);
-    m_page->resize(1366, 900);
-    m_page->show();
-    QVERIFY(QTest::qWaitForWindowExposed(page()));
-    child<QTabWidget>(page(), "tabWidget")->setCurrentIndex(2);
-}
-
-void tst_TelemetryPage::cleanup()
-{
-    m_page.reset();
-    TQCAN::setSettingsFolder(QString());
-}
 
 void tst_TelemetryPage::rowsStartDisabledAndHeartbeatsEnableThem()
 {
@@ -381,6 +285,8 @@ void tst_TelemetryPage::keyOnTheTabsControlsStopsOrTypes_data()
     QTest::newRow("last check box, letter") << "checkBox_y1_32" << QList<int>{Qt::Key_S} << "stop";
     QTest::newRow("bar, Right") << "bar" << QList<int>{Qt::Key_Right} << "stop";
     QTest::newRow("bar, Page Down") << "bar" << QList<int>{Qt::Key_PageDown} << "stop";
+    // Dragged with the left button held, and moved on after the key.
+    QTest::newRow("bar being dragged, letter") << "bar dragged" << QList<int>{Qt::Key_S} << "stop";
     QTest::newRow("settings button, Space") << "btn_throt_set" << QList<int>{Qt::Key_Space} << "stop";
     QTest::newRow("pause button, Space") << "btnSuspend" << QList<int>{Qt::Key_Space} << "stop";
     QTest::newRow("defaults button, Space") << "btnDefaultPara" << QList<int>{Qt::Key_Space} << "stop";
@@ -442,8 +348,18 @@ void tst_TelemetryPage::keyOnTheTabsControlsStopsOrTypes()
 
     const bool list = control.startsWith("combo list");
     QWidget* target = list                    ? throttleCombo()->view()
-                    : control == "bar"        ? static_cast<QWidget*>(bar(page(), 1))
+                    : control.startsWith("bar") ? static_cast<QWidget*>(bar(page(), 1))
                                               : child(page(), qPrintable(control));
+    const auto drag = [target](QEvent::Type type, int x) {
+        QMouseEvent event(type, QPoint(x, 5), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
+                          type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &event);
+    };
+    if (control == "bar dragged") {
+        drag(QEvent::MouseButtonPress, 20);
+        drag(QEvent::MouseMove, 40);
+        QVERIFY(setPoint(page(), 1)->value() > 10);
+    }
     auto* box = qobject_cast<QSpinBox*>(target);
     if (box) {
         box->setValue(12);
@@ -462,6 +378,11 @@ void tst_TelemetryPage::keyOnTheTabsControlsStopsOrTypes()
     for (int key : keys)
         QTest::keyClick(target->window()->windowHandle(), Qt::Key(key),
                         key == Qt::Key_9 ? Qt::KeypadModifier : Qt::NoModifier);
+
+    if (control == "bar dragged") { // the button still held: the bar has let go
+        drag(QEvent::MouseMove, 60);
+        drag(QEvent::MouseButtonRelease, 60);
+    }
 
     // The group count never moves, nor anything else the control would do.
     QCOMPARE(others(), before);
@@ -489,6 +410,154 @@ void tst_TelemetryPage::keyOnTheTabsControlsStopsOrTypes()
     QCOMPARE(box->value(), outcome.toInt());
     QCOMPARE(setPoint(page(), 32)->value(), 320);
     QCOMPARE(tick.value(0), QList<int>({6152, box == setPoint(page(), 1) ? outcome.toInt() : 10, 20, 30, 40}));
+}
+
+void tst_TelemetryPage::keyInAWindowRaisedOnTheTabStops_data()
+{
+    // The window the tab raises, the keys pressed there while the test
+    // runs, and what follows: "stop" every set-point 0 and the window left
+    // as it was (a menu closes), "kept" no stop, or the value the dialog's
+    // maximum shows after typing into it without a stop.
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QList<int>>("keys");
+    QTest::addColumn<QString>("outcome");
+    // Space, Escape and Enter would close the window; Shift is no text.
+    for (const auto& [name, key] : {std::pair("letter", int(Qt::Key_E)), {"Shift", Qt::Key_Shift},
+                                    {"Space", Qt::Key_Space}, {"Escape", Qt::Key_Escape}, {"Enter", Qt::Key_Return}}) {
+        QTest::newRow(qPrintable(QString("settings dialog, %1").arg(name))) << "dialog" << QList<int>{key} << "stop";
+        if (key == Qt::Key_Space || key == Qt::Key_Escape)
+            QTest::newRow(qPrintable(QString("defaults box, %1").arg(name))) << "box" << QList<int>{key} << "stop";
+    }
+    QTest::newRow("settings dialog, digits") << "dialog" << QList<int>{Qt::Key_9, Qt::Key_0, Qt::Key_Backspace, Qt::Key_7} << "97";
+    for (const auto& [name, key] : {std::pair("digit", int(Qt::Key_5)), {"Home", Qt::Key_Home}, {"Right", Qt::Key_Right}})
+        QTest::newRow(qPrintable(QString("set-point's menu, %1").arg(name))) << "menu" << QList<int>{key} << "stop";
+    // With the test off the dialog keeps its keys: Escape closes it.
+    QTest::newRow("settings dialog, test off, Escape") << "dialog, test off" << QList<int>{Qt::Key_Escape} << "kept";
+}
+
+void tst_TelemetryPage::keyInAWindowRaisedOnTheTabStops()
+{
+    QFETCH(QString, window);
+    QFETCH(QList<int>, keys);
+    QFETCH(QString, outcome);
+    QSignalSpy spy(tqformalpagecontrol::getInstance(), &tqformalpagecontrol::signalGasMode6152F);
+    runGroups(spy, window.endsWith("test off") ? 0 : 3);
+    // Once the window shows: the keys as the window system delivers them,
+    // then whether it is still open and what its maximum box shows.
+    QStringList seen;
+    QTimer driver;
+    connect(&driver, &QTimer::timeout, page(), [&] {
+        QWidget* shown = QApplication::activePopupWidget() ? QApplication::activePopupWidget()
+                                                           : QApplication::activeWindow();
+        if (!shown || shown == page() || !seen.isEmpty())
+            return;
+        auto* maximum = shown->findChild<QSpinBox*>("spinBox_throt_max");
+        if (maximum) {
+            maximum->setFocus();
+            maximum->selectAll();
+        }
+        for (int key : keys)
+            QTest::keyClick(shown->windowHandle(), Qt::Key(key));
+        seen << (shown->isVisible() ? "open" : "closed") << (maximum ? maximum->text() : QString());
+        shown->close();
+    });
+    driver.start(20);
+    if (window.startsWith("dialog")) {
+        click(page(), "btn_throt_set");
+    } else if (window == "box") {
+        click(page(), "btnDefaultPara");
+    } else {
+        QSpinBox* box = setPoint(page(), 1);
+        QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(5, 5), box->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(box, &menu);
+    }
+    QCOMPARE(seen.value(0), window == "menu" || outcome == "kept" ? "closed" : "open");
+    if (outcome == "stop") {
+        expectStopped(spy);
+        return;
+    }
+    QCOMPARE(throttleCombo()->currentIndex(), outcome == "kept" ? 0 : 3);
+    for (int row = 1; row <= kRows; ++row)
+        QCOMPARE(setPoint(page(), row)->value(), row * 10);
+    if (outcome != "kept")
+        QCOMPARE(seen.value(1), outcome);
+}
+
+void tst_TelemetryPage::inputMethodTextStops_data()
+{
+    // What an input method hands a set-point box holding 10 (a dead key's
+    // accent waiting, a digit committed) and whether it stops.
+    QTest::addColumn<QString>("preedit");
+    QTest::addColumn<QString>("commit");
+    QTest::addColumn<bool>("stops");
+    QTest::newRow("dead key waiting") << QString::fromUtf8("\u00b4") << QString() << true;
+    QTest::newRow("digit") << QString() << "5" << true;
+    QTest::newRow("nothing, only tidying up") << QString() << QString() << false;
+}
+
+void tst_TelemetryPage::inputMethodTextStops()
+{
+    QFETCH(QString, preedit);
+    QFETCH(QString, commit);
+    QFETCH(bool, stops);
+    QSignalSpy spy(tqformalpagecontrol::getInstance(), &tqformalpagecontrol::signalGasMode6152F);
+    runGroups(spy, 3);
+    QSpinBox* box = setPoint(page(), 1);
+    box->setFocus();
+    QInputMethodEvent event(preedit, {});
+    event.setCommitString(commit);
+    QApplication::sendEvent(QGuiApplication::focusObject(), &event);
+    if (stops)
+        expectStopped(spy);
+    else
+        expectRunningAsSet();
+}
+
+void tst_TelemetryPage::wheelChangesNoCountNorSetPoint_data()
+{
+    // What the pointer is over, whether it has the focus, and the wheel's
+    // direction (120: up, away from the user).
+    QTest::addColumn<QString>("over");
+    QTest::addColumn<bool>("focused");
+    QTest::addColumn<int>("delta");
+    QTest::newRow("group combo, up") << "comboBoxThrot" << false << 120;
+    QTest::newRow("group combo, focused, down") << "comboBoxThrot" << true << -120;
+    QTest::newRow("set-point, up") << "spinBox_y_1" << false << 120;
+    QTest::newRow("set-point, focused, up") << "spinBox_y_1" << true << 120;
+    QTest::newRow("last set-point, down") << "spinBox_y_32" << false << -120;
+}
+
+void tst_TelemetryPage::wheelChangesNoCountNorSetPoint()
+{
+    QFETCH(QString, over);
+    QFETCH(bool, focused);
+    QFETCH(int, delta);
+    QSignalSpy spy(tqformalpagecontrol::getInstance(), &tqformalpagecontrol::signalGasMode6152F);
+    runGroups(spy, 3);
+    QWidget* target = child(page(), qPrintable(over));
+    if (focused)
+        target->setFocus();
+    // The rows scrolled half way, so that the wheel can move them either way.
+    QScrollBar* rows = child<QScrollArea>(page(), "scrollArea")->verticalScrollBar();
+    QVERIFY(rows->maximum() > 0);
+    rows->setValue(rows->maximum() / 2);
+    const int scrolled = rows->value();
+    // To the widget under the pointer: a set-point box's text field.
+    QWidget* under = target->childAt(target->rect().center()) ? target->childAt(target->rect().center()) : target;
+    const QPoint at = under->rect().center();
+    QWheelEvent wheel(at, under->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    // As the window system delivers it (QTest's way): offered up the parents.
+    QSpontaneKeyEvent::setSpontaneous(&wheel);
+    qApp->notify(under, &wheel);
+    expectRunningAsSet();
+    spy.clear();
+    QTRY_VERIFY_WITH_TIMEOUT(spy.size() >= 6, kSlowMs);
+    const QList<QList<int>> tick = messages(spy).mid(0, 3);
+    QCOMPARE(tick, (QList<QList<int>>{{6152, 10, 20, 30, 40}, {6153, 50, 60, 70, 80}, {6154, 90, 100, 110, 120}}));
+    // The rows still scroll under a set-point box.
+    if (over.startsWith("spinBox"))
+        QCOMPARE(rows->value() - scrolled < 0 ? 120 : rows->value() - scrolled > 0 ? -120 : 0, delta);
 }
 
 void tst_TelemetryPage::groupsLeftOutGetZerosFirst_data()
@@ -604,155 +673,6 @@ void tst_TelemetryPage::barDialogAndSetPointsFollowEachOther()
     throttleCombo()->setCurrentIndex(1);
     QCOMPARE(m_page->throttleTimer().interval(), 10);
     throttleCombo()->setCurrentIndex(0);
-}
-
-void tst_TelemetryPage::oneTickedRowFeedsTheChart()
-{
-    openPort();
-    bringUp({18, 19, 22});
-    feed(t6160(19, 1000, 50, 0)); // nothing ticked: nothing drawn
-    QCOMPARE(line(0).size(), 0);
-    rowCheck(page(), 7)->setChecked(true);
-    feed(t6161(22, 500, 252, 100, 100, 100)); // row 7: throttle 500 recorded
-
-    // Ticking row 4 unticks row 7 and resets the last samples: the channels
-    // of the message not yet come carry -1.
-    rowCheck(page(), 4)->setChecked(true); // node 19
-    for (int row = 1; row <= kRows; ++row)
-        QCOMPARE(rowCheck(page(), row)->isChecked(), row == 4);
-    feed(t6160(19, 1000, 50, 0));
-    feed(t6161(19, 700, 250, 110, 100, 90));
-    feed(t6160(18, 9990, 9990, 0)); // another ESC: no sample
-    feed(t6160(19, 2000, 60, 0));
-    QList<QVector<qreal>> lines;
-    for (int ch = 0; ch < 7; ++ch)
-        lines << line(ch).mid(line(ch).size() - 3);
-    QCOMPARE(lines, (QList<QVector<qreal>>{{100, 100, 200}, {5, 5, 6}, {-1, 700, 700}, {-1, 25, 25},
-                                           {-1, 70, 70}, {-1, 60, 60}, {-1, 50, 50}}));
-}
-
-void tst_TelemetryPage::tileSwitchesItsChannelAndScalesPersistUntilDefaults()
-{
-    tickFirstRow();
-    auto* combo = child<QComboBox>(page(), kScaleCombos[0]);
-    QVERIFY(!combo->isEnabled());
-    feed(t6160(16, 100, 0, 0));
-
-    clickTile(0, Qt::RightButton);
-    QVERIFY(tile(0)->isOn());
-    clickTile(0);
-    QVERIFY(!tile(0)->isOn());
-    QVERIFY(combo->isEnabled());
-    feed(t6160(16, 200, 0, 0));
-    QCOMPARE(line(0).size(), 0); // an empty line ...
-    QCOMPARE(chartOf()->producer(0)->history().size(), 2); // ... while it keeps recording
-
-    // x10 chosen while off; on again shows what was recorded, new samples x10.
-    combo->setCurrentIndex(3);
-    clickTile(0);
-    QVERIFY(!combo->isEnabled());
-    QCOMPARE(storedRates()[0], QString("10.00"));
-    feed(t6160(16, 300, 0, 0));
-    QCOMPARE(line(0), QVector<qreal>({10, 20, 300}));
-
-    // After a restart the stored scale is shown and applied.
-    restart();
-    QCOMPARE(child<QComboBox>(page(), kScaleCombos[0])->currentText(), QString("x10"));
-    tickFirstRow();
-    feed(t6160(16, 400, 0, 0));
-    QCOMPARE(line(0), QVector<qreal>({400}));
-
-    // Defaults resets every scale for new samples and keeps the tiles' on/off.
-    clickTile(5);
-    ModalBoxCloser boxes;
-    click(page(), "btnDefaultPara");
-    QTRY_COMPARE(boxes.texts(), QStringList({"Reset All The Parameter !"}));
-    QCOMPARE(comboTexts(), repeat(7, "x1"));
-    QCOMPARE(storedRates(), repeat(7, "1.00"));
-    QVERIFY(!tile(5)->isOn());
-    feed(t6160(16, 500, 0, 0));
-    QCOMPARE(line(0), QVector<qreal>({400, 50}));
-}
-
-void tst_TelemetryPage::lampsShowTheTickedEscUntilPaused()
-{
-    openPort();
-    bringUp({16, 17});
-    feed(t6160(16, 0, 0, 0x8001)); // no row ticked: invalid, nothing lit
-    QCOMPARE(litWord(), quint16(0));
-    rowCheck(page(), 1)->setChecked(true);
-    feed(t6160(16, 10, 0, 0x8001));
-    QCOMPARE(litWord(), quint16(0x8001));
-    feed(t6160(17, 0, 0, 0x0400)); // another row's status
-    QCOMPARE(litWord(), quint16(0x8001));
-
-    // Pause: the chart and the lamps stop, the row goes on.
-    const QString running = caption(page(), "btnSuspend");
-    click(page(), "btnSuspend");
-    feed(t6160(16, 200, 0, 0x0001));
-    QCOMPARE(rowValues(page(), 1)[0], QString("20"));
-    QCOMPARE(litWord(), quint16(0x8001));
-    QCOMPARE(line(0), QVector<qreal>({1}));
-    // The caption keeps naming the state across a language switch.
-    auto* lang = child<QComboBox>(page(), "comboBox_lang");
-    lang->setCurrentIndex(1);
-    QCOMPARE(caption(page(), "btnSuspend"), QString::fromUtf8("暂停"));
-    QTRY_COMPARE(chartOf()->axisY()->titleText(), QString::fromUtf8("数值范围")); // the chart follows
-    lang->setCurrentIndex(0);
-    click(page(), "btnSuspend");
-    QCOMPARE(caption(page(), "btnSuspend"), running);
-    feed(t6160(16, 300, 0, 0x0021));
-    QCOMPARE(line(0), QVector<qreal>({1, 30}));
-    QCOMPARE(litWord(), quint16(0x0021));
-
-    // With no row ticked the next status word puts every lamp out.
-    rowCheck(page(), 1)->setChecked(false);
-    QCOMPARE(litWord(), quint16(0x0021));
-    feed(t6160(17, 0, 0, 0x0400));
-    QCOMPARE(litWord(), quint16(0));
-    rowCheck(page(), 1)->setChecked(true);
-    feed(t6160(16, 300, 0, 0x0021));
-
-    // Closing the port clears them and leaves the throttle running.
-    throttleCombo()->setCurrentIndex(2);
-    click(page(), "btnOpen");
-    QCOMPARE(litWord(), quint16(0));
-    QVERIFY(m_page->throttleTimer().isActive());
-    throttleCombo()->setCurrentIndex(0);
-}
-
-void tst_TelemetryPage::waveIniCases_data()
-{
-    // rate/0 to rate/6 as stored (an empty item: the key is missing), the
-    // combos' texts, and what the page writes back.
-    QTest::addColumn<QString>("stored");
-    QTest::addColumn<QString>("combos");
-    QTest::addColumn<QString>("written");
-
-    QTest::newRow("no file") << QString() << "x1 x1 x1 x1 x1 x1 x1" << "1.00 1.00 1.00 1.00 1.00 1.00 1.00";
-    QTest::newRow("unmatched") << "0.50 100.00 10 1.00 1.00 1.00 0.01" << "x0.01 x100 x10 x1 x1 x1 x0.01"
-                               << "0.01 100.00 10.00 1.00 1.00 1.00 0.01";
-    QTest::newRow("gap at 2") << "10.00 0.10  100.00 100.00 100.00 100.00" << "x10 x0.1 x1 x1 x1 x1 x1"
-                              << "10.00 0.10 1.00 1.00 1.00 1.00 1.00";
-}
-
-void tst_TelemetryPage::waveIniCases()
-{
-    QFETCH(QString, stored);
-    QFETCH(QString, combos);
-    QFETCH(QString, written);
-    if (!stored.isNull()) {
-        QVERIFY(QDir().mkpath(m_settings->filePath("SetIns")));
-        QSettings ini(iniPath(), QSettings::IniFormat);
-        const QStringList items = stored.split(' ');
-        for (int c = 0; c < items.size(); ++c) {
-            if (!items[c].isEmpty())
-                ini.setValue(QString("rate/%1").arg(c), items[c]);
-        }
-    }
-    restart();
-    QCOMPARE(comboTexts().join(' '), combos);
-    QCOMPARE(storedRates().join(' '), written);
 }
 
 QTEST_MAIN(tst_TelemetryPage)
