@@ -1,7 +1,9 @@
 // The hub routes each record by destination into the right signal, lives
-// its workers in their own threads, and stops the threads in order.
+// its workers in their own threads, and stops the threads in order, the
+// serial one once its worker has taken what was queued to it.
 
 #include <QMutex>
+#include <atomic>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -17,6 +19,7 @@ private slots:
     void routesEachDestination();
     void workersLiveInTheirOwnThreads();
     void destructionStopsHeartbeatThenSerialThread();
+    void destructionLetsTheSerialWorkerTakeWhatCameBefore();
 };
 
 void tst_Hub::routesEachDestination()
@@ -98,6 +101,21 @@ void tst_Hub::destructionStopsHeartbeatThenSerialThread()
     delete hub;
     QCOMPARE(order, (QStringList{"heart", "serial"}));
     QCOMPARE(log.countExact(QtDebugMsg, "auxthreadcontroller-----quit--over"), 1);
+}
+
+// The hub ends while its serial worker is busy with one request and the
+// next waits (the throttle groups' last zeros): the worker still takes it.
+void tst_Hub::destructionLetsTheSerialWorkerTakeWhatCameBefore()
+{
+    auto* hub = new auxthreadcontroller;
+    subSerialTQThread* worker = hub->getSerialWorker();
+    std::atomic<bool> busy {false};
+    std::atomic<bool> taken {false};
+    QMetaObject::invokeMethod(worker, [&busy] { busy = true; QThread::msleep(500); }, Qt::QueuedConnection);
+    QTRY_VERIFY(busy);
+    QMetaObject::invokeMethod(worker, [&taken] { taken = true; }, Qt::QueuedConnection);
+    delete hub;
+    QVERIFY(taken);
 }
 
 QTEST_MAIN(tst_Hub)
