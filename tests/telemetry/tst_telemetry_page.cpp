@@ -583,6 +583,7 @@ void tst_TelemetryPage::groupsLeftOutGetZerosFirst_data()
     QTest::newRow("port closed by the user") << 5 << "close" << zeros(1, 5) + QStringList{"close"};
     QTest::newRow("port closed, test off") << 0 << "close" << QStringList{"close"};
     QTest::newRow("port lost") << 8 << "lost" << QStringList{"close"};
+    QTest::newRow("page ends") << 6 << "end" << zeros(1, 6);
 }
 
 void tst_TelemetryPage::groupsLeftOutGetZerosFirst()
@@ -613,6 +614,10 @@ void tst_TelemetryPage::groupsLeftOutGetZerosFirst()
         throttleCombo()->setCurrentIndex(way.mid(6).toInt());
     } else if (way == "close") {
         click(page(), "btnOpen");
+    } else if (way == "end") {
+        m_page.reset();
+        QCOMPARE(made, requests);
+        return;
     } else {
         feed(linkCode(kRespOpenResult, kOpenPortLost));
     }
