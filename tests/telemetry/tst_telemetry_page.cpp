@@ -12,6 +12,7 @@
 #include <QSignalSpy>
 
 #include "app/tqformalpagecontrol.h"
+#include "logcapture.h"
 #include "modalboxcloser.h"
 #include "telemetry/customchartview.h"
 #include "telemetry/throtcfgdialog.h"
@@ -190,9 +191,12 @@ void tst_TelemetryPage::throttleGroupsGoOutAndKeysStopThem()
     for (int row = 1; row <= 12; ++row)
         setPoint(page(), row)->setValue(row * 100);
 
+    LogCapture log(true);
     throttleCombo()->setCurrentIndex(3);
     QCOMPARE(m_page->throttleTimer().interval(), 10);
     QTRY_VERIFY_WITH_TIMEOUT(spy.size() >= 30, kSlowMs);
+    // Each tick's log line names the count and the last subject sent.
+    QVERIFY(log.contains(QtDebugMsg, "spinbox change---updateIndex= 3 ,cmd= 6154"));
     // Whole ticks of the chosen groups in order, rows without a node as 0.
     const auto ticks = [&spy](int groups) {
         QList<QList<int>> out;
