@@ -628,9 +628,9 @@ void tst_RegText::fileCheck_data()
     QTest::newRow("an address with _ and the address before it")
         << QList<RegRecord>{reg("0A_", ";0,S,Off;1,S,On", "0", "0", 0, 1), dir} << true << -1;
     // What a text-mode read drops is not in the file the load reads.
-    QTest::newRow("a \r in a kind field") << QList<RegRecord>{dir, reg("0B", ";0~10,N\r,[2]V", "3", "3", 0, 10)}
+    QTest::newRow("a CR in a kind field") << QList<RegRecord>{dir, reg("0B", ";0~10,N\r,[2]V", "3", "3", 0, 10)}
                                           << false << 1;
-    QTest::newRow("a \r in a label") << QList<RegRecord>{reg("0C", ";0,S,Of\rf;1,S,On", "1", "0", 0, 1)} << false
+    QTest::newRow("a CR in a label") << QList<RegRecord>{reg("0C", ";0,S,Of\rf;1,S,On", "1", "0", 0, 1)} << false
                                      << 0;
     QTest::newRow("a register without options") << QList<RegRecord>{dir, reg("0D", "", "4", "4", 0, 9)} << false
                                                 << 1;
