@@ -107,6 +107,18 @@ private:
             feed(record(256, 16, wholeRegister(0x0B, 7, 7, 0, 100)));
     }
 
+    // The node answers the write of 0A and 0B: the store command follows the
+    // second reply only, and the success box.
+    void answerTheWrite(const QSignalSpy& stores)
+    {
+        ModalBoxCloser boxes;
+        feed(record(256, 16, std::string("\x20\x0A\x01\x00", 4)));
+        QCOMPARE(stores.size(), 0);
+        feed(record(256, 16, std::string("\x20\x0B\x07\x00", 4)));
+        QTRY_COMPARE(boxes.texts(), QStringList({"Write Parameter Success !"}));
+        QCOMPARE(stores.size(), 1);
+    }
+
     PageEnv m_env;
     std::unique_ptr<TQCAN> m_page;
     DescriptionRequests m_reads;
@@ -287,14 +299,9 @@ void tst_RegistersPage::aWriteRunsToItsOwnEnd()
     QVERIFY(radio(page(), 0)->isChecked() && !radio(page(), 1)->isChecked());
     QCOMPARE(addresses(page(), true), QStringList({"0A|On", "0B|*3.5%"}));
 
-    ModalBoxCloser boxes;
-    feed(record(256, 16, std::string("\x20\x0A\x01\x00", 4)));
-    QCOMPARE(stores.size(), 0);
-    feed(record(256, 16, std::string("\x20\x0B\x07\x00", 4)));
-    QTRY_COMPARE(boxes.texts(), QStringList({"Write Parameter Success !"}));
-    QCOMPARE(stores.size(), 1);
+    answerTheWrite(stores);
     // Ended, the write lets the next action run.
-    boxes.clear();
+    ModalBoxCloser boxes;
     click(page(), "btn_read_para");
     QTRY_COMPARE(boxes.texts(), QStringList({"Read Para File Completed!"}));
     QCOMPARE(reads.size(), 1);
@@ -446,14 +453,7 @@ void tst_RegistersPage::loadEndsTheRunningReads()
             QTRY_COMPARE(boxes.texts(), QStringList({"Parameters Are Being Written, Please Wait !"}));
         }
         QCOMPARE(addresses(page(), true), QStringList({"0A|On", "0B|*3.5%"}));
-        {
-            ModalBoxCloser boxes;
-            feed(record(256, 16, std::string("\x20\x0A\x01\x00", 4)));
-            QCOMPARE(stores.size(), 0);
-            feed(record(256, 16, std::string("\x20\x0B\x07\x00", 4)));
-            QTRY_COMPARE(boxes.texts(), QStringList({"Write Parameter Success !"}));
-        }
-        QCOMPARE(stores.size(), 1);
+        answerTheWrite(stores);
         QCOMPARE(reads.size(), write.content.isEmpty() ? 0 : 1);
         load();
         QCOMPARE(addresses(page(), true), write.shown);
