@@ -528,9 +528,23 @@ void tst_RegistersBus::eachRowKeepsItsRegister()
     QCOMPARE(QList<int16_t>({registerValue(bench.bus, 0x0A), registerValue(bench.bus, 0x0B)}), held);
 
     if (saved.isEmpty()) {
+        // Files of the names the save may take in the next minute stay as
+        // they are: nothing is put in place, and nothing set aside is left.
+        const QDateTime now = QDateTime::currentDateTime();
+        QStringList taken;
+        for (int s = 0; s < 60; ++s) {
+            taken << "P_FLY-ESC_A_" + now.addSecs(s).toString("yyyy-MM-dd-HH-mm-ss") + ".txt";
+            QFile old(setIns() + taken.last());
+            QVERIFY(old.open(QIODevice::WriteOnly) && old.write("an older file") == 13);
+        }
         clickFor(bench, "btn_local_save", {"Save File Err !"});
-        QVERIFY(newFiles(m_filesBefore).isEmpty());
-        QVERIFY(QDir(setIns()).entryList({"*.txt.*"}, QDir::Files).isEmpty()); // nothing set aside is left
+        QCOMPARE(newFiles(m_filesBefore + taken), QStringList());
+        for (const QString& name : taken) {
+            QFile old(setIns() + name);
+            QVERIFY(old.open(QIODevice::ReadOnly));
+            QCOMPARE(old.readAll(), QByteArray("an older file"));
+        }
+        QCOMPARE(QDir(setIns()).entryList({"*.txt.*"}, QDir::Files), QStringList());
         return;
     }
     saveAndLoad(bench, saved, shown);
