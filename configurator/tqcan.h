@@ -282,7 +282,7 @@ private:
     static QString getNumberAfterPrefix(const QString& text, const QString& key);
     // record: the row's register, by its place in mRegParaList (-1: a caption).
     void addRegTableRow(const QString& address, const QString& text, const QStringList& options,
-                        int currentIndex, int record = -1);
+                        int currentIndex, int record);
     // What the register table's rows show, each with its own register; none
     // when the table was not built from the list held now.
     QList<regtext::Choice> getCurSetPageValues() const;

@@ -183,7 +183,7 @@ int TQCAN::showSetRegInfoFromFirewareV2(QString caption)
     for (int i = 0; i < mRegParaList.size(); ++i) {
         const RegRecord record = mRegParaList.at(i);
         if (record.attr == QLatin1String("STR")) {
-            addRegTableRow(QStringLiteral(" "), record.text, QStringList(), -1);
+            addRegTableRow(QStringLiteral(" "), record.text, QStringList(), -1, -1);
         } else if (record.attr == QLatin1String("REG")) {
             QString current;
             int currentIndex = -1;
