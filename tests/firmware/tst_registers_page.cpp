@@ -460,6 +460,22 @@ void tst_RegistersPage::loadEndsTheRunningReads()
         feed(m_reads.reply(16, chunk(":REG,0C,Late,0;0,S,x")));
         QCOMPARE(addresses(page(), true), write.shown);
     }
+
+    // A file gone by the time it is read (removed once chosen) is no empty
+    // file: the list and the table stay.
+    const QStringList shown = addresses(page(), true);
+    QTimer answer;
+    connect(&answer, &QTimer::timeout, [&] {
+        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            dialog->findChild<QLineEdit*>("fileNameEdit")->setText(file.fileName());
+            static_cast<QDialog*>(dialog)->accept();
+            QVERIFY(file.remove());
+        }
+    });
+    answer.start(20);
+    click(page(), "btn_local_load");
+    QVERIFY(!file.exists());
+    QCOMPARE(addresses(page(), true), shown);
 }
 
 void tst_RegistersPage::deviceOfAnotherTypeEmptiesTheList()
