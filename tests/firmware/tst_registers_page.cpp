@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QLineEdit>
 #include <QLabel>
 #include <QPointer>
@@ -80,6 +81,7 @@ private slots:
     void aWriteRunsToItsOwnEnd_data();
     void aWriteRunsToItsOwnEnd();
     void aWriteWithoutRepliesEndsAfterItsTimeOut();
+    void aNumberTypedIsWhatACancelGoesBackTo();
     void loadEndsTheRunningReads();
     void shortAndUnterminatedRepliesAreSafe();
     void tooWideRangeShowsItsBox();
@@ -330,6 +332,39 @@ void tst_RegistersPage::aWriteWithoutRepliesEndsAfterItsTimeOut()
     boxes.clear();
     click(page(), "btn_read_para");
     QTRY_COMPARE(boxes.texts(), QStringList({"Read Para File Completed!"}));
+}
+
+void tst_RegistersPage::aNumberTypedIsWhatACancelGoesBackTo()
+{
+    // Two integer registers, the first of the list among them: a number
+    // typed into a row is kept for that row's own register, so that a
+    // later cancelled entry goes back to it, and the other row keeps its own.
+    {
+        ModalBoxCloser boxes;
+        click(page(), "btn_read_para");
+        feed(m_reads.reply(16, chunk(":REG,12,A,0;0~100,I,[1]mA:REG,12,B,0;0~100,I,[1]mA")));
+        feed(record(256, 16, wholeRegister(0x12, 5, 5, 0, 100)));
+        feed(record(256, 16, wholeRegister(0x12, 5, 5, 0, 100)));
+    }
+    QCOMPARE(addresses(page(), true), QStringList({"12|*5mA", "12|*5mA"}));
+    int typed = 0; // the number the dialog is answered with; negative: cancelled
+    QTimer answer;
+    connect(&answer, &QTimer::timeout, [&] {
+        if (auto* input = qobject_cast<QInputDialog*>(QApplication::activeModalWidget())) {
+            input->setIntValue(typed);
+            typed < 0 ? input->reject() : input->accept();
+        }
+    });
+    answer.start(20);
+    const QStringList shown {"42mA", "43mA"};
+    for (const int cancelled : {0, 1}) {
+        for (int row : {0, 1}) {
+            typed = cancelled ? -1 : 42 + row;
+            QComboBox* combo = comboOf(page(), row);
+            combo->setCurrentIndex(combo->findText("0~100,I,[1]mA"));
+            QCOMPARE(combo->currentText(), shown.at(row));
+        }
+    }
 }
 
 void tst_RegistersPage::shortAndUnterminatedRepliesAreSafe()
