@@ -13,6 +13,10 @@ struct response_data_struct_t {
     uint8_t  extra = 0;           // port-open result for 8889, else 0
     uint32_t payload_size = 0;    // bytes in payload (0 when payload is null)
     uint8_t* payload = nullptr;   // new uint8_t[payload_size]; the receiving slot does delete[]
+    // Cyphal transfer-ID (0 for internal codes). A service response carries
+    // the transfer-ID of the request it answers: the one way to tell the
+    // answer to the latest request from a late answer to an earlier one.
+    uint8_t  transfer_id = 0;
 };
 
 // Internal response codes carried in port_id.

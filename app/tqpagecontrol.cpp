@@ -107,10 +107,12 @@ void TQPageControl::doProcessDownLoadFirmware(int devId, int cmd, int partNo, QS
     sendCompack(makeRequest(g_strCmdType[e_TQ_OPAL_DOWNLOAD], QString::number(cmd), strVersion, devId));
 }
 
-void TQPageControl::doProcessReadFile257Ctrl(int offset, int opCmd, int fileType)
+void TQPageControl::doProcessReadFile257Ctrl(int offset, int opCmd, int fileType, int transferId)
 {
-    sendCompack(makeRequest(g_strCmdType[e_TQ_OPAL_READ_FILE_CTRL], QStringLiteral("257"),
-                            QString("%1,%2").arg(opCmd).arg(offset), fileType));
+    QString args = QString("%1,%2").arg(opCmd).arg(offset);
+    if (transferId >= 0)
+        args += QStringLiteral(",%1").arg(transferId);
+    sendCompack(makeRequest(g_strCmdType[e_TQ_OPAL_READ_FILE_CTRL], QStringLiteral("257"), args, fileType));
 }
 
 void TQPageControl::doProcessRecvMsgHandel(Communicat msg)

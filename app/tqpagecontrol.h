@@ -31,7 +31,9 @@ signals:
     void signalGasMode6152(int cmd, int gas1, int gas2, int gas3, int gas4);
     void signalOpenDbFile(QString strPath);
     void signalDownloadFirmware(int devId, int cmd, int partNo, QString strVersion);
-    void signalReadFile257(int offset, int opCmd, int fileType);
+    // transferId: the request's own transfer-ID, which its response carries
+    // back (0..31); -1 lets the link number it.
+    void signalReadFile257(int offset, int opCmd, int fileType, int transferId = -1);
     void signalNotifyTQResult(CommunicatPage page);
 
 public slots:
@@ -44,7 +46,7 @@ public slots:
     void doProcessGas6152(int cmd, int gas1, int gas2, int gas3, int gas4);
     void doProcessOpenDbFile(QString strPath);
     void doProcessDownLoadFirmware(int devId, int cmd, int partNo, QString strVersion);
-    void doProcessReadFile257Ctrl(int offset, int opCmd, int fileType);
+    void doProcessReadFile257Ctrl(int offset, int opCmd, int fileType, int transferId = -1);
     void doProcessRecvMsgHandel(Communicat msg);
 
 protected:

@@ -55,6 +55,9 @@ class QSpinBox;
 namespace Ui {
 class TQCAN;
 }
+namespace regtext {
+struct Choice;
+}
 
 class TQCAN : public QWidget
 {
@@ -150,7 +153,7 @@ private:
     void handleHeartbeat(int nodeId, const uint8_t* payload, uint32_t size);
     void handleDeviceInfo(int nodeId, const uint8_t* payload, uint32_t size);
     void handleRegAccess256(int nodeId, const uint8_t* payload, uint32_t size);
-    void handleFileRead257(int nodeId, const uint8_t* payload, uint32_t size);
+    void handleFileRead257(int nodeId, int transferId, const uint8_t* payload, uint32_t size);
     void handleCommand435(int nodeId, const uint8_t* payload, uint32_t size);
     void handleFileWrite409(int nodeId, const uint8_t* payload, uint32_t size);
 
@@ -264,9 +267,7 @@ private:
     // (firmware/tqcan_reglist.cpp, tqcan_regtable.cpp, tqcan_regread.cpp,
     // tqcan_regwrite.cpp, tqcan_parafile.cpp; the text grammars are in
     // firmware/regtext)
-    void upsertRegRecord(qint16 devRow, RegRecord& record);
     void removeRegRecord(qint16 devRow);
-    QStringList getDefaultRegValueList() const;
     void setRegParaList(const QList<RegRecord>& records);
     void endRegisterSequences(); // no read, write or description read runs
     void endRegisterReads();     // no read or description read runs; a write goes on
@@ -274,16 +275,32 @@ private:
     int showSetRegInfoFromFirewareV2(QString caption);
     void showSetRegInfoFromFirewareV3(const QString& content, const QString& path);
     bool readOnceSettingRegValue();
+    // Asks the chosen node for the description from `offset` on, under a
+    // transfer-ID of the page's own: only its answer is taken.
+    void requestDescriptionChunk(int offset);
     QStringList getRegOptionList(RegRecord record, QString& currentText, int* currentIndex = nullptr);
     static QString getNumberAfterPrefix(const QString& text, const QString& key);
+    // record: the row's register, by its place in mRegParaList (-1: a caption).
     void addRegTableRow(const QString& address, const QString& text, const QStringList& options,
-                        int currentIndex);
-    QStringList getCurSetPageValues();
-    QString getRegAddrByCombo(QWidget* combo);
-    bool writeSettingRegValue(QStringList values, bool bRawValue);
+                        int currentIndex, int record);
+    // What the register table's rows show, each with its own register; none
+    // when the table was not built from the list held now.
+    QList<regtext::Choice> getCurSetPageValues() const;
+    // The register of the row whose Options combo this is; -1: none.
+    int regRecordOfCombo(QWidget* combo) const;
+    bool writeSettingRegValue(const QList<regtext::Choice>& choices, bool bRawValue);
+    // A write ends: with its error box (refused or a reply's error), or
+    // with the time-out box when its replies stopped coming.
     void endWriteWithError(const QString& reg, int op);
-    bool updataAllSettingRegValue(QStringList values, qint16 devRow);
+    void endWrite();
+    void regWriteTimedOut();
+    // While a write's replies are awaited, nothing else may change what the
+    // node or the page holds: true (after a box) when that is now.
+    bool refuseWhileWriting();
+    bool updataAllSettingRegValue(const QList<regtext::Choice>& choices);
     bool writeTextFile(const QString& content, const QString& path);
+    // Reads a parameter file as the load does (text mode, UTF-8).
+    static bool readTextFile(const QString& path, QString* content);
     bool isParameterReply(int nodeId) const;
 
     // ---- throttle test and telemetry (telemetry/) ----
@@ -350,8 +367,16 @@ private:
     // table shows meanwhile (a file loaded while the write is answered).
     QList<int> m_regWritesAwaited;
     // Changes whenever mRegParaList is replaced, so that a loop that shows a
-    // box can tell that the list it walks is gone.
+    // box can tell that the list it walks is gone; the register table keeps
+    // the generation it was built from, its rows the places of their records.
     quint32 m_regListGeneration = 0;
+    quint32 m_regTableGeneration = 0;
+    // Each write reply that comes restarts it; run out, it ends the write.
+    QTimer m_regWriteTimer;
+    // Transfer-IDs of the description requests: the next one, and the one
+    // whose answer the running read waits for (-1: none).
+    int m_regInfoNextTid = 0;
+    int m_regInfoAwaitedTid = -1;
     int m_upgradeState = 0;
     int m_upgrade_devId = 0;
     int m_forceSearchDevId = 0;

@@ -74,7 +74,7 @@ void TQCAN::doProcessRecvTQPack(response_data_struct_t tqcanPack)
         handleRegAccess256(node, payload, size);
         break;
     case kPortFileRead:
-        handleFileRead257(node, payload, size);
+        handleFileRead257(node, tqcanPack.transfer_id, payload, size);
         break;
     case kPortExecCommand:
         handleCommand435(node, payload, size);
@@ -169,7 +169,7 @@ void TQCAN::handleRegAccess256(int nodeId, const uint8_t* payload, uint32_t size
         handleWriteSetRegValue(nodeId, reply.data(), size);
 }
 
-void TQCAN::handleFileRead257(int nodeId, const uint8_t* payload, uint32_t size)
+void TQCAN::handleFileRead257(int nodeId, int transferId, const uint8_t* payload, uint32_t size)
 {
     // Only the device chosen on the parameter tab is being read.
     if (!isParameterReply(nodeId)) {
@@ -181,9 +181,16 @@ void TQCAN::handleFileRead257(int nodeId, const uint8_t* payload, uint32_t size)
         qDebug() << "doProcessRecvTQPack--257 with no description read running: ignored";
         return;
     }
-    // A chunk belongs to the read that runs only when it carries the offset
-    // that read asked for last: a chunk of a read started before (Read
-    // pressed again while the description arrived) is not part of it.
+    // A chunk belongs to the request that asked for it: an answer to an
+    // earlier request (a read started before, Read pressed again while the
+    // description arrived) is no part of this read, whatever its offset.
+    if (transferId != m_regInfoAwaitedTid) {
+        qDebug() << "doProcessRecvTQPack--257 answer to request" << transferId << "while" << m_regInfoAwaitedTid
+                 << "is awaited: ignored";
+        return;
+    }
+    // The node answers the offset asked for; another one is not the chunk
+    // the text goes on with.
     uint64_t offset = 0;
     for (uint32_t i = 0; i < kFileReadOffsetBytes && i < size; ++i)
         offset |= uint64_t(payload[i]) << (8 * i);
@@ -211,7 +218,7 @@ void TQCAN::handleFileRead257(int nodeId, const uint8_t* payload, uint32_t size)
         regInfoReadOffset += kFileReadChunk;
         // The language chosen when the read started: a switch meanwhile must
         // not join the halves of two descriptions.
-        emit TQPageControl::getInstance()->signalReadFile257(regInfoReadOffset, m_setDevId, m_regInfoFileType);
+        requestDescriptionChunk(regInfoReadOffset);
         return;
     }
     const QString text = mRegInfoText;
@@ -219,6 +226,7 @@ void TQCAN::handleFileRead257(int nodeId, const uint8_t* payload, uint32_t size)
     m_regInfoBytes.clear();
     regInfoReadOffset = 0;
     m_regInfoReading = false;
+    m_regInfoAwaitedTid = -1;
     showSetRegInfoFromFireware(text, true);
 }
 

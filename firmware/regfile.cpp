@@ -147,6 +147,11 @@ bool sameValues(const RegRecord& a, const RegRecord& b)
 
 FileCheck checkParameterFile(const QList<RegRecord>& records)
 {
+    return checkParameterFile(records, parameterFileText(records));
+}
+
+FileCheck checkParameterFile(const QList<RegRecord>& records, const QString& fileText)
+{
     FileCheck out;
     const auto refuse = [&out](int index, const char* why) {
         out.ok = false;
@@ -162,7 +167,7 @@ FileCheck checkParameterFile(const QList<RegRecord>& records)
     // reads as another, a value it refuses or reads as another, is one the
     // file cannot carry. The entries first: a text that breaks the file
     // costs the values of the registers around it too.
-    const LoadedParameters back = loadParameterText(parameterFileText(records));
+    const LoadedParameters back = loadParameterText(fileText);
     const int both = int(std::min(back.records.size(), records.size()));
     for (int i = 0; i < both; ++i) {
         if (!sameEntry(records.at(i), back.records.at(i)))
@@ -207,7 +212,8 @@ LoadedParameters loadParameterText(QString content)
     for (const QString& item : halves.at(1).split(QLatin1Char(';'))) {
         if (item.isEmpty())
             continue;
-        const QString reg = getNumberAfterPrefix(item, QStringLiteral("reg"));
+        // The whole address: one holding "_" is not another register.
+        const QString reg = fieldAfterKey(item, QStringLiteral("reg"), false);
         const QString cur = getNumberAfterPrefix(item, QStringLiteral("cur"));
         const QString def = getNumberAfterPrefix(item, QStringLiteral("def"));
         const QString low = getNumberAfterPrefix(item, QStringLiteral("low"));
@@ -230,7 +236,7 @@ LoadedParameters loadParameterText(QString content)
         // Records whose option text has no kind never take a value.
         for (; match < out.records.size(); ++match) {
             const RegRecord& r = out.records.at(match);
-            if (isFree(match) && r.m_reg == reg && r.optionText.split(QLatin1Char(',')).size() >= 2)
+            if (isFree(match) && r.m_reg == reg && hasKind(r.optionText))
                 break;
         }
         if (match >= out.records.size())

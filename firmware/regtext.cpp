@@ -404,7 +404,9 @@ OptionNames optionNames(const QString& optionText, const QString& curValue, cons
     return out;
 }
 
-QString getNumberAfterPrefix(const QString& text, const QString& key)
+namespace detail {
+
+QString fieldAfterKey(const QString& text, const QString& key, bool cut)
 {
     if (text.isEmpty() || key.isEmpty())
         return QString();
@@ -415,24 +417,19 @@ QString getNumberAfterPrefix(const QString& text, const QString& key)
         if (pieces.size() < 2)
             return QString();
         if (pieces.at(0) == key)
-            return pieces.at(1);
+            return cut ? pieces.at(1) : item.mid(key.size() + 1);
     }
     return QString();
 }
 
-// ---- value items and conversion ----
+} // namespace detail
 
-bool splitValueItem(const QString& item, QString* address, QString* valueText)
+QString getNumberAfterPrefix(const QString& text, const QString& key)
 {
-    const int at = item.indexOf(QLatin1Char('_'));
-    if (at < 0)
-        return false;
-    *address = item.left(at);
-    *valueText = item.mid(at + 1);
-    if (valueText->startsWith(QLatin1Char('*')))
-        valueText->remove(0, 1);
-    return true;
+    return fieldAfterKey(text, key, true);
 }
+
+// ---- value conversion ----
 
 QString numericPart(const QString& valueText)
 {
@@ -470,14 +467,9 @@ bool parseRegAddress(const QString& text, int* reg)
     return true;
 }
 
-int findRegister(const QList<RegRecord>& records, const QString& address)
+bool hasKind(const QString& optionText)
 {
-    for (int i = 0; i < records.size(); ++i) {
-        const RegRecord& r = records.at(i);
-        if (r.attr == kRegister && r.m_reg == address && r.optionText.split(QLatin1Char(',')).size() >= 2)
-            return i;
-    }
-    return -1;
+    return optionText.split(QLatin1Char(',')).size() >= 2;
 }
 
 Conversion writeValue(const QString& optionText, const QString& valueText, bool raw, int* value)

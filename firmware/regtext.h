@@ -6,12 +6,12 @@
 //     "STR" caption and "REG" register entries;
 //   - a register's option text (";"-separated parts, kind letter S, N or I,
 //     scale in brackets, unit) and the option names shown for it;
-//   - value items "address_value" and their conversion into the value that
-//     is written to the register;
+//   - the conversion of a shown option into the value that is written to
+//     the register, row by row of the register table (regchoices.cpp);
 //   - parameter files: the description, "@", then one
-//     "reg_,cur_,def_,low_,upper_;" item per register.
+//     "reg_,cur_,def_,low_,upper_;" item per register (regfile.cpp).
 // Every function is pure; the configurator page wraps them and owns the
-// boxes, the table and the traffic. The parameter files are in regfile.cpp.
+// boxes, the table and the traffic.
 
 #include <QList>
 #include <QString>
@@ -22,11 +22,6 @@
 namespace regtext {
 
 // ---- register description ----
-
-// The key every record of the register list carries. The list holds the
-// registers of one device, whichever row of the device list it sits on, so
-// the refresh before a write or a save always uses this key.
-constexpr qint16 kRegListKey = 0;
 
 // The records of a description text, in order. Pieces of another kind, and
 // entries with fewer fields than their kind needs, give no record. Every
@@ -78,21 +73,17 @@ OptionNames optionNames(const QString& optionText, const QString& curValue, cons
 // `key`; empty when there is none, or when an item without "_" comes first.
 QString getNumberAfterPrefix(const QString& text, const QString& key);
 
-// ---- value items and conversion ----
+// ---- value conversion ----
 
-// A value item: address, "_", value text. False when it has no "_". The
-// value text is all that follows the first "_" (a label or unit may hold
-// one), less a leading "*" (the default marker).
-bool splitValueItem(const QString& item, QString* address, QString* valueText);
 // The value text up to its first character that is neither a digit nor ".".
 QString numericPart(const QString& valueText);
 // A register address: hexadecimal, optionally "0x"-prefixed, 0 to 0xFF.
 bool parseRegAddress(const QString& text, int* reg);
 // A byte as the register boxes show it: "0x" and two upper-case hex digits.
 QString hexByte(int value);
-// Index of the first "REG" record with this address whose option text has at
-// least two ","-fields; -1 when none.
-int findRegister(const QList<RegRecord>& records, const QString& address);
+// Whether a record's option text names a kind (has two ","-fields): only
+// such a register is written, or takes a value from a file.
+bool hasKind(const QString& optionText);
 
 enum class Conversion {
     Value,    // *value holds the register value (0 to 0xFFFF)
@@ -130,20 +121,60 @@ struct IntegerEntry {
 bool isIntegerEntryItem(const QString& text);
 bool parseIntegerEntry(const QString& text, IntegerEntry* out);
 
+// ---- the register table's rows (regchoices.cpp) ----
+
+// A row of the register table as the writer, the refresh and the save take
+// it: the record it was built from, by its place in the list, and the
+// option it shows. A row is never looked up again by its address: two
+// records of one address are two rows, each converted with its own
+// options, and an address holding "_" is an address like any other.
+struct Choice {
+    int record = -1;
+    QString text; // the option shown, without the default mark; empty: none
+};
+// The option a combo shows, as a choice takes it: without the "*" that
+// marks the default.
+QString choiceText(const QString& shown);
+// The restore's choices: every register's default, as a stored value.
+QList<Choice> defaultChoices(const QList<RegRecord>& records);
+
+struct RegisterWrite {
+    int record = -1;
+    int reg = 0; // register number, 0 to 0xFF
+    quint16 value = 0;
+};
+struct WritePlan {
+    QList<RegisterWrite> writes; // in row order
+    // The record of the first row that should be written and cannot; -1:
+    // none. Neither it nor the rows after it are written.
+    int refused = -1;
+    bool endOfList = false; // refused for an "N" range without "~"
+};
+// What a write sends for these rows: each converted with its own record's
+// options, or (raw) its stored value as the restore sends it. A row that
+// chooses nothing, or whose record has no kind, sends nothing; so does a
+// stored value that gives none (the node keeps what it holds).
+WritePlan planWrites(const QList<RegRecord>& records, const QList<Choice>& choices, bool raw);
+// The refresh after a write and before a save: each row's own record takes
+// the value its option stands for; a row that gives none changes nothing.
+void refreshValues(QList<RegRecord>* records, const QList<Choice>& choices);
+
 // ---- parameter files ----
 
 // The file text of a register list, one line, no line break.
 QString parameterFileText(const QList<RegRecord>& records);
 
-// Whether the file text of these records loads back as the same records
-// with the same values. When it does not, `badIndex` is the first record
-// that it would not give back (-1 when it gives back every record yet does
-// not load), and `why` says what is wrong with it.
+// Whether a file text, as the load reads it, gives back these records with
+// the same values. When it does not, `badIndex` is the first record that it
+// would not give back (-1 when it gives back every record yet does not
+// load), and `why` says what is wrong with it. The save checks the bytes it
+// wrote, read back; the one-argument form checks the text it would write.
 struct FileCheck {
     bool ok = true;
     int badIndex = -1;
     QString why;
 };
+FileCheck checkParameterFile(const QList<RegRecord>& records, const QString& fileText);
 FileCheck checkParameterFile(const QList<RegRecord>& records);
 
 struct LoadedParameters {
@@ -159,7 +190,9 @@ struct LoadedParameters {
     QList<RegRecord> records;
     QString badReg;
 };
-// Reads a parameter file's text. Line breaks at its end are ignored. The
+// Reads a parameter file's text. Line breaks at its end are ignored. An
+// item names its register by all of its "reg_" field (an address may hold
+// "_"), and takes the first record of that address still without values. The
 // file's current values must be ones the registers can hold: 16-bit values
 // within the limits the file gives ("N", "I"; compared as valueNumber reads
 // them), or a labelled value ("S"); defaults must be 16-bit values. Values

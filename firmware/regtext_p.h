@@ -39,6 +39,11 @@ bool stepOfShown(const QString& scale, const QString& shown, qint64* step);
 // The number shown for `step` of an "N" register.
 QString scaledNumber(const QString& scale, qint64 step);
 
+// In a ","-list of key_value items, what follows "key_" in the first item
+// whose key is `key`: up to the next "_" (cut), or all of it. Empty when
+// there is none, or when an item without "_" comes first.
+QString fieldAfterKey(const QString& text, const QString& key, bool cut);
+
 // The kind letter a parameter file's reader and writer go by: the second
 // ","-field of the option text; empty when there is none.
 QString fileKind(const QString& optionText);

@@ -1,6 +1,8 @@
 // Parameter files: a snapshot of the register list in "SetIns/", saved
 // with the table's current choices and loaded back for a device of the same
-// type. Nothing is sent to the device by either.
+// type. Nothing is sent to the device by either. A save is written aside,
+// read back as the load reads it and checked before it takes the file's
+// name: a file that would not load back as the list is never put in place.
 
 #include "configurator/tqcan.h"
 #include "ui_tqcan.h"
@@ -12,8 +14,13 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
-#include <QSaveFile>
+#include <QTemporaryFile>
 #include <QTextStream>
+
+#include <cstdio>
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 #include "firmware/regtext.h"
 
@@ -40,10 +47,10 @@ bool TQCAN::saveSetRegValueToFile(short row)
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd-HH-mm-ss"));
     const QString path = QStringLiteral("%1/%2_%3.txt").arg(folder, type, stamp);
 
-    // The table's current choices go into the list first. The list holds
-    // one device, whatever row it sits on: the list's own key is used.
+    // The table's current choices go into the list first, each row's into
+    // its own register.
     qDebug() << "saveSetRegValueToFile--row=" << row;
-    updataAllSettingRegValue(getCurSetPageValues(), regtext::kRegListKey);
+    updataAllSettingRegValue(getCurSetPageValues());
 
     const QString content = regtext::parameterFileText(mRegParaList);
     for (const RegRecord& r : qAsConst(mRegParaList)) {
@@ -52,9 +59,44 @@ bool TQCAN::saveSetRegValueToFile(short row)
                      << r.m_upLimit;
     }
     qDebug() << "saveSetRegValueToFile-----saveStr:" << content;
-    // A file that its own load would refuse, or read back as other values,
-    // is not written: the save fails and any file in place stays.
-    const regtext::FileCheck check = regtext::checkParameterFile(mRegParaList);
+    return writeTextFile(content, path);
+}
+
+bool TQCAN::writeTextFile(const QString& content, const QString& path)
+{
+    // Written aside in the same folder (a name the load's "*.txt" never
+    // offers), read back as the load reads it, and renamed over path only
+    // when that gives back the list: a full disk, or a text the file cannot
+    // carry (a "\r" the text-mode read drops, an "@"), leaves no file and any
+    // file of that name as it was.
+    QTemporaryFile file(path + QStringLiteral(".XXXXXX"));
+    if (!file.open()) {
+        qDebug() << "Unable to open file for writing:" << path;
+        return false;
+    }
+    QTextStream out(&file);
+    out.setCodec("UTF-8");
+    out << content;
+    out.flush();
+    bool written = out.status() == QTextStream::Ok && file.flush();
+#ifdef Q_OS_UNIX
+    written = written && ::fsync(file.handle()) == 0;
+#endif
+    if (!written) {
+        qWarning() << "writeTextFile--write failed:" << path << file.errorString();
+        return false;
+    }
+    // As a file made by a plain write would be: readable by others.
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
+                        | QFileDevice::ReadOther);
+    file.close();
+
+    QString readBack;
+    if (!readTextFile(file.fileName(), &readBack)) {
+        qWarning() << "writeTextFile--cannot read back:" << file.fileName();
+        return false;
+    }
+    const regtext::FileCheck check = regtext::checkParameterFile(mRegParaList, readBack);
     if (!check.ok) {
         const QString what = check.badIndex < 0 ? QStringLiteral("the list")
             : mRegParaList.at(check.badIndex).attr == QLatin1String("REG")
@@ -63,31 +105,23 @@ bool TQCAN::saveSetRegValueToFile(short row)
         qWarning().noquote() << "saveSetRegValueToFile--not saved:" << what << check.why;
         return false;
     }
-    return writeTextFile(content, path);
+    // One rename: the file is there whole, or as it was.
+    if (std::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(path).constData()) != 0) {
+        qWarning() << "writeTextFile--cannot put the file in place:" << path;
+        return false;
+    }
+    file.setAutoRemove(false);
+    return true;
 }
 
-bool TQCAN::writeTextFile(const QString& content, const QString& path)
+bool TQCAN::readTextFile(const QString& path, QString* content)
 {
-    // Written aside and renamed on success: a full disk leaves no half file
-    // and reports the failure.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        qDebug() << "Unable to open file for writing:" << path;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return false;
-    }
-    QTextStream out(&file);
-    out.setCodec("UTF-8");
-    out << content;
-    out.flush();
-    if (out.status() != QTextStream::Ok) {
-        qWarning() << "writeTextFile--write failed:" << path << file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        qWarning() << "writeTextFile--commit failed:" << path << file.errorString();
-        return false;
-    }
+    QTextStream in(&file);
+    in.setCodec("UTF-8");
+    *content = in.readAll();
     return true;
 }
 
@@ -97,6 +131,10 @@ bool TQCAN::loadLocalParaFile()
         QMessageBox::information(nullptr, tr("Info"), tr("Please Chose One Dev"));
         return false;
     }
+    // A load replaces the list a running write was made from: it waits for
+    // the write's end, store command included.
+    if (refuseWhileWriting())
+        return false;
     const QString path = QFileDialog::getOpenFileName(this, tr("Chose File"), parameterFolder(),
                                                       tr("Text Files (*.txt)"));
     if (path.isEmpty()) {
@@ -104,14 +142,11 @@ bool TQCAN::loadLocalParaFile()
         return false;
     }
     qDebug() << "选中的文件是:" << path;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    QString content;
+    if (!readTextFile(path, &content)) {
         qDebug() << "无法打开文件：" << path;
         return false;
     }
-    QTextStream in(&file);
-    in.setCodec("UTF-8");
-    const QString content = in.readAll();
     qDebug() << "文件内容:" << content;
     showSetRegInfoFromFirewareV3(content, path);
     return true;
@@ -119,12 +154,9 @@ bool TQCAN::loadLocalParaFile()
 
 void TQCAN::showSetRegInfoFromFirewareV3(const QString& content, const QString& path)
 {
-    // A load ends the reads that run and replaces the list. A write on the
-    // wire goes on to its store command and its box (the node must keep
-    // what it took), but the restore's read of the node afterwards would
-    // replace what is loaded, and is dropped.
+    // A load ends the reads that run and replaces the list (no write runs:
+    // the load waits for its end).
     endRegisterReads();
-    mRecoveryFlag = false;
     clearSetRegTable();
 
     // The type first: a file of another type must leave nothing behind.

@@ -5,8 +5,6 @@
 
 #include <QDebug>
 
-#include "firmware/regtext.h"
-
 QString TQCAN::getDevTypeById(int nodeId) const
 {
     const auto it = mDevInfoMap.constFind(nodeId);
@@ -21,20 +19,6 @@ void TQCAN::setRegParaList(const QList<RegRecord>& records)
     ++m_regListGeneration;
 }
 
-void TQCAN::upsertRegRecord(qint16 devRow, RegRecord& record)
-{
-    for (RegRecord& element : mRegParaList) {
-        if (element.m_reg == record.m_reg && element.devRow == devRow) {
-            if (!record.curValue.isEmpty())
-                element.curValue = record.curValue;
-            if (!record.defValue.isEmpty())
-                element.defValue = record.defValue;
-            return;
-        }
-    }
-    mRegParaList.append(record);
-}
-
 void TQCAN::removeRegRecord(qint16 devRow)
 {
     for (int i = mRegParaList.size() - 1; i >= 0; --i) {
@@ -43,20 +27,11 @@ void TQCAN::removeRegRecord(qint16 devRow)
     }
 }
 
-QStringList TQCAN::getDefaultRegValueList() const
-{
-    QStringList out;
-    for (const RegRecord& r : mRegParaList) {
-        if (r.attr == QLatin1String("REG") && !r.defValue.isEmpty() && !r.m_reg.isEmpty())
-            out << QStringLiteral("%1_%2X").arg(r.m_reg, r.defValue);
-    }
-    return out;
-}
-
 void TQCAN::endRegisterReads()
 {
     mReadRegCount = 0;
     m_regInfoReading = false;
+    m_regInfoAwaitedTid = -1;
     m_regReadRunning = false;
 }
 
@@ -65,6 +40,7 @@ void TQCAN::endRegisterSequences()
     endRegisterReads();
     m_regWriteRunning = false;
     m_regWritesAwaited.clear();
+    m_regWriteTimer.stop();
 }
 
 void TQCAN::dropRegisterList()

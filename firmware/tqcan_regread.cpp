@@ -17,6 +17,7 @@
 #include "configurator/tqcan_private.h"
 #include "firmware/regtext.h"
 #include "link/byteorder.h"
+#include "link/libcanard/canard.h"
 
 namespace {
 
@@ -42,6 +43,10 @@ bool TQCAN::readParaFile()
         QMessageBox::information(nullptr, tr("Info"), tr("Please Chose One Dev"));
         return false;
     }
+    // A read replaces the list a running write was made from, and would end
+    // the write before its store command.
+    if (refuseWhileWriting())
+        return false;
     dropRegisterList();
     m_regInfoReading = true;
     qDebug() << "---btn read para---";
@@ -52,9 +57,20 @@ bool TQCAN::readParaFile()
     mRegInfoText.clear();
     m_regInfoBytes.clear();
     regInfoReadOffset = 0;
-    emit TQPageControl::getInstance()->signalReadFile257(0, m_setDevId, m_regInfoFileType);
+    requestDescriptionChunk(0);
     qDebug() << "----------btn_set_id clicked----opCmd=" << m_setDevId << ",nodeId=" << m_regInfoFileType;
     return true;
+}
+
+void TQCAN::requestDescriptionChunk(int offset)
+{
+    // Numbered by the page: the answer carries the number back, so that an
+    // answer to an earlier request (of this read or of one before it) is
+    // never taken for the one awaited, whatever offset it is at.
+    m_regInfoAwaitedTid = m_regInfoNextTid;
+    m_regInfoNextTid = (m_regInfoNextTid + 1) % canard::kTransferIdModulo;
+    emit TQPageControl::getInstance()->signalReadFile257(offset, m_setDevId, m_regInfoFileType,
+                                                         m_regInfoAwaitedTid);
 }
 
 int TQCAN::showSetRegInfoFromFireware(QString text, bool readValues)
@@ -163,10 +179,11 @@ int TQCAN::showSetRegInfoFromFirewareV2(QString caption)
     // A register with a bad range shows a box, whose event loop may replace
     // the list: then the list's new owner builds the table.
     const quint32 generation = m_regListGeneration;
+    m_regTableGeneration = generation;
     for (int i = 0; i < mRegParaList.size(); ++i) {
         const RegRecord record = mRegParaList.at(i);
         if (record.attr == QLatin1String("STR")) {
-            addRegTableRow(QStringLiteral(" "), record.text, QStringList(), -1);
+            addRegTableRow(QStringLiteral(" "), record.text, QStringList(), -1, -1);
         } else if (record.attr == QLatin1String("REG")) {
             QString current;
             int currentIndex = -1;
@@ -175,7 +192,7 @@ int TQCAN::showSetRegInfoFromFirewareV2(QString caption)
                 qDebug() << "showSetRegInfoFromFirewareV2--list replaced meanwhile";
                 return 1;
             }
-            addRegTableRow(record.m_reg, record.text, options, currentIndex);
+            addRegTableRow(record.m_reg, record.text, options, currentIndex, i);
             if (!current.isEmpty() && !current.contains(QLatin1Char('~')))
                 mRegParaList[i].curOptionText = current;
         } else {

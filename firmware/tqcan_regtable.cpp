@@ -14,6 +14,7 @@
 
 #include "configurator/devinfo.h"
 #include "firmware/paracombobox.h"
+#include "firmware/regtext.h"
 
 namespace {
 
@@ -59,6 +60,8 @@ void TQCAN::initRegTable()
 
     connect(&m_baudTimer, &QTimer::timeout, this, &TQCAN::doProcessSetBaudTimerOut);
     m_baudTimer.setSingleShot(true);
+    connect(&m_regWriteTimer, &QTimer::timeout, this, &TQCAN::regWriteTimedOut);
+    m_regWriteTimer.setSingleShot(true);
 
     for (int column : {1, 4, 5, 6, 7, 8})
         regList->setColumnHidden(column, true);
@@ -127,6 +130,15 @@ void TQCAN::doProcessClickSetProTable(int row, int column)
     }
     const int id = ok ? parsed : 0;
 
+    // The node being written keeps its choice until its write has ended:
+    // its replies, and the store command after them, belong to it.
+    if (id != m_setDevId && refuseWhileWriting()) {
+        updataSetPageRadioState(row, 0, false);
+        if (m_setDevRow >= 0)
+            updataSetPageRadioState(m_setDevRow, 0, true);
+        return;
+    }
+
     if (id == m_setDevId) {
         updataSetPageRadioState(row, 0, true);
         m_setDevRow = row;
@@ -187,7 +199,7 @@ void TQCAN::clearSetRegTable()
 }
 
 void TQCAN::addRegTableRow(const QString& address, const QString& text, const QStringList& options,
-                           int currentIndex)
+                           int currentIndex, int record)
 {
     QTableWidget* table = ui->tableWidget_set_regList;
     const int row = getLastValidRowSetReg() + 1;
@@ -195,6 +207,10 @@ void TQCAN::addRegTableRow(const QString& address, const QString& text, const QS
     const QStringList texts {address, QStringLiteral("unuse"), text};
     for (int col = 0; col < texts.size() && col < table->columnCount(); ++col)
         table->setItem(row, col, new QTableWidgetItem(texts.at(col)));
+    // The row keeps its own register: its address text may be any text,
+    // and another record may carry the same one.
+    if (QTableWidgetItem* first = table->item(row, 0))
+        first->setData(Qt::UserRole, record);
     if (options.isEmpty())
         return;
 
@@ -210,28 +226,41 @@ void TQCAN::addRegTableRow(const QString& address, const QString& text, const QS
             &TQCAN::doprocessSelSetRegChange, Qt::UniqueConnection);
 }
 
-QStringList TQCAN::getCurSetPageValues()
+QList<regtext::Choice> TQCAN::getCurSetPageValues() const
 {
-    QTableWidget* table = ui->tableWidget_set_regList;
+    const QTableWidget* table = ui->tableWidget_set_regList;
     qDebug() << "getCurSetPageValues--0---tableWidget->columnCount() =" << table->columnCount();
-    QStringList out;
-    if (table->columnCount() <= 3)
+    QList<regtext::Choice> out;
+    if (table->columnCount() <= 3 || m_regTableGeneration != m_regListGeneration)
         return out;
     for (int row = 0; row < table->rowCount(); ++row) {
-        const QTableWidgetItem* address = table->item(row, 0);
-        if (!address || address->text().isEmpty())
+        const QTableWidgetItem* first = table->item(row, 0);
+        bool isRegister = false;
+        const int record = first ? first->data(Qt::UserRole).toInt(&isRegister) : -1;
+        if (!isRegister || record < 0)
             continue;
-        QWidget* cell = table->cellWidget(row, 3);
-        if (!cell) {
-            qDebug() << "No widget found in the cell.";
-            continue;
-        }
-        const auto* combo = qobject_cast<QComboBox*>(cell);
+        const auto* combo = qobject_cast<QComboBox*>(table->cellWidget(row, 3));
         if (!combo) {
-            qDebug() << "The widget in the cell is not a QComboBox.";
+            qDebug() << "No combo in the row of register" << first->text();
             continue;
         }
-        out << address->text() + QLatin1Char('_') + combo->currentText();
+        out.append({record, regtext::choiceText(combo->currentText())});
     }
     return out;
+}
+
+int TQCAN::regRecordOfCombo(QWidget* combo) const
+{
+    const QTableWidget* table = ui->tableWidget_set_regList;
+    if (m_regTableGeneration != m_regListGeneration || table->columnCount() <= 3)
+        return -1;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        if (table->cellWidget(row, 3) != combo)
+            continue;
+        const QTableWidgetItem* first = table->item(row, 0);
+        bool isRegister = false;
+        const int record = first ? first->data(Qt::UserRole).toInt(&isRegister) : -1;
+        return isRegister && record >= 0 && record < mRegParaList.size() ? record : -1;
+    }
+    return -1;
 }

@@ -2,9 +2,13 @@
 // defaults) converted into register values, one write each, the store
 // command once every write is answered; and the Options combos' changes.
 //
-// A write sequence converts the whole list first and then sends, 20 ms
+// A write sequence converts the whole table first and then sends, 20 ms
 // apart, so the count holds exactly the writes sent; replies are queued
-// events and none is handled before the last write is out.
+// events and none is handled before the last write is out. Each row is
+// converted with its own register's options (regtext::planWrites). Only
+// the write's own end stops it: its last reply (then the store command),
+// an error reply, or its time-out; until then the page refuses what would
+// cut it short.
 
 #include "configurator/tqcan.h"
 #include "ui_tqcan.h"
@@ -35,17 +39,28 @@ constexpr uint8_t kOpWriteOk = 0x20;
 constexpr int kOpValueRefused = 0x13;
 // Execute-command code that stores the persistent states.
 constexpr int kCmdStorePersistent = 0xFFFA;
+// A node answers each write at once: a write without any reply for this
+// long has lost its node (unplugged, another rate, a reply lost).
+constexpr int kWriteReplyTimeoutMs = 5000;
 
-int firstRegisterWithAddress(const QList<RegRecord>& records, const QString& address)
+// A register as the write boxes name it: its number, or the address text
+// that gives none.
+QString registerName(const QString& address)
 {
-    for (int i = 0; i < records.size(); ++i) {
-        if (records.at(i).attr == QLatin1String("REG") && records.at(i).m_reg == address)
-            return i;
-    }
-    return -1;
+    int reg = 0;
+    return regtext::parseRegAddress(address, &reg) ? regtext::hexByte(reg) : address;
 }
 
 } // namespace
+
+bool TQCAN::refuseWhileWriting()
+{
+    if (!m_regWriteRunning)
+        return false;
+    qDebug() << "refuseWhileWriting--" << m_regWritesAwaited.size() << "write replies still awaited";
+    QMessageBox::information(nullptr, tr("Info"), tr("Parameters Are Being Written, Please Wait !"));
+    return true;
+}
 
 bool TQCAN::handleSetCfgReg()
 {
@@ -54,12 +69,13 @@ bool TQCAN::handleSetCfgReg()
         QMessageBox::information(nullptr, tr("Info"), tr("Please Chose One Dev"));
         return false;
     }
+    if (refuseWhileWriting())
+        return false;
     endRegisterSequences();
-    const QStringList values = getCurSetPageValues();
+    const QList<regtext::Choice> choices = getCurSetPageValues();
     mRecoveryFlag = false;
-    qDebug() << "----handleSetCfgReg---" << values;
-    writeSettingRegValue(values, false);
-    updataAllSettingRegValue(values, regtext::kRegListKey);
+    writeSettingRegValue(choices, false);
+    updataAllSettingRegValue(choices);
     return true;
 }
 
@@ -70,112 +86,81 @@ bool TQCAN::handleRecoveyCfgReg()
         QMessageBox::information(nullptr, tr("Info"), tr("Please Chose One Dev"));
         return false;
     }
+    if (refuseWhileWriting())
+        return false;
     endRegisterSequences();
-    const QStringList values = getDefaultRegValueList();
     mRecoveryFlag = true;
-    writeSettingRegValue(values, true);
+    writeSettingRegValue(regtext::defaultChoices(mRegParaList), true);
     return true;
 }
 
-bool TQCAN::writeSettingRegValue(QStringList values, bool bRawValue)
+bool TQCAN::writeSettingRegValue(const QList<regtext::Choice>& choices, bool bRawValue)
 {
-    if (values.isEmpty() || m_setDevId == 0)
+    if (choices.isEmpty() || m_setDevId == 0)
         return false;
 
-    struct Write {
-        int reg;
-        int value;
-        QString address;
-    };
-    QList<Write> writes;
-    // The first item that a write should send and cannot: it ends the write
-    // with the write error box, never with success.
+    const regtext::WritePlan plan = regtext::planWrites(mRegParaList, choices, bRawValue);
+    // The first row that a write should send and cannot ends the write with
+    // the write error box, never with success.
     QString refused;
-    bool complete = true;
-    for (const QString& item : qAsConst(values)) {
-        QString address;
-        QString valueText;
-        if (!regtext::splitValueItem(item, &address, &valueText))
-            continue;
-        qDebug() << "--writeSettingRegValue----" << address << "--" << valueText << regtext::numericPart(valueText);
-        const int index = regtext::findRegister(mRegParaList, address);
-        if (index < 0)
-            continue;
-        const QString& optionText = mRegParaList.at(index).optionText;
-        if (!bRawValue && regtext::choosesNothing(optionText, valueText))
-            continue;
-        int reg = 0;
-        int value = 0;
-        const regtext::Conversion result = !regtext::parseRegAddress(address, &reg)
-            ? regtext::Conversion::NoValue
-            : regtext::writeValue(optionText, valueText, bRawValue, &value);
-        if (result == regtext::Conversion::Value) {
-            writes.append({reg, value, address});
-            continue;
-        }
-        // A stored value of a register of no kind the page writes (the
-        // restore) is left as the node holds it.
-        if (bRawValue && result == regtext::Conversion::NoValue)
-            continue;
-        if (result == regtext::Conversion::EndOfList)
-            qWarning() << "--writeSettingRegValue----range without ~ for" << address << ": the rest is not sent";
+    if (plan.refused >= 0) {
+        const RegRecord& r = mRegParaList.at(plan.refused);
+        if (plan.endOfList)
+            qWarning() << "--writeSettingRegValue----range without ~ for" << r.m_reg << ": the rest is not sent";
         else
-            qWarning() << "--writeSettingRegValue----" << valueText << "gives register" << address << "no value";
-        refused = address;
-        complete = false;
-        break;
+            qWarning() << "--writeSettingRegValue----the option shown gives register" << r.m_reg << "no value";
+        refused = registerName(r.m_reg);
     }
 
-    if (!writes.isEmpty()) {
+    if (!plan.writes.isEmpty()) {
         m_regWriteRunning = true;
         const int devId = m_setDevId;
-        for (const Write& w : qAsConst(writes)) {
+        for (const regtext::RegisterWrite& w : plan.writes) {
             qDebug() << "-----writeSettingRegValue-------opCmd=" << kRegOpWrite << "-nodeId=" << devId
-                     << "-regAddr=" << w.reg << "_0x" << w.address << "-regValue=" << w.value;
+                     << "-regAddr=" << w.reg << "_0x" << mRegParaList.at(w.record).m_reg << "-regValue=" << w.value;
             m_regWritesAwaited.append(w.reg);
             emit TQPageControl::getInstance()->signalSeachReg(devId, w.reg, kRegOpWrite, w.value);
             QThread::msleep(kWritePacingMs);
         }
+        m_regWriteTimer.start(kWriteReplyTimeoutMs);
     }
-    if (!refused.isEmpty()) {
-        int reg = 0;
-        endWriteWithError(regtext::parseRegAddress(refused, &reg) ? regtext::hexByte(reg) : refused,
-                          kOpValueRefused);
-    }
-    return complete;
+    if (!refused.isEmpty())
+        endWriteWithError(refused, kOpValueRefused);
+    return refused.isEmpty();
+}
+
+void TQCAN::endWrite()
+{
+    m_regWritesAwaited.clear();
+    m_regWriteRunning = false;
+    m_regWriteTimer.stop();
+    mRecoveryFlag = false;
 }
 
 void TQCAN::endWriteWithError(const QString& reg, int op)
 {
     // The sequence is over before the box: replies handled while it is open
     // find no write running, and no store command follows.
-    m_regWritesAwaited.clear();
-    m_regWriteRunning = false;
-    mRecoveryFlag = false;
+    endWrite();
     QMessageBox::information(this, tr("Info"),
                              tr("Write Reg: %1, Err: %2, Please Check!").arg(reg, regtext::hexByte(op)));
 }
 
-bool TQCAN::updataAllSettingRegValue(QStringList values, qint16 devRow)
+void TQCAN::regWriteTimedOut()
 {
-    if (values.isEmpty() || m_setDevId == 0)
+    if (!m_regWriteRunning)
+        return;
+    const QString reg = m_regWritesAwaited.isEmpty() ? QString() : regtext::hexByte(m_regWritesAwaited.first());
+    qWarning() << "regWriteTimedOut--no reply for" << m_regWritesAwaited.size() << "writes, the first register" << reg;
+    endWrite();
+    QMessageBox::information(this, tr("Info"), tr("Write Reg: %1, No Reply, Please Check!").arg(reg));
+}
+
+bool TQCAN::updataAllSettingRegValue(const QList<regtext::Choice>& choices)
+{
+    if (choices.isEmpty() || m_setDevId == 0)
         return false;
-    for (const QString& item : qAsConst(values)) {
-        QString address;
-        QString valueText;
-        if (!regtext::splitValueItem(item, &address, &valueText))
-            continue;
-        qDebug() << "--updataAllSettingRegValue----" << address << "--" << valueText;
-        const int index = regtext::findRegister(mRegParaList, address);
-        if (index < 0)
-            continue;
-        RegRecord record;
-        if (!regtext::refreshValue(mRegParaList.at(index).optionText, valueText, &record.curValue))
-            continue;
-        record.m_reg = address;
-        record.devRow = devRow;
-        upsertRegRecord(devRow, record);
-    }
+    regtext::refreshValues(&mRegParaList, choices);
     return true;
 }
 
@@ -207,35 +192,24 @@ bool TQCAN::handleWriteSetRegValue(int nodeId, const uint8_t* payload, uint32_t 
             return false;
         }
         m_regWritesAwaited.removeAt(found);
+        m_regWriteTimer.start(kWriteReplyTimeoutMs);
     }
     if (!m_regWritesAwaited.isEmpty()) {
         qDebug() << "handleWriteSetRegValue---3--------------------awaited=" << m_regWritesAwaited.size();
         return true;
     }
 
-    m_regWriteRunning = false;
+    const bool restore = mRecoveryFlag;
+    endWrite();
     QThread::msleep(kStoreDelayMs);
     emit tqformalpagecontrol::getInstance()->signalModeCtrlF(m_setDevId, kCmdStorePersistent, QStringLiteral("0"));
-    if (mRecoveryFlag) {
+    if (restore) {
         // Read everything again so that the table shows the restored values.
         QThread::msleep(kRestoreReadDelayMs);
         readParaFile();
     }
-    mRecoveryFlag = false;
     QMessageBox::information(this, tr("Info"), tr("Write Parameter Success !"));
     return true;
-}
-
-QString TQCAN::getRegAddrByCombo(QWidget* combo)
-{
-    QTableWidget* table = ui->tableWidget_set_regList;
-    for (int row = 0; row < table->rowCount() && table->columnCount() > 3; ++row) {
-        if (table->cellWidget(row, 3) == combo) {
-            const QTableWidgetItem* address = table->item(row, 0);
-            return address ? address->text() : QString();
-        }
-    }
-    return QString();
 }
 
 void TQCAN::doprocessSelSetRegChange(int selIndex)
@@ -253,10 +227,7 @@ void TQCAN::doprocessSelSetRegChange(int selIndex)
     }
 
     if (!regtext::isIntegerEntryItem(text)) {
-        const QString address = getRegAddrByCombo(combo);
-        if (address.isEmpty())
-            return;
-        const int index = firstRegisterWithAddress(mRegParaList, address);
+        const int index = regRecordOfCombo(combo);
         if (index >= 0 && !mRegParaList.at(index).curOptionText.isEmpty())
             mRegParaList[index].curOptionText = text;
         return;
@@ -281,11 +252,9 @@ void TQCAN::doprocessSelSetRegChange(int selIndex)
         qDebug() << "User entered:" << value;
         qDebug() << "Number of items in the combo box:" << combo->count();
         // Named as the table shows the value when it reads it back, with
-        // the unit the writer reads it by.
-        const QString address = getRegAddrByCombo(combo);
-        const int index = address.isEmpty() ? -1 : firstRegisterWithAddress(mRegParaList, address);
-        const int reg = address.isEmpty() ? -1 : regtext::findRegister(mRegParaList, address);
-        const RegRecord record = reg >= 0 ? mRegParaList.at(reg) : RegRecord();
+        // the unit the writer reads it by: the row's own register's.
+        const int index = regRecordOfCombo(combo);
+        const RegRecord record = index >= 0 ? mRegParaList.at(index) : RegRecord();
         QString newText;
         if (!regtext::integerName(record.optionText, value, record.m_lowLimit, record.m_upLimit, &newText))
             newText = QString::number(value) + entry.unit;
@@ -297,14 +266,13 @@ void TQCAN::doprocessSelSetRegChange(int selIndex)
         combo->setCurrentIndex(item);
         if (!combo)
             return;
-        if (index >= 0 && index < mRegParaList.size())
+        if (index >= 0 && index == regRecordOfCombo(combo))
             mRegParaList[index].curOptionText = newText;
         return;
     }
 
     // Cancelled: back to the option the register showed.
-    const QString address = getRegAddrByCombo(combo);
-    const int index = address.isEmpty() ? -1 : firstRegisterWithAddress(mRegParaList, address);
+    const int index = regRecordOfCombo(combo);
     if (index < 0)
         return;
     const QString previous = mRegParaList.at(index).curOptionText;

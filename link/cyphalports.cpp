@@ -230,8 +230,11 @@ int cyphal_send_data(canard::Instance& ins, uint16_t port_id, uint8_t dest_node,
     return cyphal_send_data(ins, port_id, dest_node, static_cast<const void*>(nullptr));
 }
 
-int cyphal_send_data(canard::Instance& ins, uint16_t port_id, uint8_t dest_node, const void* portArgs)
+int cyphal_send_data(canard::Instance& ins, uint16_t port_id, uint8_t dest_node, const void* portArgs,
+                     int transferId)
 {
+    if (transferId < -1 || transferId >= canard::kTransferIdModulo)
+        return kEncErrBadArg;
     uint8_t buf[kMaxRequestPayload];
     size_t size = sizeof buf;
     const int rc = cyphal_get_encode_data(port_id, portArgs, buf, &size);
@@ -240,6 +243,7 @@ int cyphal_send_data(canard::Instance& ins, uint16_t port_id, uint8_t dest_node,
     canard::TxMetadata md;
     md.priority = portPriority(port_id);
     md.port_id = port_id;
+    md.transfer_id = transferId;
     if (isServicePort(port_id)) {
         if (dest_node > canard::kMaxNodeId)
             return kSendErrBadNode;
@@ -254,12 +258,12 @@ int cyphal_send_data(canard::Instance& ins, uint16_t port_id, uint8_t dest_node,
 
 bool cyphal_decode_response(const canard::RxTransfer& t, response_data_struct_t& out)
 {
-    return cyphal_decode_response(t.kind, t.port_id, t.priority, t.source_node_id, t.payload.data(),
+    return cyphal_decode_response(t.kind, t.port_id, t.priority, t.source_node_id, t.transfer_id, t.payload.data(),
                                   t.payload.size(), out);
 }
 
 bool cyphal_decode_response(canard::TransferKind kind, uint16_t port_id, uint8_t priority, uint8_t source_node_id,
-                            const uint8_t* data, size_t len, response_data_struct_t& out)
+                            uint8_t transfer_id, const uint8_t* data, size_t len, response_data_struct_t& out)
 {
     const bool service = isServicePort(port_id);
     if (service && kind != canard::TransferKind::Response)
@@ -314,6 +318,7 @@ bool cyphal_decode_response(canard::TransferKind kind, uint16_t port_id, uint8_t
     out.extra = 0;
     out.payload_size = uint32_t(size);
     out.payload = p;
+    out.transfer_id = transfer_id;
     return true;
 }
 

@@ -49,7 +49,8 @@ enum : uint32_t {
 enum : int {
     kEncErrNullArg = -1,       // null buffer/size, or null args where the port needs them
     kEncErrUnknownPort = -2,   // port has no encoder (incl. subject outside 6152..6159 for throttle)
-    kEncErrBadArg = -3,        // argument out of range (6145 id outside 16..48, 409 data > 256, 435 param too long)
+    kEncErrBadArg = -3,        // argument out of range (6145 id outside 16..48, 409 data > 256, 435 param too long,
+                               // a transfer-ID outside 0..31)
     kEncErrBufferTooSmall = -4,// *size smaller than the encoded payload
     kSendErrBadNode = -5,      // service request to a node ID outside 0..127
     kSendErrTransport = -6,    // transport refused the transfer (queue full)
@@ -131,11 +132,15 @@ int cyphal_send_data(LinkSession* link, uint16_t port_id, uint8_t dest_node, std
 
 // Encodes and pushes one request (dest_node 0..127) or broadcast message
 // (dest_node 0xFF, ignored for messages) into the transport's TX queue, from
-// the instance's local node ID with the port's priority. Returns 0 or a
+// the instance's local node ID with the port's priority. transferId -1 takes
+// the transport's next one; 0..31 is the caller's own (a caller that matches
+// the responses to its requests numbers them itself). Returns 0 or a
 // negative error code (kEncErr*, kSendErr*).
-int cyphal_send_data(canard::Instance& ins, uint16_t port_id, uint8_t dest_node, const void* portArgs);
+int cyphal_send_data(canard::Instance& ins, uint16_t port_id, uint8_t dest_node, const void* portArgs,
+                     int transferId = -1);
 // Same through a link session (its transport); see linksession.h.
-int cyphal_send_data(LinkSession* link, uint16_t port_id, uint8_t dest_node, const void* portArgs);
+int cyphal_send_data(LinkSession* link, uint16_t port_id, uint8_t dest_node, const void* portArgs,
+                     int transferId = -1);
 
 // Decodes a received transfer into one record with the exact payload layout
 // (payload = new uint8_t[payload_size]; caller delete[]s it,
@@ -144,7 +149,7 @@ int cyphal_send_data(LinkSession* link, uint16_t port_id, uint8_t dest_node, con
 bool cyphal_decode_response(const canard::RxTransfer& t, response_data_struct_t& out);
 // Lower-level form of the above.
 bool cyphal_decode_response(canard::TransferKind kind, uint16_t port_id, uint8_t priority,
-                            uint8_t source_node_id, const uint8_t* data, size_t len,
+                            uint8_t source_node_id, uint8_t transfer_id, const uint8_t* data, size_t len,
                             response_data_struct_t& out);
 // delete[]s the payload and clears size/pointer.
 void freeResponse(response_data_struct_t& r);

@@ -64,9 +64,9 @@ size_t LinkSession::feed(const uint8_t* data, size_t len, std::vector<response_d
     return feed(data, len, uint64_t(std::chrono::duration_cast<std::chrono::microseconds>(now).count()), out);
 }
 
-int LinkSession::send(uint16_t port_id, uint8_t dest_node, const void* portArgs)
+int LinkSession::send(uint16_t port_id, uint8_t dest_node, const void* portArgs, int transferId)
 {
-    return cyphal_send_data(m_ins, port_id, dest_node, portArgs);
+    return cyphal_send_data(m_ins, port_id, dest_node, portArgs, transferId);
 }
 
 int LinkSession::send(uint16_t subject, const ThrottleArgs& args)
@@ -102,11 +102,11 @@ std::vector<uint8_t> LinkSession::bitrateCommandBytes(uint32_t bitrate)
     return out;
 }
 
-int cyphal_send_data(LinkSession* link, uint16_t port_id, uint8_t dest_node, const void* portArgs)
+int cyphal_send_data(LinkSession* link, uint16_t port_id, uint8_t dest_node, const void* portArgs, int transferId)
 {
     if (!link)
         return kSendErrNoLink;
-    return link->send(port_id, dest_node, portArgs);
+    return link->send(port_id, dest_node, portArgs, transferId);
 }
 
 int cyphal_send_data(LinkSession* link, uint16_t port_id, uint8_t dest_node, std::nullptr_t)

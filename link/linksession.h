@@ -47,8 +47,9 @@ public:
     size_t feed(const uint8_t* data, size_t len, std::vector<response_data_struct_t>& out);
 
     // Encodes and queues a request (dest 0..127) or message (dest 0xFF) with
-    // cyphal_send_data. Returns 0 or a negative error code.
-    int send(uint16_t port_id, uint8_t dest_node, const void* portArgs);
+    // cyphal_send_data, under the transfer-ID given (-1: the transport's
+    // next). Returns 0 or a negative error code.
+    int send(uint16_t port_id, uint8_t dest_node, const void* portArgs, int transferId = -1);
     int send(uint16_t port_id, uint8_t dest_node, std::nullptr_t)
     {
         return send(port_id, dest_node, static_cast<const void*>(nullptr));

@@ -191,16 +191,23 @@ void subSerialTQThread::handleCtrlReq(const Communicat& req)
 
 void subSerialTQThread::handleReadFileReq(const Communicat& req)
 {
-    // arg2 carries "node,offset"; the parameter is the file type.
+    // arg2 carries "node,offset" and, when the page numbers its requests,
+    // ",transfer-ID"; the parameter is the file type.
     const QStringList parts = req.arg2.split(QLatin1Char(','));
     if (parts.size() < 2) {
         qWarning() << "subSerialTQThread: file read request without node and offset:" << req.arg2;
         return;
     }
+    bool numbered = false;
+    const int transferId = parts.size() > 2 ? parts.at(2).toInt(&numbered) : -1;
+    if (parts.size() > 2 && (!numbered || transferId < 0 || transferId >= canard::kTransferIdModulo)) {
+        qWarning() << "subSerialTQThread: file read request with a bad transfer-ID:" << req.arg2;
+        return;
+    }
     FileReadArgs a;
     a.offset = uint32_t(parts.at(1).toLongLong());
     a.fileType = uint16_t(req.param);
-    sendService(kPortFileRead, parts.at(0).toInt(), &a);
+    sendService(kPortFileRead, parts.at(0).toInt(), &a, transferId);
 }
 
 void subSerialTQThread::handleRadio6144Req(const Communicat& req)
@@ -254,13 +261,13 @@ bool subSerialTQThread::portReadyFor(int cmd)
     return false;
 }
 
-bool subSerialTQThread::sendService(uint16_t port, int node, const void* args)
+bool subSerialTQThread::sendService(uint16_t port, int node, const void* args, int transferId)
 {
     if (node < 0 || node > 127) {
         qWarning("subSerialTQThread: request on port %d to node %d refused: no such node ID", port, node);
         return false;
     }
-    const int ret = cyphal_send_data(&m_session, port, uint8_t(node), args);
+    const int ret = cyphal_send_data(&m_session, port, uint8_t(node), args, transferId);
     if (ret < 0) {
         qWarning("subSerialTQThread: request on port %d to node %d not encoded: err %d", port, node, ret);
         return false;

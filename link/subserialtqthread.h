@@ -79,8 +79,9 @@ private:
     // True when the port is open; otherwise logs the drop once per request
     // type (the throttle test keeps sending hundreds a second).
     bool portReadyFor(int cmd);
-    // Encodes a service request to `node` (0..127) and writes it out.
-    bool sendService(uint16_t port, int node, const void* args);
+    // Encodes a service request to `node` (0..127) and writes it out, under
+    // the transfer-ID given (-1: the transport's next).
+    bool sendService(uint16_t port, int node, const void* args, int transferId = -1);
     // Encodes a broadcast message and writes it out; returns 0 or the error.
     int sendMessage(uint16_t subject, const void* args);
     void sendNextFirmwareChunk();

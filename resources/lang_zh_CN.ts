@@ -393,6 +393,14 @@ Chose Yes To Clear !</source>
         <translation>写入寄存器：%1，错误：%2，请检查！</translation>
     </message>
     <message>
+        <source>Write Reg: %1, No Reply, Please Check!</source>
+        <translation>写入寄存器：%1，无应答，请检查！</translation>
+    </message>
+    <message>
+        <source>Parameters Are Being Written, Please Wait !</source>
+        <translation>正在写入参数，请稍候！</translation>
+    </message>
+    <message>
         <source>Write Parameter Success !</source>
         <translation>参数写入成功！</translation>
     </message>

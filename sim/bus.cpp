@@ -348,6 +348,34 @@ std::vector<ReceivedRequest> Bus::requests(uint8_t nodeId) const
              : std::vector<ReceivedRequest>();
 }
 
+void Bus::setDescription(uint8_t nodeId, const std::string& description, const std::string& chinese)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (SimNode* n = findNode(nodeId))
+        n->setDescription(description, chinese);
+}
+
+void Bus::holdResponses(uint8_t nodeId, uint16_t port, unsigned after)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (SimNode* n = findNode(nodeId))
+        n->holdResponses(port, after);
+}
+
+void Bus::releaseResponses(uint8_t nodeId)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (SimNode* n = findNode(nodeId))
+            n->releaseResponses();
+    }
+    // What was held goes out now, not at the loop's next timed turn.
+    if (m_wake[1] >= 0) {
+        const char c = 1;
+        [[maybe_unused]] ssize_t n = ::write(m_wake[1], &c, 1);
+    }
+}
+
 void Bus::setRegisterFault(uint8_t nodeId, uint8_t reg, uint8_t opState)
 {
     std::lock_guard<std::mutex> lock(m_mutex);

@@ -118,6 +118,16 @@ public:
     // Every access to the register is answered with this op state (an error
     // code such as 0x11 or 0x13) instead of being served; 0 serves again.
     void setRegisterFault(uint8_t nodeId, uint8_t reg, uint8_t opState);
+    // The node serves these descriptions from now on (the Chinese one empty:
+    // the English one in both languages), and its registers follow the
+    // English one, at their defaults, as after a firmware change.
+    void setDescription(uint8_t nodeId, const std::string& description, const std::string& chinese = std::string());
+    // The node's answers on this service port wait, in order, once `after`
+    // more of them have gone out; released, they go out as they were made
+    // and the hold ends. A test holds them to see an answer arrive after a
+    // later request.
+    void holdResponses(uint8_t nodeId, uint16_t port, unsigned after = 0);
+    void releaseResponses(uint8_t nodeId);
     uint32_t nodeBitrate(uint8_t nodeId) const; // 0 = unknown node
     bool inUpgradeMode(uint8_t nodeId) const;
     bool restarting(uint8_t nodeId) const;

@@ -130,6 +130,15 @@ void RegisterTable::add(uint8_t reg, int16_t def, int16_t low, int16_t high, boo
     m_regs[reg] = r;
 }
 
+void RegisterTable::copyRegister(uint8_t reg, const RegisterTable& from)
+{
+    const auto it = from.m_regs.find(reg);
+    if (it != from.m_regs.end())
+        m_regs[reg] = it->second;
+    else
+        m_regs.erase(reg);
+}
+
 int16_t RegisterTable::value(uint8_t reg) const
 {
     const auto it = m_regs.find(reg);

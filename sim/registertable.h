@@ -50,6 +50,8 @@ public:
              bool persistAtOnce = false);
 
     bool has(uint8_t reg) const { return m_regs.count(reg) != 0; }
+    // Takes over one register, its state included, from another table.
+    void copyRegister(uint8_t reg, const RegisterTable& from);
     // Value of a register; 0 for one that does not exist.
     int16_t value(uint8_t reg) const;
     // Sets a value without any check (the node's own state, e.g. register 5).

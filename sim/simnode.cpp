@@ -157,8 +157,41 @@ void SimNode::respond(const canard::RxTransfer& req, const std::vector<uint8_t>&
     md.port_id = req.port_id;
     md.destination_node_id = req.source_node_id;
     md.transfer_id = req.transfer_id;
+    if (m_heldPort != 0 && req.port_id == m_heldPort) {
+        if (m_passBeforeHold == 0) {
+            m_held.push_back({md, payload, rate});
+            return;
+        }
+        --m_passBeforeHold;
+    }
     m_ins.push(md, payload.data(), payload.size());
     collectTx(rate);
+}
+
+void SimNode::holdResponses(uint16_t port, unsigned after)
+{
+    m_heldPort = port;
+    m_passBeforeHold = after;
+}
+
+void SimNode::releaseResponses()
+{
+    m_heldPort = 0;
+    for (const HeldResponse& h : m_held) {
+        m_ins.push(h.md, h.payload.data(), h.payload.size());
+        collectTx(h.rate);
+    }
+    m_held.clear();
+}
+
+void SimNode::setDescription(const std::string& description, const std::string& chinese)
+{
+    m_cfg.description = description;
+    m_cfg.descriptionChinese = chinese.empty() ? description : chinese;
+    RegisterTable regs = RegisterTable::fromDescription(description);
+    regs.copyRegister(kRegCanBitrate, m_regs);
+    regs.copyRegister(kRegUpgradeStatus, m_regs);
+    m_regs = regs;
 }
 
 void SimNode::publish(uint16_t subject, uint8_t priority, const std::vector<uint8_t>& payload)

@@ -78,6 +78,13 @@ public:
     int registerWrites(uint8_t reg) const;
     const std::deque<ReceivedRequest>& requests() const { return m_requests; }
     void setRegisterFault(uint8_t reg, uint8_t opState) { m_faults[reg] = opState; }
+    // From now on the node serves these descriptions, and its registers
+    // follow the English one (the link registers keep their state).
+    void setDescription(const std::string& description, const std::string& chinese);
+    // Answers on this service port wait, in order, once `after` more of
+    // them have gone out; released, they go out as they were made.
+    void holdResponses(uint16_t port, unsigned after);
+    void releaseResponses();
     uint16_t throttle() const { return m_throttle; }
     // The status word the telemetry carries: the fixed bits, and "throttle
     // not 0" while the set-point is.
@@ -125,6 +132,14 @@ private:
     std::array<int, 256> m_writes {};
     std::array<uint8_t, 256> m_faults {}; // op state forced per register; 0 = none
     std::deque<ReceivedRequest> m_requests;
+    struct HeldResponse {
+        canard::TxMetadata md;
+        std::vector<uint8_t> payload;
+        uint32_t rate;
+    };
+    uint16_t m_heldPort = 0;
+    unsigned m_passBeforeHold = 0;
+    std::deque<HeldResponse> m_held;
 };
 
 } // namespace escsim

@@ -138,9 +138,10 @@ void tst_PageControllers::developerPanelControllerRecords()
     emit p->signalOpenDbFile("/tmp/x.db");
     emit p->signalDownloadFirmware(16, 2, 7, "V1.2");
     emit p->signalReadFile257(512, 17, 1000);
+    emit p->signalReadFile257(256, 17, 1001, 31); // numbered by the page
 
     QCOMPARE(p->dbFilePath(), QString("/tmp/x.db"));
-    QCOMPARE(spy.size(), 11);
+    QCOMPARE(spy.size(), 12);
     auto at = [&](int i) { return recordFields(spy.at(i).at(0).value<Communicat>()); };
     QCOMPARE(at(0), recordFields({2, 9, "TQ_OPAL_OPEN", "ttyACM0", "", {}, s, 0}));
     QCOMPARE(at(1), recordFields({2, 9, "TQ_OPAL_CLOSE", "ttyACM0", "", {}, s, 0}));
@@ -153,6 +154,7 @@ void tst_PageControllers::developerPanelControllerRecords()
     QCOMPARE(at(8), recordFields({2, 9, "TQ_OPAL_RADIO_GAS_UPDATA", "6152", "0,1,2,3", {}, s, 0}));
     QCOMPARE(at(9), recordFields({2, 9, "TQ_OPAL_DOWNLOAD", "2", "V1.2", {}, s, 16}));
     QCOMPARE(at(10), recordFields({2, 9, "TQ_OPAL_READ_FILE_CTRL", "257", "17,512", {}, s, 1000}));
+    QCOMPARE(at(11), recordFields({2, 9, "TQ_OPAL_READ_FILE_CTRL", "257", "17,256,31", {}, s, 1001}));
 
     // The kiosk controller's heartbeat request goes to destination 6.
     mainpageControl* home = mainpageControl::getInstance();

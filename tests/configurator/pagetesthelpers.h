@@ -17,6 +17,7 @@
 
 #include "app/communicat.h"
 #include "app/response_data.h"
+#include "app/tqpagecontrol.h"
 #include "configurator/tqcan.h"
 #include "telemetry/qcwindicatorlamp.h"
 #include "tempworkdir.h"
@@ -60,12 +61,34 @@ private:
     bool m_ready = false;
 };
 
-inline response_data_struct_t record(uint16_t port, uint8_t node, const std::string& bytes)
+inline response_data_struct_t record(uint16_t port, uint8_t node, const std::string& bytes, uint8_t transferId = 0)
 {
-    response_data_struct_t r {0, port, node, 0, uint32_t(bytes.size()), new uint8_t[bytes.size() + 1]};
+    response_data_struct_t r {0, port, node, 0, uint32_t(bytes.size()), new uint8_t[bytes.size() + 1], transferId};
     std::memcpy(r.payload, bytes.data(), bytes.size());
     return r;
 }
+
+// The page's description requests, so that a reply can carry the
+// transfer-ID of the request it answers, as a node's reply does.
+class DescriptionRequests : public QObject
+{
+public:
+    DescriptionRequests()
+    {
+        connect(TQPageControl::getInstance(), &TQPageControl::signalReadFile257, this,
+                [this](int, int, int, int transferId) { m_last = transferId; });
+    }
+    // The transfer-ID of the latest request (-1 before any).
+    int last() const { return m_last; }
+    // A node's reply on port 257 to the latest request.
+    response_data_struct_t reply(uint8_t node, const std::string& bytes) const
+    {
+        return record(257, node, bytes, uint8_t(m_last));
+    }
+
+private:
+    int m_last = -1;
+};
 
 // A description chunk as a node sends it on port 257: the offset asked for
 // (5 bytes, little-endian), a 16-bit error code, then the text.

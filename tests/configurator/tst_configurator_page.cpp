@@ -496,13 +496,14 @@ void tst_ConfiguratorPage::descriptionIsDecodedWhenComplete()
     list(16);
     QTest::mouseClick(devList(page())->cellWidget(0, 0), Qt::LeftButton);
     ModalBoxCloser boxes;
+    DescriptionRequests reads;
     click(page(), "btn_read_para");
     QSignalSpy nextChunk(TQPageControl::getInstance(), &TQPageControl::signalReadFile257);
     const std::string text = "ab" + QString(100, QChar(0x8C03)).toUtf8().toStdString(); // 调
-    feed(record(257, 16, fileChunk(0, text.substr(0, 256))));
+    feed(reads.reply(16, fileChunk(0, text.substr(0, 256))));
     QCOMPARE(nextChunk.size(), 1);
     QCOMPARE(nextChunk.at(0).at(0).toInt(), 256);
-    feed(record(257, 16, fileChunk(256, text.substr(256))));
+    feed(reads.reply(16, fileChunk(256, text.substr(256))));
     QCOMPARE(nextChunk.size(), 1);
     // The register list gets the whole text, decoded once: 102 characters.
     QCOMPARE(log.count(QtDebugMsg, "showSetRegInfoFromFireware"), 1);
@@ -529,17 +530,20 @@ void tst_ConfiguratorPage::descriptionFollowUpRequests()
     child<QComboBox>(page(), "comboBox_lang")->setCurrentIndex(language);
     QTest::mouseClick(devList(page())->cellWidget(0, 0), Qt::LeftButton);
     ModalBoxCloser boxes;
+    DescriptionRequests reads;
     QSignalSpy requests(TQPageControl::getInstance(), &TQPageControl::signalReadFile257);
     click(page(), "btn_read_para");
     QCOMPARE(requests.size(), 1);
     const std::string text = std::string(256, 'a') + std::string(256, 'b') + "end";
     for (int at : {0, 256, 512})
-        feed(record(257, 16, fileChunk(uint32_t(at), text.substr(size_t(at), 256))));
+        feed(reads.reply(16, fileChunk(uint32_t(at), text.substr(size_t(at), 256))));
     QCOMPARE(requests.size(), 3);
     for (int i = 0; i < 3; ++i) {
         QCOMPARE(requests.at(i).at(0).toInt(), 256 * i);
         QCOMPARE(requests.at(i).at(1).toInt(), 16);
         QCOMPARE(requests.at(i).at(2).toInt(), fileType);
+        // Each request its own transfer-ID, the next one of the last.
+        QCOMPARE(requests.at(i).at(3).toInt(), (requests.at(0).at(3).toInt() + i) % 32);
     }
 }
 

@@ -5,7 +5,9 @@
 #include <QtTest>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QLineEdit>
 #include <QLabel>
 #include <QPointer>
@@ -76,6 +78,10 @@ private slots:
     void otherNodesAndBadAddressesAreIgnored();
     void strayRepliesChangeNothing();
     void repeatedAddressesAndUnchosenValues();
+    void aWriteRunsToItsOwnEnd_data();
+    void aWriteRunsToItsOwnEnd();
+    void aWriteWithoutRepliesEndsAfterItsTimeOut();
+    void aNumberTypedIsWhatACancelGoesBackTo();
     void loadEndsTheRunningReads();
     void shortAndUnterminatedRepliesAreSafe();
     void tooWideRangeShowsItsBox();
@@ -95,7 +101,7 @@ private:
     {
         ModalBoxCloser boxes;
         click(page(), "btn_read_para");
-        feed(record(257, 16, chunk(more + ":REG,0A,Dir,0;0,S,Off;1,S,On:REG,0B,Power,7;0~100,N,[0.5]%")));
+        feed(m_reads.reply(16, chunk(more + ":REG,0A,Dir,0;0,S,Off;1,S,On:REG,0B,Power,7;0~100,N,[0.5]%")));
         for (const std::string& reply : replies)
             feed(record(256, 16, reply));
         feed(record(256, 16, wholeRegister(0x0A, 1, 0, 0, 1)));
@@ -103,8 +109,21 @@ private:
             feed(record(256, 16, wholeRegister(0x0B, 7, 7, 0, 100)));
     }
 
+    // The node answers the write of 0A and 0B: the store command follows the
+    // second reply only, and the success box.
+    void answerTheWrite(const QSignalSpy& stores)
+    {
+        ModalBoxCloser boxes;
+        feed(record(256, 16, std::string("\x20\x0A\x01\x00", 4)));
+        QCOMPARE(stores.size(), 0);
+        feed(record(256, 16, std::string("\x20\x0B\x07\x00", 4)));
+        QTRY_COMPARE(boxes.texts(), QStringList({"Write Parameter Success !"}));
+        QCOMPARE(stores.size(), 1);
+    }
+
     PageEnv m_env;
     std::unique_ptr<TQCAN> m_page;
+    DescriptionRequests m_reads;
 };
 
 void tst_RegistersPage::init()
@@ -125,11 +144,11 @@ void tst_RegistersPage::otherNodesAndBadAddressesAreIgnored()
     QSignalSpy requests(TQPageControl::getInstance(), &TQPageControl::signalSeachReg);
     click(page(), "btn_read_para");
     // Node 17 answers as well: neither its description nor its values count.
-    feed(record(257, 17, chunk(":REG,0C,Other,0;0,S,x")));
+    feed(m_reads.reply(17, chunk(":REG,0C,Other,0;0,S,x")));
     QCOMPARE(requests.size(), 0);
     // Addresses that do not parse or exceed a byte are neither read nor
     // written, never as register 0; the others still are.
-    feed(record(257, 16, chunk(":REG,zz,Bad,0;0,S,Off:REG,100,Big,0;0,S,Off:REG,0A,Dir,0;0,S,Off;1,S,On")));
+    feed(m_reads.reply(16, chunk(":REG,zz,Bad,0;0,S,Off:REG,100,Big,0;0,S,Off:REG,0A,Dir,0;0,S,Off;1,S,On")));
     QCOMPARE(requests.size(), 1);
     QCOMPARE(requests.at(0), QList<QVariant>({16, 10, 1, 0}));
     feed(record(256, 17, wholeRegister(0x0A, 1, 0, 0, 1)));
@@ -162,7 +181,7 @@ void tst_RegistersPage::strayRepliesChangeNothing()
     {
         LogCapture log(true);
         const QPointer<QComboBox> built = comboOf(page(), 1);
-        feed(record(257, 16, chunk(":REG,0C,Stray,0;0,S,x")));
+        feed(m_reads.reply(16, chunk(":REG,0C,Stray,0;0,S,x")));
         feed(record(256, 16, wholeRegister(0x0B, 9, 7, 0, 100)));
         QCOMPARE(addresses(page()), QStringList({"0A", "0B"}));
         QCOMPARE(comboOf(page(), 1), built.data());
@@ -214,7 +233,7 @@ void tst_RegistersPage::repeatedAddressesAndUnchosenValues()
     ModalBoxCloser boxes;
     QSignalSpy requests(TQPageControl::getInstance(), &TQPageControl::signalSeachReg);
     click(page(), "btn_read_para");
-    feed(record(257, 16, chunk(":REG,09,Odd,0;0,S,Off;1,S,On:REG,0A,Dir,0;0,S,Off;1,S,On:REG,0C,Bad,0;5,N,[1]V"
+    feed(m_reads.reply(16, chunk(":REG,09,Odd,0;0,S,Off;1,S,On:REG,0A,Dir,0;0,S,Off;1,S,On:REG,0C,Bad,0;5,N,[1]V"
                                ":REG,0C,Good,0;0~3,N,[1]V:REG,0D,Last,0;0,S,x;1,S,y")));
     QCOMPARE(requests.size(), 5);
     // Register 9 holds a value none of its options shows; the two records
@@ -225,34 +244,140 @@ void tst_RegistersPage::repeatedAddressesAndUnchosenValues()
         feed(record(256, 16, reply));
     QCOMPARE(addresses(page(), true), QStringList({"09|", "0A|On", "0C|-", "0C|2V", "0D|y"}));
 
-    // A write sends nothing for the option nobody chose, and ends at the
-    // register whose range has no "~" (the first record of 0C): 0A before
-    // it is sent, 0D after it is not, and the write ends with its error
-    // box, not with success.
+    // A write sends nothing for the option nobody chose, nor for the record
+    // of 0C whose range has no "~" (it offers no option); the other record
+    // of 0C writes its own option, converted with its own options, and the
+    // write goes on to 0D and ends with its store command.
     requests.clear();
     boxes.clear();
     QSignalSpy stores(tqformalpagecontrol::getInstance(), &tqformalpagecontrol::signalModeCtrlF);
     click(page(), "btn_para_download");
-    QCOMPARE(requests.size(), 1);
+    QCOMPARE(requests.size(), 3);
     QCOMPARE(requests.at(0), QList<QVariant>({16, 10, 2, 1}));
-    QTRY_COMPARE(boxes.texts(), QStringList({"Write Reg: 0x0C, Err: 0x13, Please Check!"}));
+    QCOMPARE(requests.at(1), QList<QVariant>({16, 12, 2, 2}));
+    QCOMPARE(requests.at(2), QList<QVariant>({16, 13, 2, 1}));
+    for (const char* reply : {"\x20\x0A\x01\x00", "\x20\x0C\x02\x00", "\x20\x0D\x01\x00"})
+        feed(record(256, 16, std::string(reply, 4)));
+    QTRY_COMPARE(boxes.texts(), QStringList({"Write Parameter Success !"}));
+    QCOMPARE(stores.size(), 1);
+}
+
+void tst_RegistersPage::aWriteRunsToItsOwnEnd_data()
+{
+    // While the replies of a write of 0A and 0B are awaited, the user
+    // presses `button` (or chooses the device on `row`): refused with a box,
+    // nothing sent; the write then ends with its store command and its box.
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<int>("row");
+    QTest::newRow("Read") << "btn_read_para" << -1;
+    QTest::newRow("Load") << "btn_local_load" << -1;
+    QTest::newRow("Write") << "btn_para_download" << -1;
+    QTest::newRow("Restore") << "btn_recovery" << -1;
+    QTest::newRow("another device of the type") << QString() << 1;
+    QTest::newRow("the device itself") << QString() << 0;
+}
+
+void tst_RegistersPage::aWriteRunsToItsOwnEnd()
+{
+    QFETCH(QString, button);
+    QFETCH(int, row);
+    readTwoRegisters();
+    QSignalSpy sent(TQPageControl::getInstance(), &TQPageControl::signalSeachReg);
+    QSignalSpy reads(TQPageControl::getInstance(), &TQPageControl::signalReadFile257);
+    QSignalSpy stores(tqformalpagecontrol::getInstance(), &tqformalpagecontrol::signalModeCtrlF);
+    click(page(), "btn_para_download");
+    QCOMPARE(sent.size(), 2);
+    {
+        ModalBoxCloser boxes;
+        if (row < 0)
+            click(page(), qPrintable(button));
+        else
+            choose(row);
+        const QStringList refused {"Parameters Are Being Written, Please Wait !"};
+        QTRY_COMPARE(boxes.texts(), row == 0 ? QStringList() : refused);
+    }
+    QCOMPARE(sent.size(), 2);
+    QCOMPARE(reads.size(), 0);
+    QVERIFY(radio(page(), 0)->isChecked() && !radio(page(), 1)->isChecked());
+    QCOMPARE(addresses(page(), true), QStringList({"0A|On", "0B|*3.5%"}));
+
+    answerTheWrite(stores);
+    // Ended, the write lets the next action run.
+    ModalBoxCloser boxes;
+    click(page(), "btn_read_para");
+    QTRY_COMPARE(boxes.texts(), QStringList({"Read Para File Completed!"}));
+    QCOMPARE(reads.size(), 1);
+}
+
+void tst_RegistersPage::aWriteWithoutRepliesEndsAfterItsTimeOut()
+{
+    // The node answers the first write only: some seconds after that reply
+    // the write ends with a box naming the register still unanswered, and
+    // no store command; a Read then runs.
+    readTwoRegisters();
+    // The node stays on the bus all the while.
+    QTimer alive;
+    connect(&alive, &QTimer::timeout, this, [this] { feed(heartbeat(16)); });
+    alive.start(300);
+    QSignalSpy stores(tqformalpagecontrol::getInstance(), &tqformalpagecontrol::signalModeCtrlF);
+    ModalBoxCloser boxes;
+    click(page(), "btn_para_download");
     feed(record(256, 16, std::string("\x20\x0A\x01\x00", 4)));
-    QTest::qWait(50);
-    QCOMPARE(boxes.texts().size(), 1);
+    QElapsedTimer waited;
+    waited.start();
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), QStringList({"Write Reg: 0x0B, No Reply, Please Check!"}), kSlowMs);
+    QVERIFY2(waited.elapsed() >= 4000, "the write waits for its replies");
+    feed(record(256, 16, std::string("\x20\x0B\x07\x00", 4))); // too late: nothing follows
     QCOMPARE(stores.size(), 0);
+    boxes.clear();
+    click(page(), "btn_read_para");
+    QTRY_COMPARE(boxes.texts(), QStringList({"Read Para File Completed!"}));
+}
+
+void tst_RegistersPage::aNumberTypedIsWhatACancelGoesBackTo()
+{
+    // Two integer registers, the first of the list among them: a number
+    // typed into a row is kept for that row's own register, so that a
+    // later cancelled entry goes back to it, and the other row keeps its own.
+    {
+        ModalBoxCloser boxes;
+        click(page(), "btn_read_para");
+        feed(m_reads.reply(16, chunk(":REG,12,A,0;0~100,I,[1]mA:REG,12,B,0;0~100,I,[1]mA")));
+        feed(record(256, 16, wholeRegister(0x12, 5, 5, 0, 100)));
+        feed(record(256, 16, wholeRegister(0x12, 5, 5, 0, 100)));
+    }
+    QCOMPARE(addresses(page(), true), QStringList({"12|*5mA", "12|*5mA"}));
+    int typed = 0; // the number the dialog is answered with; negative: cancelled
+    QTimer answer;
+    connect(&answer, &QTimer::timeout, [&] {
+        if (auto* input = qobject_cast<QInputDialog*>(QApplication::activeModalWidget())) {
+            input->setIntValue(typed);
+            typed < 0 ? input->reject() : input->accept();
+        }
+    });
+    answer.start(20);
+    const QStringList shown {"42mA", "43mA"};
+    for (const int cancelled : {0, 1}) {
+        for (int row : {0, 1}) {
+            typed = cancelled ? -1 : 42 + row;
+            QComboBox* combo = comboOf(page(), row);
+            combo->setCurrentIndex(combo->findText("0~100,I,[1]mA"));
+            QCOMPARE(combo->currentText(), shown.at(row));
+        }
+    }
 }
 
 void tst_RegistersPage::shortAndUnterminatedRepliesAreSafe()
 {
     LogCapture log(true);
     ModalBoxCloser boxes;
-    feed(record(257, 16, std::string(3, '\0'))); // no text at all: an empty description
+    feed(m_reads.reply(16, std::string(3, '\0'))); // no text at all: an empty description
     click(page(), "btn_read_para");
     // A chunk of 300 bytes without its NUL, then the rest, also unterminated
     // (and with an error code, which is only logged).
     const std::string text = ":REG,0A,Dir,0;0,S,Off;1,S,On" + std::string(272, 'x');
-    feed(record(257, 16, fileChunk(0, text)));
-    feed(record(257, 16, fileChunk(256, ":REG,0B,Poles,7;1~50,N,[1]", 0x0201)));
+    feed(m_reads.reply(16, fileChunk(0, text)));
+    feed(m_reads.reply(16, fileChunk(256, ":REG,0B,Poles,7;1~50,N,[1]", 0x0201)));
     for (const std::string& reply : {std::string("\x10", 1), std::string("\x10\x0A", 2),
                                      std::string("\x10\x0A\x01\x00", 4), std::string("\x10\x0A\x01\x00\x00", 5)})
         feed(record(256, 16, reply));
@@ -268,7 +393,7 @@ void tst_RegistersPage::tooWideRangeShowsItsBox()
 {
     ModalBoxCloser boxes;
     click(page(), "btn_read_para");
-    feed(record(257, 16, chunk(":REG,20,Wide,0;0~300,N,[1]:REG,21,Fine,0;0~250,N,[1]")));
+    feed(m_reads.reply(16, chunk(":REG,20,Wide,0;0~300,N,[1]:REG,21,Fine,0;0~250,N,[1]")));
     feed(record(256, 16, wholeRegister(0x20, 1, 0, 0, 300)));
     feed(record(256, 16, wholeRegister(0x21, 1, 0, 0, 250)));
     QTRY_COMPARE(boxes.texts(), QStringList({"Read Para File Completed!", "Para Is Err,0~300,N,[1]"}));
@@ -280,11 +405,11 @@ void tst_RegistersPage::tooWideRangeShowsItsBox()
     // list: the old build must not go on with it.
     boxes.clear();
     click(page(), "btn_read_para");
-    feed(record(257, 16, chunk(":REG,20,Wide,0;0~300,N,[1]:REG,21,Fine,0;0~3,N,[1]")));
+    feed(m_reads.reply(16, chunk(":REG,20,Wide,0;0~300,N,[1]:REG,21,Fine,0;0~3,N,[1]")));
     feed(record(256, 16, wholeRegister(0x20, 1, 0, 0, 300)));
     QTimer::singleShot(0, this, [this] {
         click(page(), "btn_read_para");
-        feed(record(257, 16, chunk(":REG,30,A,0;0,S,x:REG,31,B,0;0,S,y:REG,32,C,0;0,S,z")));
+        feed(m_reads.reply(16, chunk(":REG,30,A,0;0,S,x:REG,31,B,0;0,S,y:REG,32,C,0;0,S,z")));
     });
     feed(record(256, 16, wholeRegister(0x21, 1, 0, 0, 3)));
     QTRY_COMPARE(boxes.texts().size(), 3);
@@ -324,7 +449,7 @@ void tst_RegistersPage::loadEndsTheRunningReads()
     }
     load();
     QCOMPARE(addresses(page(), true), loaded);
-    feed(record(257, 16, chunk(":REG,0C,Late,0;0,S,x")));
+    feed(m_reads.reply(16, chunk(":REG,0C,Late,0;0,S,x")));
     QCOMPARE(addresses(page(), true), loaded);
 
     // A file loaded while values are awaited: a late value rebuilds nothing.
@@ -334,10 +459,11 @@ void tst_RegistersPage::loadEndsTheRunningReads()
     feed(record(256, 16, wholeRegister(0x0B, 7, 7, 0, 100)));
     QCOMPARE(addresses(page(), true), QStringList({"0A|*Off", "0B|15%"}));
 
-    // A file loaded while a write (or a restore) is answered: the write
-    // ends as it would have, with the store command and its box, also when
-    // the file lacks a register written (an older firmware's file); only the
-    // restore's read of the node, which would replace the file, is left out.
+    // A file chosen while a write (or a restore) is answered waits for the
+    // write's end: the load is refused with a box, the write ends with the
+    // store command and its box (a restore with its read of the node), and
+    // the file then loads, also one that lacks a register written (an older
+    // firmware's file), and ends the restore's read.
     const struct {
         const char* button;
         QByteArray content;
@@ -356,17 +482,35 @@ void tst_RegistersPage::loadEndsTheRunningReads()
         QSignalSpy stores(tqformalpagecontrol::getInstance(), &tqformalpagecontrol::signalModeCtrlF);
         QSignalSpy reads(TQPageControl::getInstance(), &TQPageControl::signalReadFile257);
         click(page(), write.button);
+        {
+            ModalBoxCloser boxes;
+            click(page(), "btn_local_load");
+            QTRY_COMPARE(boxes.texts(), QStringList({"Parameters Are Being Written, Please Wait !"}));
+        }
+        QCOMPARE(addresses(page(), true), QStringList({"0A|On", "0B|*3.5%"}));
+        answerTheWrite(stores);
+        QCOMPARE(reads.size(), write.content.isEmpty() ? 0 : 1);
         load();
         QCOMPARE(addresses(page(), true), write.shown);
-        ModalBoxCloser boxes;
-        feed(record(256, 16, std::string("\x20\x0A\x01\x00", 4)));
-        QCOMPARE(stores.size(), 0);
-        feed(record(256, 16, std::string("\x20\x0B\x07\x00", 4)));
-        QTRY_COMPARE(boxes.texts(), QStringList({"Write Parameter Success !"}));
-        QCOMPARE(stores.size(), 1);
-        QCOMPARE(reads.size(), 0);
+        feed(m_reads.reply(16, chunk(":REG,0C,Late,0;0,S,x")));
         QCOMPARE(addresses(page(), true), write.shown);
     }
+
+    // A file gone by the time it is read (removed once chosen) is no empty
+    // file: the list and the table stay.
+    const QStringList shown = addresses(page(), true);
+    QTimer answer;
+    connect(&answer, &QTimer::timeout, [&] {
+        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            dialog->findChild<QLineEdit*>("fileNameEdit")->setText(file.fileName());
+            static_cast<QDialog*>(dialog)->accept();
+            QVERIFY(file.remove());
+        }
+    });
+    answer.start(20);
+    click(page(), "btn_local_load");
+    QVERIFY(!file.exists());
+    QCOMPARE(addresses(page(), true), shown);
 }
 
 void tst_RegistersPage::deviceOfAnotherTypeEmptiesTheList()

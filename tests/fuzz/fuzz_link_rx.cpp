@@ -54,10 +54,11 @@ void checkAndFree(std::vector<response_data_struct_t>& out)
 {
     for (auto& r : out) {
         if (r.port_id == kRespLinkFrame) {
-            CHECK(r.payload == nullptr && r.payload_size == 0);
+            CHECK(r.payload == nullptr && r.payload_size == 0 && r.transfer_id == 0);
             continue;
         }
         CHECK(r.payload != nullptr);
+        CHECK(r.transfer_id < canard::kTransferIdModulo);
         CHECK(r.payload_size == expectedSize(r.port_id, r.payload_size));
         if (r.port_id == kPortFileRead)
             CHECK(r.payload[r.payload_size - 1] == 0);
@@ -106,8 +107,10 @@ void serveRequest(const canard::RxTransfer& t)
     response_data_struct_t r;
     const canard::TransferKind k =
         isServicePort(t.port_id) ? canard::TransferKind::Response : canard::TransferKind::Message;
-    if (cyphal_decode_response(k, t.port_id, t.priority, t.source_node_id, p, n, r))
+    if (cyphal_decode_response(k, t.port_id, t.priority, t.source_node_id, t.transfer_id, p, n, r)) {
+        CHECK(r.transfer_id == t.transfer_id);
         freeResponse(r);
+    }
 }
 
 const uint16_t kPorts[] = {kPortRegAccess, kPortFileRead, kPortFileWrite, kPortNodeInfo, kPortExecCommand,

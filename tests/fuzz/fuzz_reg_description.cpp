@@ -1,7 +1,12 @@
 // libFuzzer target: arbitrary text as a node's register description, through
 // the description parser, the option names of every register, the
-// conversion of each name back into a register value, and the parameter
-// file of the list.
+// conversion of each name back into a register value, the writes of an
+// untouched table, and the parameter file of the list.
+//
+// What a register should offer and show is worked out here from its limits
+// and its option text (oracle* below), not by the functions under test: a
+// register is signed where a limit is negative, an "S" option is a part
+// "value,S,label", an "I" name is the number and the unit behind "]".
 //
 // The input is the description, optionally followed by a NUL and bytes that
 // give the registers their values as a read would: 16-bit little-endian
@@ -26,6 +31,77 @@ namespace {
 QString withoutMark(const QString& name)
 {
     return name.startsWith(QLatin1Char('*')) ? name.mid(1) : name;
+}
+
+// ---- the oracle: what a register's text and limits promise ----
+
+// The number a 16-bit value stands for: signed when either limit is
+// negative, as the node reads it.
+qint64 oracleNumber(quint16 value, qint16 low, qint16 up)
+{
+    const bool isSigned = low < 0 || up < 0;
+    return isSigned ? qint64(value >= 0x8000 ? int(value) - 0x10000 : int(value)) : qint64(value);
+}
+
+// The kind letter: the second ","-field of the first ";"-part after the
+// entry's head.
+QString oracleKind(const QString& optionText)
+{
+    const QStringList parts = optionText.split(QLatin1Char(';'));
+    return parts.size() < 2 ? QString() : parts.at(1).section(QLatin1Char(','), 1, 1);
+}
+
+// The unit: what follows the first "]" after the first "[", less one ";"
+// at its end. False without the brackets.
+bool oracleUnit(const QString& optionText, QString* unit)
+{
+    const int open = optionText.indexOf(QLatin1Char('['));
+    const int close = open < 0 ? -1 : optionText.indexOf(QLatin1Char(']'), open);
+    if (close < 0)
+        return false;
+    *unit = optionText.mid(close + 1);
+    if (unit->endsWith(QLatin1Char(';')))
+        unit->chop(1);
+    return true;
+}
+
+// The values an "S" register offers, in order: every part "value,S,label"
+// whose label can be told from the default mark ("*") and whose value a
+// register holds (a value that is no number reads as 0), each value once.
+QList<quint16> oracleLabelled(const QString& optionText)
+{
+    QList<quint16> out;
+    for (const QString& part : optionText.split(QLatin1Char(';'))) {
+        const QStringList fields = part.split(QLatin1Char(','));
+        if (fields.size() < 3 || fields.at(2).isEmpty() || fields.at(2).startsWith(QLatin1Char('*')))
+            continue;
+        qint64 v = 0;
+        bool ok = false;
+        v = fields.at(0).toLongLong(&ok);
+        v = ok ? v : 0;
+        if (v < -32768 || v > 0xFFFF || out.contains(quint16(v)))
+            continue;
+        out << quint16(v);
+    }
+    return out;
+}
+
+// The register number of an address: hexadecimal digits (after an optional
+// "0x"), 0 to 0xFF; -1 for any other text.
+int oracleRegister(const QString& address)
+{
+    const QString digits = address.startsWith(QLatin1String("0x"), Qt::CaseInsensitive) ? address.mid(2) : address;
+    if (digits.isEmpty())
+        return -1;
+    int n = 0;
+    for (const QChar c : digits) {
+        const int d = c.isDigit() ? c.unicode() - '0'
+            : (c.toLower() >= QLatin1Char('a') && c.toLower() <= QLatin1Char('f')) ? c.toLower().unicode() - 'a' + 10
+                                                                                   : -1;
+        if (d < 0 || (n = n * 16 + d) > 0xFF)
+            return -1;
+    }
+    return n;
 }
 
 struct Values {
@@ -70,16 +146,14 @@ private:
     int m_count = 0;
 };
 
-// The register value a table name writes, through the value item the table
-// hands the writer ("0A_" and the combo's text); -1 when it writes none.
+// The register value a table name writes, as the writer takes the combo's
+// text; -1 when it writes none.
 int written(const QString& optionText, const QString& name)
 {
-    QString address;
-    QString valueText;
     int value = -1;
-    if (!regtext::splitValueItem(QStringLiteral("0A_") + name, &address, &valueText) || address != "0A")
-        return -1;
-    return regtext::writeValue(optionText, valueText, false, &value) == regtext::Conversion::Value ? value : -1;
+    return regtext::writeValue(optionText, regtext::choiceText(name), false, &value) == regtext::Conversion::Value
+        ? value
+        : -1;
 }
 
 // An "N" register either offers every step of its range that the register
@@ -133,6 +207,20 @@ bool checkRegister(const RegRecord& r, const Values& v)
     CHECK(!names.current.startsWith(QLatin1Char('*')));
     CHECK(names.names.size() - names.values.size() <= 1);
     checkEveryStep(r.optionText, names);
+
+    // What the text and the limits promise: an "S" register offers its
+    // labelled values; an "I" register shows its value and its default as
+    // the numbers the limits read them as, with its unit.
+    const QString kind = oracleKind(r.optionText);
+    QString unit;
+    if (kind == QLatin1String("S"))
+        CHECK(names.values == oracleLabelled(r.optionText));
+    if (kind == QLatin1String("I") && oracleUnit(r.optionText, &unit)) {
+        const QString cur = QString::number(oracleNumber(v.cur, v.low, v.up)) + unit;
+        const QString def = QString::number(oracleNumber(v.def, v.low, v.up)) + unit;
+        CHECK(names.current == cur);
+        CHECK(names.names.contains(QLatin1Char('*') + def));
+    }
     QSet<quint16> distinct;
     for (int i = 0; i < names.values.size(); ++i) {
         CHECK(!distinct.contains(names.values.at(i)));
@@ -194,7 +282,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         CHECK(r.optionText.isEmpty() || r.optionText.startsWith(QLatin1Char(';')));
         int reg = -1;
         if (regtext::parseRegAddress(r.m_reg, &reg))
-            CHECK(reg >= 0 && reg <= 0xFF);
+            CHECK(reg == oracleRegister(r.m_reg));
+        reg = oracleRegister(r.m_reg);
         if (r.attr != QLatin1String("REG"))
             continue;
         const Values v = source.next();
@@ -203,10 +292,42 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         r.defValue = QString::number(v.def);
         r.m_lowLimit = v.low;
         r.m_upLimit = v.up;
-        const int number = regtext::valueNumber(v.cur, v.low, v.up);
+        const qint64 number = oracleNumber(v.cur, v.low, v.up);
         savable[i] = shown && number >= v.low && number <= v.up && reg >= 0 && !r.text.contains(QLatin1Char('@'))
             && !r.optionText.contains(QLatin1Char('@'));
     }
+
+    // The table untouched: each row shows its own register's value (when an
+    // option stands for it) and a write sends exactly those, row by row, to
+    // the register its address names; one listed twice, twice. A row whose
+    // address names no register ends the write there.
+    QList<regtext::Choice> shownRows;
+    QList<QPair<int, int>> expected; // register, value
+    int refusedAt = -1;
+    for (int i = 0; i < records.size(); ++i) {
+        const RegRecord& r = records.at(i);
+        if (r.attr != QLatin1String("REG"))
+            continue;
+        const regtext::OptionNames on = regtext::optionNames(r.optionText, r.curValue, r.defValue, r.m_lowLimit,
+                                                             r.m_upLimit);
+        shownRows.append({i, on.currentIndex >= 0 ? regtext::choiceText(on.names.at(on.currentIndex)) : QString()});
+        if (on.currentIndex < 0 || refusedAt >= 0)
+            continue;
+        if (oracleRegister(r.m_reg) < 0)
+            refusedAt = i;
+        else
+            expected.append({oracleRegister(r.m_reg), int(r.curValue.toUInt())});
+    }
+    const regtext::WritePlan plan = regtext::planWrites(records, shownRows, false);
+    CHECK(plan.refused == refusedAt);
+    CHECK(plan.writes.size() == expected.size());
+    for (int i = 0; i < expected.size(); ++i)
+        CHECK(plan.writes.at(i).reg == expected.at(i).first && plan.writes.at(i).value == expected.at(i).second);
+    // Refreshed from those rows, every register keeps its value.
+    QList<RegRecord> refreshed = records;
+    regtext::refreshValues(&refreshed, shownRows);
+    for (int i = 0; i < records.size(); ++i)
+        CHECK(refreshed.at(i).curValue == records.at(i).curValue);
 
     // Save then load gives the same values, or the save refuses; and it
     // never refuses for a register that holds a value its table shows,

@@ -62,6 +62,25 @@ private slots:
         }
     }
 
+    void requestUnderItsOwnTransferId()
+    {
+        // A request numbered by its sender goes out under that transfer-ID
+        // (the tail byte's low 5 bits) and leaves the transport's own count
+        // alone; a number beyond the 5 bits is refused, nothing queued.
+        FileReadArgs read;
+        canard::Instance pc;
+        QCOMPARE(cyphal_send_data(pc, kPortFileRead, 16, &read, 29), 0);
+        QCOMPARE(int(pc.peekTx()->data[pc.peekTx()->len - 1] & 0x1F), 29);
+        QCOMPARE(int(pc.nextTransferId(TransferKind::Request, kPortFileRead, 16)), 0);
+        pc.clearTx();
+        for (int bad : {32, -2}) {
+            QCOMPARE(cyphal_send_data(pc, kPortFileRead, 16, &read, bad), int(kEncErrBadArg));
+            QCOMPARE(pc.txQueueSize(), size_t(0));
+        }
+        QCOMPARE(cyphal_send_data(pc, kPortFileRead, 16, &read), 0);
+        QCOMPARE(int(pc.peekTx()->data[pc.peekTx()->len - 1] & 0x1F), 0);
+    }
+
     void recordLayouts_data()
     {
         QTest::addColumn<int>("kind");
@@ -108,12 +127,13 @@ private slots:
         const std::unique_ptr<uint8_t[]> exact(new uint8_t[size_t(in.size())]);
         std::copy(in.constBegin(), in.constEnd(), exact.get());
         response_data_struct_t r;
-        QVERIFY(cyphal_decode_response(TransferKind(kind), uint16_t(port), 4, 21, exact.get(), size_t(in.size()), r));
+        QVERIFY(cyphal_decode_response(TransferKind(kind), uint16_t(port), 4, 21, 27, exact.get(), size_t(in.size()), r));
         const QByteArray got(reinterpret_cast<const char*>(r.payload), int(r.payload_size));
         freeResponse(r);
         QCOMPARE(int(r.port_id), port);
         QCOMPARE(int(r.remote_node_id), 21);
         QCOMPARE(int(r.priority), 4);
+        QCOMPARE(int(r.transfer_id), 27);
         QCOMPARE(got, out);
     }
 };

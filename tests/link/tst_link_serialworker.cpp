@@ -159,6 +159,19 @@ void tst_link_serialworker::descriptionChunk()
     QCOMPARE(r.u16(5), 0);
     QCOMPARE(std::string(r.payload.begin() + 7, r.payload.end() - 1), escsim::sampleDescription().substr(0, 256));
     QCOMPARE(int(r.payload[263]), 0);
+
+    // A request numbered by the page goes out under its own transfer-ID,
+    // and the answer carries it back; one with a transfer-ID beyond 31 is
+    // not sent.
+    for (int transferId : {31, 0, 17}) {
+        QVERIFY(ask(e_TQ_OPAL_READ_FILE_CTRL, "257", QStringLiteral("16,256,%1").arg(transferId), 1001, kPortFileRead, &r));
+        QCOMPARE(int(r.transferId), transferId);
+        QCOMPARE(r.u16(0), 256);
+    }
+    m_h->send(e_TQ_OPAL_READ_FILE_CTRL, "257", "16,0,32", 1001);
+    m_h->send(e_TQ_OPAL_READ_FILE_CTRL, "257", "16,0,x", 1001);
+    syncWithSim();
+    QCOMPARE(m_h->count([](const LinkRecord& x) { return x.port == kPortFileRead; }), 0);
 }
 
 QByteArray tst_link_serialworker::randomImage(int size, unsigned seed)

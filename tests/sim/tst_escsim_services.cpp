@@ -195,6 +195,65 @@ private slots:
         QCOMPARE(got, text.isEmpty() ? escsim::sampleDescription() : text.toStdString());
     }
 
+    void heldAnswersKeepTheirOrderAndTransferIds()
+    {
+        // The first answer goes, the next two wait (a node-information
+        // round trip shows that nothing else came), and released they come
+        // in order, each with its own request's transfer-ID.
+        SimFixture f;
+        QVERIFY(f.up());
+        f.bus.holdResponses(16, kPortFileRead, 1);
+        for (uint32_t offset : {0u, 256u, 0u}) {
+            FileReadArgs a;
+            a.offset = offset;
+            a.fileType = 1001;
+            QVERIFY(f.client.send(kPortFileRead, 16, &a));
+        }
+        QVERIFY(f.request(kPortNodeInfo, 16, nullptr));
+        const auto isChunk = [](const LinkRecord& r) { return r.port == kPortFileRead; };
+        QCOMPARE(f.client.count(isChunk), 1);
+        f.bus.releaseResponses(16);
+        QVERIFY(f.client.waitUntil([&] { return f.client.count(isChunk) == 3; }));
+        QList<int> got;
+        for (int i = 0; i < 3; ++i) {
+            LinkRecord r;
+            QVERIFY(f.client.waitFor(isChunk, kWaitMs, &r));
+            got << r.u16(0) << r.transferId;
+        }
+        QCOMPARE(got, QList<int>({0, 0, 256, 1, 0, 2}));
+        // No hold any more.
+        FileReadArgs a;
+        a.fileType = 1001;
+        LinkRecord r;
+        QVERIFY(f.request(kPortFileRead, 16, &a, &r));
+        QCOMPARE(int(r.transferId), 3);
+    }
+
+    void descriptionChangedWhileRunning()
+    {
+        // A node given another description serves it and has its registers
+        // at their defaults; its CAN bit rate stays (it goes on answering at
+        // the rate it was moved to).
+        SimFixture f;
+        QVERIFY(f.up());
+        const RegAccessArgs rate = reg(2, 4, 3);
+        QVERIFY(f.request(kPortRegAccess, 16, &rate));
+        QVERIFY(f.client.sendBitrate(1000000));
+        QVERIFY(f.client.waitUntil([&] { return !f.client.statusFrames().empty(); }));
+        f.bus.setDescription(16, ":REG,0A,X,5;0~9,N,[1]V:REG,0A,Y,-2;-4~4,N,[1]V");
+        FileReadArgs a;
+        a.fileType = 1000;
+        LinkRecord r;
+        QVERIFY(f.request(kPortFileRead, 16, &a, &r));
+        QCOMPARE(std::string(r.payload.begin() + 7, r.payload.end() - 1),
+                 std::string(":REG,0A,X,5;0~9,N,[1]V:REG,0A,Y,-2;-4~4,N,[1]V"));
+        int16_t value = 0;
+        // One register, as its last entry describes it.
+        QVERIFY(f.bus.registerValue(16, 0x0A, &value) && value == -2);
+        QVERIFY(!f.bus.registerValue(16, 0x0B, &value));
+        QCOMPARE(f.bus.nodeBitrate(16), 1000000u);
+    }
+
     void nodeIdAssignmentIsABroadcast()
     {
         escsim::Options o;

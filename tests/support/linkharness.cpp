@@ -86,6 +86,7 @@ void RecordQueue::take(response_data_struct_t& r)
     rec.node = r.remote_node_id;
     rec.extra = r.extra;
     rec.priority = r.priority;
+    rec.transferId = r.transfer_id;
     rec.hasPayload = r.payload != nullptr;
     if (r.payload)
         rec.payload.assign(r.payload, r.payload + r.payload_size);

@@ -40,6 +40,7 @@ struct LinkRecord {
     uint8_t node = 0;
     uint8_t extra = 0;
     uint8_t priority = 0;
+    uint8_t transferId = 0;
     bool hasPayload = false;
     std::vector<uint8_t> payload;
 
