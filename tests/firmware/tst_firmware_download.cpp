@@ -9,10 +9,14 @@
 #include <functional>
 #include <memory>
 
+#include <sys/stat.h>
+
 #include "firmware/devfilelist.h"
+#include "diskfaults.h"
 #include "firmware/fileswap.h"
 #include "firmwarepagehelpers.h"
 #include "httpfileserver.h"
+#include "logcapture.h"
 #include "modalboxcloser.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -38,7 +42,27 @@ const QString kFailed = QStringLiteral("Download firmware failed, the database i
 const QStringList kNewVersions{"2.3.0", "2.4.0", "2.5.0"};
 const QString kUpgradeFailed = QStringLiteral("Upgrade failed, please try again!");
 const QString kFailedNotKept = QStringLiteral("Download firmware failed");
+const QString kFailedNoDb = QStringLiteral("Download firmware failed, no database is in use");
 const QString kPleaseUpdate = QStringLiteral("Please click upgrade database button");
+
+// The failure box with its cause's line: a backup folder in the way, a
+// disk that failed (as the test's disk does: full), a server too slow.
+QString failedBecause(const QString& state, const QString& cause)
+{
+    return state + '\n' + cause;
+}
+QString inTheWay(const QString& folder)
+{
+    return QStringLiteral("The backup folder %1 is in the way: move it elsewhere, then update again.").arg(folder);
+}
+QString diskFull(const QString& path)
+{
+    return QStringLiteral("Cannot write to the disk at %1: No space left on device").arg(path);
+}
+QString tooSlow(int bytes, int seconds)
+{
+    return QStringLiteral("The server sent less than %1 bytes in the last %2 seconds.").arg(bytes).arg(seconds);
+}
 
 QByteArray fileBytes(const QString& path)
 {
@@ -167,6 +191,14 @@ private slots:
     void installStoppedAtEachStep_data();
     void installStoppedAtEachStep();
     void anOldFileThatCannotGoBackIsNotCalledKept();
+    void aFailureWithoutADatabaseSaysSo_data();
+    void aFailureWithoutADatabaseSaysSo();
+    void everyWriteOfTheInstallIsChecked_data();
+    void everyWriteOfTheInstallIsChecked();
+    void aRecordThatIsNoFileLeavesTheStartGoing_data();
+    void aRecordThatIsNoFileLeavesTheStartGoing();
+    void aLinkAtTheStagingFolderGoesAsALink_data();
+    void aLinkAtTheStagingFolderGoesAsALink();
     void debugTabDownloadIsOnlySaved();
     void nothingOfADownloadLandsDuringAnUpgrade_data();
     void nothingOfADownloadLandsDuringAnUpgrade();
@@ -218,6 +250,10 @@ void TestFirmwareDownload::init()
 void TestFirmwareDownload::cleanup()
 {
     FileSwap::setStepHook(nullptr);
+    diskfaults::disarm();
+    TQCAN::setDownloadRateFloor(60, 1024);
+    for (const char* folder : {"outside", "elsewhere"})
+        QDir(inBase(folder)).removeRecursively();
     m_page.reset();
     m_server.reset();
     cleanBase();
@@ -256,6 +292,9 @@ void TestFirmwareDownload::listThenDatabaseAreInstalled_data()
     QTest::newRow("rollback journal") << QString();
     QTest::newRow("WAL mode") << "wal";
     QTest::newRow("a stray journal where it lands") << "journal";
+    // Slow, in 16 pieces over some 4 s, but well above a floor of 1 KiB in
+    // a window shortened to 2 s: it is not cut.
+    QTest::newRow("a slow body above the rate floor") << "paced";
 }
 
 void TestFirmwareDownload::listThenDatabaseAreInstalled()
@@ -272,6 +311,9 @@ void TestFirmwareDownload::listThenDatabaseAreInstalled()
     } else if (kind == "journal") {
         QVERIFY(writeFile("download/fw.v2.db-journal", testdb::hotJournal(inBase("j.db"))));
         installed << "fw.v2.db-journal";
+    } else if (kind == "paced") {
+        TQCAN::setDownloadRateFloor(2, 1024);
+        m_server->pace(kDbPath, m_dbBytes, qMax(256, m_dbBytes.size() / 16), 250);
     }
     // Stray files next to the executable are never read, and go.
     const QString stray = QCoreApplication::applicationDirPath() + "/tst_firmware_download_stray";
@@ -279,6 +321,7 @@ void TestFirmwareDownload::listThenDatabaseAreInstalled()
         QVERIFY(writeFile(QDir(base()).relativeFilePath(stray + suffix), "x"));
 
     ModalBoxCloser boxes;
+    LogCapture log(true);
     pagetest::click(page(), "btnDownloadDBCSV");
     QVERIFY(!buttonsEnabled());
     QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), QStringList{kSuccess}, pagetest::kSlowMs);
@@ -287,6 +330,10 @@ void TestFirmwareDownload::listThenDatabaseAreInstalled()
     QCOMPARE(m_server->hits(kListPath), 1);
     QCOMPARE(m_server->hits(kDbPath), 1);
     QVERIFY(!QFileInfo::exists(stray + ".csv") && !QFileInfo::exists(stray + ".db"));
+    // Each file removed there is logged.
+    const QString deleted = log.startingWith(QStringLiteral("File deleted:")).join('\n');
+    for (const char* suffix : {".csv", ".db"})
+        QVERIFY2(deleted.contains(stray + suffix), qPrintable(deleted));
 
     QCOMPARE(shownDb(page()), QStringLiteral("fw"));
     QCOMPARE(snapshot(inBase("download")).keys(), installed);
@@ -387,15 +434,23 @@ void TestFirmwareDownload::failuresKeepTheWorkingDatabase_data()
     QTest::newRow("list URL names a folder") << "/devfile/" << list("fw.v2.db", "{/db/fw.v2.db}") << kNetworkError << QString();
     // The install itself fails: the old files cannot be set aside, the new
     // ones cannot all be put in place, or the new database does not read there.
-    QTest::newRow("backup folder cannot be made") << kDbPath << QByteArray("good") << kFailed << "file:previous";
-    QTest::newRow("backup folder holds files") << kDbPath << QByteArray("good") << kFailed << "file:previous/old.db";
+    // A backup folder in the way is named.
+    const QString inTheWayBox = failedBecause(kFailed, inTheWay(inBase("download/previous")));
+    QTest::newRow("backup folder cannot be made") << kDbPath << QByteArray("good") << inTheWayBox << "file:previous";
+    QTest::newRow("backup folder holds files") << kDbPath << QByteArray("good") << inTheWayBox << "file:previous/old.db";
     QTest::newRow("backup folder holds a record that does not read")
-        << kDbPath << QByteArray("good") << kFailed << "record:state pending\n";
+        << kDbPath << QByteArray("good") << inTheWayBox << "record:state pending\n";
     QTest::newRow("backup folder holds a record naming no file")
-        << kDbPath << QByteArray("good") << kFailed << "record:tq install record 1\nstate pending\nold\n";
+        << kDbPath << QByteArray("good") << inTheWayBox << "record:tq install record 1\nstate pending\nold\n";
     QTest::newRow("backup folder holds a record naming a file outside it")
-        << kDbPath << QByteArray("good") << kFailed << "record:tq install record 1\nstate installed\nold ..%2Fold.db\n";
+        << kDbPath << QByteArray("good") << inTheWayBox << "record:tq install record 1\nstate installed\nold ..%2Fold.db\n";
     QTest::newRow("a move fails") << kDbPath << QByteArray("good") << kFailed << "folder:fw.v2.db";
+    // A move never writes through a link: not even one that leads nowhere.
+    QTest::newRow("a link where the new database goes") << kDbPath << QByteArray("good") << kFailed << "link:fw.v2.db";
+    // One byte every 200 ms keeps the no-progress watchdog alive; the rate
+    // floor, its window shortened to 3 s, ends it.
+    QTest::newRow("a body that trickles") << kDbPath << QByteArray("trickle") << failedBecause(kFailed, tooSlow(1024, 3))
+                                          << QString();
     QTest::newRow("new database does not open") << kDbPath << QByteArray("good") << kFailed << "corrupt:fw.v2.db";
 }
 
@@ -414,6 +469,9 @@ void TestFirmwareDownload::failuresKeepTheWorkingDatabase()
         QVERIFY(writeFile("download/" + planted, plant.mid(7).toUtf8()));
     } else if (plant.startsWith("folder:")) {
         QVERIFY(QDir().mkpath(inBase("download/" + planted)));
+    } else if (plant.startsWith("link:")) {
+        QVERIFY(QDir().mkpath(inBase("outside")));
+        QVERIFY(QFile::link(inBase("outside/" + planted), inBase("download/" + planted)));
     } else if (plant.startsWith("corrupt:")) {
         FileSwap::setStepHook([planted](const QString& step) {
             if (step == "moved in " + planted)
@@ -430,6 +488,10 @@ void TestFirmwareDownload::failuresKeepTheWorkingDatabase()
         m_server->redirect(path, body.mid(4));
     else if (body == "stall")
         m_server->stall(path, 100000, "SQLite format 3");
+    else if (body == "trickle") {
+        TQCAN::setDownloadRateFloor(3, 1024);
+        m_server->pace(path, m_dbBytes, 1, 200);
+    }
     else if (body == "cut")
         m_server->misstate(path, m_dbBytes.left(m_dbBytes.size() / 2), m_dbBytes.size());
     else if (body == "overlong")
@@ -484,6 +546,7 @@ void TestFirmwareDownload::failuresKeepTheWorkingDatabase()
     expectOldDatabaseInUse();
     QVERIFY(!QFileInfo::exists(inBase("download/temp")));
     QVERIFY(!QFileInfo::exists(inBase("evil.db")));
+    QVERIFY(QDir(inBase("outside")).isEmpty());
     for (const QString& other : elsewhere)
         QVERIFY2(m_server->hits(other) == 0, qPrintable(other));
 
@@ -617,6 +680,191 @@ void TestFirmwareDownload::anOldFileThatCannotGoBackIsNotCalledKept()
     update(boxes, kSuccess);
     expectNewDatabaseInUse();
     QVERIFY(!QFileInfo::exists(inBase("download/previous")));
+}
+
+void TestFirmwareDownload::aFailureWithoutADatabaseSaysSo_data()
+{
+    // No database was in use when the update failed: none is called kept.
+    QTest::addColumn<QString>("failure");
+    QTest::addColumn<QString>("box");
+    QTest::newRow("a database that does not read") << "html" << kFailedNoDb;
+    QTest::newRow("a backup folder in the way")
+        << "in the way" << failedBecause(kFailedNoDb, inTheWay(inBase("download/previous")));
+}
+
+void TestFirmwareDownload::aFailureWithoutADatabaseSaysSo()
+{
+    QFETCH(QString, failure);
+    QFETCH(QString, box);
+    m_page.reset();
+    QVERIFY(QDir(inBase("download")).removeRecursively());
+    ModalBoxCloser boxes;
+    m_page = startPage();
+    QCOMPARE(boxes.texts(), QStringList{kPleaseUpdate});
+    openPort(page());
+    if (failure == "html")
+        m_server->serve(kDbPath, "<html></html>");
+    else
+        QVERIFY(writeFile("download/previous/stray", "x"));
+    update(boxes, box);
+    QVERIFY(clickSimDevice(page()).isEmpty());
+
+    QVERIFY(QDir(inBase("download/previous")).removeRecursively());
+    m_server->serve(kDbPath, m_dbBytes);
+    update(boxes, kSuccess);
+    expectNewDatabaseInUse();
+}
+
+void TestFirmwareDownload::everyWriteOfTheInstallIsChecked_data()
+{
+    // The disk fails a write or a sync of what the update writes, each in
+    // turn, or that one and every one after it: of the staged files, or of
+    // the install's record and its folder. The box says what is so: the old
+    // files in use and the file the disk failed; or, only where the record
+    // said installed and nothing could put it back to pending, the new ones
+    // whole. The next update works.
+    QTest::addColumn<QByteArray>("part");
+    QTest::addColumn<bool>("fromThenOn");
+    QTest::newRow("the staged files, each call") << QByteArray("/download/temp/") << false;
+    QTest::newRow("the install record, each call") << QByteArray("/download/previous") << false;
+    QTest::newRow("the install record, each call and all after") << QByteArray("/download/previous") << true;
+}
+
+void TestFirmwareDownload::everyWriteOfTheInstallIsChecked()
+{
+    QFETCH(QByteArray, part);
+    QFETCH(bool, fromThenOn);
+    const QString download = inBase("download");
+    const bool record = part.contains("previous");
+    const Tree old = Tree::of(download);
+    ModalBoxCloser boxes;
+    // An update that the disk lets through counts the calls: each file's
+    // writes and its sync; the record's, twice, each with its folder's sync,
+    // and the folder's after the old files went in.
+    diskfaults::arm(part, 0);
+    update(boxes, kSuccess);
+    const int calls = diskfaults::calls();
+    diskfaults::disarm();
+    qInfo("%s: %d calls", QTest::currentDataTag(), calls);
+    QVERIFY2(calls >= (record ? 7 : 4), qPrintable(QString::number(calls)));
+    QStringList named;
+    for (int nth = 1; nth <= calls; ++nth) {
+        const QByteArray where = "call " + QByteArray::number(nth);
+        m_page.reset();
+        QVERIFY(old.restore(download));
+        m_page = startPage();
+        openPort(page());
+        boxes.clear();
+        diskfaults::arm(part, nth, fromThenOn);
+        pagetest::click(page(), "btnDownloadDBCSV");
+        QTRY_COMPARE_WITH_TIMEOUT(boxes.texts().size(), 1, pagetest::kSlowMs);
+        diskfaults::disarm();
+        QTRY_VERIFY(buttonsEnabled());
+        const QString box = boxes.texts().first();
+        if (box == kSuccess) {
+            QVERIFY2(fromThenOn, where.constData());
+            expectNewDatabaseInUse();
+        } else if (record) {
+            QCOMPARE(box, failedBecause(kFailed, diskFull(download + "/previous")));
+            expectOldDatabaseInUse();
+        } else {
+            named << box;
+            QVERIFY2(box == failedBecause(kFailed, diskFull(download + "/temp/devFileList.csv"))
+                         || box == failedBecause(kFailed, diskFull(download + "/temp/fw.v2.db")),
+                     qPrintable(box));
+            expectOldDatabaseInUse();
+        }
+        QVERIFY2(!QFileInfo::exists(download + "/previous") && !QFileInfo::exists(download + "/temp"),
+                 where.constData());
+        QVERIFY2(!QTest::currentTestFailed(), where.constData());
+        update(boxes, kSuccess);
+        expectNewDatabaseInUse();
+        QVERIFY2(!QTest::currentTestFailed(), where.constData());
+    }
+    // The list is written first, the database last.
+    if (!record) {
+        QVERIFY(named.first().endsWith("devFileList.csv: No space left on device"));
+        QVERIFY(named.last().endsWith("fw.v2.db: No space left on device"));
+    }
+}
+
+void TestFirmwareDownload::aRecordThatIsNoFileLeavesTheStartGoing_data()
+{
+    // The install's record as a link to an endless device, a pipe that no
+    // one writes, a file above the bound, and a link to a record that
+    // reads: a record is read only from a regular file of its own, and
+    // never more than the bound. The backup folder then is in the way.
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("a link to /dev/zero") << "zero";
+    QTest::newRow("a FIFO") << "fifo";
+    QTest::newRow("2 MiB") << "large";
+    QTest::newRow("a link to a record") << "link";
+}
+
+void TestFirmwareDownload::aRecordThatIsNoFileLeavesTheStartGoing()
+{
+    QFETCH(QString, kind);
+    const QString record = inBase("download/previous/" + FileSwap::recordName());
+    QVERIFY(QDir().mkpath(inBase("download/previous")));
+    if (kind == "zero") {
+        QVERIFY(QFile::link("/dev/zero", record));
+    } else if (kind == "fifo") {
+        QCOMPARE(::mkfifo(QFile::encodeName(record).constData(), 0600), 0);
+    } else if (kind == "large") {
+        QVERIFY(writeFile("download/previous/" + FileSwap::recordName(),
+                          "tq install record 1\nstate pending\n" + QByteArray(2 * 1024 * 1024, '#')));
+    } else {
+        // Followed, it would drop the copy beside it.
+        QVERIFY(writeFile("download/previous/old.db", "a copy"));
+        QVERIFY(writeFile("elsewhere/record", "tq install record 1\nstate installed\nold old.db\n"));
+        QVERIFY(QFile::link(inBase("elsewhere/record"), record));
+    }
+    m_oldFiles = snapshot(inBase("download"));
+    m_page.reset();
+    ModalBoxCloser boxes;
+    m_page = startPage();
+    openPort(page());
+    QVERIFY(boxes.texts().isEmpty());
+    expectOldDatabaseInUse();
+    update(boxes, failedBecause(kFailed, inTheWay(inBase("download/previous"))));
+    expectOldDatabaseInUse();
+
+    QVERIFY(QDir(inBase("download/previous")).removeRecursively());
+    update(boxes, kSuccess);
+    expectNewDatabaseInUse();
+}
+
+void TestFirmwareDownload::aLinkAtTheStagingFolderGoesAsALink_data()
+{
+    // The staging folder is a link to a folder of the user's, with files
+    // and a folder in it: the start, or an update, takes out the link, not
+    // what it leads to.
+    QTest::addColumn<bool>("atStart");
+    QTest::newRow("at start") << true;
+    QTest::newRow("at an update") << false;
+}
+
+void TestFirmwareDownload::aLinkAtTheStagingFolderGoesAsALink()
+{
+    QFETCH(bool, atStart);
+    QVERIFY(writeFile("elsewhere/keep.db", "the user's database"));
+    QVERIFY(writeFile("elsewhere/keep.csv", "the user's list"));
+    QVERIFY(writeFile("elsewhere/sub/inner.txt", "deeper"));
+    const QMap<QString, QByteArray> theirs = snapshot(inBase("elsewhere"));
+    QVERIFY(QFile::link(inBase("elsewhere"), inBase("download/temp")));
+    ModalBoxCloser boxes;
+    if (atStart) {
+        m_page.reset();
+        m_page = startPage();
+        openPort(page());
+        QVERIFY(boxes.texts().isEmpty());
+        expectOldDatabaseInUse();
+    } else {
+        update(boxes, kSuccess);
+        expectNewDatabaseInUse();
+    }
+    QVERIFY(!QFileInfo(inBase("download/temp")).isSymLink());
+    QCOMPARE(snapshot(inBase("elsewhere")), theirs);
 }
 
 void TestFirmwareDownload::debugTabDownloadIsOnlySaved()
