@@ -395,7 +395,8 @@ void TQCAN::failDownloadChain(const QString& reason, const QString& cause)
     m_upDB_timeout = 0;
     releaseDownloadControls(false);
     // Kept only while the database in use still reads: an install whose old
-    // files could not all go back has lost it until they do.
+    // files could not all go back has lost it until they do. Where none was
+    // in use, none is called kept.
     QString text = m_db_name.isEmpty() ? tr("Download firmware failed, no database is in use")
                  : m_recordDb.isOpen() && !mDbTableNameL.isEmpty()
                      ? tr("Download firmware failed, the database in use is kept")
@@ -422,12 +423,13 @@ void TQCAN::downloadWatchdogTick()
     // request is stale before it is aborted, so that its end is dropped.
     if (m_upDB_timeout > 0 && m_downloadReply && m_downloadRate.tick()) {
         QNetworkReply* slow = m_downloadReply.data();
+        const QString url = slow->url().toString();
         m_downloadReply = nullptr;
         slow->abort();
         failDownloadChain(QStringLiteral("less than %1 bytes in the last %2 s from %3")
                               .arg(m_downloadRate.floorBytes())
                               .arg(m_downloadRate.windowSeconds())
-                              .arg(slow->url().toString()),
+                              .arg(url),
                           tr("The server sent less than %1 bytes in the last %2 seconds.")
                               .arg(m_downloadRate.floorBytes())
                               .arg(m_downloadRate.windowSeconds()));
