@@ -16,6 +16,7 @@
 #include "downloadtesthelpers.h"
 #include "firmware/devfilelist.h"
 #include "firmware/fileswap.h"
+#include "firmware/ratefloor.h"
 #include "firmwarepagehelpers.h"
 #include "httpfileserver.h"
 #include "logcapture.h"
@@ -72,6 +73,8 @@ private slots:
     void redirectsAreFollowed();
     void failuresKeepTheWorkingDatabase_data();
     void failuresKeepTheWorkingDatabase();
+    void rateFloorWeighsTheLastWindow_data();
+    void rateFloorWeighsTheLastWindow();
     void installStoppedAtEachStep_data();
     void installStoppedAtEachStep();
     void anOldFileThatCannotGoBackIsNotCalledKept();
@@ -445,6 +448,40 @@ void TestFirmwareDownload::failuresKeepTheWorkingDatabase()
     update(boxes, kSuccess);
     QCOMPARE(clickSimDevice(page()), kNewVersions);
     QVERIFY(!QFileInfo::exists(inBase("download/previous")));
+}
+
+void TestFirmwareDownload::rateFloorWeighsTheLastWindow_data()
+{
+    // A floor of 30 bytes in 3 s; the bytes of each second, and the second
+    // (from 0) at whose end the transfer is too slow, or -1.
+    QTest::addColumn<QList<int>>("seconds");
+    QTest::addColumn<int>("tooSlowAt");
+    QTest::newRow("the floor exactly, each window") << QList<int>{10, 10, 10, 10, 10} << -1;
+    QTest::newRow("a byte short") << QList<int>{10, 10, 9} << 2;
+    QTest::newRow("nothing, but not yet a whole window") << QList<int>{0, 0} << -1;
+    QTest::newRow("nothing for a whole window") << QList<int>{0, 0, 0} << 2;
+    QTest::newRow("a burst that leaves the window") << QList<int>{30, 0, 0, 0} << 3;
+    QTest::newRow("a trickle") << QList<int>{5, 5, 5, 5} << 2;
+}
+
+void TestFirmwareDownload::rateFloorWeighsTheLastWindow()
+{
+    QFETCH(QList<int>, seconds);
+    QFETCH(int, tooSlowAt);
+    RateFloor floor(3, 30);
+    // Neither the seconds of an earlier transfer count, nor what it brought
+    // in its last one.
+    floor.tick();
+    floor.tick();
+    floor.add(1000);
+    floor.restart();
+    int at = -1;
+    for (int second = 0; second < seconds.size() && at < 0; ++second) {
+        floor.add(seconds.at(second));
+        if (floor.tick())
+            at = second;
+    }
+    QCOMPARE(at, tooSlowAt);
 }
 
 void TestFirmwareDownload::installStoppedAtEachStep_data()
