@@ -15,6 +15,7 @@
 #include <unistd.h>
 #endif
 
+#include "firmware/filesync.h"
 #include "firmware/firmwarenames.h"
 
 namespace {
@@ -46,44 +47,18 @@ bool isRecordEntry(const QString& name)
     return name == kRecordName || name.startsWith(kRecordName + QLatin1Char('.'));
 }
 
-// Makes the folder's entries (names made, renamed or removed in it) last
-// through a power cut, so that the disk never shows a later step without
-// an earlier one. False, with the system's reason in error, when the disk
-// does not say they do.
+// Makes the folder's entries last through a power cut, so that the disk
+// never shows a later step without an earlier one. False, with the
+// system's reason in error, when the disk does not say they do.
 bool syncFolder(const QString& path, QString* error = nullptr)
 {
-#ifdef Q_OS_UNIX
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    const bool synced = fd >= 0 && ::fsync(fd) == 0;
-    const int why = errno;
-    if (fd >= 0)
-        ::close(fd);
-    if (!synced) {
-        qCritical() << "install: cannot sync folder" << path << ":" << qt_error_string(why);
-        if (error)
-            *error = qt_error_string(why);
-    }
-    return synced;
-#else
-    Q_UNUSED(path)
-    Q_UNUSED(error)
-    return true;
-#endif
-}
-
-// Makes what was written to the open file fd last through a power cut.
-bool syncFile(int fd, QString* error)
-{
-#ifdef Q_OS_UNIX
-    if (::fsync(fd) == 0)
+    const QString failure = filesync::syncFolder(path);
+    if (failure.isEmpty())
         return true;
-    *error = qt_error_string(errno);
+    qCritical() << "install: cannot sync folder" << path << ":" << failure;
+    if (error)
+        *error = failure;
     return false;
-#else
-    Q_UNUSED(fd)
-    Q_UNUSED(error)
-    return true;
-#endif
 }
 
 // Whether anything, a link leading nowhere included, carries the name.
@@ -181,7 +156,8 @@ QString recordWriteFailure(const QString& backup, const QByteArray& text)
     QString failure;
     if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.flush())
         return file.errorString();
-    if (!syncFile(file.handle(), &failure))
+    failure = filesync::syncFile(file.handle());
+    if (!failure.isEmpty())
         return failure;
     if (!file.commit())
         return file.errorString();

@@ -34,12 +34,10 @@
 #include <QSaveFile>
 #include <QUrl>
 
-#ifdef Q_OS_UNIX
 #include <cerrno>
-#include <unistd.h>
-#endif
 
 #include "firmware/devfilelist.h"
+#include "firmware/filesync.h"
 #include "firmware/firmwarenames.h"
 
 namespace {
@@ -78,19 +76,6 @@ qint64 announcedLength(const QNetworkReply* reply)
 {
     const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
     return length.isValid() ? length.toLongLong() : -1;
-}
-
-// Makes what was written to the open file last through a power cut; the
-// save file's commit ignores a sync that fails. Empty, or what failed.
-QString syncFailure(QFileDevice& file)
-{
-#ifdef Q_OS_UNIX
-    if (::fsync(file.handle()) != 0)
-        return qt_error_string(errno);
-#else
-    Q_UNUSED(file)
-#endif
-    return QString();
 }
 
 } // namespace
@@ -314,7 +299,7 @@ void TQCAN::onDownloadFinished(QNetworkReply* reply)
         failDownloadWrite(m_downloadFile->errorString());
         return;
     }
-    const QString unsynced = syncFailure(*m_downloadFile);
+    const QString unsynced = filesync::syncFile(m_downloadFile->handle());
     if (!unsynced.isEmpty()) {
         failDownloadWrite(unsynced);
         return;
