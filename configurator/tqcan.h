@@ -28,6 +28,7 @@
 
 #include "app/communicat.h"
 #include "configurator/regrecord.h"
+#include "firmware/ratefloor.h"
 #include "firmware/record_db.h"
 #include "telemetry/refreshdata.h"
 #include "telemetry/throttlesender.h"
@@ -80,6 +81,10 @@ public:
     // it elsewhere; an empty folder restores the default.
     static void setSettingsFolder(const QString& folder);
     static QString settingsFolder();
+    // The rate below which a database download is given up: less than
+    // floorBytes in the last windowSeconds (by default 1 KiB in 60 s).
+    // Tests shorten the window; it applies from the next update on.
+    static void setDownloadRateFloor(int windowSeconds, qint64 floorBytes);
     // Finds the firmware database; the window calls it once at start.
     void initDbPath();
 
@@ -222,7 +227,9 @@ private:
     void showUpgradeProces(int bytesSent);
     void setUpgradeControlsEnabled();
     void showDbVersionList(QString table);
-    void clearDownloadTempDir(QString path);
+    // Empties the staging folder and removes it; a link in its place is
+    // removed as a link. False when something of it stays.
+    bool clearDownloadTempDir(QString path);
     static QString deviceListUrl();
 
     // ---- device-file list and database path (firmware/tqcan_database.cpp) ----
@@ -254,8 +261,17 @@ private:
     void handleDeviceListArrived();
     // A request failed: buttons back, the watchdog reports on its next tick.
     void failDownloadRequest(const QString& error);
-    // The files that arrived are unusable: the chain ends with its box now.
-    void failDownloadChain(const QString& reason);
+    // A write or sync of the download's file failed: the chain ends with
+    // the box that names the file.
+    void failDownloadWrite(const QString& error);
+    // The files that arrived are unusable: the chain ends with its box now,
+    // which says whether a database is in use and, when given, the cause's
+    // text on a line of its own.
+    void failDownloadChain(const QString& reason, const QString& cause = QString());
+    // The causes' texts: a folder in the way of the install's backup folder,
+    // a failed write or sync of a file or folder.
+    QString backupInTheWayText(const QString& folder) const;
+    QString diskFailureText(const QString& path, const QString& error) const;
     // The buttons a download disabled come back, unless an upgrade runs.
     void releaseDownloadControls(bool throttleToo);
     void installDownloadedDb();
@@ -402,6 +418,7 @@ private:
     QString m_pendingDbName;       // database named by the downloaded list, until installed
     std::unique_ptr<QSaveFile> m_downloadFile; // the running request's body, until it ends whole
     qint64 m_downloadBytes = 0;    // body bytes the running request brought
+    RateFloor m_downloadRate;      // the running chain's bytes of its last seconds
 
     // Throttle test and telemetry.
     static constexpr int kEscRows = 32;

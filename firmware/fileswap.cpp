@@ -6,11 +6,16 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cerrno>
+
 #ifdef Q_OS_UNIX
+#include <cstdio>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
+#include "firmware/filesync.h"
 #include "firmware/firmwarenames.h"
 
 namespace {
@@ -42,20 +47,25 @@ bool isRecordEntry(const QString& name)
     return name == kRecordName || name.startsWith(kRecordName + QLatin1Char('.'));
 }
 
-// Makes the folder's entries (names made, renamed or removed in it) last
-// through a power cut, so that the disk never shows a later step without
-// an earlier one.
-void syncFolder(const QString& path)
+// Makes the folder's entries last through a power cut, so that the disk
+// never shows a later step without an earlier one. False, with the
+// system's reason in error, when the disk does not say they do.
+bool syncFolder(const QString& path, QString* error = nullptr)
 {
-#ifdef Q_OS_UNIX
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0 || ::fsync(fd) != 0)
-        qWarning() << "install: cannot sync folder" << path;
-    if (fd >= 0)
-        ::close(fd);
-#else
-    Q_UNUSED(path)
-#endif
+    const QString failure = filesync::syncFolder(path);
+    if (failure.isEmpty())
+        return true;
+    qCritical() << "install: cannot sync folder" << path << ":" << failure;
+    if (error)
+        *error = failure;
+    return false;
+}
+
+// Whether anything, a link leading nowhere included, carries the name.
+bool present(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
 }
 
 struct Record {
@@ -99,29 +109,89 @@ bool decode(const QByteArray& text, Record* record)
     return true;
 }
 
-bool writeRecord(const QString& backup, const Record& record)
+// The record's bytes. Read only from a regular file of that name, never
+// through a link, and never more than the bound: a device or a pipe in its
+// place could give bytes without end, or none ever.
+bool readRecordBytes(const QString& backup, QByteArray* bytes)
 {
-    QSaveFile file(backup + QLatin1Char('/') + kRecordName);
-    const QByteArray text = encode(record);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
-        qCritical() << "install: cannot write the record in" << backup << ":" << file.errorString();
+    const QString path = backup + QLatin1Char('/') + kRecordName;
+    const QFileInfo info(path);
+    if (info.isSymLink() || !info.isFile() || info.size() > kMaxRecordBytes)
+        return false;
+    QFile file;
+#ifdef Q_OS_UNIX
+    // Not blocking at the open and checked again once open: whatever took
+    // the name in between is not waited for.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    struct stat status;
+    if (fd < 0)
+        return false;
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)
+        || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         return false;
     }
-    syncFolder(backup);
-    return true;
+#else
+    file.setFileName(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+#endif
+    *bytes = file.read(kMaxRecordBytes + 1);
+    return bytes->size() <= kMaxRecordBytes;
 }
 
 bool readRecord(const QString& backup, Record* record)
 {
-    QFile file(backup + QLatin1Char('/') + kRecordName);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxRecordBytes)
-        return false;
-    return decode(file.readAll(), record);
+    QByteArray bytes;
+    return readRecordBytes(backup, &bytes) && decode(bytes, record);
 }
 
+// Why the record could not be written whole, or empty once it is on the
+// disk and reads back as written. Every step is checked on its own: the
+// save file's commit reports neither a buffered write that failed inside it
+// nor a failed sync, and puts the file in place all the same.
+QString recordWriteFailure(const QString& backup, const QByteArray& text)
+{
+    QSaveFile file(backup + QLatin1Char('/') + kRecordName);
+    QString failure;
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.flush())
+        return file.errorString();
+    failure = filesync::syncFile(file.handle());
+    if (!failure.isEmpty())
+        return failure;
+    if (!file.commit())
+        return file.errorString();
+    if (!syncFolder(backup, &failure))
+        return failure;
+    QByteArray back;
+    if (!readRecordBytes(backup, &back) || back != text)
+        return QStringLiteral("the record does not read back as written");
+    return QString();
+}
+
+bool writeRecord(const QString& backup, const Record& record, QString* error)
+{
+    const QString failure = recordWriteFailure(backup, encode(record));
+    if (failure.isEmpty())
+        return true;
+    qCritical() << "install: cannot write the record in" << backup << ":" << failure;
+    *error = failure;
+    return false;
+}
+
+// Moves a file, or a link as a link, by a rename on the same file system:
+// never by a copy, which is not done at once and would write through a
+// link that lies where the file goes. A name that is taken, also by a link
+// that leads nowhere, makes it fail.
 bool moveFile(const QString& from, const QString& to, const QString& what)
 {
-    if (!QFile::rename(from, to)) {
+    bool moved = !present(to);
+#ifdef Q_OS_UNIX
+    moved = moved && std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+#else
+    moved = moved && QFile::rename(from, to);
+#endif
+    if (!moved) {
         qCritical() << "install: cannot move" << from << "to" << to;
         return false;
     }
@@ -168,12 +238,20 @@ void FileSwap::setStepHook(StepHook hook)
     stepHook() = std::move(hook);
 }
 
+bool FileSwap::fail(Failure kind, const QString& path, const QString& error)
+{
+    m_failure = kind;
+    m_failurePath = path;
+    m_failureError = error;
+    return false;
+}
+
 bool FileSwap::setAside(const QStringList& filters, const QStringList& staged)
 {
     const QFileInfo backup(m_backup);
     if (backup.exists() || backup.isSymLink()) {
         qCritical() << "install: the backup folder is in the way:" << m_backup;
-        return false;
+        return fail(Failure::InTheWay, m_backup);
     }
     Record record;
     for (const QFileInfo& info : QDir(m_folder).entryInfoList(filters, QDir::Files))
@@ -183,27 +261,33 @@ bool FileSwap::setAside(const QStringList& filters, const QStringList& staged)
     for (const QString& name : record.old + record.staged) {
         if (isRecordEntry(name) || !firmwarenames::isBareFileName(name)) {
             qCritical() << "install: refused file name" << name;
-            return false;
+            return fail(Failure::Other, name);
         }
     }
+    QString error;
     if (!QDir().mkdir(m_backup)) {
-        qCritical() << "install: cannot make the backup folder" << m_backup;
-        return false;
+        error = qt_error_string(errno);
+        qCritical() << "install: cannot make the backup folder" << m_backup << ":" << error;
+        return fail(Failure::Disk, m_backup, error);
     }
-    syncFolder(m_folder);
+    if (!syncFolder(m_folder, &error))
+        return fail(Failure::Disk, m_folder, error);
     step(QStringLiteral("made the backup folder"));
-    if (!writeRecord(m_backup, record))
-        return false;
+    // No file moves before the record is known whole on the disk.
+    if (!writeRecord(m_backup, record, &error))
+        return fail(Failure::Disk, m_backup, error);
     step(QStringLiteral("record written"));
     m_old = record.old;
     m_staged = staged;
     for (const QString& name : qAsConst(m_old)) {
         if (!moveFile(m_folder + QLatin1Char('/') + name, m_backup + QLatin1Char('/') + name,
                     QStringLiteral("set aside %1").arg(name)))
-            return false;
+            return fail(Failure::Other, name);
     }
-    syncFolder(m_backup);
-    syncFolder(m_folder);
+    if (!syncFolder(m_backup, &error))
+        return fail(Failure::Disk, m_backup, error);
+    if (!syncFolder(m_folder, &error))
+        return fail(Failure::Disk, m_folder, error);
     return true;
 }
 
@@ -212,9 +296,11 @@ bool FileSwap::moveIn()
     for (const QString& from : qAsConst(m_staged)) {
         const QString name = QFileInfo(from).fileName();
         if (!moveFile(from, m_folder + QLatin1Char('/') + name, QStringLiteral("moved in %1").arg(name)))
-            return false;
+            return fail(Failure::Other, name);
     }
-    syncFolder(m_folder);
+    QString error;
+    if (!syncFolder(m_folder, &error))
+        return fail(Failure::Disk, m_folder, error);
     return true;
 }
 
@@ -225,10 +311,25 @@ bool FileSwap::commit()
     record.old = m_old;
     for (const QString& path : qAsConst(m_staged))
         record.staged << QFileInfo(path).fileName();
-    if (!writeRecord(m_backup, record))
-        return false;
-    step(QStringLiteral("record says installed"));
-    return true;
+    QString error;
+    if (writeRecord(m_backup, record, &error)) {
+        step(QStringLiteral("record says installed"));
+        return true;
+    }
+    // A rewrite that failed once it had taken the record's name (its
+    // folder's sync, its reading back) may have left a record that says
+    // installed, or none that reads: it must say pending again, so that
+    // the undo that follows, and a start after a crash during it, undoes
+    // rather than finishes. Should even that fail, the undo follows what
+    // the disk says.
+    Record onDisk;
+    if (!readRecord(m_backup, &onDisk) || onDisk.installed) {
+        record.installed = false;
+        QString ignored;
+        if (writeRecord(m_backup, record, &ignored))
+            step(QStringLiteral("record says pending again"));
+    }
+    return fail(Failure::Disk, m_backup, error);
 }
 
 FileSwap::Outcome FileSwap::resolve(const QString& folder)
@@ -263,7 +364,7 @@ FileSwap::Outcome FileSwap::resolve(const QString& folder)
     if (record.installed) {
         qDebug() << "install: finishing the install recorded in" << backup;
         for (const QString& name : qAsConst(record.old)) {
-            if (!QFileInfo::exists(dir.filePath(name)))
+            if (!present(dir.filePath(name)))
                 continue;
             if (QFile::remove(dir.filePath(name))) {
                 step(QStringLiteral("dropped %1").arg(name));
@@ -278,7 +379,7 @@ FileSwap::Outcome FileSwap::resolve(const QString& folder)
     qDebug() << "install: undoing the install recorded in" << backup;
     for (const QString& name : qAsConst(record.staged)) {
         const QString path = folder + QLatin1Char('/') + name;
-        const bool isNew = QFileInfo::exists(dir.filePath(name)) || !record.old.contains(name);
+        const bool isNew = present(dir.filePath(name)) || !record.old.contains(name);
         if (!isNew || !QFileInfo(path).isFile())
             continue;
         if (QFile::remove(path)) {
@@ -289,7 +390,7 @@ FileSwap::Outcome FileSwap::resolve(const QString& folder)
         }
     }
     for (const QString& name : qAsConst(record.old)) {
-        if (QFileInfo::exists(dir.filePath(name))
+        if (present(dir.filePath(name))
             && !moveFile(dir.filePath(name), folder + QLatin1Char('/') + name, QStringLiteral("put back %1").arg(name)))
             whole = false;
     }

@@ -11,8 +11,9 @@
 // it receives the file "install-record": the names set aside ("old") and
 // the names moved in ("new"), and the state "pending"; commit() rewrites the
 // state to "installed". The record is written whole or not at all (a new
-// file synced and renamed over the old one, then its folder synced), so
-// every point at which a swap can stop leaves one of these states, which
+// file synced and renamed over the old one, then its folder synced), and
+// counts as written only once it reads back so; no file moves before. Every
+// point at which a swap can stop leaves one of these states, which
 // resolve() finishes or undoes:
 //
 //   no backup folder        nothing to do
@@ -31,7 +32,13 @@
 // one of its name waits in the backup folder, and only drops old copies
 // after the record says installed. A backup folder that holds anything else
 // (a record that does not read, files it does not name, no folder at all
-// but a file of that name) is left alone and reported as in the way.
+// but a file of that name) is left alone and reported as in the way. A
+// record is read only from a regular file (never through a link, from a
+// device or a pipe) and up to a bound.
+//
+// Files and links move by renames only, never by a copy: a link is moved
+// as a link, and a name that is taken, also by a link that leads nowhere,
+// is never written through. Nothing below the folder is followed out of it.
 //
 // QtCore only. Failures are logged.
 
@@ -50,6 +57,14 @@ public:
         InTheWay, // the backup folder is still there (see above)
     };
 
+    // Why setAside(), moveIn() or commit() failed.
+    enum class Failure {
+        None,
+        InTheWay, // the backup folder (failurePath()) was there already
+        Disk,     // a write or sync at failurePath() failed: failureError()
+        Other,    // a name it cannot take, or a file that did not move
+    };
+
     explicit FileSwap(const QString& folder);
 
     static QString backupFolder(const QString& folder);
@@ -66,8 +81,13 @@ public:
     // Moves the staged files in; a name that is taken there makes it fail.
     bool moveIn();
     // The commit point: the record says installed. False when it cannot be
-    // written; the swap is then still pending (resolve() undoes it).
+    // written; the record is then put back to pending where it can be, so
+    // that resolve() undoes the swap.
     bool commit();
+
+    Failure failure() const { return m_failure; }
+    QString failurePath() const { return m_failurePath; }
+    QString failureError() const { return m_failureError; }
 
     // Finishes or undoes what the backup folder of folder records.
     static Outcome resolve(const QString& folder);
@@ -80,10 +100,15 @@ public:
     static void setStepHook(StepHook hook);
 
 private:
+    bool fail(Failure kind, const QString& path, const QString& error = QString());
+
     const QString m_folder;
     const QString m_backup;
     QStringList m_old;    // names set aside
     QStringList m_staged; // paths of the files to move in
+    Failure m_failure = Failure::None;
+    QString m_failurePath;
+    QString m_failureError;
 };
 
 #endif // FILESWAP_H

@@ -26,16 +26,30 @@ const QString kDefaultDeviceListUrl = QStringLiteral("http://localhost:8080/devf
 
 enum class Mode { Test, Release };
 
+// Opens the list at path for reading, only when it is a regular file: a
+// pipe of its name would hold the start for good.
+bool openList(QFile& file, const QString& path)
+{
+    file.setFileName(path);
+    if (!QFileInfo(path).isFile()) {
+        qDebug() << "Could not open file for reading: no regular file" << path;
+        return false;
+    }
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        qDebug() << "Could not open file for reading:" << file.errorString();
+        return false;
+    }
+    return true;
+}
+
 // Reads the list at path for one mode. Logs as the page's readers always
 // have; the outputs are written only for a usable row.
 bool readListRow(Mode mode, const QString& path, QString& fileName, QString& link, const QString& key)
 {
     const bool release = mode == Mode::Release;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        qDebug() << "Could not open file for reading:" << file.errorString();
+    QFile file;
+    if (!openList(file, path))
         return false;
-    }
     const devfilelist::RowChoice choice = devfilelist::chooseRow(
         file, release ? devfilelist::releaseColumns() : devfilelist::testColumns(), key);
     file.close();
@@ -99,11 +113,9 @@ bool TQCAN::readCSVDBRelease(const QString& path, QString& fileName, QString& li
 
 void TQCAN::readCSVFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        qDebug() << "Could not open file for reading:" << file.errorString();
+    QFile file;
+    if (!openList(file, path))
         return;
-    }
     const devfilelist::Table table = devfilelist::readTable(file);
     file.close();
     if (table.tooLarge)

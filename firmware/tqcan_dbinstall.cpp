@@ -49,8 +49,9 @@ void TQCAN::installDownloadedDb()
     }
 
     // A swap that an earlier run left behind is settled first.
+    const QString backup = FileSwap::backupFolder(download);
     if (FileSwap::resolve(download) == FileSwap::Outcome::InTheWay) {
-        failDownloadChain(QStringLiteral("the backup folder %1 is in the way").arg(FileSwap::backupFolder(download)));
+        failDownloadChain(QStringLiteral("the backup folder %1 is in the way").arg(backup), backupInTheWayText(backup));
         return;
     }
 
@@ -74,17 +75,31 @@ void TQCAN::installDownloadedDb()
     }
     if (!installed) {
         m_recordDb.dbClose();
-        swap.resolve();
         mDbTableNameL.clear();
+        // The undo follows what the disk says: only a record that could not
+        // be put back to pending after it said installed leaves the install
+        // standing, whole.
+        if (swap.resolve() == FileSwap::Outcome::Finished) {
+            openFirmwareDb(newDb);
+            installed = m_recordDb.isOpen() && !mDbTableNameL.isEmpty();
+        }
+    }
+    if (!installed) {
         if (!m_db_name.isEmpty())
             openFirmwareDb(download + QLatin1Char('/') + m_db_name);
-        failDownloadChain(QStringLiteral("install of %1 failed %2").arg(m_pendingDbName, why));
+        QString cause;
+        if (swap.failure() == FileSwap::Failure::InTheWay)
+            cause = backupInTheWayText(swap.failurePath());
+        else if (swap.failure() == FileSwap::Failure::Disk)
+            cause = diskFailureText(swap.failurePath(), swap.failureError());
+        failDownloadChain(QStringLiteral("install of %1 failed %2").arg(m_pendingDbName, why), cause);
         return;
     }
     // Old copies that cannot go now go at the next start.
     swap.resolve();
     clearDownloadTempDir(download + QStringLiteral("/temp"));
-    // Stray lists and databases next to the executable are never read.
+    // Stray lists and databases next to the executable are never read; each
+    // file removed is logged.
     const QString appDir = QCoreApplication::applicationDirPath();
     deleteFilesByPattern(appDir, kDbPattern);
     deleteFilesByPattern(appDir, kListPattern);
@@ -109,10 +124,24 @@ bool TQCAN::makeDirIfMissing(const QString& path)
     return dirExists(path) || QDir().mkpath(path);
 }
 
-void TQCAN::clearDownloadTempDir(QString path)
+bool TQCAN::clearDownloadTempDir(QString path)
 {
-    if (dirExists(path))
-        QDir(path).removeRecursively();
+    const QFileInfo info(path);
+    // A link in its place goes as a link: the folder it leads to is no
+    // staging of ours. (Below the folder, links go as links too.)
+    if (info.isSymLink()) {
+        const bool removed = QFile::remove(path);
+        qWarning() << "staging folder" << path << "was a link to" << info.symLinkTarget()
+                   << (removed ? ": the link was removed, not what it leads to" : ": the link cannot be removed");
+        return removed;
+    }
+    if (!info.exists())
+        return true;
+    if (!info.isDir() || !QDir(path).removeRecursively()) {
+        qCritical() << "cannot clear the staging folder" << path;
+        return false;
+    }
+    return true;
 }
 
 bool TQCAN::deleteFilesByPattern(const QString& dir, const QString& pattern)

@@ -2,7 +2,9 @@
 // list first, then the firmware database that the list's product row links,
 // both into the staging folder "download/temp" below the working directory;
 // the install (tqcan_dbinstall.cpp) follows. A watchdog on the page's 1 s
-// timer ends a request that shows no progress for 10 s.
+// timer ends a request that shows no progress for 10 s, and a floor on the
+// rate ends a chain that brought less than 1 KiB in its last 60 s (a body
+// that trickles keeps the watchdog alive for good).
 //
 // A body goes to its file as it arrives, through a small reply buffer, so
 // that memory stays flat whatever a server sends: it is asked for as the
@@ -12,7 +14,8 @@
 // shorter than its Content-Length is one). A body (a redirect's too, which
 // is counted and dropped) above the bound of its kind, the list's 4 MiB or
 // a database's 256 MiB, or announced above it, ends the chain with the
-// failure box.
+// failure box. So does a write or sync of a file that fails: the box then
+// names the file and what the disk said.
 //
 // Only the running chain's request counts: m_downloadReply names it (a
 // redirect's request takes its place). Any other reply that finishes - one
@@ -24,13 +27,17 @@
 #include <QDebug>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QNetworkAccessManager>
 #include <QNetworkRequest>
 #include <QSaveFile>
 #include <QUrl>
 
+#include <cerrno>
+
 #include "firmware/devfilelist.h"
+#include "firmware/filesync.h"
 #include "firmware/firmwarenames.h"
 
 namespace {
@@ -45,6 +52,10 @@ constexpr qint64 kReplyBufferBytes = 256 * 1024;
 constexpr int kChunkBytes = 64 * 1024;
 
 enum DownloadState { kIdle = 0, kDeviceList = 1, kDatabase = 3 };
+
+// The rate floor of a chain; tests shorten its window.
+int g_rateWindowS = 60;
+qint64 g_rateFloorBytes = 1024;
 
 // A request for url whose body comes as the server holds it: a body the
 // reply unpacked could be any size, and all of it at once in memory.
@@ -69,6 +80,12 @@ qint64 announcedLength(const QNetworkReply* reply)
 
 } // namespace
 
+void TQCAN::setDownloadRateFloor(int windowSeconds, qint64 floorBytes)
+{
+    g_rateWindowS = windowSeconds;
+    g_rateFloorBytes = floorBytes;
+}
+
 void TQCAN::startDownloadCSVRequest()
 {
     // The upgrade reads the database: nothing may replace it meanwhile.
@@ -88,12 +105,18 @@ void TQCAN::startDownloadCSV()
                                                   firmwarenames::lastPathPart(url));
     qDebug() << "--startDownloadCSV---download----path:" << m_csvFilePath;
     // Left-overs of an earlier chain must not be installed with this one.
-    clearDownloadTempDir(staging);
-    if (!makeDirIfMissing(staging)) {
+    QString error;
+    if (!clearDownloadTempDir(staging))
+        error = QStringLiteral("it cannot be emptied");
+    else if (!makeDirIfMissing(staging))
+        error = qt_error_string(errno);
+    if (!error.isEmpty()) {
         qCritical() << "--startDownloadCSV---ceate--path err:" << m_csvFilePath;
+        failDownloadChain(QStringLiteral("no empty staging folder %1").arg(staging), diskFailureText(staging, error));
         return;
     }
     m_pendingDbName.clear();
+    m_downloadRate = RateFloor(g_rateWindowS, g_rateFloorBytes);
     m_downloadRedirects = 0;
     m_downloadUrl = url;
     m_downloadFilePath = m_csvFilePath;
@@ -181,13 +204,12 @@ bool TQCAN::takeDownloadedBytes(QNetworkReply* reply)
         if (read <= 0)
             break;
         m_downloadBytes += read;
+        m_downloadRate.add(read);
         tooLarge = m_downloadBytes > bound;
         if (!keep || tooLarge)
             continue;
-        if (!m_downloadFile && !openDownloadFile())
+        if ((!m_downloadFile && !openDownloadFile()) || m_downloadFile->write(chunk, read) != read)
             failure = m_downloadFile->errorString();
-        else if (m_downloadFile->write(chunk, read) != read)
-            failure = QStringLiteral("short write to %1: %2").arg(m_downloadFilePath, m_downloadFile->errorString());
     }
     if (!tooLarge && failure.isEmpty())
         return true;
@@ -200,8 +222,20 @@ bool TQCAN::takeDownloadedBytes(QNetworkReply* reply)
     if (tooLarge)
         failDownloadChain(QStringLiteral("%1 is larger than %2 bytes").arg(reply->url().toString()).arg(bound));
     else
-        failDownloadRequest(failure);
+        failDownloadWrite(failure);
     return false;
+}
+
+void TQCAN::failDownloadWrite(const QString& error)
+{
+    // A URL that names no file leaves nothing to write to: no fault of the
+    // disk's.
+    if (QFileInfo(m_downloadFilePath).fileName().isEmpty()) {
+        failDownloadRequest(error);
+        return;
+    }
+    failDownloadChain(QStringLiteral("cannot write %1: %2").arg(m_downloadFilePath, error),
+                      diskFailureText(m_downloadFilePath, error));
 }
 
 void TQCAN::onDownloadProgress(qint64 bytesReceived, qint64 bytesTotal)
@@ -258,12 +292,20 @@ void TQCAN::onDownloadFinished(QNetworkReply* reply)
     // closed connection as its error.
     if (!takeDownloadedBytes(reply))
         return;
-    if (!m_downloadFile && !openDownloadFile()) {
-        failDownloadRequest(m_downloadFile->errorString());
+    // Every write is checked before the file takes its name: the save
+    // file's commit reports neither a buffered write that fails inside it
+    // nor a failed sync.
+    if ((!m_downloadFile && !openDownloadFile()) || !m_downloadFile->flush()) {
+        failDownloadWrite(m_downloadFile->errorString());
+        return;
+    }
+    const QString unsynced = filesync::syncFile(m_downloadFile->handle());
+    if (!unsynced.isEmpty()) {
+        failDownloadWrite(unsynced);
         return;
     }
     if (!m_downloadFile->commit()) {
-        failDownloadRequest(QStringLiteral("cannot save %1: %2").arg(m_downloadFilePath, m_downloadFile->errorString()));
+        failDownloadWrite(m_downloadFile->errorString());
         return;
     }
     m_downloadFile.reset();
@@ -328,7 +370,7 @@ void TQCAN::failDownloadRequest(const QString& error)
     clearDownloadTempDir(downloadBaseDir() + QStringLiteral("/download/temp"));
 }
 
-void TQCAN::failDownloadChain(const QString& reason)
+void TQCAN::failDownloadChain(const QString& reason, const QString& cause)
 {
     qCritical() << "download firmware failed:" << reason;
     dropDownloadFile();
@@ -338,16 +380,46 @@ void TQCAN::failDownloadChain(const QString& reason)
     m_upDB_timeout = 0;
     releaseDownloadControls(false);
     // Kept only while the database in use still reads: an install whose old
-    // files could not all go back has lost it until they do.
-    const bool kept = m_db_name.isEmpty() || (m_recordDb.isOpen() && !mDbTableNameL.isEmpty());
-    QMessageBox::information(nullptr, tr("Notify"),
-                             kept ? tr("Download firmware failed, the database in use is kept")
-                                  : tr("Download firmware failed"),
-                             QMessageBox::Ok);
+    // files could not all go back has lost it until they do. Where none was
+    // in use, none is called kept.
+    QString text = m_db_name.isEmpty() ? tr("Download firmware failed, no database is in use")
+                 : m_recordDb.isOpen() && !mDbTableNameL.isEmpty()
+                     ? tr("Download firmware failed, the database in use is kept")
+                     : tr("Download firmware failed");
+    if (!cause.isEmpty())
+        text += QLatin1Char('\n') + cause;
+    QMessageBox::information(nullptr, tr("Notify"), text, QMessageBox::Ok);
+}
+
+QString TQCAN::backupInTheWayText(const QString& folder) const
+{
+    return tr("The backup folder %1 is in the way: move it elsewhere, then update again.")
+        .arg(QDir::toNativeSeparators(folder));
+}
+
+QString TQCAN::diskFailureText(const QString& path, const QString& error) const
+{
+    return tr("Cannot write to the disk at %1: %2").arg(QDir::toNativeSeparators(path), error);
 }
 
 void TQCAN::downloadWatchdogTick()
 {
+    // A chain whose request brings too little for too long ends; the
+    // request is stale before it is aborted, so that its end is dropped.
+    if (m_upDB_timeout > 0 && m_downloadReply && m_downloadRate.tick()) {
+        QNetworkReply* slow = m_downloadReply.data();
+        const QString url = slow->url().toString();
+        m_downloadReply = nullptr;
+        slow->abort();
+        failDownloadChain(QStringLiteral("less than %1 bytes in the last %2 s from %3")
+                              .arg(m_downloadRate.floorBytes())
+                              .arg(m_downloadRate.windowSeconds())
+                              .arg(url),
+                          tr("The server sent less than %1 bytes in the last %2 seconds.")
+                              .arg(m_downloadRate.floorBytes())
+                              .arg(m_downloadRate.windowSeconds()));
+        return;
+    }
     if (m_upDB_timeout <= 0 || --m_upDB_timeout > 0)
         return;
     // The request given up on is stale before it is aborted, so that its

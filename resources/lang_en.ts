@@ -327,6 +327,46 @@ Set it anyway?</translation>
         <translation>Upgrade failed, please try again!</translation>
     </message>
     <message>
+        <source>Notify</source>
+        <translation>Notify</translation>
+    </message>
+    <message>
+        <source>Please click upgrade database button</source>
+        <translation>Please click upgrade database button</translation>
+    </message>
+    <message>
+        <source>Download firmware successfully</source>
+        <translation>Download firmware successfully</translation>
+    </message>
+    <message>
+        <source>Download firmware failed, no database is in use</source>
+        <translation>Download firmware failed, no database is in use</translation>
+    </message>
+    <message>
+        <source>Download firmware failed, the database in use is kept</source>
+        <translation>Download firmware failed, the database in use is kept</translation>
+    </message>
+    <message>
+        <source>Download firmware failed</source>
+        <translation>Download firmware failed</translation>
+    </message>
+    <message>
+        <source>The backup folder %1 is in the way: move it elsewhere, then update again.</source>
+        <translation>The backup folder %1 is in the way: move it elsewhere, then update again.</translation>
+    </message>
+    <message>
+        <source>Cannot write to the disk at %1: %2</source>
+        <translation>Cannot write to the disk at %1: %2</translation>
+    </message>
+    <message>
+        <source>The server sent less than %1 bytes in the last %2 seconds.</source>
+        <translation>The server sent less than %1 bytes in the last %2 seconds.</translation>
+    </message>
+    <message>
+        <source>Network Err, Please Check !</source>
+        <translation>Network Err, Please Check !</translation>
+    </message>
+    <message>
         <source>Register address</source>
         <translation>Register address</translation>
     </message>

@@ -327,6 +327,46 @@ Set it anyway?</source>
         <translation>升级失败，请重试！</translation>
     </message>
     <message>
+        <source>Notify</source>
+        <translation>通知</translation>
+    </message>
+    <message>
+        <source>Please click upgrade database button</source>
+        <translation>请点击“更新数据库”按钮</translation>
+    </message>
+    <message>
+        <source>Download firmware successfully</source>
+        <translation>固件下载成功</translation>
+    </message>
+    <message>
+        <source>Download firmware failed, no database is in use</source>
+        <translation>固件下载失败，当前没有使用中的数据库</translation>
+    </message>
+    <message>
+        <source>Download firmware failed, the database in use is kept</source>
+        <translation>固件下载失败，继续使用当前的数据库</translation>
+    </message>
+    <message>
+        <source>Download firmware failed</source>
+        <translation>固件下载失败</translation>
+    </message>
+    <message>
+        <source>The backup folder %1 is in the way: move it elsewhere, then update again.</source>
+        <translation>备份文件夹 %1 妨碍了安装：请将它移到别处，然后重新更新。</translation>
+    </message>
+    <message>
+        <source>Cannot write to the disk at %1: %2</source>
+        <translation>无法写入磁盘 %1：%2</translation>
+    </message>
+    <message>
+        <source>The server sent less than %1 bytes in the last %2 seconds.</source>
+        <translation>服务器在最近 %2 秒内发送的数据少于 %1 字节。</translation>
+    </message>
+    <message>
+        <source>Network Err, Please Check !</source>
+        <translation>网络错误，请检查！</translation>
+    </message>
+    <message>
         <source>Register address</source>
         <translation>寄存器地址</translation>
     </message>

@@ -6,7 +6,8 @@
 // absolute redirect, a stall that sends the headers and a first piece of
 // the body and then nothing, a body whose Content-Length says otherwise, a
 // body without Content-Length that the closed connection ends, a body that
-// never ends, a body under a Content-Encoding, or a file sent late). One request per connection; unknown
+// never ends, a body under a Content-Encoding, a file sent late, or a file
+// sent in pieces at a pace). One request per connection; unknown
 // paths 404. An endless body is sent as the client takes it, so that the
 // server itself holds little.
 
@@ -19,6 +20,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
+#include <QVariant>
 
 class HttpFileServer
 {
@@ -32,6 +34,8 @@ public:
         int delayMs = 0;       // answer this late
         bool endless = false;  // after body, more bytes for as long as the client reads
         QByteArray encoding;   // the Content-Encoding announced, if any
+        int pieceBytes = 0;    // > 0: the body goes in pieces of this size ...
+        int pieceMs = 0;       // ... one every pieceMs
     };
     static constexpr qint64 kNoLength = -2;
 
@@ -90,6 +94,14 @@ public:
         m_routes[path] = answerWith(200, body);
         m_routes[path].delayMs = delayMs;
     }
+    // Sends body under its Content-Length in pieces of pieceBytes, one every
+    // pieceMs, the first one at once.
+    void pace(const QString& path, const QByteArray& body, int pieceBytes, int pieceMs)
+    {
+        m_routes[path] = answerWith(200, body);
+        m_routes[path].pieceBytes = pieceBytes;
+        m_routes[path].pieceMs = pieceMs;
+    }
     void remove(const QString& path) { m_routes.remove(path); }
 
     int hits(const QString& path) const { return m_hits.value(path); }
@@ -134,6 +146,24 @@ private:
         const qint64 length = response.length == -1 ? response.body.size() : response.length;
         if (length >= 0)
             head += "Content-Length: " + QByteArray::number(length) + "\r\n";
+        if (response.pieceBytes > 0) {
+            socket->write(head + "\r\n");
+            m_stalled.append(socket);
+            auto* pacer = new QTimer(socket);
+            const auto send = [socket, pacer, response] {
+                const qint64 sent = pacer->property("sent").toLongLong();
+                socket->write(response.body.mid(int(sent), response.pieceBytes));
+                pacer->setProperty("sent", sent + response.pieceBytes);
+                if (sent + response.pieceBytes >= response.body.size()) {
+                    pacer->stop();
+                    socket->disconnectFromHost();
+                }
+            };
+            QObject::connect(pacer, &QTimer::timeout, socket, send);
+            pacer->start(response.pieceMs);
+            send();
+            return;
+        }
         socket->write(head + "\r\n" + response.body);
         if (response.endless) {
             QObject::connect(socket, &QTcpSocket::bytesWritten, socket, [this, socket, path] { pour(socket, path); });

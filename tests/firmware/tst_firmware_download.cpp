@@ -1,31 +1,28 @@
 // The update-database button's download chain against a real HTTP server on
 // 127.0.0.1: the device-file list, then the database it links, the install,
-// every way it can fail with the working database kept open, and the install
-// stopped at each of its steps as a crash would stop it, with a fresh page
-// started on the folder it left.
+// every way it can fail with the working database kept open and the box
+// that says so, the install stopped at each of its steps as a crash would
+// stop it, with a fresh page started on the folder it left, a disk that
+// fails each write and sync in turn (diskfaults.h), and links where the
+// install works.
 
 #include <QtTest>
 
-#include <functional>
 #include <memory>
 
+#include <sys/stat.h>
+
+#include "diskfaults.h"
+#include "downloadtesthelpers.h"
 #include "firmware/devfilelist.h"
 #include "firmware/fileswap.h"
+#include "firmware/ratefloor.h"
 #include "firmwarepagehelpers.h"
 #include "httpfileserver.h"
+#include "logcapture.h"
 #include "modalboxcloser.h"
 
-#if defined(__SANITIZE_ADDRESS__)
-#define TQ_TEST_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define TQ_TEST_ASAN 1
-#endif
-#endif
-#ifdef TQ_TEST_ASAN
-extern "C" void __sanitizer_purge_allocator();
-#endif
-
+using namespace fwdownload;
 using namespace fwpage;
 
 namespace {
@@ -38,114 +35,26 @@ const QString kFailed = QStringLiteral("Download firmware failed, the database i
 const QStringList kNewVersions{"2.3.0", "2.4.0", "2.5.0"};
 const QString kUpgradeFailed = QStringLiteral("Upgrade failed, please try again!");
 const QString kFailedNotKept = QStringLiteral("Download firmware failed");
+const QString kFailedNoDb = QStringLiteral("Download firmware failed, no database is in use");
 const QString kPleaseUpdate = QStringLiteral("Please click upgrade database button");
 
-QByteArray fileBytes(const QString& path)
+// The failure box with its cause's line: a backup folder in the way, a
+// disk that failed (as the test's disk does: full), a server too slow.
+QString failedBecause(const QString& state, const QString& cause)
 {
-    QFile in(path);
-    return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+    return state + '\n' + cause;
 }
-
-// Runs an action in the turn of the event loop after the watched widget
-// becomes enabled: before any timer of a second from now can fire.
-class WhenEnabled : public QObject
+QString inTheWay(const QString& folder)
 {
-public:
-    WhenEnabled(QWidget* widget, std::function<void()> action) : m_action(std::move(action))
-    {
-        widget->installEventFilter(this);
-    }
-
-private:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::EnabledChange && static_cast<QWidget*>(watched)->isEnabled() && m_action) {
-            QTimer::singleShot(0, this, m_action);
-            m_action = nullptr;
-        }
-        return false;
-    }
-    std::function<void()> m_action;
-};
-
-// The process's resident memory in KiB. Under the address sanitizer the
-// freed memory it holds back is handed back first: only memory in use counts.
-qint64 residentKiB()
-{
-#ifdef TQ_TEST_ASAN
-    __sanitizer_purge_allocator();
-#endif
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).simplified().split(' ').first().toLongLong();
-    }
-    return -1;
+    return QStringLiteral("The backup folder %1 is in the way: move it elsewhere, then update again.").arg(folder);
 }
-
-// The most resident memory seen above the start while it lives.
-class MemoryGrowth : public QObject
+QString diskFull(const QString& path)
 {
-public:
-    MemoryGrowth() : m_start(residentKiB()), m_peak(m_start)
-    {
-        connect(&m_timer, &QTimer::timeout, this, [this] { m_peak = qMax(m_peak, residentKiB()); });
-        m_timer.start(100);
-    }
-    qint64 peakKiB()
-    {
-        m_peak = qMax(m_peak, residentKiB());
-        return m_start < 0 ? -1 : m_peak - m_start;
-    }
-    qint64 startKiB() const { return m_start; }
-
-private:
-    QTimer m_timer;
-    qint64 m_start;
-    qint64 m_peak;
-};
-
-// A folder's files and folders, to be put back as a stop left them.
-struct Tree {
-    QStringList folders;
-    QMap<QString, QByteArray> files;
-
-    static Tree of(const QString& root)
-    {
-        Tree tree;
-        QDirIterator it(root, QDir::Dirs | QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot,
-                        QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            const QString path = it.next();
-            const QString name = QDir(root).relativeFilePath(path);
-            if (it.fileInfo().isDir()) {
-                tree.folders << name;
-            } else {
-                QFile in(path);
-                tree.files.insert(name, in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray("unreadable"));
-            }
-        }
-        return tree;
-    }
-    bool restore(const QString& root) const
-    {
-        bool ok = QDir(root).removeRecursively() && QDir().mkpath(root);
-        for (const QString& folder : folders)
-            ok = ok && QDir(root).mkpath(folder);
-        for (auto it = files.cbegin(); it != files.cend(); ++it) {
-            QFile out(root + QLatin1Char('/') + it.key());
-            ok = ok && out.open(QIODevice::WriteOnly) && out.write(it.value()) == it.value().size();
-        }
-        return ok;
-    }
-};
-
-// A click that reaches the page whether or not the button is enabled.
-void forceClick(QWidget* page, const char* button)
+    return QStringLiteral("Cannot write to the disk at %1: No space left on device").arg(path);
+}
+QString tooSlow(int bytes, int seconds)
 {
-    QVERIFY(QMetaObject::invokeMethod(pagetest::child(page, button), "clicked", Q_ARG(bool, false)));
+    return QStringLiteral("The server sent less than %1 bytes in the last %2 seconds.").arg(bytes).arg(seconds);
 }
 
 } // namespace
@@ -164,9 +73,19 @@ private slots:
     void redirectsAreFollowed();
     void failuresKeepTheWorkingDatabase_data();
     void failuresKeepTheWorkingDatabase();
+    void rateFloorWeighsTheLastWindow_data();
+    void rateFloorWeighsTheLastWindow();
     void installStoppedAtEachStep_data();
     void installStoppedAtEachStep();
     void anOldFileThatCannotGoBackIsNotCalledKept();
+    void aFailureWithoutADatabaseSaysSo_data();
+    void aFailureWithoutADatabaseSaysSo();
+    void everyWriteOfTheInstallIsChecked_data();
+    void everyWriteOfTheInstallIsChecked();
+    void aRecordThatIsNoFileLeavesTheStartGoing_data();
+    void aRecordThatIsNoFileLeavesTheStartGoing();
+    void aLinkAtTheStagingFolderGoesAsALink_data();
+    void aLinkAtTheStagingFolderGoesAsALink();
     void debugTabDownloadIsOnlySaved();
     void nothingOfADownloadLandsDuringAnUpgrade_data();
     void nothingOfADownloadLandsDuringAnUpgrade();
@@ -218,6 +137,10 @@ void TestFirmwareDownload::init()
 void TestFirmwareDownload::cleanup()
 {
     FileSwap::setStepHook(nullptr);
+    diskfaults::disarm();
+    TQCAN::setDownloadRateFloor(60, 1024);
+    for (const char* folder : {"outside", "elsewhere"})
+        QDir(inBase(folder)).removeRecursively();
     m_page.reset();
     m_server.reset();
     cleanBase();
@@ -256,6 +179,9 @@ void TestFirmwareDownload::listThenDatabaseAreInstalled_data()
     QTest::newRow("rollback journal") << QString();
     QTest::newRow("WAL mode") << "wal";
     QTest::newRow("a stray journal where it lands") << "journal";
+    // Slow, in 16 pieces over some 4 s, but well above a floor of 1 KiB in
+    // a window shortened to 2 s: it is not cut.
+    QTest::newRow("a slow body above the rate floor") << "paced";
 }
 
 void TestFirmwareDownload::listThenDatabaseAreInstalled()
@@ -272,6 +198,9 @@ void TestFirmwareDownload::listThenDatabaseAreInstalled()
     } else if (kind == "journal") {
         QVERIFY(writeFile("download/fw.v2.db-journal", testdb::hotJournal(inBase("j.db"))));
         installed << "fw.v2.db-journal";
+    } else if (kind == "paced") {
+        TQCAN::setDownloadRateFloor(2, 1024);
+        m_server->pace(kDbPath, m_dbBytes, qMax(256, m_dbBytes.size() / 16), 250);
     }
     // Stray files next to the executable are never read, and go.
     const QString stray = QCoreApplication::applicationDirPath() + "/tst_firmware_download_stray";
@@ -279,6 +208,7 @@ void TestFirmwareDownload::listThenDatabaseAreInstalled()
         QVERIFY(writeFile(QDir(base()).relativeFilePath(stray + suffix), "x"));
 
     ModalBoxCloser boxes;
+    LogCapture log(true);
     pagetest::click(page(), "btnDownloadDBCSV");
     QVERIFY(!buttonsEnabled());
     QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), QStringList{kSuccess}, pagetest::kSlowMs);
@@ -287,6 +217,10 @@ void TestFirmwareDownload::listThenDatabaseAreInstalled()
     QCOMPARE(m_server->hits(kListPath), 1);
     QCOMPARE(m_server->hits(kDbPath), 1);
     QVERIFY(!QFileInfo::exists(stray + ".csv") && !QFileInfo::exists(stray + ".db"));
+    // Each file removed there is logged.
+    const QString deleted = log.startingWith(QStringLiteral("File deleted:")).join('\n');
+    for (const char* suffix : {".csv", ".db"})
+        QVERIFY2(deleted.contains(stray + suffix), qPrintable(deleted));
 
     QCOMPARE(shownDb(page()), QStringLiteral("fw"));
     QCOMPARE(snapshot(inBase("download")).keys(), installed);
@@ -387,15 +321,23 @@ void TestFirmwareDownload::failuresKeepTheWorkingDatabase_data()
     QTest::newRow("list URL names a folder") << "/devfile/" << list("fw.v2.db", "{/db/fw.v2.db}") << kNetworkError << QString();
     // The install itself fails: the old files cannot be set aside, the new
     // ones cannot all be put in place, or the new database does not read there.
-    QTest::newRow("backup folder cannot be made") << kDbPath << QByteArray("good") << kFailed << "file:previous";
-    QTest::newRow("backup folder holds files") << kDbPath << QByteArray("good") << kFailed << "file:previous/old.db";
+    // A backup folder in the way is named.
+    const QString inTheWayBox = failedBecause(kFailed, inTheWay(inBase("download/previous")));
+    QTest::newRow("backup folder cannot be made") << kDbPath << QByteArray("good") << inTheWayBox << "file:previous";
+    QTest::newRow("backup folder holds files") << kDbPath << QByteArray("good") << inTheWayBox << "file:previous/old.db";
     QTest::newRow("backup folder holds a record that does not read")
-        << kDbPath << QByteArray("good") << kFailed << "record:state pending\n";
+        << kDbPath << QByteArray("good") << inTheWayBox << "record:state pending\n";
     QTest::newRow("backup folder holds a record naming no file")
-        << kDbPath << QByteArray("good") << kFailed << "record:tq install record 1\nstate pending\nold\n";
+        << kDbPath << QByteArray("good") << inTheWayBox << "record:tq install record 1\nstate pending\nold\n";
     QTest::newRow("backup folder holds a record naming a file outside it")
-        << kDbPath << QByteArray("good") << kFailed << "record:tq install record 1\nstate installed\nold ..%2Fold.db\n";
+        << kDbPath << QByteArray("good") << inTheWayBox << "record:tq install record 1\nstate installed\nold ..%2Fold.db\n";
     QTest::newRow("a move fails") << kDbPath << QByteArray("good") << kFailed << "folder:fw.v2.db";
+    // A move never writes through a link: not even one that leads nowhere.
+    QTest::newRow("a link where the new database goes") << kDbPath << QByteArray("good") << kFailed << "link:fw.v2.db";
+    // One byte every 200 ms keeps the no-progress watchdog alive; the rate
+    // floor, its window shortened to 3 s, ends it.
+    QTest::newRow("a body that trickles") << kDbPath << QByteArray("trickle") << failedBecause(kFailed, tooSlow(1024, 3))
+                                          << QString();
     QTest::newRow("new database does not open") << kDbPath << QByteArray("good") << kFailed << "corrupt:fw.v2.db";
 }
 
@@ -414,6 +356,9 @@ void TestFirmwareDownload::failuresKeepTheWorkingDatabase()
         QVERIFY(writeFile("download/" + planted, plant.mid(7).toUtf8()));
     } else if (plant.startsWith("folder:")) {
         QVERIFY(QDir().mkpath(inBase("download/" + planted)));
+    } else if (plant.startsWith("link:")) {
+        QVERIFY(QDir().mkpath(inBase("outside")));
+        QVERIFY(QFile::link(inBase("outside/" + planted), inBase("download/" + planted)));
     } else if (plant.startsWith("corrupt:")) {
         FileSwap::setStepHook([planted](const QString& step) {
             if (step == "moved in " + planted)
@@ -430,6 +375,10 @@ void TestFirmwareDownload::failuresKeepTheWorkingDatabase()
         m_server->redirect(path, body.mid(4));
     else if (body == "stall")
         m_server->stall(path, 100000, "SQLite format 3");
+    else if (body == "trickle") {
+        TQCAN::setDownloadRateFloor(3, 1024);
+        m_server->pace(path, m_dbBytes, 1, 200);
+    }
     else if (body == "cut")
         m_server->misstate(path, m_dbBytes.left(m_dbBytes.size() / 2), m_dbBytes.size());
     else if (body == "overlong")
@@ -484,6 +433,7 @@ void TestFirmwareDownload::failuresKeepTheWorkingDatabase()
     expectOldDatabaseInUse();
     QVERIFY(!QFileInfo::exists(inBase("download/temp")));
     QVERIFY(!QFileInfo::exists(inBase("evil.db")));
+    QVERIFY(QDir(inBase("outside")).isEmpty());
     for (const QString& other : elsewhere)
         QVERIFY2(m_server->hits(other) == 0, qPrintable(other));
 
@@ -498,6 +448,40 @@ void TestFirmwareDownload::failuresKeepTheWorkingDatabase()
     update(boxes, kSuccess);
     QCOMPARE(clickSimDevice(page()), kNewVersions);
     QVERIFY(!QFileInfo::exists(inBase("download/previous")));
+}
+
+void TestFirmwareDownload::rateFloorWeighsTheLastWindow_data()
+{
+    // A floor of 30 bytes in 3 s; the bytes of each second, and the second
+    // (from 0) at whose end the transfer is too slow, or -1.
+    QTest::addColumn<QList<int>>("seconds");
+    QTest::addColumn<int>("tooSlowAt");
+    QTest::newRow("the floor exactly, each window") << QList<int>{10, 10, 10, 10, 10} << -1;
+    QTest::newRow("a byte short") << QList<int>{10, 10, 9} << 2;
+    QTest::newRow("nothing, but not yet a whole window") << QList<int>{0, 0} << -1;
+    QTest::newRow("nothing for a whole window") << QList<int>{0, 0, 0} << 2;
+    QTest::newRow("a burst that leaves the window") << QList<int>{30, 0, 0, 0} << 3;
+    QTest::newRow("a trickle") << QList<int>{5, 5, 5, 5} << 2;
+}
+
+void TestFirmwareDownload::rateFloorWeighsTheLastWindow()
+{
+    QFETCH(QList<int>, seconds);
+    QFETCH(int, tooSlowAt);
+    RateFloor floor(3, 30);
+    // Neither the seconds of an earlier transfer count, nor what it brought
+    // in its last one.
+    floor.tick();
+    floor.tick();
+    floor.add(1000);
+    floor.restart();
+    int at = -1;
+    for (int second = 0; second < seconds.size() && at < 0; ++second) {
+        floor.add(seconds.at(second));
+        if (floor.tick())
+            at = second;
+    }
+    QCOMPARE(at, tooSlowAt);
 }
 
 void TestFirmwareDownload::installStoppedAtEachStep_data()
@@ -617,6 +601,204 @@ void TestFirmwareDownload::anOldFileThatCannotGoBackIsNotCalledKept()
     update(boxes, kSuccess);
     expectNewDatabaseInUse();
     QVERIFY(!QFileInfo::exists(inBase("download/previous")));
+}
+
+void TestFirmwareDownload::aFailureWithoutADatabaseSaysSo_data()
+{
+    // No database was in use when the update failed: none is called kept.
+    QTest::addColumn<QString>("failure");
+    QTest::addColumn<QString>("box");
+    QTest::newRow("a database that does not read") << "html" << kFailedNoDb;
+    QTest::newRow("a backup folder in the way")
+        << "in the way" << failedBecause(kFailedNoDb, inTheWay(inBase("download/previous")));
+}
+
+void TestFirmwareDownload::aFailureWithoutADatabaseSaysSo()
+{
+    QFETCH(QString, failure);
+    QFETCH(QString, box);
+    m_page.reset();
+    QVERIFY(QDir(inBase("download")).removeRecursively());
+    ModalBoxCloser boxes;
+    m_page = startPage();
+    QCOMPARE(boxes.texts(), QStringList{kPleaseUpdate});
+    openPort(page());
+    if (failure == "html")
+        m_server->serve(kDbPath, "<html></html>");
+    else
+        QVERIFY(writeFile("download/previous/stray", "x"));
+    update(boxes, box);
+    QVERIFY(clickSimDevice(page()).isEmpty());
+
+    QVERIFY(QDir(inBase("download/previous")).removeRecursively());
+    m_server->serve(kDbPath, m_dbBytes);
+    update(boxes, kSuccess);
+    expectNewDatabaseInUse();
+}
+
+void TestFirmwareDownload::everyWriteOfTheInstallIsChecked_data()
+{
+    // The disk fails a write or a sync of what the update writes, each in
+    // turn, or that one and every one after it: of the staged files, or of
+    // the install's record and its folder. The box says what is so: the old
+    // files in use and the file the disk failed; or, only where the record
+    // said installed and nothing could put it back to pending, the new ones
+    // whole. The next update works.
+    QTest::addColumn<QByteArray>("part");
+    QTest::addColumn<bool>("fromThenOn");
+    QTest::newRow("the staged files, each call") << QByteArray("/download/temp/") << false;
+    QTest::newRow("the install record, each call") << QByteArray("/download/previous") << false;
+    QTest::newRow("the install record, each call and all after") << QByteArray("/download/previous") << true;
+}
+
+void TestFirmwareDownload::everyWriteOfTheInstallIsChecked()
+{
+    QFETCH(QByteArray, part);
+    QFETCH(bool, fromThenOn);
+    const QString download = inBase("download");
+    const bool record = part.contains("previous");
+    const Tree old = Tree::of(download);
+    ModalBoxCloser boxes;
+    // An update that the disk lets through counts the calls: each file's
+    // writes and its sync; the record's, twice, each with its folder's sync,
+    // and the folder's after the old files went in.
+    diskfaults::arm(part, 0);
+    update(boxes, kSuccess);
+    const int calls = diskfaults::calls();
+    diskfaults::disarm();
+    qInfo("%s: %d calls", QTest::currentDataTag(), calls);
+    QVERIFY2(calls >= (record ? 7 : 4), qPrintable(QString::number(calls)));
+    QStringList named;
+    for (int nth = 1; nth <= calls; ++nth) {
+        const QByteArray where = "call " + QByteArray::number(nth);
+        m_page.reset();
+        QVERIFY(old.restore(download));
+        m_page = startPage();
+        openPort(page());
+        boxes.clear();
+        diskfaults::arm(part, nth, fromThenOn);
+        pagetest::click(page(), "btnDownloadDBCSV");
+        QTRY_COMPARE_WITH_TIMEOUT(boxes.texts().size(), 1, pagetest::kSlowMs);
+        diskfaults::disarm();
+        QTRY_VERIFY(buttonsEnabled());
+        const QString box = boxes.texts().first();
+        if (box == kSuccess) {
+            QVERIFY2(fromThenOn, where.constData());
+            expectNewDatabaseInUse();
+        } else if (record) {
+            QCOMPARE(box, failedBecause(kFailed, diskFull(download + "/previous")));
+            expectOldDatabaseInUse();
+        } else {
+            named << box;
+            QVERIFY2(box == failedBecause(kFailed, diskFull(download + "/temp/devFileList.csv"))
+                         || box == failedBecause(kFailed, diskFull(download + "/temp/fw.v2.db")),
+                     qPrintable(box));
+            expectOldDatabaseInUse();
+        }
+        QVERIFY2(!QFileInfo::exists(download + "/previous") && !QFileInfo::exists(download + "/temp"),
+                 where.constData());
+        QVERIFY2(!QTest::currentTestFailed(), where.constData());
+        update(boxes, kSuccess);
+        expectNewDatabaseInUse();
+        QVERIFY2(!QTest::currentTestFailed(), where.constData());
+    }
+    // The list is written first, the database last.
+    if (!record) {
+        QVERIFY(named.first().endsWith("devFileList.csv: No space left on device"));
+        QVERIFY(named.last().endsWith("fw.v2.db: No space left on device"));
+    }
+}
+
+void TestFirmwareDownload::aRecordThatIsNoFileLeavesTheStartGoing_data()
+{
+    // The install's record as a link to an endless device, a pipe that no
+    // one writes, a file above the bound, and a link to a record that
+    // reads: a record is read only from a regular file of its own, and
+    // never more than the bound. The backup folder then is in the way.
+    // A record of exactly the bound is read, and settled (it names no file
+    // there is).
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("settled");
+    QTest::newRow("a link to /dev/zero") << "zero" << false;
+    QTest::newRow("a FIFO") << "fifo" << false;
+    QTest::newRow("2 MiB") << "2097152" << false;
+    QTest::newRow("a byte above the bound") << "1048577" << false;
+    QTest::newRow("the bound, a record that reads") << "1048576" << true;
+    QTest::newRow("a link to a record") << "link" << false;
+}
+
+void TestFirmwareDownload::aRecordThatIsNoFileLeavesTheStartGoing()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, settled);
+    const QString record = inBase("download/previous/" + FileSwap::recordName());
+    QVERIFY(QDir().mkpath(inBase("download/previous")));
+    if (kind == "zero") {
+        QVERIFY(QFile::link("/dev/zero", record));
+    } else if (kind == "fifo") {
+        QCOMPARE(::mkfifo(QFile::encodeName(record).constData(), 0600), 0);
+    } else if (kind.toInt() > 0) {
+        // A record whose one new file has a name as long as it takes.
+        const QByteArray head = "tq install record 1\nstate pending\nnew ";
+        QVERIFY(writeFile("download/previous/" + FileSwap::recordName(),
+                          head + QByteArray(kind.toInt() - head.size() - 4, 'z') + ".db\n"));
+    } else {
+        // Followed, it would drop the copy beside it.
+        QVERIFY(writeFile("download/previous/old.db", "a copy"));
+        QVERIFY(writeFile("elsewhere/record", "tq install record 1\nstate installed\nold old.db\n"));
+        QVERIFY(QFile::link(inBase("elsewhere/record"), record));
+    }
+    m_oldFiles = snapshot(inBase("download"));
+    m_page.reset();
+    ModalBoxCloser boxes;
+    m_page = startPage();
+    openPort(page());
+    QVERIFY(boxes.texts().isEmpty());
+    if (settled) {
+        QVERIFY(!QFileInfo::exists(inBase("download/previous")));
+        m_oldFiles = snapshot(inBase("download"));
+    }
+    expectOldDatabaseInUse();
+    if (!settled) {
+        update(boxes, failedBecause(kFailed, inTheWay(inBase("download/previous"))));
+        expectOldDatabaseInUse();
+        QVERIFY(QDir(inBase("download/previous")).removeRecursively());
+    }
+    update(boxes, kSuccess);
+    expectNewDatabaseInUse();
+}
+
+void TestFirmwareDownload::aLinkAtTheStagingFolderGoesAsALink_data()
+{
+    // The staging folder is a link to a folder of the user's, with files
+    // and a folder in it: the start, or an update, takes out the link, not
+    // what it leads to.
+    QTest::addColumn<bool>("atStart");
+    QTest::newRow("at start") << true;
+    QTest::newRow("at an update") << false;
+}
+
+void TestFirmwareDownload::aLinkAtTheStagingFolderGoesAsALink()
+{
+    QFETCH(bool, atStart);
+    QVERIFY(writeFile("elsewhere/keep.db", "the user's database"));
+    QVERIFY(writeFile("elsewhere/keep.csv", "the user's list"));
+    QVERIFY(writeFile("elsewhere/sub/inner.txt", "deeper"));
+    const QMap<QString, QByteArray> theirs = snapshot(inBase("elsewhere"));
+    QVERIFY(QFile::link(inBase("elsewhere"), inBase("download/temp")));
+    ModalBoxCloser boxes;
+    if (atStart) {
+        m_page.reset();
+        m_page = startPage();
+        openPort(page());
+        QVERIFY(boxes.texts().isEmpty());
+        expectOldDatabaseInUse();
+    } else {
+        update(boxes, kSuccess);
+        expectNewDatabaseInUse();
+    }
+    QCOMPARE(snapshot(inBase("elsewhere")), theirs);
+    QVERIFY(!QFileInfo(inBase("download/temp")).isSymLink());
 }
 
 void TestFirmwareDownload::debugTabDownloadIsOnlySaved()

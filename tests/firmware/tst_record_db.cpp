@@ -5,6 +5,8 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 
+#include <sys/stat.h>
+
 #include "firmware/record_db.h"
 #include "firmware/sqliteheader.h"
 #include "firmwaredb.h"
@@ -56,6 +58,8 @@ private slots:
     void refusesAFileThatIsNotWhole();
     void readsTheFileAloneWithoutSideFiles_data();
     void readsTheFileAloneWithoutSideFiles();
+    void takesOnlyARegularFile_data();
+    void takesOnlyARegularFile();
 
 private:
     QString write(const QString& relative, const QList<Table>& tables = {});
@@ -462,6 +466,43 @@ void TestRecordDb::readsTheFileAloneWithoutSideFiles()
     db.dbClose();
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), before);
     QCOMPARE(m_dir->read(name), bytes);
+}
+
+void TestRecordDb::takesOnlyARegularFile_data()
+{
+    // What lies under the database's name: a pipe that no one writes and a
+    // link to an endless device are neither checked nor opened, and hold
+    // nothing up; a link to a database is the database.
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("taken");
+    QTest::newRow("a FIFO") << "fifo" << false;
+    QTest::newRow("a link to /dev/zero") << "zero" << false;
+    QTest::newRow("a link to a FIFO") << "link to fifo" << false;
+    QTest::newRow("a link to a database") << "link" << true;
+}
+
+void TestRecordDb::takesOnlyARegularFile()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, taken);
+    const QString path = m_dir->filePath("fw.db");
+    const QString fifo = m_dir->filePath(kind == "fifo" ? "fw.db" : "pipe");
+    if (kind.contains("fifo"))
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    if (kind == "zero")
+        QVERIFY(QFile::link("/dev/zero", path));
+    else if (kind == "link to fifo")
+        QVERIFY(QFile::link(fifo, path));
+    else if (kind == "link")
+        QVERIFY(QFile::link(write("real.db"), path));
+
+    QString why;
+    QCOMPARE(record_db::checkDatabaseFile(path, &why), taken);
+    record_db db;
+    openDb(db, path);
+    QCOMPARE(db.isOpen(), taken);
+    QCOMPARE(tableNames(db).size(), taken ? 2 : 0);
+    db.dbClose();
 }
 
 QTEST_GUILESS_MAIN(TestRecordDb)

@@ -1,0 +1,102 @@
+#include "diskfaults.h"
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <dlfcn.h>
+#include <mutex>
+#include <unistd.h>
+
+namespace {
+
+std::atomic<bool> g_armed{false};
+std::atomic<int> g_calls{0};
+int g_nth = 0;
+bool g_fromThenOn = false;
+char g_part[PATH_MAX] = {};
+std::mutex g_failedLock;
+char g_failed[PATH_MAX] = {};
+
+// Whether the call on fd is one to fail; counts it when its path matches.
+bool failsHere(int fd)
+{
+    if (!g_armed.load(std::memory_order_acquire))
+        return false;
+    char link[64];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    char path[PATH_MAX];
+    const ssize_t length = ::readlink(link, path, sizeof path - 1);
+    if (length < 0)
+        return false;
+    path[length] = '\0';
+    if (!std::strstr(path, g_part))
+        return false;
+    const int call = ++g_calls;
+    if (g_nth <= 0 || call < g_nth || (call > g_nth && !g_fromThenOn))
+        return false;
+    std::lock_guard<std::mutex> lock(g_failedLock);
+    if (!g_failed[0])
+        std::strcpy(g_failed, path);
+    return true;
+}
+
+template <typename Function>
+Function next(const char* name)
+{
+    return reinterpret_cast<Function>(::dlsym(RTLD_NEXT, name));
+}
+
+} // namespace
+
+extern "C" ssize_t write(int fd, const void* data, size_t size)
+{
+    static const auto real = next<ssize_t (*)(int, const void*, size_t)>("write");
+    if (failsHere(fd)) {
+        errno = ENOSPC;
+        return -1;
+    }
+    return real(fd, data, size);
+}
+
+extern "C" int fsync(int fd)
+{
+    static const auto real = next<int (*)(int)>("fsync");
+    if (failsHere(fd)) {
+        errno = ENOSPC;
+        return -1;
+    }
+    return real(fd);
+}
+
+namespace diskfaults {
+
+void arm(const QByteArray& part, int nth, bool fromThenOn)
+{
+    disarm();
+    std::strncpy(g_part, part.constData(), sizeof g_part - 1);
+    g_nth = nth;
+    g_fromThenOn = fromThenOn;
+    g_calls = 0;
+    g_failed[0] = '\0';
+    g_armed.store(true, std::memory_order_release);
+}
+
+void disarm()
+{
+    g_armed.store(false, std::memory_order_release);
+}
+
+int calls()
+{
+    return g_calls;
+}
+
+QString failedPath()
+{
+    std::lock_guard<std::mutex> lock(g_failedLock);
+    return QString::fromLocal8Bit(g_failed);
+}
+
+} // namespace diskfaults

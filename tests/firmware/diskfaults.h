@@ -1,0 +1,27 @@
+#ifndef DISKFAULTS_H
+#define DISKFAULTS_H
+
+// A disk that fails on demand, for the test that links diskfaults.cpp: that
+// file defines write() and fsync(), which the dynamic linker then finds
+// before the C library's for every library of the process, Qt's file
+// writes included. Armed, they count the calls on files and folders whose
+// path holds a given part, and fail some of them as a full disk does
+// (ENOSPC); disarmed, they only pass every call on.
+
+#include <QByteArray>
+#include <QString>
+
+namespace diskfaults {
+
+// Counts the calls on paths that hold part and fails the nth of them, or,
+// with fromThenOn, the nth and every later one; nth 0 fails none.
+void arm(const QByteArray& part, int nth, bool fromThenOn = false);
+void disarm();
+// The calls counted since arm().
+int calls();
+// The path of the first call that failed since arm(), or empty.
+QString failedPath();
+
+} // namespace diskfaults
+
+#endif // DISKFAULTS_H
