@@ -200,6 +200,7 @@ private:
     void startDownloadCSV();
     void startUpgrade();
     void failUpgrade();
+    void showUpgradeFailedBox();
     void startUpgradeReadReg5();
     void upgradeWatchdogTick();
     void downloadWatchdogTick();

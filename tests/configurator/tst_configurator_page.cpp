@@ -16,6 +16,7 @@
 #include "app/tqformalpagecontrol.h"
 #include "app/tqpagecontrol.h"
 #include "configurator/tqcan.h"
+#include "firmwaredb.h"
 #include "kiosk/kioskini.h"
 #include "logcapture.h"
 #include "modalboxcloser.h"
@@ -66,7 +67,11 @@ class tst_ConfiguratorPage : public QObject
 private slots:
     void initTestCase() { QVERIFY2(m_env.ready(), "the translations must be built next to the test"); }
     void init();
-    void cleanup() { m_page.reset(); }
+    void cleanup()
+    {
+        m_page.reset();
+        QDir(QStringLiteral("download")).removeRecursively();
+    }
 
     void nodesAreListedFromHeartbeatAndInformation();
     void tablesGrowPastTwelveNodes();
@@ -221,10 +226,13 @@ void tst_ConfiguratorPage::silentNodeGoesAtTheFourthTick()
     // A node being upgraded restarts and is silent on purpose: it stays
     // listed while the upgrade runs (its own watchdog ends a stalled one
     // after 10 ticks); a silent neighbour goes as before.
+    // The version comes from a database whose parts a node could take.
+    QVERIFY(testdb::installForPage("fw_page.db", {testdb::row("9.9", "note", 300, 200)}));
+    m_page->initDbPath();
     list(16);
     list(17);
     clickCell(dev(), 0, 2);
-    child<QComboBox>(page(), "comboBox_dev_ver")->addItem("9.9");
+    QCOMPARE(child<QComboBox>(page(), "comboBox_dev_ver")->currentText(), QString("9.9"));
     click(page(), "btnUpgradedev");
     // Its first heartbeat from the boot loader (mode 3) moves the upgrade on
     // to the status register; later ones do not ask again.
