@@ -184,6 +184,8 @@ private:
     void finishBaudChange();
     void setBusControlsEnabled(bool enabled);
     void changeNodeId(int listedBefore);
+    // While an upgrade runs the bus keeps its rate and IDs: the box, and true.
+    bool refusedDuringUpgrade();
 
     // ---- language and layout (tqcan_language.cpp) ----
     int applyLanguage(int selIndex);

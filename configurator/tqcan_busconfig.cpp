@@ -34,11 +34,9 @@ void TQCAN::startBaudChange()
         QMessageBox::information(this, tr("Info"), tr("Please Open Serial Port First !"));
         return;
     }
-    if (m_upgradeState != 0) {
-        // A node in its boot loader would miss the new rate.
-        QMessageBox::information(this, tr("Info"), tr("Please wait until the upgrade has finished !"));
+    // A node in its boot loader would miss the new rate.
+    if (refusedDuringUpgrade())
         return;
-    }
     const int target = ui->comboBox_baud_set->currentIndex();
     if (m_baudSeqActive || target < 0 || target >= canbaud::kCount)
         return;
@@ -56,6 +54,14 @@ void TQCAN::startBaudChange()
     m_baudSeqActive = true;
     setBusControlsEnabled(false);
     m_baudTimer.start(0);
+}
+
+bool TQCAN::refusedDuringUpgrade()
+{
+    if (m_upgradeState == 0)
+        return false;
+    QMessageBox::information(this, tr("Info"), tr("Please wait until the upgrade has finished !"));
+    return true;
 }
 
 void TQCAN::doProcessSetBaudTimerOut()

@@ -14,6 +14,7 @@
 #include "app/auxthreadcontroller.h"
 #include "app/mainpagecontrol.h"
 #include "configurator/tqcan.h"
+#include "firmwaredb.h"
 #include "link/subserialtqthread.h"
 #include "linkharness.h"
 #include "modalboxcloser.h"
@@ -58,6 +59,7 @@ private slots:
     void canBitRateChangeMovesEveryNode_data();
     void canBitRateChangeMovesEveryNode();
     void nodeIdChangeRelistsTheNode();
+    void nodeIdChangeIsRefusedDuringAnUpgrade();
     void closingWithThePortOpenFreesEveryReply();
 
 private:
@@ -175,6 +177,36 @@ void tst_ConfiguratorBus::nodeIdChangeRelistsTheNode()
     QTRY_VERIFY_WITH_TIMEOUT(bench.bus.hasNode(20), kSlowMs);
     QVERIFY(!bench.bus.hasNode(16));
     QTRY_COMPARE_WITH_TIMEOUT(listed(bench.page()), QStringList({"14"}), kSlowMs);
+}
+
+// While a node runs its boot loader the ID change is refused as the rate
+// change is: the node would take the ID too, and the list that shows the
+// upgrade's progress would be cleared.
+void tst_ConfiguratorBus::nodeIdChangeIsRefusedDuringAnUpgrade()
+{
+    Bench bench({16, 17});
+    QVERIFY2(!bench.path.isEmpty(), bench.error.c_str());
+    QVERIFY(testdb::installForPage("fw_bus.db", {testdb::row("2.5.0", "newest", 2000, 500)}));
+    bench.window.setTqcanWorkMode(false); // finds the database, as at start
+    ModalBoxCloser boxes;
+    bench.open(bench.path);
+    QTRY_COMPARE_WITH_TIMEOUT(listedNodes(devTable(bench.page())).size(), 2, kSlowMs);
+    clickCell(devTable(bench.page()), listedNodes(devTable(bench.page())).indexOf("10"), 1);
+    click(bench.page(), "btnUpgradedev");
+    QTRY_VERIFY_WITH_TIMEOUT(bench.bus.inUpgradeMode(16), kSlowMs);
+
+    child<QComboBox>(bench.page(), "comboBox_id_set")->setCurrentIndex(4); // node 20
+    click(bench.page(), "btn_set_id");
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), QStringList({"Please wait until the upgrade has finished !"}),
+                              kSlowMs);
+    QCOMPARE(listedNodes(devTable(bench.page())).size(), 2);
+    // The upgrade goes on to its end; no node took the ID.
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(),
+                              QStringList({"Please wait until the upgrade has finished !", "Upgrade success!"}),
+                              60000);
+    QVERIFY(bench.bus.hasNode(16) && bench.bus.hasNode(17));
+    QVERIFY(!bench.bus.hasNode(20));
+    QDir(QStringLiteral("download")).removeRecursively();
 }
 
 QTEST_MAIN(tst_ConfiguratorBus)
