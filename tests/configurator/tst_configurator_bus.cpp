@@ -55,6 +55,7 @@ class tst_ConfiguratorBus : public QObject
     Q_OBJECT
 private slots:
     void initTestCase() { QVERIFY2(m_env.ready(), "the translations must be built next to the test"); }
+    void init() { PageEnv::setLanguage(0); } // a row may have switched the page to Chinese
     void nodesComeAndGoAndCloseClears();
     void canBitRateChangeMovesEveryNode_data();
     void canBitRateChangeMovesEveryNode();
@@ -117,14 +118,37 @@ void tst_ConfiguratorBus::nodesComeAndGoAndCloseClears()
 void tst_ConfiguratorBus::canBitRateChangeMovesEveryNode_data()
 {
     // The rate box's first and last items; the nodes at both ends of the ID
-    // range the change walks (48 is the last, "encoder").
+    // range the change walks (48 is the last, "encoder"). A node that
+    // refuses the write, or is silent while the rates are walked, stays at
+    // 500K: one box names it once the others are back.
     QTest::addColumn<int>("target");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QVector<uint>>("adapter"); // opened at 500K, each other rate, the target
-    QTest::newRow("to 1000K, the last rate") << 3 << QString("1000K")
-                                             << QVector<uint>({500000, 250000, 500000, 800000, 1000000});
+    QTest::addColumn<QVector<int>>("refusing");  // answer the write with 0x13
+    QTest::addColumn<QVector<int>>("silent");
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<int>("language"); // of the page: 0 English, 1 Chinese
+    const QVector<uint> to1000 = {500000, 250000, 500000, 800000, 1000000};
+    const QString lost = "These nodes did not take the new bit rate 1000K and may still run at their old rate:\n";
+    QTest::newRow("to 1000K, the last rate") << 3 << QString("1000K") << to1000 << QVector<int>() << QVector<int>()
+                                             << QString() << 0;
     QTest::newRow("to 250K, the first rate") << 0 << QString("250K")
-                                             << QVector<uint>({500000, 500000, 800000, 1000000, 250000});
+                                             << QVector<uint>({500000, 500000, 800000, 1000000, 250000})
+                                             << QVector<int>() << QVector<int>() << QString() << 0;
+    QTest::newRow("node 17 refuses") << 3 << QString("1000K") << to1000 << QVector<int>({17}) << QVector<int>()
+                                     << lost + "node 0x11: refused the new rate (error 0x13)" << 0;
+    QTest::newRow("node 17 silent") << 3 << QString("1000K") << to1000 << QVector<int>() << QVector<int>({17})
+                                    << lost + "node 0x11: not heard at the new rate" << 0;
+    QTest::newRow("node 48 refuses, 16 and 17 silent")
+        << 3 << QString("1000K") << to1000 << QVector<int>({48}) << QVector<int>({16, 17})
+        << lost + "node 0x30: refused the new rate (error 0x13)\nnode 0x10: not heard at the new rate\n"
+                  "node 0x11: not heard at the new rate"
+        << 0;
+    QTest::newRow("node 17 refuses, 48 silent, in Chinese")
+        << 3 << QString("1000K") << to1000 << QVector<int>({17}) << QVector<int>({48})
+        << QString("以下节点没有切换到新的波特率 1000K，可能仍在原波特率下运行：\n"
+                   "节点 0x11：拒绝了新的波特率（错误 0x13）\n节点 0x30：在新的波特率下没有响应")
+        << 1;
 }
 
 void tst_ConfiguratorBus::canBitRateChangeMovesEveryNode()
@@ -132,8 +156,14 @@ void tst_ConfiguratorBus::canBitRateChangeMovesEveryNode()
     QFETCH(int, target);
     QFETCH(QString, text);
     QFETCH(QVector<uint>, adapter);
+    QFETCH(QVector<int>, refusing);
+    QFETCH(QVector<int>, silent);
+    QFETCH(QString, box);
+    QFETCH(int, language);
     Bench bench({16, 17, 48});
     QVERIFY2(!bench.path.isEmpty(), bench.error.c_str());
+    child<QComboBox>(bench.page(), "comboBox_lang")->setCurrentIndex(language);
+    ModalBoxCloser boxes;
     const auto listedSorted = [&bench] {
         QStringList nodes = listed(bench.page());
         nodes.sort();
@@ -141,28 +171,45 @@ void tst_ConfiguratorBus::canBitRateChangeMovesEveryNode()
     };
     bench.open(bench.path);
     QTRY_COMPARE_WITH_TIMEOUT(listedSorted(), QStringList({"10", "11", "30"}), kSlowMs);
+    for (int node : refusing)
+        bench.bus.setRegisterFault(uint8_t(node), 4, 0x13);
+    for (int node : silent)
+        bench.bus.setNodeSilent(uint8_t(node), true);
 
     child<QComboBox>(bench.page(), "comboBox_baud_set")->setCurrentIndex(target);
     click(bench.page(), "btn_set_baud");
     QWidget* setBaud = child(bench.page(), "btn_set_baud");
     QVERIFY(!setBaud->isEnabled());
-    QTRY_VERIFY_WITH_TIMEOUT(setBaud->isEnabled(), kSlowMs);
-
-    // The nodes took the target's code in register 4 and run at its rate.
-    for (uint8_t node : {16, 17, 48}) {
-        int16_t code = -1;
-        QVERIFY(bench.bus.registerValue(node, 4, &code));
-        QCOMPARE(code, int16_t(target));
-        QCOMPARE(bench.bus.nodeBitrate(node), adapter.back());
-    }
+    // The silent nodes speak again once the adapter is at the target rate:
+    // at theirs, where the page no longer listens.
     QTRY_COMPARE_WITH_TIMEOUT(bench.bus.bitrateCommands(), std::vector<uint32_t>(adapter.begin(), adapter.end()),
                               kSlowMs);
+    for (int node : silent)
+        bench.bus.setNodeSilent(uint8_t(node), false);
+    // The change ends once the nodes are back, or are named.
+    QTRY_VERIFY_WITH_TIMEOUT(setBaud->isEnabled(), kSlowMs);
+    QCOMPARE(boxes.texts(), box.isEmpty() ? QStringList() : QStringList({box}));
+
+    // The other nodes took the target's code in register 4 and run at its
+    // rate; the ones named are still at 500K.
+    QStringList back;
+    for (uint8_t node : {16, 17, 48}) {
+        const bool followed = !refusing.contains(node) && !silent.contains(node);
+        int16_t code = -1;
+        QVERIFY(bench.bus.registerValue(node, 4, &code));
+        QCOMPARE(code, int16_t(followed ? target : 1));
+        QCOMPARE(bench.bus.nodeBitrate(node), followed ? adapter.back() : 500000u);
+        if (followed)
+            back << QString::number(node, 16);
+    }
     QCOMPARE(bench.bus.adapterBitrate(), adapter.back());
     QCOMPARE(child<QComboBox>(bench.page(), "comboBox_baud")->currentText(), text);
 
     // Listed again at the new rate.
-    QTRY_COMPARE_WITH_TIMEOUT(listedSorted(), QStringList({"10", "11", "30"}), kSlowMs);
-    QTRY_VERIFY_WITH_TIMEOUT(lamp(bench.page())->isAlarm() && !lamp(bench.page())->isRedMode(), kSlowMs);
+    QTRY_COMPARE_WITH_TIMEOUT(listedSorted(), back, kSlowMs);
+    if (!back.isEmpty())
+        QTRY_VERIFY_WITH_TIMEOUT(lamp(bench.page())->isAlarm() && !lamp(bench.page())->isRedMode(), kSlowMs);
+    QCOMPARE(boxes.texts().size(), box.isEmpty() ? 0 : 1);
 }
 
 void tst_ConfiguratorBus::nodeIdChangeRelistsTheNode()

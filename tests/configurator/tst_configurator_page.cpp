@@ -91,6 +91,7 @@ private slots:
     void descriptionIsDecodedWhenComplete();
     void descriptionFollowUpRequests_data();
     void descriptionFollowUpRequests();
+    void bitRateChangeStopsWhenThePortCloses_data();
     void bitRateChangeStopsWhenThePortCloses();
     void nodeIdBroadcastAsksWithSeveralNodes_data();
     void nodeIdBroadcastAsksWithSeveralNodes();
@@ -551,8 +552,18 @@ void tst_ConfiguratorPage::descriptionFollowUpRequests()
     }
 }
 
+void tst_ConfiguratorPage::bitRateChangeStopsWhenThePortCloses_data()
+{
+    // The port is lost while the rates are walked, or once they are and the
+    // nodes listed before are awaited at the new one.
+    QTest::addColumn<bool>("awaiting");
+    QTest::newRow("walking the rates") << false;
+    QTest::newRow("awaiting the nodes") << true;
+}
+
 void tst_ConfiguratorPage::bitRateChangeStopsWhenThePortCloses()
 {
+    QFETCH(bool, awaiting);
     ModalBoxCloser boxes;
     openPort();
     list(16);
@@ -563,7 +574,10 @@ void tst_ConfiguratorPage::bitRateChangeStopsWhenThePortCloses()
     list(16); // nodes heard during the change are not listed
     QVERIFY(listed(page()).isEmpty());
 
-    QTRY_VERIFY_WITH_TIMEOUT(opens.size() >= 1, kSlowMs);
+    // Three other rates, then the target: node 16 is awaited there.
+    QTRY_VERIFY_WITH_TIMEOUT(opens.size() >= (awaiting ? 4 : 1), kSlowMs);
+    if (awaiting)
+        QVERIFY(!child(page(), "btn_set_baud")->isEnabled());
     feed(linkCode(kRespOpenResult, kOpenPortLost));
     QTRY_VERIFY(child(page(), "btn_set_baud")->isEnabled());
     const int sent = opens.size();
@@ -571,6 +585,13 @@ void tst_ConfiguratorPage::bitRateChangeStopsWhenThePortCloses()
     QCOMPARE(opens.size(), sent);
     QCOMPARE(caption(page(), "btnOpen"), QString("Open"));
     QVERIFY(child(page(), "comboBox_baud")->isEnabled());
+    // The lost port has its own box; the change names no node.
+    QCOMPARE(boxes.texts(), QStringList({"Serial Port Closed Unexpectedly !"}));
+
+    // A change can start again.
+    openPort();
+    click(page(), "btn_set_baud");
+    QVERIFY(!child(page(), "btn_set_baud")->isEnabled());
 }
 
 void tst_ConfiguratorPage::nodeIdBroadcastAsksWithSeveralNodes_data()

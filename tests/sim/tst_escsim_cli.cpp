@@ -68,6 +68,33 @@ private slots:
         QCOMPARE(kept.readAll(), QByteArray("the user's notes\n"));
     }
 
+    // A node made to refuse its bit-rate write, as a real one may: the other
+    // node takes the same write.
+    void registerFaultRefusesTheAccess()
+    {
+        QProcess p;
+        p.start(ESC_SIM_EXE, {"--nodes", "16,17", "--register-fault", "17,4,13", "--quiet"});
+        QVERIFY(p.waitForStarted(kWaitMs));
+        QTRY_VERIFY_WITH_TIMEOUT(p.canReadLine(), kWaitMs);
+        SimClient c;
+        QVERIFY(c.open(QString::fromLocal8Bit(p.readLine()).trimmed().toStdString()));
+        for (const auto& [node, opState] : {std::pair<uint8_t, int>(17, 0x13), {16, 0x20}}) {
+            RegAccessArgs a;
+            a.op = 2;
+            a.reg = 4;
+            a.value = 3;
+            LinkRecord r;
+            QVERIFY(c.send(kPortRegAccess, node, &a));
+            QVERIFY(c.waitFor(kPortRegAccess, node, kWaitMs, &r));
+            QCOMPARE(int(r.payload.at(0)), opState);
+            QCOMPARE(int(r.payload.at(1)), 4);
+        }
+        c.close();
+        p.terminate();
+        QVERIFY(p.waitForFinished(kWaitMs));
+        QCOMPARE(p.exitCode(), 0);
+    }
+
     void badOptionsAreRefused_data()
     {
         QTest::addColumn<QStringList>("args");
@@ -80,6 +107,10 @@ private slots:
         QTest::newRow("telemetry above 1000 Hz") << QStringList {"--telemetry-hz", "1001"};
         QTest::newRow("missing value") << QStringList {"--telemetry-hz"};
         QTest::newRow("bad version after upgrade") << QStringList {"--new-sw", "2"};
+        QTest::newRow("register fault of a node not on the bus") << QStringList {"--register-fault", "17,4,13"};
+        QTest::newRow("register fault without a state") << QStringList {"--register-fault", "16,4"};
+        QTest::newRow("register fault of state 0") << QStringList {"--register-fault", "16,4,0"};
+        QTest::newRow("register fault with a tail") << QStringList {"--register-fault", "16,4,13,1"};
         QTest::newRow("missing description") << QStringList {"--description", "/nonexistent/x.txt"};
     }
     void badOptionsAreRefused()
