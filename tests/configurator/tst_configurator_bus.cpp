@@ -144,6 +144,11 @@ void tst_ConfiguratorBus::canBitRateChangeMovesEveryNode_data()
         << lost + "node 0x30: refused the new rate (error 0x13)\nnode 0x10: not heard at the new rate\n"
                   "node 0x11: not heard at the new rate"
         << 0;
+    QTest::newRow("every node refuses: nothing to await")
+        << 3 << QString("1000K") << to1000 << QVector<int>({16, 17, 48}) << QVector<int>()
+        << lost + "node 0x10: refused the new rate (error 0x13)\nnode 0x11: refused the new rate (error 0x13)\n"
+                  "node 0x30: refused the new rate (error 0x13)"
+        << 0;
     QTest::newRow("node 17 refuses, 48 silent, in Chinese")
         << 3 << QString("1000K") << to1000 << QVector<int>({17}) << QVector<int>({48})
         << QString("以下节点没有切换到新的波特率 1000K，可能仍在原波特率下运行：\n"
