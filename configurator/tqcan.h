@@ -189,9 +189,16 @@ private:
 
     // ---- bus configuration (tqcan_busconfig.cpp) ----
     void startBaudChange();
+    // A node's reply to the rate write, and a heartbeat after the change.
+    void noteBaudWriteReply(int nodeId, int opState);
+    void noteHeardAtNewRate(int nodeId);
+    // Ends the change; names the nodes it lost in one box.
+    void reportBaudChange();
     void finishBaudChange();
     void setBusControlsEnabled(bool enabled);
     void changeNodeId(int listedBefore);
+    // While an upgrade runs the bus keeps its rate and IDs: the box, and true.
+    bool refusedDuringUpgrade();
 
     // ---- language and layout (tqcan_language.cpp) ----
     int applyLanguage(int selIndex);
@@ -208,6 +215,7 @@ private:
     void startDownloadCSV();
     void startUpgrade();
     void failUpgrade();
+    void showUpgradeFailedBox();
     void startUpgradeReadReg5();
     void upgradeWatchdogTick();
     void downloadWatchdogTick();
@@ -360,6 +368,9 @@ private:
     int m_baudTarget = 0;          // index into the rate table
     QList<int> m_baudCandidates;   // the rates the nodes may still be on
     bool m_baudSeqActive = false;
+    bool m_baudAwaitingReturn = false; // the steps are done; the nodes are awaited at the new rate
+    QList<int> m_baudAwaited;      // nodes listed before the change, not yet heard at the new rate
+    QMap<int, int> m_baudRefusals; // node -> op state of its refused rate write
     int m_regListHeaderLength = -1; // header length the column widths were made for
 
     // Firmware and parameters.

@@ -7,12 +7,19 @@
 // that rate switch), then waits again. Last, the adapter goes to the target
 // rate, where the nodes are listed anew from their heartbeats. The steps
 // are paced by the single-shot m_baudTimer, about 1.8 s in all.
+//
+// A node that refuses the write, or does not hear it, stays at its old rate
+// and would vanish from the list without a word. So the change ends only
+// when every node listed before it is heard again at the new rate, or after
+// a few missed heartbeats; then one box names the nodes it lost.
 
 #include "configurator/tqcan.h"
 #include "ui_tqcan.h"
 
 #include <QDebug>
 #include <QMessageBox>
+
+#include <algorithm>
 
 #include "app/tqformalpagecontrol.h"
 #include "app/tqpagecontrol.h"
@@ -26,6 +33,10 @@ constexpr int kBaudStepMs = 300;
 
 constexpr int kCmdNodeIdAssign = 6145;
 
+// A node heard at the new rate sends a heartbeat a second; one silent for
+// this long after the adapter took the rate did not follow.
+constexpr int kBaudReturnWaitMs = 5000;
+
 } // namespace
 
 void TQCAN::startBaudChange()
@@ -34,13 +45,11 @@ void TQCAN::startBaudChange()
         QMessageBox::information(this, tr("Info"), tr("Please Open Serial Port First !"));
         return;
     }
-    if (m_upgradeState != 0) {
-        // A node in its boot loader would miss the new rate.
-        QMessageBox::information(this, tr("Info"), tr("Please wait until the upgrade has finished !"));
+    // A node in its boot loader would miss the new rate.
+    if (refusedDuringUpgrade())
         return;
-    }
     const int target = ui->comboBox_baud_set->currentIndex();
-    if (m_baudSeqActive || target < 0 || target >= canbaud::kCount)
+    if (m_baudSeqActive || m_baudAwaitingReturn || target < 0 || target >= canbaud::kCount)
         return;
 
     m_baudTarget = target;
@@ -50,7 +59,9 @@ void TQCAN::startBaudChange()
             m_baudCandidates << i;
     }
     m_baudStep = 0;
-    qDebug() << "startBaudChange--target rate=" << canbaud::rateOf(target);
+    m_baudAwaited = mDevInfoMap.keys();
+    m_baudRefusals.clear();
+    qDebug() << "startBaudChange--target rate=" << canbaud::rateOf(target) << "nodes" << m_baudAwaited;
 
     clearDevAndRegInfo();
     // The nodes are told 0 while the adapter still shares their rate.
@@ -60,8 +71,20 @@ void TQCAN::startBaudChange()
     m_baudTimer.start(0);
 }
 
+bool TQCAN::refusedDuringUpgrade()
+{
+    if (m_upgradeState == 0)
+        return false;
+    QMessageBox::information(this, tr("Info"), tr("Please wait until the upgrade has finished !"));
+    return true;
+}
+
 void TQCAN::doProcessSetBaudTimerOut()
 {
+    if (m_baudAwaitingReturn) {
+        reportBaudChange(); // the nodes still awaited did not follow
+        return;
+    }
     if (!m_baudSeqActive)
         return;
     if (!m_portOpen) {
@@ -93,8 +116,62 @@ void TQCAN::doProcessSetBaudTimerOut()
                                       static_cast<int>(canbaud::rateOf(m_baudTarget)));
     ui->comboBox_baud->setCurrentIndex(m_baudTarget);
     clearDevAndRegInfo();
-    finishBaudChange();
     qDebug() << "---doProcessSetBaudTimerOut---over---";
+
+    // The bus controls stay locked while the nodes are awaited; heartbeats
+    // list them again meanwhile.
+    m_baudSeqActive = false;
+    m_baudStep = -1;
+    for (auto it = m_baudRefusals.cbegin(); it != m_baudRefusals.cend(); ++it)
+        m_baudAwaited.removeAll(it.key());
+    m_baudAwaitingReturn = true;
+    if (m_baudAwaited.isEmpty())
+        reportBaudChange();
+    else
+        m_baudTimer.start(kBaudReturnWaitMs);
+}
+
+void TQCAN::noteBaudWriteReply(int nodeId, int opState)
+{
+    // A refusal late for the last step still counts.
+    if ((!m_baudSeqActive && !m_baudAwaitingReturn) || opState == kRegOpWriteOk)
+        return;
+    qWarning() << "bit-rate change: node" << nodeId << "refused the write, op state" << opState;
+    m_baudRefusals.insert(nodeId, opState);
+    // The refusal says all there is: no need to wait for the node.
+    noteHeardAtNewRate(nodeId);
+}
+
+void TQCAN::noteHeardAtNewRate(int nodeId)
+{
+    if (!m_baudAwaitingReturn || !m_baudAwaited.removeAll(nodeId))
+        return;
+    if (m_baudAwaited.isEmpty())
+        reportBaudChange();
+}
+
+void TQCAN::reportBaudChange()
+{
+    // A node that refused is named whatever is heard of its ID since:
+    // another node may share it.
+    QStringList lines;
+    for (auto it = m_baudRefusals.cbegin(); it != m_baudRefusals.cend(); ++it)
+        lines << tr("node 0x%1: refused the new rate (error 0x%2)")
+                     .arg(it.key(), 0, 16)
+                     .arg(it.value(), 2, 16, QLatin1Char('0'));
+    std::sort(m_baudAwaited.begin(), m_baudAwaited.end());
+    for (int node : qAsConst(m_baudAwaited))
+        lines << tr("node 0x%1: not heard at the new rate").arg(node, 0, 16);
+    const QString rate = ui->comboBox_baud_set->itemText(m_baudTarget);
+    // The page is idle again before the box opens.
+    finishBaudChange();
+    if (lines.isEmpty())
+        return;
+    qWarning() << "bit-rate change to" << rate << "lost:" << lines;
+    QMessageBox::information(this, tr("Info"),
+                             tr("These nodes did not take the new bit rate %1 and may still run at their "
+                                "old rate:\n%2")
+                                 .arg(rate, lines.join(QLatin1Char('\n'))));
 }
 
 void TQCAN::finishBaudChange()
@@ -102,6 +179,9 @@ void TQCAN::finishBaudChange()
     m_baudTimer.stop();
     m_baudStep = -1;
     m_baudSeqActive = false;
+    m_baudAwaitingReturn = false;
+    m_baudAwaited.clear();
+    m_baudRefusals.clear();
     setBusControlsEnabled(true);
 }
 

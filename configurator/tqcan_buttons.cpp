@@ -46,6 +46,10 @@ void TQCAN::doProcessClickedAllBtn()
         clearDevAndRegInfo();
         handelClickOpenBtn(0);
     } else if (name == QLatin1String("btn_set_id")) {
+        // The node in its boot loader would take the ID too, and the list
+        // with the upgrade's progress would be cleared.
+        if (refusedDuringUpgrade())
+            return;
         const int listedBefore = mDevInfoMap.size();
         clearDevAndRegInfo();
         changeNodeId(listedBefore);

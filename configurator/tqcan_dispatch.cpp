@@ -130,6 +130,7 @@ void TQCAN::handleHeartbeat(int nodeId, const uint8_t* payload, uint32_t size)
         return;
     constexpr uint32_t kModeOffset = 5;
     const int mode = size > kModeOffset ? payload[kModeOffset] : 0;
+    noteHeardAtNewRate(nodeId);
     handleDevAlive(nodeId, mode);
 }
 
@@ -156,8 +157,10 @@ void TQCAN::handleRegAccess256(int nodeId, const uint8_t* payload, uint32_t size
     const uint8_t op = reply[0];
     const uint8_t reg = reply[1];
     const int value = readLeI16(reply.data() + 2);
-    if (reg == 4)
+    if (reg == 4) {
+        noteBaudWriteReply(nodeId, op);
         handleRegReadWrite256Msg(static_cast<int8_t>(op), 4, value);
+    }
     else if (reg == 5) {
         // The upgrade status: only the node being upgraded has a say.
         if (nodeId == m_upgrade_devId)

@@ -25,7 +25,7 @@ void TQCAN::handelClickOpenBtn(int force)
         if (m_portOpen)
             emit tqformalpagecontrol::getInstance()->signalOpenOrClosePortF(false, m_openPortName, 0);
         m_portOpen = false;
-        if (m_baudSeqActive)
+        if (m_baudSeqActive || m_baudAwaitingReturn)
             finishBaudChange(); // the port went away under the bit-rate change
         setOpenBtnName(false);
         showPortClosed();

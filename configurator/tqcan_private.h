@@ -13,6 +13,9 @@ extern int regInfoReadOffset;
 constexpr int kFirstNodeId = 16;
 constexpr int kLastNodeId = 48;
 
+// Op state of a register reply that confirms a write.
+constexpr int kRegOpWriteOk = 0x20;
+
 // A node's heartbeat count-down, in ticks of the device timer. Reloaded by
 // every heartbeat; at 0 the node is dropped, 3 to 4 s after its last
 // heartbeat (Cyphal's offline time-out is 3 s).

@@ -68,6 +68,19 @@ tqformalpagecontrol* control()
     return tqformalpagecontrol::getInstance();
 }
 
+// Looks up one part of a version. True when a node could take it: an image
+// that is not empty, and unique data long enough for the path of every write.
+bool findUsablePart(record_db& db, int part, const QString& version, const QString& table,
+                    QByteArray* image, QByteArray* uniqueData)
+{
+    const bool found = db.SearchFirmwareInfoDB(*image, *uniqueData, part, version, table);
+    if (found && !image->isEmpty() && uniqueData->size() >= kUniqueDataBytes)
+        return true;
+    qCritical() << "upgrade: no usable part" << part << "of version" << version << "in table" << table
+                << "image bytes" << image->size() << "unique data bytes" << uniqueData->size();
+    return false;
+}
+
 } // namespace
 
 void TQCAN::startUpgrade()
@@ -93,7 +106,20 @@ void TQCAN::startUpgrade()
         return;
     }
 
-    m_upgradeTotalLen = 0;
+    // Both parts are checked before the node leaves its application: a node
+    // sent into its boot loader for a part that cannot follow stays there.
+    int totalLen = 0;
+    for (int part : {1, 2}) {
+        QByteArray image;
+        QByteArray uniqueData;
+        if (!findUsablePart(m_recordDb, part, version, m_selTable, &image, &uniqueData)) {
+            showUpgradeFailedBox();
+            return;
+        }
+        totalLen += image.size();
+    }
+
+    m_upgradeTotalLen = totalLen;
     m_upgradeSentLen = 0;
     m_upgrade_devId = node;
     m_upgradeVersion = version;
@@ -143,6 +169,11 @@ void TQCAN::failUpgrade()
         m_checkDevTimer.stop();
     // The page is idle before the box opens: replies that arrive while it
     // is shown find nothing to drive.
+    showUpgradeFailedBox();
+}
+
+void TQCAN::showUpgradeFailedBox()
+{
     QMessageBox::information(nullptr, tr("Info"), tr("Upgrade failed, please try again!"));
 }
 
@@ -237,30 +268,19 @@ void TQCAN::reqUpgradeFile409Msg(int state)
     const QString table = m_upgradeTable;
     qDebug() << "---reqUpgradeFile409Msg----strVersion=" << version << "--strTableName=" << table;
 
-    if (m_upgradeTotalLen == 0) {
-        for (int part : {1, 2}) {
-            QByteArray image;
-            QByteArray uniqueData;
-            if (m_recordDb.SearchFirmwareInfoDB(image, uniqueData, part, version, table))
-                m_upgradeTotalLen += image.size();
-        }
-    }
-
     const int part = state == e_UPGRADE_PART2 ? 2 : 1;
     QByteArray image;
     QByteArray uniqueData;
-    const bool found = m_recordDb.SearchFirmwareInfoDB(image, uniqueData, part, version, table);
+    const bool usable = findUsablePart(m_recordDb, part, version, table, &image, &uniqueData);
     const uint32_t crc = crc32Firmware(reinterpret_cast<const uint8_t*>(image.constData()),
                                        static_cast<uint32_t>(image.size()));
     qDebug() << "-----------file--fileUniqueData=" << uniqueData;
     qDebug() << "---------reqUpgradeFile409Msg-----fileCRC=" << QString::number(crc, 16);
 
-    // Nothing a node could take: no transfer, and the user hears of it now
-    // rather than from the watchdog.
-    if (!found || image.isEmpty() || uniqueData.size() < kUniqueDataBytes) {
-        qCritical() << "reqUpgradeFile409Msg: no usable part" << part << "of version" << version
-                    << "in table" << table << "image bytes" << image.size() << "unique data bytes"
-                    << uniqueData.size();
+    // Checked at the start; a database changed since then gives nothing a
+    // node could take: no transfer, and the user hears of it now rather
+    // than from the watchdog.
+    if (!usable) {
         failUpgrade();
         return;
     }

@@ -249,6 +249,20 @@
         <translation>Please wait until the upgrade has finished !</translation>
     </message>
     <message>
+        <source>node 0x%1: refused the new rate (error 0x%2)</source>
+        <translation>node 0x%1: refused the new rate (error 0x%2)</translation>
+    </message>
+    <message>
+        <source>node 0x%1: not heard at the new rate</source>
+        <translation>node 0x%1: not heard at the new rate</translation>
+    </message>
+    <message>
+        <source>These nodes did not take the new bit rate %1 and may still run at their old rate:
+%2</source>
+        <translation>These nodes did not take the new bit rate %1 and may still run at their old rate:
+%2</translation>
+    </message>
+    <message>
         <source>The new ID is sent to every node on the bus. %1 nodes are listed, and all of them would take the ID %2.
 Set it anyway?</source>
         <translation>The new ID is sent to every node on the bus. %1 nodes are listed, and all of them would take the ID %2.

@@ -249,6 +249,20 @@
         <translation>请等待升级完成！</translation>
     </message>
     <message>
+        <source>node 0x%1: refused the new rate (error 0x%2)</source>
+        <translation>节点 0x%1：拒绝了新的波特率（错误 0x%2）</translation>
+    </message>
+    <message>
+        <source>node 0x%1: not heard at the new rate</source>
+        <translation>节点 0x%1：在新的波特率下没有响应</translation>
+    </message>
+    <message>
+        <source>These nodes did not take the new bit rate %1 and may still run at their old rate:
+%2</source>
+        <translation>以下节点没有切换到新的波特率 %1，可能仍在原波特率下运行：
+%2</translation>
+    </message>
+    <message>
         <source>The new ID is sent to every node on the bus. %1 nodes are listed, and all of them would take the ID %2.
 Set it anyway?</source>
         <translation>新的节点ID会发送给总线上的所有节点。当前列出了 %1 个节点，它们都会变为 ID %2。

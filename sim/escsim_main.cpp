@@ -1,6 +1,7 @@
 // esc-sim: a simulated USB-to-CAN adapter with ESC nodes behind it, on a
 // pseudo-terminal. The first line of standard output is the terminal's path.
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 #include "escsim.h"
 
@@ -38,6 +40,10 @@ void usage(std::ostream& out)
            "  --telemetry-hz N     telemetry messages per node and second (default 0 = off)\n"
            "  --status HEX         status-word bits every node reports set (default 0;\n"
            "                       bit 5, throttle not 0, is also set while a set-point is)\n"
+           "  --register-fault NODE,REG,STATE\n"
+           "                       node NODE answers every access to register REG with\n"
+           "                       op state STATE (hex: 11 no such register, 12 bad\n"
+           "                       operation, 13 out of range); may be given again\n"
            "  --baud-limit         pace the line to 500000 baud: 3125 frames a second each\n"
            "                       way; frames towards the PC beyond a full queue are dropped\n"
            "  --link PATH          also make PATH a symbolic link to the terminal\n"
@@ -73,6 +79,30 @@ bool parseVersion(const std::string& text, uint8_t& major, uint8_t& minor)
     return true;
 }
 
+struct RegisterFault {
+    uint8_t node = 0, reg = 0, opState = 0;
+};
+
+// "NODE,REG,STATE": node and register decimal (or 0x...), the op state hex.
+bool parseRegisterFault(const std::string& text, RegisterFault& out)
+{
+    std::stringstream ss(text);
+    std::string item;
+    long v[3] = {};
+    for (int i = 0; i < 3; ++i) {
+        if (!std::getline(ss, item, ','))
+            return false;
+        char* end = nullptr;
+        v[i] = std::strtol(item.c_str(), &end, i == 2 ? 16 : 0);
+        if (item.empty() || *end != '\0')
+            return false;
+    }
+    if (std::getline(ss, item) || v[0] < 1 || v[0] > 127 || v[1] < 0 || v[1] > 255 || v[2] < 1 || v[2] > 0xFF)
+        return false;
+    out = {uint8_t(v[0]), uint8_t(v[1]), uint8_t(v[2])};
+    return true;
+}
+
 bool readFile(const std::string& path, std::string& out)
 {
     std::ifstream in(path, std::ios::binary);
@@ -93,6 +123,7 @@ int main(int argc, char** argv)
 {
     escsim::Options opt;
     std::string linkPath, savePrefix;
+    std::vector<RegisterFault> faults;
     bool quiet = false;
 
     for (int i = 1; i < argc; ++i) {
@@ -150,6 +181,14 @@ int main(int argc, char** argv)
                 return 2;
             }
             opt.statusBits = uint16_t(bits);
+        } else if (a == "--register-fault") {
+            value(v);
+            RegisterFault f;
+            if (!parseRegisterFault(v, f)) {
+                std::cerr << "esc-sim: bad register fault '" << v << "'\n";
+                return 2;
+            }
+            faults.push_back(f);
         } else if (a == "--baud-limit") {
             opt.baudLimit = true;
         } else if (a == "--link") {
@@ -161,6 +200,12 @@ int main(int argc, char** argv)
         } else {
             std::cerr << "esc-sim: unknown option '" << a << "'\n";
             usage(std::cerr);
+            return 2;
+        }
+    }
+    for (const RegisterFault& f : faults) {
+        if (std::find(opt.nodes.begin(), opt.nodes.end(), f.node) == opt.nodes.end()) {
+            std::cerr << "esc-sim: register fault for node " << int(f.node) << ", which is not on the bus\n";
             return 2;
         }
     }
@@ -184,6 +229,8 @@ int main(int argc, char** argv)
         std::cerr << "esc-sim: cannot create a pseudo-terminal: " << error << "\n";
         return 1;
     }
+    for (const RegisterFault& f : faults)
+        bus.setRegisterFault(f.node, f.reg, f.opState);
     if (!linkPath.empty()) {
         struct stat st {};
         if (::lstat(linkPath.c_str(), &st) == 0) {

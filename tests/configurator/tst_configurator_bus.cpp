@@ -14,6 +14,7 @@
 #include "app/auxthreadcontroller.h"
 #include "app/mainpagecontrol.h"
 #include "configurator/tqcan.h"
+#include "firmwaredb.h"
 #include "link/subserialtqthread.h"
 #include "linkharness.h"
 #include "modalboxcloser.h"
@@ -54,10 +55,12 @@ class tst_ConfiguratorBus : public QObject
     Q_OBJECT
 private slots:
     void initTestCase() { QVERIFY2(m_env.ready(), "the translations must be built next to the test"); }
+    void init() { PageEnv::setLanguage(0); } // a row may have switched the page to Chinese
     void nodesComeAndGoAndCloseClears();
     void canBitRateChangeMovesEveryNode_data();
     void canBitRateChangeMovesEveryNode();
     void nodeIdChangeRelistsTheNode();
+    void nodeIdChangeIsRefusedDuringAnUpgrade();
     void closingWithThePortOpenFreesEveryReply();
 
 private:
@@ -115,14 +118,42 @@ void tst_ConfiguratorBus::nodesComeAndGoAndCloseClears()
 void tst_ConfiguratorBus::canBitRateChangeMovesEveryNode_data()
 {
     // The rate box's first and last items; the nodes at both ends of the ID
-    // range the change walks (48 is the last, "encoder").
+    // range the change walks (48 is the last, "encoder"). A node that
+    // refuses the write, or is silent while the rates are walked, stays at
+    // 500K: one box names it once the others are back.
     QTest::addColumn<int>("target");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QVector<uint>>("adapter"); // opened at 500K, each other rate, the target
-    QTest::newRow("to 1000K, the last rate") << 3 << QString("1000K")
-                                             << QVector<uint>({500000, 250000, 500000, 800000, 1000000});
+    QTest::addColumn<QVector<int>>("refusing");  // answer the write with 0x13
+    QTest::addColumn<QVector<int>>("silent");
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<int>("language"); // of the page: 0 English, 1 Chinese
+    const QVector<uint> to1000 = {500000, 250000, 500000, 800000, 1000000};
+    const QString lost = "These nodes did not take the new bit rate 1000K and may still run at their old rate:\n";
+    QTest::newRow("to 1000K, the last rate") << 3 << QString("1000K") << to1000 << QVector<int>() << QVector<int>()
+                                             << QString() << 0;
     QTest::newRow("to 250K, the first rate") << 0 << QString("250K")
-                                             << QVector<uint>({500000, 500000, 800000, 1000000, 250000});
+                                             << QVector<uint>({500000, 500000, 800000, 1000000, 250000})
+                                             << QVector<int>() << QVector<int>() << QString() << 0;
+    QTest::newRow("node 17 refuses") << 3 << QString("1000K") << to1000 << QVector<int>({17}) << QVector<int>()
+                                     << lost + "node 0x11: refused the new rate (error 0x13)" << 0;
+    QTest::newRow("node 17 silent") << 3 << QString("1000K") << to1000 << QVector<int>() << QVector<int>({17})
+                                    << lost + "node 0x11: not heard at the new rate" << 0;
+    QTest::newRow("node 48 refuses, 16 and 17 silent")
+        << 3 << QString("1000K") << to1000 << QVector<int>({48}) << QVector<int>({16, 17})
+        << lost + "node 0x30: refused the new rate (error 0x13)\nnode 0x10: not heard at the new rate\n"
+                  "node 0x11: not heard at the new rate"
+        << 0;
+    QTest::newRow("every node refuses: nothing to await")
+        << 3 << QString("1000K") << to1000 << QVector<int>({16, 17, 48}) << QVector<int>()
+        << lost + "node 0x10: refused the new rate (error 0x13)\nnode 0x11: refused the new rate (error 0x13)\n"
+                  "node 0x30: refused the new rate (error 0x13)"
+        << 0;
+    QTest::newRow("node 17 refuses, 48 silent, in Chinese")
+        << 3 << QString("1000K") << to1000 << QVector<int>({17}) << QVector<int>({48})
+        << QString("以下节点没有切换到新的波特率 1000K，可能仍在原波特率下运行：\n"
+                   "节点 0x11：拒绝了新的波特率（错误 0x13）\n节点 0x30：在新的波特率下没有响应")
+        << 1;
 }
 
 void tst_ConfiguratorBus::canBitRateChangeMovesEveryNode()
@@ -130,8 +161,14 @@ void tst_ConfiguratorBus::canBitRateChangeMovesEveryNode()
     QFETCH(int, target);
     QFETCH(QString, text);
     QFETCH(QVector<uint>, adapter);
+    QFETCH(QVector<int>, refusing);
+    QFETCH(QVector<int>, silent);
+    QFETCH(QString, box);
+    QFETCH(int, language);
     Bench bench({16, 17, 48});
     QVERIFY2(!bench.path.isEmpty(), bench.error.c_str());
+    child<QComboBox>(bench.page(), "comboBox_lang")->setCurrentIndex(language);
+    ModalBoxCloser boxes;
     const auto listedSorted = [&bench] {
         QStringList nodes = listed(bench.page());
         nodes.sort();
@@ -139,28 +176,45 @@ void tst_ConfiguratorBus::canBitRateChangeMovesEveryNode()
     };
     bench.open(bench.path);
     QTRY_COMPARE_WITH_TIMEOUT(listedSorted(), QStringList({"10", "11", "30"}), kSlowMs);
+    for (int node : refusing)
+        bench.bus.setRegisterFault(uint8_t(node), 4, 0x13);
+    for (int node : silent)
+        bench.bus.setNodeSilent(uint8_t(node), true);
 
     child<QComboBox>(bench.page(), "comboBox_baud_set")->setCurrentIndex(target);
     click(bench.page(), "btn_set_baud");
     QWidget* setBaud = child(bench.page(), "btn_set_baud");
     QVERIFY(!setBaud->isEnabled());
-    QTRY_VERIFY_WITH_TIMEOUT(setBaud->isEnabled(), kSlowMs);
-
-    // The nodes took the target's code in register 4 and run at its rate.
-    for (uint8_t node : {16, 17, 48}) {
-        int16_t code = -1;
-        QVERIFY(bench.bus.registerValue(node, 4, &code));
-        QCOMPARE(code, int16_t(target));
-        QCOMPARE(bench.bus.nodeBitrate(node), adapter.back());
-    }
+    // The silent nodes speak again once the adapter is at the target rate:
+    // at theirs, where the page no longer listens.
     QTRY_COMPARE_WITH_TIMEOUT(bench.bus.bitrateCommands(), std::vector<uint32_t>(adapter.begin(), adapter.end()),
                               kSlowMs);
+    for (int node : silent)
+        bench.bus.setNodeSilent(uint8_t(node), false);
+    // The change ends once the nodes are back, or are named.
+    QTRY_VERIFY_WITH_TIMEOUT(setBaud->isEnabled(), kSlowMs);
+    QCOMPARE(boxes.texts(), box.isEmpty() ? QStringList() : QStringList({box}));
+
+    // The other nodes took the target's code in register 4 and run at its
+    // rate; the ones named are still at 500K.
+    QStringList back;
+    for (uint8_t node : {16, 17, 48}) {
+        const bool followed = !refusing.contains(node) && !silent.contains(node);
+        int16_t code = -1;
+        QVERIFY(bench.bus.registerValue(node, 4, &code));
+        QCOMPARE(code, int16_t(followed ? target : 1));
+        QCOMPARE(bench.bus.nodeBitrate(node), followed ? adapter.back() : 500000u);
+        if (followed)
+            back << QString::number(node, 16);
+    }
     QCOMPARE(bench.bus.adapterBitrate(), adapter.back());
     QCOMPARE(child<QComboBox>(bench.page(), "comboBox_baud")->currentText(), text);
 
     // Listed again at the new rate.
-    QTRY_COMPARE_WITH_TIMEOUT(listedSorted(), QStringList({"10", "11", "30"}), kSlowMs);
-    QTRY_VERIFY_WITH_TIMEOUT(lamp(bench.page())->isAlarm() && !lamp(bench.page())->isRedMode(), kSlowMs);
+    QTRY_COMPARE_WITH_TIMEOUT(listedSorted(), back, kSlowMs);
+    if (!back.isEmpty())
+        QTRY_VERIFY_WITH_TIMEOUT(lamp(bench.page())->isAlarm() && !lamp(bench.page())->isRedMode(), kSlowMs);
+    QCOMPARE(boxes.texts().size(), box.isEmpty() ? 0 : 1);
 }
 
 void tst_ConfiguratorBus::nodeIdChangeRelistsTheNode()
@@ -175,6 +229,36 @@ void tst_ConfiguratorBus::nodeIdChangeRelistsTheNode()
     QTRY_VERIFY_WITH_TIMEOUT(bench.bus.hasNode(20), kSlowMs);
     QVERIFY(!bench.bus.hasNode(16));
     QTRY_COMPARE_WITH_TIMEOUT(listed(bench.page()), QStringList({"14"}), kSlowMs);
+}
+
+// While a node runs its boot loader the ID change is refused as the rate
+// change is: the node would take the ID too, and the list that shows the
+// upgrade's progress would be cleared.
+void tst_ConfiguratorBus::nodeIdChangeIsRefusedDuringAnUpgrade()
+{
+    Bench bench({16, 17});
+    QVERIFY2(!bench.path.isEmpty(), bench.error.c_str());
+    QVERIFY(testdb::installForPage("fw_bus.db", {testdb::row("2.5.0", "newest", 2000, 500)}));
+    bench.window.setTqcanWorkMode(false); // finds the database, as at start
+    ModalBoxCloser boxes;
+    bench.open(bench.path);
+    QTRY_COMPARE_WITH_TIMEOUT(listedNodes(devTable(bench.page())).size(), 2, kSlowMs);
+    clickCell(devTable(bench.page()), listedNodes(devTable(bench.page())).indexOf("10"), 1);
+    click(bench.page(), "btnUpgradedev");
+    QTRY_VERIFY_WITH_TIMEOUT(bench.bus.inUpgradeMode(16), kSlowMs);
+
+    child<QComboBox>(bench.page(), "comboBox_id_set")->setCurrentIndex(4); // node 20
+    click(bench.page(), "btn_set_id");
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), QStringList({"Please wait until the upgrade has finished !"}),
+                              kSlowMs);
+    QCOMPARE(listedNodes(devTable(bench.page())).size(), 2);
+    // The upgrade goes on to its end; no node took the ID.
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(),
+                              QStringList({"Please wait until the upgrade has finished !", "Upgrade success!"}),
+                              60000);
+    QVERIFY(bench.bus.hasNode(16) && bench.bus.hasNode(17));
+    QVERIFY(!bench.bus.hasNode(20));
+    QDir(QStringLiteral("download")).removeRecursively();
 }
 
 QTEST_MAIN(tst_ConfiguratorBus)

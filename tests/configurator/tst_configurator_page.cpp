@@ -16,6 +16,7 @@
 #include "app/tqformalpagecontrol.h"
 #include "app/tqpagecontrol.h"
 #include "configurator/tqcan.h"
+#include "firmwaredb.h"
 #include "kiosk/kioskini.h"
 #include "logcapture.h"
 #include "modalboxcloser.h"
@@ -66,7 +67,11 @@ class tst_ConfiguratorPage : public QObject
 private slots:
     void initTestCase() { QVERIFY2(m_env.ready(), "the translations must be built next to the test"); }
     void init();
-    void cleanup() { m_page.reset(); }
+    void cleanup()
+    {
+        m_page.reset();
+        QDir(QStringLiteral("download")).removeRecursively();
+    }
 
     void nodesAreListedFromHeartbeatAndInformation();
     void tablesGrowPastTwelveNodes();
@@ -86,6 +91,7 @@ private slots:
     void descriptionIsDecodedWhenComplete();
     void descriptionFollowUpRequests_data();
     void descriptionFollowUpRequests();
+    void bitRateChangeStopsWhenThePortCloses_data();
     void bitRateChangeStopsWhenThePortCloses();
     void nodeIdBroadcastAsksWithSeveralNodes_data();
     void nodeIdBroadcastAsksWithSeveralNodes();
@@ -221,10 +227,13 @@ void tst_ConfiguratorPage::silentNodeGoesAtTheFourthTick()
     // A node being upgraded restarts and is silent on purpose: it stays
     // listed while the upgrade runs (its own watchdog ends a stalled one
     // after 10 ticks); a silent neighbour goes as before.
+    // The version comes from a database whose parts a node could take.
+    QVERIFY(testdb::installForPage("fw_page.db", {testdb::row("9.9", "note", 300, 200)}));
+    m_page->initDbPath();
     list(16);
     list(17);
     clickCell(dev(), 0, 2);
-    child<QComboBox>(page(), "comboBox_dev_ver")->addItem("9.9");
+    QCOMPARE(child<QComboBox>(page(), "comboBox_dev_ver")->currentText(), QString("9.9"));
     click(page(), "btnUpgradedev");
     // Its first heartbeat from the boot loader (mode 3) moves the upgrade on
     // to the status register; later ones do not ask again.
@@ -547,8 +556,18 @@ void tst_ConfiguratorPage::descriptionFollowUpRequests()
     }
 }
 
+void tst_ConfiguratorPage::bitRateChangeStopsWhenThePortCloses_data()
+{
+    // The port is lost while the rates are walked, or once they are and the
+    // nodes listed before are awaited at the new one.
+    QTest::addColumn<bool>("awaiting");
+    QTest::newRow("walking the rates") << false;
+    QTest::newRow("awaiting the nodes") << true;
+}
+
 void tst_ConfiguratorPage::bitRateChangeStopsWhenThePortCloses()
 {
+    QFETCH(bool, awaiting);
     ModalBoxCloser boxes;
     openPort();
     list(16);
@@ -559,7 +578,10 @@ void tst_ConfiguratorPage::bitRateChangeStopsWhenThePortCloses()
     list(16); // nodes heard during the change are not listed
     QVERIFY(listed(page()).isEmpty());
 
-    QTRY_VERIFY_WITH_TIMEOUT(opens.size() >= 1, kSlowMs);
+    // Three other rates, then the target: node 16 is awaited there.
+    QTRY_VERIFY_WITH_TIMEOUT(opens.size() >= (awaiting ? 4 : 1), kSlowMs);
+    if (awaiting)
+        QVERIFY(!child(page(), "btn_set_baud")->isEnabled());
     feed(linkCode(kRespOpenResult, kOpenPortLost));
     QTRY_VERIFY(child(page(), "btn_set_baud")->isEnabled());
     const int sent = opens.size();
@@ -567,6 +589,13 @@ void tst_ConfiguratorPage::bitRateChangeStopsWhenThePortCloses()
     QCOMPARE(opens.size(), sent);
     QCOMPARE(caption(page(), "btnOpen"), QString("Open"));
     QVERIFY(child(page(), "comboBox_baud")->isEnabled());
+    // The lost port has its own box; the change names no node.
+    QCOMPARE(boxes.texts(), QStringList({"Serial Port Closed Unexpectedly !"}));
+
+    // A change can start again.
+    openPort();
+    click(page(), "btn_set_baud");
+    QVERIFY(!child(page(), "btn_set_baud")->isEnabled());
 }
 
 void tst_ConfiguratorPage::nodeIdBroadcastAsksWithSeveralNodes_data()

@@ -68,6 +68,39 @@ private slots:
         QCOMPARE(kept.readAll(), QByteArray("the user's notes\n"));
     }
 
+    // A node made to refuse its bit-rate write, as a real one may: the other
+    // node takes the same write.
+    void registerFaultRefusesTheAccess()
+    {
+        QProcess p;
+        // The lowest node, register and state a fault may name, too.
+        p.start(ESC_SIM_EXE, {"--nodes", "1,17", "--register-fault", "17,4,13", "--register-fault", "1,0,1",
+                              "--quiet"});
+        QVERIFY(p.waitForStarted(kWaitMs));
+        QTRY_VERIFY_WITH_TIMEOUT(p.canReadLine(), kWaitMs);
+        SimClient c;
+        QVERIFY(c.open(QString::fromLocal8Bit(p.readLine()).trimmed().toStdString()));
+        struct Case {
+            uint8_t node, reg;
+            int opState;
+        };
+        for (const Case& k : {Case {17, 4, 0x13}, Case {1, 4, 0x20}, Case {1, 0, 0x01}}) {
+            RegAccessArgs a;
+            a.op = 2;
+            a.reg = k.reg;
+            a.value = 1; // 500K, the rate the nodes run at
+            LinkRecord r;
+            QVERIFY(c.send(kPortRegAccess, k.node, &a));
+            QVERIFY(c.waitFor(kPortRegAccess, k.node, kWaitMs, &r));
+            QCOMPARE(int(r.payload.at(0)), k.opState);
+            QCOMPARE(int(r.payload.at(1)), int(k.reg));
+        }
+        c.close();
+        p.terminate();
+        QVERIFY(p.waitForFinished(kWaitMs));
+        QCOMPARE(p.exitCode(), 0);
+    }
+
     void badOptionsAreRefused_data()
     {
         QTest::addColumn<QStringList>("args");
@@ -80,6 +113,14 @@ private slots:
         QTest::newRow("telemetry above 1000 Hz") << QStringList {"--telemetry-hz", "1001"};
         QTest::newRow("missing value") << QStringList {"--telemetry-hz"};
         QTest::newRow("bad version after upgrade") << QStringList {"--new-sw", "2"};
+        QTest::newRow("register fault of a node not on the bus") << QStringList {"--register-fault", "17,4,13"};
+        QTest::newRow("register fault without a state") << QStringList {"--register-fault", "16,4"};
+        QTest::newRow("register fault of state 0") << QStringList {"--register-fault", "16,4,0"};
+        QTest::newRow("register fault of state 100") << QStringList {"--register-fault", "16,4,100"};
+        QTest::newRow("register fault of register -1") << QStringList {"--register-fault", "16,-1,13"};
+        QTest::newRow("register fault of register 256") << QStringList {"--register-fault", "16,256,13"};
+        QTest::newRow("register fault of node 0") << QStringList {"--nodes", "16", "--register-fault", "0,4,13"};
+        QTest::newRow("register fault with a tail") << QStringList {"--register-fault", "16,4,13,1"};
         QTest::newRow("missing description") << QStringList {"--description", "/nonexistent/x.txt"};
     }
     void badOptionsAreRefused()
