@@ -1,0 +1,320 @@
+// The update-database install on the disk: stopped at each of its steps as
+// a crash would stop it, with a fresh page started on the folder it left; a
+// disk that fails each write and sync in turn (diskfaults.h); an install
+// record that is no regular file; and links where the install works. The
+// working database stays in use, or the new one is whole.
+
+#include <QtTest>
+
+#include <sys/stat.h>
+
+#include "downloadpagefixture.h"
+
+using namespace fwdownload;
+using namespace fwpage;
+
+class TestFirmwareInstall : public QObject, public DownloadPageFixture
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { QVERIFY2(m_env.ready(), "the translations must be built next to the test"); }
+    void init() { setUpChain(); }
+    void cleanup() { tearDownChain(); }
+
+    void installStoppedAtEachStep_data();
+    void installStoppedAtEachStep();
+    void anOldFileThatCannotGoBackIsNotCalledKept();
+    void everyWriteOfTheInstallIsChecked_data();
+    void everyWriteOfTheInstallIsChecked();
+    void aRecordThatIsNoFileLeavesTheStartGoing_data();
+    void aRecordThatIsNoFileLeavesTheStartGoing();
+    void aLinkAtTheStagingFolderGoesAsALink_data();
+    void aLinkAtTheStagingFolderGoesAsALink();
+};
+
+void TestFirmwareInstall::installStoppedAtEachStep_data()
+{
+    // What is stopped at each of its steps: the install itself; an install
+    // whose new database does not read in place, stopped while it goes and
+    // while it is undone; and, at a fresh start, the undo of an install cut
+    // off before its commit and the end of one cut off after it.
+    QTest::addColumn<QString>("stopped");
+    QTest::newRow("an install") << "install";
+    QTest::newRow("an install undone") << "undone install";
+    QTest::newRow("the undo at start") << "undo at start";
+    QTest::newRow("the end at start") << "end at start";
+}
+
+void TestFirmwareInstall::installStoppedAtEachStep()
+{
+    QFETCH(QString, stopped);
+    const QString download = inBase("download");
+    // The folder as a stop after each step leaves it: a crash stops a
+    // process between two changes on the disk, never inside one.
+    QList<QPair<QString, Tree>> stops;
+    ModalBoxCloser boxes;
+    if (stopped == "install" || stopped == "undone install") {
+        FileSwap::setStepHook([&](const QString& step) {
+            if (stopped == "undone install" && step == "moved in fw.v2.db")
+                writeFile("download/fw.v2.db", "not a database any more");
+            stops.append({step, Tree::of(download)});
+        });
+        update(boxes, stopped == "install" ? kSuccess : kFailed);
+    } else {
+        // The folder an install left when it was cut off at the last step
+        // before its commit, or at the commit itself; a fresh page settles
+        // it, stopped after each of its own steps.
+        const QString cutAt = stopped == "undo at start" ? "moved in fw.v2.db" : "record says installed";
+        Tree cut;
+        FileSwap::setStepHook([&](const QString& step) {
+            if (step == cutAt)
+                cut = Tree::of(download);
+        });
+        update(boxes, kSuccess);
+        QVERIFY(!cut.files.isEmpty());
+        m_page.reset();
+        QVERIFY(cut.restore(download));
+        FileSwap::setStepHook([&](const QString& step) { stops.append({step, Tree::of(download)}); });
+        m_page = startPage();
+        FileSwap::setStepHook(nullptr);
+        QVERIFY(!QFileInfo::exists(download + "/previous"));
+    }
+    FileSwap::setStepHook(nullptr);
+    QVERIFY(stops.size() >= 4);
+    if (stopped == "install") {
+        // A stop inside the writing of the record, before it took its name:
+        // the first one and the one that says installed.
+        for (const QString& before : {QStringLiteral("made the backup folder"), QStringLiteral("moved in fw.v2.db")}) {
+            const auto at = std::find_if(stops.begin(), stops.end(), [&](const auto& stop) { return stop.first == before; });
+            QVERIFY2(at != stops.end(), qPrintable(before));
+            Tree half = at->second;
+            half.files.insert("previous/" + FileSwap::recordName() + ".Xq3zP1", "tq install rec");
+            stops.insert(at + 1, {"a record half written after \"" + before + "\"", half});
+        }
+    }
+
+    // The install counts as done from the step that records it on.
+    bool completed = stopped == "end at start";
+    for (const auto& stop : qAsConst(stops)) {
+        completed = completed || stop.first == QLatin1String("record says installed");
+        const QByteArray where = ("stopped after \"" + stop.first + "\"").toUtf8();
+        m_page.reset();
+        QVERIFY2(stop.second.restore(download), where.constData());
+        boxes.clear();
+        m_page = startPage();
+        openPort(page());
+        // Whatever is in use is what the page shows, and nothing asks for an
+        // update while a database is there.
+        QVERIFY2(boxes.texts().isEmpty(), where.constData());
+        QVERIFY2(!QFileInfo::exists(download + "/previous"), where.constData());
+        if (completed)
+            expectNewDatabaseInUse();
+        else
+            expectOldDatabaseInUse();
+        QVERIFY2(!QTest::currentTestFailed(), where.constData());
+        // The next install succeeds.
+        update(boxes, kSuccess);
+        expectNewDatabaseInUse();
+        QVERIFY2(!QTest::currentTestFailed(), where.constData());
+    }
+}
+
+void TestFirmwareInstall::anOldFileThatCannotGoBackIsNotCalledKept()
+{
+    // The new database does not read in place, and the old one cannot go
+    // back: a folder has taken its name meanwhile.
+    FileSwap::setStepHook([](const QString& step) {
+        if (step == "set aside old.db")
+            QDir().mkpath(inBase("download/old.db"));
+        if (step == "moved in fw.v2.db")
+            writeFile("download/fw.v2.db", "not a database any more");
+    });
+    ModalBoxCloser boxes;
+    update(boxes, kFailedNotKept);
+    FileSwap::setStepHook(nullptr);
+    QVERIFY(clickSimDevice(page()).isEmpty());
+    QCOMPARE(fileBytes(inBase("download/previous/old.db")), m_oldFiles.value("old.db"));
+
+    // A fresh page cannot put it back either, and says what is true.
+    m_page.reset();
+    boxes.clear();
+    m_page = startPage();
+    QCOMPARE(boxes.texts(), QStringList{kPleaseUpdate});
+    QCOMPARE(fileBytes(inBase("download/previous/old.db")), m_oldFiles.value("old.db"));
+
+    // With the folder gone, the next install puts it back before it
+    // begins, and succeeds.
+    QVERIFY(QDir(inBase("download/old.db")).removeRecursively());
+    openPort(page());
+    update(boxes, kSuccess);
+    expectNewDatabaseInUse();
+    QVERIFY(!QFileInfo::exists(inBase("download/previous")));
+}
+
+void TestFirmwareInstall::everyWriteOfTheInstallIsChecked_data()
+{
+    // The disk fails a write or a sync of what the update writes, each in
+    // turn, or that one and every one after it: of the staged files, or of
+    // the install's record and its folder. The box says what is so: the old
+    // files in use and the file the disk failed; or, only where the record
+    // said installed and nothing could put it back to pending, the new ones
+    // whole. The next update works.
+    QTest::addColumn<QByteArray>("part");
+    QTest::addColumn<bool>("fromThenOn");
+    QTest::newRow("the staged files, each call") << QByteArray("/download/temp/") << false;
+    QTest::newRow("the install record, each call") << QByteArray("/download/previous") << false;
+    QTest::newRow("the install record, each call and all after") << QByteArray("/download/previous") << true;
+}
+
+void TestFirmwareInstall::everyWriteOfTheInstallIsChecked()
+{
+    QFETCH(QByteArray, part);
+    QFETCH(bool, fromThenOn);
+    const QString download = inBase("download");
+    const bool record = part.contains("previous");
+    const Tree old = Tree::of(download);
+    ModalBoxCloser boxes;
+    // An update that the disk lets through counts the calls: each file's
+    // writes and its sync; the record's, twice, each with its folder's sync,
+    // and the folder's after the old files went in.
+    diskfaults::arm(part, 0);
+    update(boxes, kSuccess);
+    const int calls = diskfaults::calls();
+    diskfaults::disarm();
+    qInfo("%s: %d calls", QTest::currentDataTag(), calls);
+    QVERIFY2(calls >= (record ? 7 : 4), qPrintable(QString::number(calls)));
+    QStringList named;
+    for (int nth = 1; nth <= calls; ++nth) {
+        const QByteArray where = "call " + QByteArray::number(nth);
+        m_page.reset();
+        QVERIFY(old.restore(download));
+        m_page = startPage();
+        openPort(page());
+        boxes.clear();
+        diskfaults::arm(part, nth, fromThenOn);
+        pagetest::click(page(), "btnDownloadDBCSV");
+        QTRY_COMPARE_WITH_TIMEOUT(boxes.texts().size(), 1, pagetest::kSlowMs);
+        diskfaults::disarm();
+        QTRY_VERIFY(buttonsEnabled());
+        const QString box = boxes.texts().first();
+        if (box == kSuccess) {
+            QVERIFY2(fromThenOn, where.constData());
+            expectNewDatabaseInUse();
+        } else if (record) {
+            QCOMPARE(box, failedBecause(kFailed, diskFull(download + "/previous")));
+            expectOldDatabaseInUse();
+        } else {
+            named << box;
+            QVERIFY2(box == failedBecause(kFailed, diskFull(download + "/temp/devFileList.csv"))
+                         || box == failedBecause(kFailed, diskFull(download + "/temp/fw.v2.db")),
+                     qPrintable(box));
+            expectOldDatabaseInUse();
+        }
+        QVERIFY2(!QFileInfo::exists(download + "/previous") && !QFileInfo::exists(download + "/temp"),
+                 where.constData());
+        QVERIFY2(!QTest::currentTestFailed(), where.constData());
+        update(boxes, kSuccess);
+        expectNewDatabaseInUse();
+        QVERIFY2(!QTest::currentTestFailed(), where.constData());
+    }
+    // The list is written first, the database last.
+    if (!record) {
+        QVERIFY(named.first().endsWith("devFileList.csv: No space left on device"));
+        QVERIFY(named.last().endsWith("fw.v2.db: No space left on device"));
+    }
+}
+
+void TestFirmwareInstall::aRecordThatIsNoFileLeavesTheStartGoing_data()
+{
+    // The install's record as a link to an endless device, a pipe that no
+    // one writes, a file above the bound, and a link to a record that
+    // reads: a record is read only from a regular file of its own, and
+    // never more than the bound. The backup folder then is in the way.
+    // A record of exactly the bound is read, and settled (it names no file
+    // there is).
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("settled");
+    QTest::newRow("a link to /dev/zero") << "zero" << false;
+    QTest::newRow("a FIFO") << "fifo" << false;
+    QTest::newRow("2 MiB") << "2097152" << false;
+    QTest::newRow("a byte above the bound") << "1048577" << false;
+    QTest::newRow("the bound, a record that reads") << "1048576" << true;
+    QTest::newRow("a link to a record") << "link" << false;
+}
+
+void TestFirmwareInstall::aRecordThatIsNoFileLeavesTheStartGoing()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, settled);
+    const QString record = inBase("download/previous/" + FileSwap::recordName());
+    QVERIFY(QDir().mkpath(inBase("download/previous")));
+    if (kind == "zero") {
+        QVERIFY(QFile::link("/dev/zero", record));
+    } else if (kind == "fifo") {
+        QCOMPARE(::mkfifo(QFile::encodeName(record).constData(), 0600), 0);
+    } else if (kind.toInt() > 0) {
+        // A record whose one new file has a name as long as it takes.
+        const QByteArray head = "tq install record 1\nstate pending\nnew ";
+        QVERIFY(writeFile("download/previous/" + FileSwap::recordName(),
+                          head + QByteArray(kind.toInt() - head.size() - 4, 'z') + ".db\n"));
+    } else {
+        // Followed, it would drop the copy beside it.
+        QVERIFY(writeFile("download/previous/old.db", "a copy"));
+        QVERIFY(writeFile("elsewhere/record", "tq install record 1\nstate installed\nold old.db\n"));
+        QVERIFY(QFile::link(inBase("elsewhere/record"), record));
+    }
+    m_oldFiles = snapshot(inBase("download"));
+    m_page.reset();
+    ModalBoxCloser boxes;
+    m_page = startPage();
+    openPort(page());
+    QVERIFY(boxes.texts().isEmpty());
+    if (settled) {
+        QVERIFY(!QFileInfo::exists(inBase("download/previous")));
+        m_oldFiles = snapshot(inBase("download"));
+    }
+    expectOldDatabaseInUse();
+    if (!settled) {
+        update(boxes, failedBecause(kFailed, inTheWay(inBase("download/previous"))));
+        expectOldDatabaseInUse();
+        QVERIFY(QDir(inBase("download/previous")).removeRecursively());
+    }
+    update(boxes, kSuccess);
+    expectNewDatabaseInUse();
+}
+
+void TestFirmwareInstall::aLinkAtTheStagingFolderGoesAsALink_data()
+{
+    // The staging folder is a link to a folder of the user's, with files
+    // and a folder in it: the start, or an update, takes out the link, not
+    // what it leads to.
+    QTest::addColumn<bool>("atStart");
+    QTest::newRow("at start") << true;
+    QTest::newRow("at an update") << false;
+}
+
+void TestFirmwareInstall::aLinkAtTheStagingFolderGoesAsALink()
+{
+    QFETCH(bool, atStart);
+    QVERIFY(writeFile("elsewhere/keep.db", "the user's database"));
+    QVERIFY(writeFile("elsewhere/keep.csv", "the user's list"));
+    QVERIFY(writeFile("elsewhere/sub/inner.txt", "deeper"));
+    const QMap<QString, QByteArray> theirs = snapshot(inBase("elsewhere"));
+    QVERIFY(QFile::link(inBase("elsewhere"), inBase("download/temp")));
+    ModalBoxCloser boxes;
+    if (atStart) {
+        m_page.reset();
+        m_page = startPage();
+        openPort(page());
+        QVERIFY(boxes.texts().isEmpty());
+        expectOldDatabaseInUse();
+    } else {
+        update(boxes, kSuccess);
+        expectNewDatabaseInUse();
+    }
+    QCOMPARE(snapshot(inBase("elsewhere")), theirs);
+    QVERIFY(!QFileInfo(inBase("download/temp")).isSymLink());
+}
+
+QTEST_MAIN(TestFirmwareInstall)
+#include "tst_firmware_install.moc"
