@@ -42,6 +42,10 @@ Bus::Bus(Options options) : m_opt(std::move(options))
         NodeConfig c;
         c.nodeId = m_opt.nodes[i];
         c.name = m_opt.name;
+        for (const auto& named : m_opt.nodeNames) {
+            if (named.first == c.nodeId)
+                c.name = named.second;
+        }
         c.hwMajor = m_opt.hwMajor;
         c.hwMinor = m_opt.hwMinor;
         c.swMajor = m_opt.swMajor;

@@ -24,6 +24,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace escsim {
@@ -35,6 +36,9 @@ class SimNode;
 struct Options {
     std::vector<uint8_t> nodes {16};
     std::string name = "P_FLY-ESC_A";   // device name in the node information
+    // Nodes with a device name of their own (node ID, name): a bus of two
+    // device types.
+    std::vector<std::pair<uint8_t, std::string>> nodeNames;
     uint8_t hwMajor = 1, hwMinor = 0;   // hardware version 1.0
     uint8_t swMajor = 2, swMinor = 3;   // software version 2.3
     // Register descriptions served on port 257: English (file type 1001)

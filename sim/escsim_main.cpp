@@ -30,6 +30,8 @@ void usage(std::ostream& out)
     out << "usage: esc-sim [options]\n"
            "  --nodes LIST         node IDs, comma-separated (default 16)\n"
            "  --name TEXT          device name (default P_FLY-ESC_A)\n"
+           "  --node-name NODE,TEXT  node NODE's own device name, so that the bus holds\n"
+           "                       two device types; may be given again\n"
            "  --hw MAJOR.MINOR     hardware version (default 1.0)\n"
            "  --sw MAJOR.MINOR     software version (default 2.3)\n"
            "  --new-sw MAJOR.MINOR software version after a firmware upgrade (default 2.4)\n"
@@ -53,17 +55,27 @@ void usage(std::ostream& out)
            "The first line of standard output is the path of the pseudo-terminal.\n";
 }
 
+// One node ID, decimal (or 0x...), 1 to 127.
+bool parseNodeId(const std::string& text, uint8_t& out)
+{
+    char* end = nullptr;
+    const long v = std::strtol(text.c_str(), &end, 0);
+    if (text.empty() || *end != '\0' || v < 1 || v > 127)
+        return false;
+    out = uint8_t(v);
+    return true;
+}
+
 bool parseNodes(const std::string& text, std::vector<uint8_t>& out)
 {
     out.clear();
     std::stringstream ss(text);
     std::string item;
+    uint8_t node = 0;
     while (std::getline(ss, item, ',')) {
-        char* end = nullptr;
-        const long v = std::strtol(item.c_str(), &end, 0);
-        if (item.empty() || *end != '\0' || v < 1 || v > 127)
+        if (!parseNodeId(item, node))
             return false;
-        out.push_back(uint8_t(v));
+        out.push_back(node);
     }
     return !out.empty();
 }
@@ -100,6 +112,16 @@ bool parseRegisterFault(const std::string& text, RegisterFault& out)
     if (std::getline(ss, item) || v[0] < 1 || v[0] > 127 || v[1] < 0 || v[1] > 255 || v[2] < 1 || v[2] > 0xFF)
         return false;
     out = {uint8_t(v[0]), uint8_t(v[1]), uint8_t(v[2])};
+    return true;
+}
+
+// "NODE,TEXT": the name is all that follows the first comma, not empty.
+bool parseNodeName(const std::string& text, std::pair<uint8_t, std::string>& out)
+{
+    const size_t comma = text.find(',');
+    if (comma == std::string::npos || comma + 1 == text.size() || !parseNodeId(text.substr(0, comma), out.first))
+        return false;
+    out.second = text.substr(comma + 1);
     return true;
 }
 
@@ -147,6 +169,14 @@ int main(int argc, char** argv)
             }
         } else if (a == "--name") {
             value(opt.name);
+        } else if (a == "--node-name") {
+            value(v);
+            std::pair<uint8_t, std::string> named;
+            if (!parseNodeName(v, named)) {
+                std::cerr << "esc-sim: bad node name '" << v << "'\n";
+                return 2;
+            }
+            opt.nodeNames.push_back(named);
         } else if (a == "--hw" || a == "--sw" || a == "--new-sw") {
             value(v);
             const bool ok = (a == "--hw")   ? parseVersion(v, opt.hwMajor, opt.hwMinor)
@@ -203,9 +233,18 @@ int main(int argc, char** argv)
             return 2;
         }
     }
+    const auto onBus = [&opt](uint8_t node) {
+        return std::find(opt.nodes.begin(), opt.nodes.end(), node) != opt.nodes.end();
+    };
     for (const RegisterFault& f : faults) {
-        if (std::find(opt.nodes.begin(), opt.nodes.end(), f.node) == opt.nodes.end()) {
+        if (!onBus(f.node)) {
             std::cerr << "esc-sim: register fault for node " << int(f.node) << ", which is not on the bus\n";
+            return 2;
+        }
+    }
+    for (const auto& named : opt.nodeNames) {
+        if (!onBus(named.first)) {
+            std::cerr << "esc-sim: name for node " << int(named.first) << ", which is not on the bus\n";
             return 2;
         }
     }

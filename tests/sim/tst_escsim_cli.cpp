@@ -23,7 +23,8 @@ private slots:
             f.write(":STR,Only a caption\n");
         }
         QProcess p;
-        p.start(ESC_SIM_EXE, {"--nodes", "16,18", "--name", "CLI-ESC", "--link", link, "--description", desc, "--quiet"});
+        p.start(ESC_SIM_EXE, {"--nodes", "16,18,19", "--name", "CLI-ESC", "--node-name", "19,CLI,B", "--link", link,
+                              "--description", desc, "--quiet"});
         QVERIFY(p.waitForStarted(kWaitMs));
         QTRY_VERIFY_WITH_TIMEOUT(p.canReadLine(), kWaitMs);
         const QString path = QString::fromLocal8Bit(p.readLine()).trimmed();
@@ -37,6 +38,8 @@ private slots:
         QVERIFY(c.send(kPortNodeInfo, 18, nullptr));
         QVERIFY(c.waitFor(kPortNodeInfo, 18, kWaitMs, &r));
         QCOMPARE(QString(reinterpret_cast<const char*>(&r.payload[30])), QString("CLI-ESC"));
+        QVERIFY(c.send(kPortNodeInfo, 19, nullptr) && c.waitFor(kPortNodeInfo, 19, kWaitMs, &r));
+        QCOMPARE(QString(reinterpret_cast<const char*>(&r.payload[30])), QString("CLI,B"));
         FileReadArgs fr;
         fr.fileType = 1001;
         QVERIFY(c.send(kPortFileRead, 16, &fr));
@@ -121,6 +124,7 @@ private slots:
         QTest::newRow("register fault of register 256") << QStringList {"--register-fault", "16,256,13"};
         QTest::newRow("register fault of node 0") << QStringList {"--nodes", "16", "--register-fault", "0,4,13"};
         QTest::newRow("register fault with a tail") << QStringList {"--register-fault", "16,4,13,1"};
+        QTest::newRow("name of a node not on the bus") << QStringList {"--node-name", "17,ESC"};
         QTest::newRow("missing description") << QStringList {"--description", "/nonexistent/x.txt"};
     }
     void badOptionsAreRefused()
