@@ -110,6 +110,7 @@ void TQCAN::initConnect()
     connectButtons();
 
     connect(ui->tableWidget_dev, &QTableWidget::cellClicked, this, &TQCAN::doProcessClickProTable);
+    connect(ui->tableWidget_dev, &QTableWidget::itemChanged, this, &TQCAN::doProcessDevItemChanged);
     connect(ui->comboBox_lang, QOverload<int>::of(&QComboBox::currentIndexChanged),
             this, &TQCAN::doprocessLanguageChange);
     connect(tqformalpagecontrol::getInstance(), &tqformalpagecontrol::signalNotifyTQResultF,

@@ -39,6 +39,7 @@
 class QNetworkAccessManager;
 class QSaveFile;
 class QTableWidget;
+class QTableWidgetItem;
 class QTranslator;
 class QcwIndicatorLamp;
 class statusLampForm;
@@ -108,6 +109,7 @@ private slots:
     void doProcessCheckDevTimerOut();
     void doProcessSetBaudTimerOut();
     void doProcessClickProTable(int row, int column);
+    void doProcessDevItemChanged(QTableWidgetItem* item);
     void doprocessLanguageChange(int selIndex);
     void doProcessTabChanged(int index);
 
@@ -179,6 +181,8 @@ private:
     int getLastValidRowSetDev();
     int getLastValidRowSetReg();
     int getUpgradeDevCheckedRow() const;
+    // Checks the row's box alone and shows its type's versions and notes.
+    void chooseUpgradeRow(int row);
 
     // ---- port (tqcan_port.cpp) ----
     void handelClickOpenBtn(int force);

@@ -225,10 +225,29 @@ void TQCAN::ensureDeviceRow(int row)
 void TQCAN::doProcessClickProTable(int row, int column)
 {
     qDebug() << "doProcessClickProTable row=" << row << "column=" << column;
+    chooseUpgradeRow(row);
+}
+
+void TQCAN::doProcessDevItemChanged(QTableWidgetItem* item)
+{
+    // A box checked by any means (Space or another key, a click on the box)
+    // chooses its row as a click does: the versions offered must always be
+    // those of the checked node's type.
+    if (item && item->column() == kColSelect && item->checkState() == Qt::Checked)
+        chooseUpgradeRow(item->row());
+}
+
+void TQCAN::chooseUpgradeRow(int row)
+{
     QTableWidget* table = ui->tableWidget_dev;
-    for (int r = 0; r < table->rowCount(); ++r) {
-        if (QTableWidgetItem* select = table->item(r, kColSelect))
-            select->setCheckState(r == row ? Qt::Checked : Qt::Unchecked);
+    {
+        // Only the box of this row stays checked; the boxes set here are no
+        // new choice.
+        const QSignalBlocker blocker(table);
+        for (int r = 0; r < table->rowCount(); ++r) {
+            if (QTableWidgetItem* select = table->item(r, kColSelect))
+                select->setCheckState(r == row ? Qt::Checked : Qt::Unchecked);
+        }
     }
     const QTableWidgetItem* node = table->item(row, kColNode);
     const QTableWidgetItem* type = table->item(row, kColType);

@@ -22,6 +22,7 @@
 
 #include "app/tqformalpagecontrol.h"
 #include "configurator/tqcan_private.h"
+#include "firmware/firmwarenames.h"
 #include "link/crc.h"
 
 namespace {
@@ -103,6 +104,18 @@ void TQCAN::startUpgrade()
     if (version.isEmpty()) {
         QMessageBox::information(this, tr("Info"),
                                  tr("Not Have Valid Firmware To Updata,Please Check !"));
+        return;
+    }
+
+    // The versions offered are those of the table last chosen; a node of
+    // another type (its box checked by a path that chose nothing, a new
+    // node information since) must never get that table's firmware.
+    const QString nodeType = getDevTypeById(node);
+    const QString nodeTable = firmwarenames::matchFirmwareTable(nodeType, mDbTableNameL);
+    if (nodeTable.isEmpty() || nodeTable != m_selTable) {
+        qCritical() << "startUpgrade: node" << node << "of type" << nodeType << "has table" << nodeTable
+                    << "but the version comes from" << m_selTable;
+        showUpgradeFailedBox();
         return;
     }
 

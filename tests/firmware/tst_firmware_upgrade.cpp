@@ -226,28 +226,44 @@ private:
 void tst_FirmwareUpgrade::fullUpgrade_data()
 {
     QTest::addColumn<bool>("answerRestart");
-    QTest::newRow("boot loader restarts silently") << false;
-    QTest::newRow("node answers the restart with status 0") << true;
+    // Else node 17, of another type, is clicked first; then 16's box is
+    // checked by the keyboard (Left, Space unchecks 17, Up or Down, Space).
+    QTest::addColumn<QString>("choice");
+    QTest::newRow("boot loader restarts silently") << false << "";
+    QTest::newRow("node answers the restart with status 0") << true << "";
+    QTest::newRow("checked by the keyboard after another type") << false << "keys";
+    QTest::newRow("its box clicked after another type") << false << "box";
 }
 
 void tst_FirmwareUpgrade::fullUpgrade()
 {
     QFETCH(bool, answerRestart);
-    escsim::Options o = simOptions();
+    QFETCH(QString, choice);
+    escsim::Options o = simOptions(choice.isEmpty() ? std::vector<uint8_t>{16} : std::vector<uint8_t>{16, 17});
     o.answerRestart = answerRestart;
+    o.nodeNames = {{17, "P_FLY-MOTOR_B"}};
     Bench bench(o);
     const int part1 = 3000, part2 = 1100;
     QVERIFY(bench.start({testdb::row("2.4.0", "older", 512, 512),
                          testdb::row(kVersion, "newest", part1, part2)}));
     ModalBoxCloser boxes;
     QVERIFY(bench.open());
-    QCOMPARE(rowTexts(devTable(bench.page()), 0), QStringList({"10", "P_FLY-ESC_A", "1.0", "2.3"}));
+    QTableWidget* table = devTable(bench.page());
+    const int row = listedNodes(table).indexOf("10");
+    QCOMPARE(rowTexts(table, row), QStringList({"10", "P_FLY-ESC_A", "1.0", "2.3"}));
 
     // A throttle test was running.
     auto* throttle = bench.widget<QComboBox>("comboBoxThrot");
     throttle->setCurrentIndex(1);
 
-    QVERIFY(bench.choose("10"));
+    QVERIFY(bench.choose(choice.isEmpty() ? "10" : "11"));
+    const QRect box = table->visualRect(table->model()->index(row, 0));
+    if (choice == "keys") {
+        for (int key : {Qt::Key_Left, Qt::Key_Space, row > 0 ? Qt::Key_Down : Qt::Key_Up, Qt::Key_Space})
+            QTest::keyClick(table, Qt::Key(key));
+    } else if (choice == "box") {
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, box.topLeft() + QPoint(1, 1) * box.height() / 2);
+    }
     QCOMPARE(bench.widget<QComboBox>("comboBox_dev_ver")->currentText(), kVersion);
     RequestLog requests;
     ProgressWatch progress(devTable(bench.page()), "10");
@@ -263,7 +279,7 @@ void tst_FirmwareUpgrade::fullUpgrade()
     QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), QStringList({kSuccess}), 40000);
     QVERIFY(bench.controlsEnabled());
     // The node is asked once who it is, and shows the new firmware.
-    QTRY_COMPARE_WITH_TIMEOUT(rowTexts(devTable(bench.page()), 0).value(3), QString("2.5"), kSlowMs);
+    QTRY_COMPARE_WITH_TIMEOUT(rowTexts(table, row).value(3), QString("2.5"), kSlowMs);
     QTest::qWait(2500); // room for a stray re-read or a second box
     QCOMPARE(boxes.texts(), QStringList({kSuccess}));
     QCOMPARE(requests.entries, upgradeRequests(part1, part2));
@@ -502,6 +518,11 @@ void tst_FirmwareUpgrade::refusedStartsSendNothing()
                               kSlowMs);
     QCOMPARE(throttle->currentIndex(), 1);
     QVERIFY(bench.page()->throttleTimer().isActive());
+    // The chosen node now reports another type, whose versions are not shown.
+    QVERIFY(bench.choose("10"));
+    bench.page()->doProcessRecvTQPack(deviceInfo(16, "P_FLY-MOTOR_B"));
+    click(bench.page(), "btnUpgradedev");
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.texts().value(2), kFailure, kSlowMs);
     throttle->setCurrentIndex(0);
     QTest::qWait(100);
     const uint64_t sent = bench.framesFromPc();
@@ -513,7 +534,7 @@ void tst_FirmwareUpgrade::refusedStartsSendNothing()
     QVERIFY(requests.entries.isEmpty());
     QCOMPARE(bench.framesFromPc(), sent);
     QVERIFY(bench.controlsEnabled());
-    QCOMPARE(boxes.texts().size(), 2);
+    QCOMPARE(boxes.texts().size(), 3);
 }
 
 void tst_FirmwareUpgrade::missingPartFailsAtOnce_data()

@@ -268,11 +268,13 @@ inline QByteArray hotJournal(const QString& scratchPath)
 // Installs a database of the standard table with these rows where the page
 // looks at start: download/<fileName> below the working directory, named by
 // both rows (test and release) of a device-file list for this product.
+// Another device's table (kOtherTable) follows with version "1.0.0".
 inline bool installForPage(const QString& fileName, const QList<Row>& rows, QString* error = nullptr)
 {
     const QString dir = QDir::currentPath() + QStringLiteral("/download");
     const Table table{QString::fromLatin1(kSimTable), rows};
-    if (!writeDb(dir + QLatin1Char('/') + fileName, {table}, error))
+    const Table other{QString::fromLatin1(kOtherTable), {row(QStringLiteral("1.0.0"), QByteArray("B"), 512, 512)}};
+    if (!writeDb(dir + QLatin1Char('/') + fileName, {table, other}, error))
         return false;
     QFile list(dir + QStringLiteral("/devFileList.csv"));
     if (!list.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
