@@ -198,6 +198,13 @@ private:
     void noteHeardAtNewRate(int nodeId);
     // Ends the change; names the nodes it lost in one box.
     void reportBaudChange();
+    // The text that names the nodes refused or not heard at the new rate;
+    // empty when there are none.
+    QString baudChangeLossText();
+    // Ends a change the port's close cut short: the rate box shows the
+    // rate the listed nodes were told, once they were. Returns the text of
+    // the box that says so (empty: no change ran).
+    QString endBaudChangeCutShort();
     void finishBaudChange();
     void setBusControlsEnabled(bool enabled);
     void changeNodeId(int listedBefore);

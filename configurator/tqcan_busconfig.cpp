@@ -11,7 +11,9 @@
 // A node that refuses the write, or does not hear it, stays at its old rate
 // and would vanish from the list without a word. So the change ends only
 // when every node listed before it is heard again at the new rate, or after
-// a few missed heartbeats; then one box names the nodes it lost.
+// a few missed heartbeats; then one box names the nodes it lost. A port
+// that closes under the change cuts it short: a box beside the port's says
+// which rate the nodes were told and names the nodes it lost so far.
 
 #include "configurator/tqcan.h"
 #include "ui_tqcan.h"
@@ -152,6 +154,17 @@ void TQCAN::noteHeardAtNewRate(int nodeId)
 
 void TQCAN::reportBaudChange()
 {
+    const QString lost = baudChangeLossText();
+    // The page is idle again before the box opens.
+    finishBaudChange();
+    if (lost.isEmpty())
+        return;
+    qWarning() << "bit-rate change:" << lost;
+    QMessageBox::information(this, tr("Info"), lost);
+}
+
+QString TQCAN::baudChangeLossText()
+{
     // A node that refused is named whatever is heard of its ID since:
     // another node may share it.
     QStringList lines;
@@ -160,18 +173,42 @@ void TQCAN::reportBaudChange()
                      .arg(it.key(), 0, 16)
                      .arg(it.value(), 2, 16, QLatin1Char('0'));
     std::sort(m_baudAwaited.begin(), m_baudAwaited.end());
-    for (int node : qAsConst(m_baudAwaited))
-        lines << tr("node 0x%1: not heard at the new rate").arg(node, 0, 16);
-    const QString rate = ui->comboBox_baud_set->itemText(m_baudTarget);
-    // The page is idle again before the box opens.
-    finishBaudChange();
+    for (int node : qAsConst(m_baudAwaited)) {
+        // Until the walk ends, a node that refused is still awaited too.
+        if (!m_baudRefusals.contains(node))
+            lines << tr("node 0x%1: not heard at the new rate").arg(node, 0, 16);
+    }
     if (lines.isEmpty())
-        return;
-    qWarning() << "bit-rate change to" << rate << "lost:" << lines;
-    QMessageBox::information(this, tr("Info"),
-                             tr("These nodes did not take the new bit rate %1 and may still run at their "
-                                "old rate:\n%2")
-                                 .arg(rate, lines.join(QLatin1Char('\n'))));
+        return QString();
+    return tr("These nodes did not take the new bit rate %1 and may still run at their old rate:\n%2")
+        .arg(ui->comboBox_baud_set->itemText(m_baudTarget), lines.join(QLatin1Char('\n')));
+}
+
+QString TQCAN::endBaudChangeCutShort()
+{
+    if (!m_baudSeqActive && !m_baudAwaitingReturn)
+        return QString();
+    const QString rate = ui->comboBox_baud_set->itemText(m_baudTarget);
+    // The nodes listed run at the rate the port was opened at, which the
+    // rate box shows until the walk ends; they were told the new rate once
+    // the walk wrote it at theirs. From then on the rate box shows the new
+    // rate, as at the end of a change, and the box names the nodes known
+    // not to be there; before, it keeps theirs.
+    const QString listedRate = ui->comboBox_baud->currentText();
+    const int writeAtListedRate = 2 * m_baudCandidates.indexOf(ui->comboBox_baud->currentIndex()) + 1;
+    const bool told = m_baudAwaitingReturn || m_baudStep > writeAtListedRate;
+    QString text = told ? tr("The bit-rate change to %1 did not finish: the port closed. The nodes were told %1, "
+                             "which the rate box shows now.").arg(rate)
+                        : tr("The bit-rate change to %1 did not finish: the port closed before the nodes listed "
+                             "were told it. They still run at %2, which the rate box shows.").arg(rate, listedRate);
+    const QString lost = baudChangeLossText();
+    if (!lost.isEmpty())
+        text += QLatin1Char('\n') + lost;
+    if (told)
+        ui->comboBox_baud->setCurrentIndex(m_baudTarget);
+    qWarning() << "bit-rate change cut short by the port's close:" << text;
+    finishBaudChange();
+    return text;
 }
 
 void TQCAN::finishBaudChange()

@@ -111,6 +111,7 @@ void TQCAN::handleOpenResult(int result)
     // nodes go as on a close by the user: with the device timer stopped they
     // would stay listed for good.
     const QString port = m_openPortName;
+    const QString cutChange = endBaudChangeCutShort();
     clearDevAndRegInfo();
     handelClickOpenBtn(1);
     if (result == kOpenPortLost) {
@@ -120,6 +121,10 @@ void TQCAN::handleOpenResult(int result)
         qWarning() << "doProcessRecvTQPack--open port failed:" << port;
         QMessageBox::information(this, tr("Info"), tr("Open Serial Port Failed !"));
     }
+    // What a bit-rate change the close cut short told the nodes, beside the
+    // port's box.
+    if (!cutChange.isEmpty())
+        QMessageBox::information(this, tr("Info"), cutChange);
 }
 
 void TQCAN::handleHeartbeat(int nodeId, const uint8_t* payload, uint32_t size)

@@ -263,6 +263,14 @@
 %2</translation>
     </message>
     <message>
+        <source>The bit-rate change to %1 did not finish: the port closed. The nodes were told %1, which the rate box shows now.</source>
+        <translation>The bit-rate change to %1 did not finish: the port closed. The nodes were told %1, which the rate box shows now.</translation>
+    </message>
+    <message>
+        <source>The bit-rate change to %1 did not finish: the port closed before the nodes listed were told it. They still run at %2, which the rate box shows.</source>
+        <translation>The bit-rate change to %1 did not finish: the port closed before the nodes listed were told it. They still run at %2, which the rate box shows.</translation>
+    </message>
+    <message>
         <source>The new ID is sent to every node on the bus. %1 nodes are listed, and all of them would take the ID %2.
 Set it anyway?</source>
         <translation>The new ID is sent to every node on the bus. %1 nodes are listed, and all of them would take the ID %2.

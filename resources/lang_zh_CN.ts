@@ -263,6 +263,14 @@
 %2</translation>
     </message>
     <message>
+        <source>The bit-rate change to %1 did not finish: the port closed. The nodes were told %1, which the rate box shows now.</source>
+        <translation>波特率切换到 %1 没有完成：串口已关闭。节点已被告知 %1，波特率框现在显示该值。</translation>
+    </message>
+    <message>
+        <source>The bit-rate change to %1 did not finish: the port closed before the nodes listed were told it. They still run at %2, which the rate box shows.</source>
+        <translation>波特率切换到 %1 没有完成：串口在通知已列出的节点之前已关闭。它们仍在 %2 下运行，波特率框显示该值。</translation>
+    </message>
+    <message>
         <source>The new ID is sent to every node on the bus. %1 nodes are listed, and all of them would take the ID %2.
 Set it anyway?</source>
         <translation>新的节点ID会发送给总线上的所有节点。当前列出了 %1 个节点，它们都会变为 ID %2。

@@ -13,6 +13,7 @@
 #include "app/appwidget.h"
 #include "app/auxthreadcontroller.h"
 #include "app/mainpagecontrol.h"
+#include "app/tqformalpagecontrol.h"
 #include "configurator/tqcan.h"
 #include "firmwaredb.h"
 #include "link/subserialtqthread.h"
@@ -154,6 +155,20 @@ void tst_ConfiguratorBus::canBitRateChangeMovesEveryNode_data()
         << QString("以下节点没有切换到新的波特率 1000K，可能仍在原波特率下运行：\n"
                    "节点 0x11：拒绝了新的波特率（错误 0x13）\n节点 0x30：在新的波特率下没有响应")
         << 1;
+    // The port lost as the adapter is set to the row's last rate: a box beside
+    // the port's, the rate box at the rate the nodes listed were told, if so.
+    const QString cut = "The bit-rate change to 1000K did not finish: the port closed";
+    const QString told = cut + ". The nodes were told 1000K, which the rate box shows now.\n" + lost;
+    const QString unheard = "node 0x10: not heard at the new rate\nnode 0x11: not heard at the new rate\n"
+                            "node 0x30: not heard at the new rate";
+    QTest::newRow("port lost at 250K") << 3 << QString("500K") << QVector<uint>({500000, 250000}) << QVector<int>()
+        << QVector<int>() << cut + " before the nodes listed were told it. They still run at 500K, which the rate "
+                                   "box shows.\n" + lost + unheard << 0;
+    QTest::newRow("port lost at 800K") << 3 << QString("1000K") << QVector<uint>({500000, 250000, 500000, 800000})
+                                       << QVector<int>() << QVector<int>() << told + unheard << 0;
+    QTest::newRow("port lost at 1000K, 17 refused") << 3 << QString("1000K") << to1000 << QVector<int>({17})
+        << QVector<int>() << told + "node 0x11: refused the new rate (error 0x13)\nnode 0x10: not heard at the new "
+                                    "rate\nnode 0x30: not heard at the new rate" << 0;
 }
 
 void tst_ConfiguratorBus::canBitRateChangeMovesEveryNode()
@@ -181,6 +196,14 @@ void tst_ConfiguratorBus::canBitRateChangeMovesEveryNode()
     for (int node : silent)
         bench.bus.setNodeSilent(uint8_t(node), true);
 
+    // The link's report comes after the step that set the adapter's rate.
+    const bool lost = box.contains("did not finish");
+    const auto losePort = [&bench] { bench.page()->doProcessRecvTQPack(linkCode(kRespOpenResult, kOpenPortLost)); };
+    connect(tqformalpagecontrol::getInstance(), &tqformalpagecontrol::signalOpenOrClosePortF, bench.page(),
+            [&](bool open, QString, int rate) {
+                if (lost && open && uint(rate) == adapter.back())
+                    QMetaObject::invokeMethod(bench.page(), losePort, Qt::QueuedConnection);
+            });
     child<QComboBox>(bench.page(), "comboBox_baud_set")->setCurrentIndex(target);
     click(bench.page(), "btn_set_baud");
     QWidget* setBaud = child(bench.page(), "btn_set_baud");
@@ -189,6 +212,12 @@ void tst_ConfiguratorBus::canBitRateChangeMovesEveryNode()
     // at theirs, where the page no longer listens.
     QTRY_COMPARE_WITH_TIMEOUT(bench.bus.bitrateCommands(), std::vector<uint32_t>(adapter.begin(), adapter.end()),
                               kSlowMs);
+    if (lost) {
+        QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), QStringList({"Serial Port Closed Unexpectedly !", box}), kSlowMs);
+        QCOMPARE(child<QComboBox>(bench.page(), "comboBox_baud")->currentText(), text);
+        QVERIFY(setBaud->isEnabled());
+        return;
+    }
     for (int node : silent)
         bench.bus.setNodeSilent(uint8_t(node), false);
     // The change ends once the nodes are back, or are named.

@@ -589,8 +589,10 @@ void tst_ConfiguratorPage::bitRateChangeStopsWhenThePortCloses()
     QCOMPARE(opens.size(), sent);
     QCOMPARE(caption(page(), "btnOpen"), QString("Open"));
     QVERIFY(child(page(), "comboBox_baud")->isEnabled());
-    // The lost port has its own box; the change names no node.
-    QCOMPARE(boxes.texts(), QStringList({"Serial Port Closed Unexpectedly !"}));
+    // The lost port has its own box; the change's beside it names the node.
+    QCOMPARE(boxes.texts().value(0), QString("Serial Port Closed Unexpectedly !"));
+    QVERIFY2(boxes.texts().size() == 2 && boxes.texts().at(1).endsWith("\nnode 0x10: not heard at the new rate"),
+             qPrintable(boxes.texts().join('|')));
 
     // A change can start again.
     openPort();
