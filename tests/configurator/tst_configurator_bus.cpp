@@ -161,7 +161,8 @@ void tst_ConfiguratorBus::canBitRateChangeMovesEveryNode_data()
     const QString told = cut + ". The nodes were told 1000K, which the rate box shows now.\n" + lost;
     const QString unheard = "node 0x10: not heard at the new rate\nnode 0x11: not heard at the new rate\n"
                             "node 0x30: not heard at the new rate";
-    QTest::newRow("port lost at 250K") << 3 << QString("500K") << QVector<uint>({500000, 250000}) << QVector<int>()
+    QTest::newRow("port lost at 500K, before the write there") << 3 << QString("500K")
+        << QVector<uint>({500000, 250000, 500000}) << QVector<int>()
         << QVector<int>() << cut + " before the nodes listed were told it. They still run at 500K, which the rate "
                                    "box shows.\n" + lost + unheard << 0;
     QTest::newRow("port lost at 800K") << 3 << QString("1000K") << QVector<uint>({500000, 250000, 500000, 800000})
