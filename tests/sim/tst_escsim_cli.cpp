@@ -125,6 +125,7 @@ private slots:
         QTest::newRow("register fault of node 0") << QStringList {"--nodes", "16", "--register-fault", "0,4,13"};
         QTest::newRow("register fault with a tail") << QStringList {"--register-fault", "16,4,13,1"};
         QTest::newRow("name of a node not on the bus") << QStringList {"--node-name", "17,ESC"};
+        QTest::newRow("node name without a name") << QStringList {"--node-name", "16,"};
         QTest::newRow("missing description") << QStringList {"--description", "/nonexistent/x.txt"};
     }
     void badOptionsAreRefused()
