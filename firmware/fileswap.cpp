@@ -148,15 +148,16 @@ bool readRecord(const QString& backup, Record* record)
 
 // Why the record could not be written whole, or empty once it is on the
 // disk and reads back as written. Every step is checked on its own: the
-// save file's commit reports neither a buffered write that failed inside it
-// nor a failed sync, and puts the file in place all the same.
+// save file's commit reports neither a write that failed before it nor a
+// failed sync, and puts the file in place all the same.
 QString recordWriteFailure(const QString& backup, const QByteArray& text)
 {
     QSaveFile file(backup + QLatin1Char('/') + kRecordName);
-    QString failure;
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.flush())
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return file.errorString();
-    failure = filesync::syncFile(file.handle());
+    QString failure = filesync::writeAll(file, text.constData(), text.size());
+    if (failure.isEmpty())
+        failure = filesync::syncFile(file.handle());
     if (!failure.isEmpty())
         return failure;
     if (!file.commit())

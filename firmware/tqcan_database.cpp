@@ -178,8 +178,17 @@ void TQCAN::initDbPath()
         return;
     }
 
+    openFirmwareDb(download + QLatin1Char('/') + fileName);
+    if (!m_recordDb.isOpen() || mDbTableNameL.isEmpty()) {
+        // A database that does not read is none in use: nothing is offered
+        // from it, and an update that fails says that none is.
+        qWarning() << "--------------TQCAN--init---the database does not read:" << fileName;
+        m_recordDb.dbClose();
+        QMessageBox::information(nullptr, tr("Notify"), tr("Please click upgrade database button"),
+                                 QMessageBox::Ok);
+        return;
+    }
     m_db_name = fileName;
-    openFirmwareDb(download + QLatin1Char('/') + m_db_name);
     qDebug().noquote() << QStringLiteral("-----%1---------TQCAN--init---m_db_name=").arg(QLatin1String(mode))
                        << m_db_name;
     qDebug().noquote() << QStringLiteral("------%1--------TQCAN--init---").arg(QLatin1String(mode))
