@@ -10,13 +10,11 @@
 
 #ifdef Q_OS_UNIX
 #include <cstdio>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #endif
 
 #include "firmware/filesync.h"
 #include "firmware/firmwarenames.h"
+#include "firmware/regularfile.h"
 
 namespace {
 
@@ -114,28 +112,10 @@ bool decode(const QByteArray& text, Record* record)
 // place could give bytes without end, or none ever.
 bool readRecordBytes(const QString& backup, QByteArray* bytes)
 {
-    const QString path = backup + QLatin1Char('/') + kRecordName;
-    const QFileInfo info(path);
-    if (info.isSymLink() || !info.isFile() || info.size() > kMaxRecordBytes)
-        return false;
     QFile file;
-#ifdef Q_OS_UNIX
-    // Not blocking at the open and checked again once open: whatever took
-    // the name in between is not waited for.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
-    struct stat status;
-    if (fd < 0)
+    if (!regularfile::open(file, backup + QLatin1Char('/') + kRecordName, QIODevice::ReadOnly, kMaxRecordBytes,
+                           regularfile::Links::Refuse))
         return false;
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)
-        || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        return false;
-    }
-#else
-    file.setFileName(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-#endif
     *bytes = file.read(kMaxRecordBytes + 1);
     return bytes->size() <= kMaxRecordBytes;
 }

@@ -15,6 +15,8 @@
 
 #include <memory>
 
+#include <sys/stat.h>
+
 #include "app/tqformalpagecontrol.h"
 #include "app/tqpagecontrol.h"
 #include "configurator/tqcan.h"
@@ -497,20 +499,32 @@ void tst_RegistersPage::loadEndsTheRunningReads()
     }
 
     // A file gone by the time it is read (removed once chosen) is no empty
-    // file: the list and the table stay.
+    // file; a FIFO nobody writes to, a link to /dev/zero and a file past
+    // 1 MiB are no parameter files: the failure box at once, and the list
+    // and the table stay.
     const QStringList shown = addresses(page(), true);
-    QTimer answer;
-    connect(&answer, &QTimer::timeout, [&] {
-        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
-            dialog->findChild<QLineEdit*>("fileNameEdit")->setText(file.fileName());
-            static_cast<QDialog*>(dialog)->accept();
-            QVERIFY(file.remove());
-        }
-    });
-    answer.start(20);
-    click(page(), "btn_local_load");
-    QVERIFY(!file.exists());
-    QCOMPARE(addresses(page(), true), shown);
+    QFile big(dir.filePath("big.txt"));
+    QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(1024 * 1024 + 1));
+    QVERIFY(QFile::link("/dev/zero", dir.filePath("zero.txt")));
+    QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath("fifo.txt")).constData(), 0600), 0);
+    for (const QString& name : {file.fileName(), dir.filePath("fifo.txt"), dir.filePath("zero.txt"), big.fileName()}) {
+        QStringList texts;
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, [&] {
+            if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+                dialog->findChild<QLineEdit*>("fileNameEdit")->setText(name);
+                static_cast<QDialog*>(dialog)->accept();
+                file.remove();
+            } else if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                texts << box->text();
+                box->close();
+            }
+        });
+        answer.start(20);
+        click(page(), "btn_local_load");
+        QCOMPARE(texts, QStringList({"Load Local File Err, Please Check!"}));
+        QCOMPARE(addresses(page(), true), shown);
+    }
 }
 
 void tst_RegistersPage::deviceOfAnotherTypeEmptiesTheList()
