@@ -318,13 +318,14 @@ void tst_RegistersPage::aWriteWithoutRepliesEndsAfterItsTimeOut()
 {
     // The node answers the first write only: some seconds after that reply
     // the write ends with a box naming the register still unanswered, and
-    // no store command; a Read then runs.
+    // no store command; writes and a Read then run.
     readTwoRegisters();
     // The node stays on the bus all the while.
     QTimer alive;
     connect(&alive, &QTimer::timeout, this, [this] { feed(heartbeat(16)); });
     alive.start(300);
     QSignalSpy stores(tqformalpagecontrol::getInstance(), &tqformalpagecontrol::signalModeCtrlF);
+    QSignalSpy sent(TQPageControl::getInstance(), &TQPageControl::signalSeachReg);
     ModalBoxCloser boxes;
     click(page(), "btn_para_download");
     feed(m_reads.regReply(16, std::string("\x20\x0A\x01\x00", 4)));
@@ -332,8 +333,22 @@ void tst_RegistersPage::aWriteWithoutRepliesEndsAfterItsTimeOut()
     waited.start();
     QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), QStringList({"Write Reg: 0x0B, No Reply, Please Check!"}), kSlowMs);
     QVERIFY2(waited.elapsed() >= 4000, "the write waits for its replies");
-    feed(record(256, 16, std::string("\x20\x0B\x07\x00", 4))); // too late: nothing follows
     QCOMPARE(stores.size(), 0);
+
+    // Through more writes than there are transfer-IDs, the unanswered one
+    // is not handed out again, and no two requests in a row share one.
+    const QVariant late = sent.at(1).at(4);
+    sent.clear();
+    for (int i = 0; i < 17; ++i) {
+        click(page(), "btn_para_download");
+        feed(m_reads.regReply(16, std::string("\x20\x0A\x01\x00", 4)));
+        feed(m_reads.regReply(16, std::string("\x20\x0B\x07\x00", 4)));
+    }
+    for (int i = 0; i < sent.size(); ++i)
+        QVERIFY(sent.at(i).at(4) != late && (i == 0 || sent.at(i).at(4) != sent.at(i - 1).at(4)));
+    QCOMPARE(stores.size(), 17);
+    feed(record(256, 16, std::string("\x20\x0B\x07\x00", 4), uint8_t(late.toInt()))); // too late: nothing follows
+    QCOMPARE(stores.size(), 17);
     boxes.clear();
     click(page(), "btn_read_para");
     QTRY_COMPARE(boxes.texts(), QStringList({"Read Para File Completed!"}));
