@@ -67,10 +67,12 @@ Communicat PageControlBase::versionRequest(int devId) const
     return makeRequest(g_strCmdType[e_TQ_OPAL_VERSION], QString(), QString(), devId);
 }
 
-Communicat PageControlBase::regRequest(int devId, int regAddr, int regOp, int regData) const
+Communicat PageControlBase::regRequest(int devId, int regAddr, int regOp, int regData, int transferId) const
 {
-    return makeRequest(g_strCmdType[e_TQ_OPAL_REG], QString::number(regAddr),
-                       QString("%1,%2").arg(regOp).arg(regData), devId);
+    QString args = QString("%1,%2").arg(regOp).arg(regData);
+    if (transferId >= 0)
+        args += QStringLiteral(",%1").arg(transferId);
+    return makeRequest(g_strCmdType[e_TQ_OPAL_REG], QString::number(regAddr), args, devId);
 }
 
 Communicat PageControlBase::ctrlRequest(int devId, int cmd, const QString& parameter) const

@@ -68,9 +68,9 @@ void TQPageControl::doProcessCheckVersion(int devId)
     sendCompack(versionRequest(devId));
 }
 
-void TQPageControl::doProcessCheckReg(int devId, int regAddr, int regOp, int regData)
+void TQPageControl::doProcessCheckReg(int devId, int regAddr, int regOp, int regData, int transferId)
 {
-    sendCompack(regRequest(devId, regAddr, regOp, regData));
+    sendCompack(regRequest(devId, regAddr, regOp, regData, transferId));
 }
 
 void TQPageControl::doProcessModeCtrl(int devId, int cmd, QString cParameter)

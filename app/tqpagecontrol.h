@@ -24,7 +24,8 @@ public:
 signals:
     void signalOpenOrClosePort(bool state);
     void signalSeachVersion(int devId);
-    void signalSeachReg(int devId, int regAddr, int regOp, int regData);
+    // transferId: as for signalReadFile257.
+    void signalSeachReg(int devId, int regAddr, int regOp, int regData, int transferId = -1);
     void signalModeCtrl(int devId, int cmd, QString cParameter);
     void signalRadioMode6144(int cmd, int opCmd, int selNodeId);
     void signalRadioMode6145(int cmd, int opCmd, int selNodeId);
@@ -39,7 +40,7 @@ signals:
 public slots:
     void doProcessClickedOpen(bool state);
     void doProcessCheckVersion(int devId);
-    void doProcessCheckReg(int devId, int regAddr, int regOp, int regData);
+    void doProcessCheckReg(int devId, int regAddr, int regOp, int regData, int transferId = -1);
     void doProcessModeCtrl(int devId, int cmd, QString cParameter);
     void doProcessRadio6144(int cmd, int opCmd, int selNodeId);
     void doProcessRadio6145(int cmd, int opCmd, int selNodeId);

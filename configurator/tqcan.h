@@ -159,7 +159,7 @@ private:
     void handleOpenResult(int result);
     void handleHeartbeat(int nodeId, const uint8_t* payload, uint32_t size);
     void handleDeviceInfo(int nodeId, const uint8_t* payload, uint32_t size);
-    void handleRegAccess256(int nodeId, const uint8_t* payload, uint32_t size);
+    void handleRegAccess256(int nodeId, int transferId, const uint8_t* payload, uint32_t size);
     void handleFileRead257(int nodeId, int transferId, const uint8_t* payload, uint32_t size);
     void handleCommand435(int nodeId, const uint8_t* payload, uint32_t size);
     void handleFileWrite409(int nodeId, const uint8_t* payload, uint32_t size);
@@ -233,13 +233,16 @@ private:
     void initRegTable();
     void makeSetDevRadioCell(int nodeId);
     void clearSetRegTable();
+    // Drops the device choice and the register list: what the port's close
+    // or loss and a node-ID or bit-rate change do. A write it cuts short
+    // says so in a box once the caller is done.
     void clearDevAndRegInfo();
     QString getDevTypeById(int nodeId) const;
     int showSetRegInfoFromFireware(QString text, bool readValues);
     void handleRegReadWrite256Msg(int op, int reg, int value);
     void handleRegReadWrite256MsgUpgrade(int op, int reg, int value);
-    bool handleReadSetRegValue(int nodeId, const uint8_t* payload, uint32_t size);
-    bool handleWriteSetRegValue(int nodeId, const uint8_t* payload, uint32_t size);
+    bool handleReadSetRegValue(int nodeId, int transferId, const uint8_t* payload, uint32_t size);
+    bool handleWriteSetRegValue(int nodeId, int transferId, const uint8_t* payload, uint32_t size);
     void handleUpgrade409Msg(int result);
     void handleUpgrade435Msg(int nodeId, int status);
     void reqUpgradeFile409Msg(int state);
@@ -313,6 +316,12 @@ private:
     // Asks the chosen node for the description from `offset` on, under a
     // transfer-ID of the page's own: only its answer is taken.
     void requestDescriptionChunk(int offset);
+    // The transfer-ID of the page's next numbered request (description
+    // chunks, register reads and writes); never one whose late answer is
+    // still out.
+    int takeTransferId();
+    // A register answer of the chosen node: its transfer-ID is free again.
+    void noteRegisterAnswer(int nodeId, int transferId);
     QStringList getRegOptionList(RegRecord record, QString& currentText, int* currentIndex = nullptr);
     static QString getNumberAfterPrefix(const QString& text, const QString& key);
     // record: the row's register, by its place in mRegParaList (-1: a caption).
@@ -400,10 +409,16 @@ private:
     bool m_regInfoReading = false;
     bool m_regReadRunning = false;
     bool m_regWriteRunning = false;
-    // The registers of the running write whose replies are still awaited,
-    // one entry per write sent; the write's own count, whatever list the
-    // table shows meanwhile (a file loaded while the write is answered).
-    QList<int> m_regWritesAwaited;
+    // The requests of the running write whose replies are still awaited,
+    // one per write sent; the write's own count, whatever list the table
+    // shows meanwhile (a file loaded while the write is answered). A reply
+    // counts only for the request it names by its transfer-ID, and only
+    // when it names the register that request wrote.
+    struct AwaitedWrite {
+        int transferId;
+        int reg;
+    };
+    QList<AwaitedWrite> m_regWritesAwaited;
     // Changes whenever mRegParaList is replaced, so that a loop that shows a
     // box can tell that the list it walks is gone; the register table keeps
     // the generation it was built from, its rows the places of their records.
@@ -411,10 +426,13 @@ private:
     quint32 m_regTableGeneration = 0;
     // Each write reply that comes restarts it; run out, it ends the write.
     QTimer m_regWriteTimer;
-    // Transfer-IDs of the description requests: the next one, and the one
-    // whose answer the running read waits for (-1: none).
-    int m_regInfoNextTid = 0;
+    // Transfer-IDs of the page's numbered requests: the next one, the one
+    // whose answer the running description read waits for (-1: none), and
+    // those of ended writes whose answers never came (a bit each), which
+    // are not handed out again while those answers may still come.
+    int m_nextTransferId = 0;
     int m_regInfoAwaitedTid = -1;
+    quint32 m_lateTransferIds = 0;
     int m_upgradeState = 0;
     int m_upgrade_devId = 0;
     int m_forceSearchDevId = 0;

@@ -71,7 +71,7 @@ void TQCAN::doProcessRecvTQPack(response_data_struct_t tqcanPack)
         handleDeviceInfo(node, payload, size);
         break;
     case kPortRegAccess:
-        handleRegAccess256(node, payload, size);
+        handleRegAccess256(node, tqcanPack.transfer_id, payload, size);
         break;
     case kPortFileRead:
         handleFileRead257(node, tqcanPack.transfer_id, payload, size);
@@ -152,7 +152,7 @@ void TQCAN::handleDeviceInfo(int nodeId, const uint8_t* payload, uint32_t size)
     updateDevInfoMap(nodeId, info.devType, info.hardVer, info.firmVer);
 }
 
-void TQCAN::handleRegAccess256(int nodeId, const uint8_t* payload, uint32_t size)
+void TQCAN::handleRegAccess256(int nodeId, int transferId, const uint8_t* payload, uint32_t size)
 {
     if (size < 2) {
         qWarning() << "doProcessRecvTQPack--register reply too short, size=" << size;
@@ -171,10 +171,13 @@ void TQCAN::handleRegAccess256(int nodeId, const uint8_t* payload, uint32_t size
         if (nodeId == m_upgrade_devId)
             handleRegReadWrite256MsgUpgrade(static_cast<int8_t>(op), 5, value);
     }
-    else if (op & 0x10)
-        handleReadSetRegValue(nodeId, reply.data(), size);
-    else if (op & 0x20)
-        handleWriteSetRegValue(nodeId, reply.data(), size);
+    else {
+        noteRegisterAnswer(nodeId, transferId);
+        if (op & 0x10)
+            handleReadSetRegValue(nodeId, transferId, reply.data(), size);
+        else if (op & 0x20)
+            handleWriteSetRegValue(nodeId, transferId, reply.data(), size);
+    }
 }
 
 void TQCAN::handleFileRead257(int nodeId, int transferId, const uint8_t* payload, uint32_t size)

@@ -10,13 +10,11 @@
 
 #ifdef Q_OS_UNIX
 #include <cstdio>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #endif
 
 #include "firmware/filesync.h"
 #include "firmware/firmwarenames.h"
+#include "firmware/regularfile.h"
 
 namespace {
 
@@ -114,28 +112,10 @@ bool decode(const QByteArray& text, Record* record)
 // place could give bytes without end, or none ever.
 bool readRecordBytes(const QString& backup, QByteArray* bytes)
 {
-    const QString path = backup + QLatin1Char('/') + kRecordName;
-    const QFileInfo info(path);
-    if (info.isSymLink() || !info.isFile() || info.size() > kMaxRecordBytes)
-        return false;
     QFile file;
-#ifdef Q_OS_UNIX
-    // Not blocking at the open and checked again once open: whatever took
-    // the name in between is not waited for.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
-    struct stat status;
-    if (fd < 0)
+    if (!regularfile::open(file, backup + QLatin1Char('/') + kRecordName, QIODevice::ReadOnly, kMaxRecordBytes,
+                           regularfile::Links::Refuse))
         return false;
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)
-        || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        return false;
-    }
-#else
-    file.setFileName(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-#endif
     *bytes = file.read(kMaxRecordBytes + 1);
     return bytes->size() <= kMaxRecordBytes;
 }
@@ -148,15 +128,16 @@ bool readRecord(const QString& backup, Record* record)
 
 // Why the record could not be written whole, or empty once it is on the
 // disk and reads back as written. Every step is checked on its own: the
-// save file's commit reports neither a buffered write that failed inside it
-// nor a failed sync, and puts the file in place all the same.
+// save file's commit reports neither a write that failed before it nor a
+// failed sync, and puts the file in place all the same.
 QString recordWriteFailure(const QString& backup, const QByteArray& text)
 {
     QSaveFile file(backup + QLatin1Char('/') + kRecordName);
-    QString failure;
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.flush())
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return file.errorString();
-    failure = filesync::syncFile(file.handle());
+    QString failure = filesync::writeAll(file, text.constData(), text.size());
+    if (failure.isEmpty())
+        failure = filesync::syncFile(file.handle());
     if (!failure.isEmpty())
         return failure;
     if (!file.commit())

@@ -2,13 +2,22 @@
 
 #include <QFile>
 
-#ifdef Q_OS_UNIX
 #include <cerrno>
+
+#ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <unistd.h>
 #endif
 
 namespace filesync {
+
+QString writeAll(QFileDevice& file, const char* data, qint64 size)
+{
+    const qint64 written = file.write(data, size);
+    if (written == size)
+        return QString();
+    return written < 0 ? file.errorString() : qt_error_string(ENOSPC);
+}
 
 QString syncFile(int fd)
 {

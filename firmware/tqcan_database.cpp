@@ -18,6 +18,7 @@
 #include "firmware/devfilelist.h"
 #include "firmware/fileswap.h"
 #include "firmware/firmwarenames.h"
+#include "firmware/regularfile.h"
 #include "kiosk/kioskini.h"
 
 namespace {
@@ -27,19 +28,15 @@ const QString kDefaultDeviceListUrl = QStringLiteral("http://localhost:8080/devf
 enum class Mode { Test, Release };
 
 // Opens the list at path for reading, only when it is a regular file: a
-// pipe of its name would hold the start for good.
+// pipe of its name would hold the start for good. (Its reader keeps to the
+// list's bound.)
 bool openList(QFile& file, const QString& path)
 {
-    file.setFileName(path);
-    if (!QFileInfo(path).isFile()) {
-        qDebug() << "Could not open file for reading: no regular file" << path;
-        return false;
-    }
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        qDebug() << "Could not open file for reading:" << file.errorString();
-        return false;
-    }
-    return true;
+    QString why;
+    if (regularfile::open(file, path, QIODevice::ReadOnly | QIODevice::Text, -1, regularfile::Links::Follow, &why))
+        return true;
+    qDebug() << "Could not open file for reading:" << why << path;
+    return false;
 }
 
 // Reads the list at path for one mode. Logs as the page's readers always
@@ -178,8 +175,17 @@ void TQCAN::initDbPath()
         return;
     }
 
+    openFirmwareDb(download + QLatin1Char('/') + fileName);
+    if (!m_recordDb.isOpen() || mDbTableNameL.isEmpty()) {
+        // A database that does not read is none in use: nothing is offered
+        // from it, and an update that fails says that none is.
+        qWarning() << "--------------TQCAN--init---the database does not read:" << fileName;
+        m_recordDb.dbClose();
+        QMessageBox::information(nullptr, tr("Notify"), tr("Please click upgrade database button"),
+                                 QMessageBox::Ok);
+        return;
+    }
     m_db_name = fileName;
-    openFirmwareDb(download + QLatin1Char('/') + m_db_name);
     qDebug().noquote() << QStringLiteral("-----%1---------TQCAN--init---m_db_name=").arg(QLatin1String(mode))
                        << m_db_name;
     qDebug().noquote() << QStringLiteral("------%1--------TQCAN--init---").arg(QLatin1String(mode))

@@ -166,7 +166,8 @@ qint64 TQCAN::downloadBound() const
 bool TQCAN::openDownloadFile()
 {
     m_downloadFile = std::make_unique<QSaveFile>(m_downloadFilePath);
-    if (m_downloadFile->open(QIODevice::WriteOnly))
+    // Unbuffered: each write's outcome, a short one too, is seen at once.
+    if (m_downloadFile->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return true;
     qDebug() << "Error: Could not open file for writing";
     return false;
@@ -208,8 +209,10 @@ bool TQCAN::takeDownloadedBytes(QNetworkReply* reply)
         tooLarge = m_downloadBytes > bound;
         if (!keep || tooLarge)
             continue;
-        if ((!m_downloadFile && !openDownloadFile()) || m_downloadFile->write(chunk, read) != read)
+        if (!m_downloadFile && !openDownloadFile())
             failure = m_downloadFile->errorString();
+        else
+            failure = filesync::writeAll(*m_downloadFile, chunk, read);
     }
     if (!tooLarge && failure.isEmpty())
         return true;

@@ -3,6 +3,8 @@
 // type. Nothing is sent to the device by either. A save is written aside,
 // read back as the load reads it and checked before it takes the file's
 // name: a file that would not load back as the list is never put in place.
+// A load reads only a regular file of at most 1 MiB (a parameter file is a
+// few KB): a FIFO, a device or a huge file is refused at once.
 
 #include "configurator/tqcan.h"
 #include "ui_tqcan.h"
@@ -23,8 +25,11 @@
 #endif
 
 #include "firmware/regtext.h"
+#include "firmware/regularfile.h"
 
 namespace {
+
+constexpr qint64 kMaxParameterFileBytes = 1024 * 1024;
 
 QString parameterFolder()
 {
@@ -116,10 +121,20 @@ bool TQCAN::writeTextFile(const QString& content, const QString& path)
 
 bool TQCAN::readTextFile(const QString& path, QString* content)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    QFile file;
+    QString why;
+    if (!regularfile::open(file, path, QIODevice::ReadOnly | QIODevice::Text, kMaxParameterFileBytes,
+                           regularfile::Links::Follow, &why)) {
+        qWarning() << "readTextFile--" << path << "not read:" << why;
         return false;
-    QTextStream in(&file);
+    }
+    // Never more than the bound, should the file grow meanwhile.
+    const QByteArray bytes = file.read(kMaxParameterFileBytes + 1);
+    if (bytes.size() > kMaxParameterFileBytes) {
+        qWarning() << "readTextFile--" << path << "not read: larger than" << kMaxParameterFileBytes << "bytes";
+        return false;
+    }
+    QTextStream in(bytes);
     in.setCodec("UTF-8");
     *content = in.readAll();
     return true;
@@ -145,6 +160,7 @@ bool TQCAN::loadLocalParaFile()
     QString content;
     if (!readTextFile(path, &content)) {
         qDebug() << "无法打开文件：" << path;
+        QMessageBox::information(nullptr, tr("Info"), tr("Load Local File Err, Please Check!"));
         return false;
     }
     qDebug() << "文件内容:" << content;

@@ -17,7 +17,6 @@
 #include "configurator/tqcan_private.h"
 #include "firmware/regtext.h"
 #include "link/byteorder.h"
-#include "link/libcanard/canard.h"
 
 namespace {
 
@@ -67,8 +66,7 @@ void TQCAN::requestDescriptionChunk(int offset)
     // Numbered by the page: the answer carries the number back, so that an
     // answer to an earlier request (of this read or of one before it) is
     // never taken for the one awaited, whatever offset it is at.
-    m_regInfoAwaitedTid = m_regInfoNextTid;
-    m_regInfoNextTid = (m_regInfoNextTid + 1) % canard::kTransferIdModulo;
+    m_regInfoAwaitedTid = takeTransferId();
     emit TQPageControl::getInstance()->signalReadFile257(offset, m_setDevId, m_regInfoFileType,
                                                          m_regInfoAwaitedTid);
 }
@@ -104,7 +102,7 @@ bool TQCAN::readOnceSettingRegValue()
         }
         qDebug() << "-----readOnceSettingRegValue-------opCmd=" << kRegOpReadWhole << "-nodeId=" << m_setDevId
                  << "-regAddr=" << reg << "--elem.m_reg=" << record.m_reg;
-        emit TQPageControl::getInstance()->signalSeachReg(m_setDevId, reg, kRegOpReadWhole, 0);
+        emit TQPageControl::getInstance()->signalSeachReg(m_setDevId, reg, kRegOpReadWhole, 0, takeTransferId());
         m_regReadRunning = true;
         QThread::msleep(kReadPacingMs);
     }
@@ -115,7 +113,7 @@ bool TQCAN::readOnceSettingRegValue()
     return true;
 }
 
-bool TQCAN::handleReadSetRegValue(int nodeId, const uint8_t* payload, uint32_t size)
+bool TQCAN::handleReadSetRegValue(int nodeId, int transferId, const uint8_t* payload, uint32_t size)
 {
     if (!payload)
         return false;
@@ -128,7 +126,7 @@ bool TQCAN::handleReadSetRegValue(int nodeId, const uint8_t* payload, uint32_t s
     // The error codes of a refused write (0x11 to 0x13) carry the read bit:
     // while a write sequence runs they answer a write.
     if (m_regWriteRunning && op != kOpReadOk)
-        return handleWriteSetRegValue(nodeId, payload, size);
+        return handleWriteSetRegValue(nodeId, transferId, payload, size);
     // Outside a read the table stays as it is: rebuilt from the list, it
     // would drop the user's choices not yet written.
     if (!m_regReadRunning) {

@@ -2,13 +2,17 @@
 // defaults) converted into register values, one write each, the store
 // command once every write is answered; and the Options combos' changes.
 //
+// Each write carries a transfer-ID of its own, and a reply counts only for
+// the request it names: a reply to an ended write (one that timed out, say,
+// and whose replies the node sends at last) is no reply to the next.
+//
 // A write sequence converts the whole table first and then sends, 20 ms
 // apart, so the count holds exactly the writes sent; replies are queued
 // events and none is handled before the last write is out. Each row is
 // converted with its own register's options (regtext::planWrites). Only
 // the write's own end stops it: its last reply (then the store command),
 // an error reply, or its time-out; until then the page refuses what would
-// cut it short.
+// cut it short, or ends it with a box when it cannot (clearDevAndRegInfo).
 
 #include "configurator/tqcan.h"
 #include "ui_tqcan.h"
@@ -118,8 +122,9 @@ bool TQCAN::writeSettingRegValue(const QList<regtext::Choice>& choices, bool bRa
         for (const regtext::RegisterWrite& w : plan.writes) {
             qDebug() << "-----writeSettingRegValue-------opCmd=" << kRegOpWrite << "-nodeId=" << devId
                      << "-regAddr=" << w.reg << "_0x" << mRegParaList.at(w.record).m_reg << "-regValue=" << w.value;
-            m_regWritesAwaited.append(w.reg);
-            emit TQPageControl::getInstance()->signalSeachReg(devId, w.reg, kRegOpWrite, w.value);
+            const int transferId = takeTransferId();
+            m_regWritesAwaited.append({transferId, w.reg});
+            emit TQPageControl::getInstance()->signalSeachReg(devId, w.reg, kRegOpWrite, w.value, transferId);
             QThread::msleep(kWritePacingMs);
         }
         m_regWriteTimer.start(kWriteReplyTimeoutMs);
@@ -131,6 +136,9 @@ bool TQCAN::writeSettingRegValue(const QList<regtext::Choice>& choices, bool bRa
 
 void TQCAN::endWrite()
 {
+    // Replies still awaited may yet come: their IDs wait for them.
+    for (const AwaitedWrite& w : qAsConst(m_regWritesAwaited))
+        m_lateTransferIds |= 1u << w.transferId;
     m_regWritesAwaited.clear();
     m_regWriteRunning = false;
     m_regWriteTimer.stop();
@@ -150,7 +158,7 @@ void TQCAN::regWriteTimedOut()
 {
     if (!m_regWriteRunning)
         return;
-    const QString reg = m_regWritesAwaited.isEmpty() ? QString() : regtext::hexByte(m_regWritesAwaited.first());
+    const QString reg = m_regWritesAwaited.isEmpty() ? QString() : regtext::hexByte(m_regWritesAwaited.first().reg);
     qWarning() << "regWriteTimedOut--no reply for" << m_regWritesAwaited.size() << "writes, the first register" << reg;
     endWrite();
     QMessageBox::information(this, tr("Info"), tr("Write Reg: %1, No Reply, Please Check!").arg(reg));
@@ -164,7 +172,7 @@ bool TQCAN::updataAllSettingRegValue(const QList<regtext::Choice>& choices)
     return true;
 }
 
-bool TQCAN::handleWriteSetRegValue(int nodeId, const uint8_t* payload, uint32_t size)
+bool TQCAN::handleWriteSetRegValue(int nodeId, int transferId, const uint8_t* payload, uint32_t size)
 {
     Q_UNUSED(size) // the reply's value is only logged, from the zero-padded view
     if (!payload)
@@ -181,19 +189,23 @@ bool TQCAN::handleWriteSetRegValue(int nodeId, const uint8_t* payload, uint32_t 
         return false;
     }
 
-    // The write's own record of what it sent: a file loaded meanwhile may
-    // hold other registers.
-    const int found = m_regWritesAwaited.indexOf(reg);
-    if (found >= 0) {
-        qDebug() << "handleWriteSetRegValue---2-------reg=" << regtext::hexByte(reg)
-                 << "----------op state=" << QString::number(op, 16) << "--value=" << (payload[2] | payload[3] << 8);
-        if (op != kOpWriteOk) {
-            endWriteWithError(regtext::hexByte(reg), op);
-            return false;
-        }
-        m_regWritesAwaited.removeAt(found);
-        m_regWriteTimer.start(kWriteReplyTimeoutMs);
+    // The write's own record of what it sent (a file loaded meanwhile may
+    // hold other registers): the request the reply names, for its register.
+    const auto found = std::find_if(m_regWritesAwaited.begin(), m_regWritesAwaited.end(),
+                                    [&](const AwaitedWrite& w) { return w.transferId == transferId && w.reg == reg; });
+    if (found == m_regWritesAwaited.end()) {
+        qDebug() << "handleWriteSetRegValue---reply to request" << transferId << "for register" << regtext::hexByte(reg)
+                 << "not awaited: ignored";
+        return false;
     }
+    qDebug() << "handleWriteSetRegValue---2-------reg=" << regtext::hexByte(reg)
+             << "----------op state=" << QString::number(op, 16) << "--value=" << (payload[2] | payload[3] << 8);
+    m_regWritesAwaited.erase(found);
+    if (op != kOpWriteOk) {
+        endWriteWithError(regtext::hexByte(reg), op);
+        return false;
+    }
+    m_regWriteTimer.start(kWriteReplyTimeoutMs);
     if (!m_regWritesAwaited.isEmpty()) {
         qDebug() << "handleWriteSetRegValue---3--------------------awaited=" << m_regWritesAwaited.size();
         return true;

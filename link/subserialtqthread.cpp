@@ -23,6 +23,19 @@ int cmdIndex(const QString& cmdtype)
     return -1;
 }
 
+// The transfer-ID a request's arguments carry at `at`, when the page
+// numbers its requests: -1 (the link numbers it) when there is none, false
+// for one that is no transfer-ID.
+bool transferIdOf(const QStringList& parts, int at, int* transferId)
+{
+    *transferId = -1;
+    if (parts.size() <= at)
+        return true;
+    bool numbered = false;
+    *transferId = parts.at(at).toInt(&numbered);
+    return numbered && *transferId >= 0 && *transferId < canard::kTransferIdModulo;
+}
+
 } // namespace
 
 subSerialTQThread::subSerialTQThread(QObject* parent) : QObject(parent) {}
@@ -172,11 +185,18 @@ void subSerialTQThread::handleRegReq(const Communicat& req)
         qWarning() << "subSerialTQThread: register request without operation and value:" << req.arg2;
         return;
     }
+    // arg2 carries "operation,value" and, when the page numbers its
+    // requests, ",transfer-ID".
+    int transferId = -1;
+    if (!transferIdOf(parts, 2, &transferId)) {
+        qWarning() << "subSerialTQThread: register request with a bad transfer-ID:" << req.arg2;
+        return;
+    }
     RegAccessArgs a;
     a.op = uint8_t(parts.at(0).toInt());
     a.reg = uint8_t(req.arg1.toInt());
     a.value = uint16_t(parts.at(1).toInt());
-    sendService(kPortRegAccess, req.param, &a);
+    sendService(kPortRegAccess, req.param, &a, transferId);
 }
 
 void subSerialTQThread::handleCtrlReq(const Communicat& req)
@@ -198,9 +218,8 @@ void subSerialTQThread::handleReadFileReq(const Communicat& req)
         qWarning() << "subSerialTQThread: file read request without node and offset:" << req.arg2;
         return;
     }
-    bool numbered = false;
-    const int transferId = parts.size() > 2 ? parts.at(2).toInt(&numbered) : -1;
-    if (parts.size() > 2 && (!numbered || transferId < 0 || transferId >= canard::kTransferIdModulo)) {
+    int transferId = -1;
+    if (!transferIdOf(parts, 2, &transferId)) {
         qWarning() << "subSerialTQThread: file read request with a bad transfer-ID:" << req.arg2;
         return;
     }

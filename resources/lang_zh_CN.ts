@@ -467,6 +467,10 @@ Chose Yes To Clear !</source>
         <translation>参数写入成功！</translation>
     </message>
     <message>
+        <source>Write Parameter Not Finished, The Dev May Hold Part Of It, Please Check!</source>
+        <translation>参数写入未完成，设备可能只写入了部分参数，请检查！</translation>
+    </message>
+    <message>
         <source>Para Is Err,</source>
         <translation>参数错误，</translation>
     </message>

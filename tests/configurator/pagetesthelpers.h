@@ -68,15 +68,22 @@ inline response_data_struct_t record(uint16_t port, uint8_t node, const std::str
     return r;
 }
 
-// The page's description requests, so that a reply can carry the
-// transfer-ID of the request it answers, as a node's reply does.
-class DescriptionRequests : public QObject
+// The page's description and register requests, so that a reply can carry
+// the transfer-ID of the request it answers, as a node's reply does.
+class NumberedRequests : public QObject
 {
 public:
-    DescriptionRequests()
+    NumberedRequests()
     {
         connect(TQPageControl::getInstance(), &TQPageControl::signalReadFile257, this,
                 [this](int, int, int, int transferId) { m_last = transferId; });
+        connect(TQPageControl::getInstance(), &TQPageControl::signalSeachReg, this,
+                [this](int, int reg, int, int, int transferId) { m_registers[reg] = transferId; });
+    }
+    // A node's reply on port 256 to the latest request for its register.
+    response_data_struct_t regReply(uint8_t node, const std::string& bytes) const
+    {
+        return record(256, node, bytes, uint8_t(m_registers.value(uint8_t(bytes.at(1)))));
     }
     // The transfer-ID of the latest request (-1 before any).
     int last() const { return m_last; }
@@ -88,6 +95,7 @@ public:
 
 private:
     int m_last = -1;
+    QMap<int, int> m_registers;
 };
 
 // A description chunk as a node sends it on port 257: the offset asked for

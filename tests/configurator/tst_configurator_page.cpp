@@ -505,7 +505,7 @@ void tst_ConfiguratorPage::descriptionIsDecodedWhenComplete()
     list(16);
     QTest::mouseClick(devList(page())->cellWidget(0, 0), Qt::LeftButton);
     ModalBoxCloser boxes;
-    DescriptionRequests reads;
+    NumberedRequests reads;
     click(page(), "btn_read_para");
     QSignalSpy nextChunk(TQPageControl::getInstance(), &TQPageControl::signalReadFile257);
     const std::string text = "ab" + QString(100, QChar(0x8C03)).toUtf8().toStdString(); // 调
@@ -539,7 +539,7 @@ void tst_ConfiguratorPage::descriptionFollowUpRequests()
     child<QComboBox>(page(), "comboBox_lang")->setCurrentIndex(language);
     QTest::mouseClick(devList(page())->cellWidget(0, 0), Qt::LeftButton);
     ModalBoxCloser boxes;
-    DescriptionRequests reads;
+    NumberedRequests reads;
     QSignalSpy requests(TQPageControl::getInstance(), &TQPageControl::signalReadFile257);
     click(page(), "btn_read_para");
     QCOMPARE(requests.size(), 1);

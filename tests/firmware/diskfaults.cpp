@@ -15,6 +15,7 @@ std::atomic<bool> g_armed{false};
 std::atomic<int> g_calls{0};
 int g_nth = 0;
 bool g_fromThenOn = false;
+bool g_partly = false;
 char g_part[PATH_MAX] = {};
 std::mutex g_failedLock;
 char g_failed[PATH_MAX] = {};
@@ -54,6 +55,9 @@ extern "C" ssize_t write(int fd, const void* data, size_t size)
 {
     static const auto real = next<ssize_t (*)(int, const void*, size_t)>("write");
     if (failsHere(fd)) {
+        // The nth call: the disk fills up within it.
+        if (g_partly && g_calls == g_nth && size > 1)
+            return real(fd, data, size / 2);
         errno = ENOSPC;
         return -1;
     }
@@ -72,9 +76,10 @@ extern "C" int fsync(int fd)
 
 namespace diskfaults {
 
-void arm(const QByteArray& part, int nth, bool fromThenOn)
+void arm(const QByteArray& part, int nth, bool fromThenOn, bool partly)
 {
     disarm();
+    g_partly = partly;
     std::strncpy(g_part, part.constData(), sizeof g_part - 1);
     g_nth = nth;
     g_fromThenOn = fromThenOn;

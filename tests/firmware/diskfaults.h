@@ -14,8 +14,10 @@
 namespace diskfaults {
 
 // Counts the calls on paths that hold part and fails the nth of them, or,
-// with fromThenOn, the nth and every later one; nth 0 fails none.
-void arm(const QByteArray& part, int nth, bool fromThenOn = false);
+// with fromThenOn, the nth and every later one; nth 0 fails none. With
+// partly, the nth call, a write, takes half of its bytes and says so, as a
+// disk that fills up within a write does.
+void arm(const QByteArray& part, int nth, bool fromThenOn = false, bool partly = false);
 void disarm();
 // The calls counted since arm().
 int calls();

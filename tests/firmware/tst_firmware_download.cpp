@@ -207,6 +207,12 @@ void TestFirmwareDownload::failuresKeepTheWorkingDatabase_data()
     QTest::newRow("a body that trickles") << kDbPath << QByteArray("trickle") << failedBecause(kFailed, tooSlow(1024, 3))
                                           << QString();
     QTest::newRow("new database does not open") << kDbPath << QByteArray("good") << kFailed << "corrupt:fw.v2.db";
+    // A disk that fills up within a write: it takes part, and then nothing.
+    QTest::newRow("a short write of the list") << kListPath << QByteArray("good")
+                                               << failedBecause(kFailed, diskFull(inBase("download/temp/devFileList.csv")))
+                                               << "short:temp/";
+    QTest::newRow("a short write of the install's record")
+        << kDbPath << QByteArray("good") << failedBecause(kFailed, diskFull(inBase("download/previous"))) << "short:previous";
 }
 
 void TestFirmwareDownload::failuresKeepTheWorkingDatabase()
@@ -232,6 +238,8 @@ void TestFirmwareDownload::failuresKeepTheWorkingDatabase()
             if (step == "moved in " + planted)
                 writeFile("download/" + planted, "not a database any more");
         });
+    } else if (plant.startsWith("short:")) {
+        diskfaults::arm(("/download/" + planted).toUtf8(), 1, true, true);
     } else if (!plant.isEmpty()) {
         QVERIFY(writeFile("download/" + planted, "x"));
     }
@@ -282,6 +290,7 @@ void TestFirmwareDownload::failuresKeepTheWorkingDatabase()
     std::unique_ptr<MemoryGrowth> memory(measured ? new MemoryGrowth : nullptr);
     update(boxes, box, measured ? 240000 : 30000);
     FileSwap::setStepHook(nullptr);
+    diskfaults::disarm();
     if (memory) {
         // An endless body went past the bound; the process held little of
         // any of it.
@@ -360,6 +369,8 @@ void TestFirmwareDownload::aFailureWithoutADatabaseSaysSo_data()
     QTest::newRow("a database that does not read") << "html" << kFailedNoDb;
     QTest::newRow("a backup folder in the way")
         << "in the way" << failedBecause(kFailedNoDb, inTheWay(inBase("download/previous")));
+    // The list names an old database that does not open: none is in use.
+    QTest::newRow("an old database that does not open") << "unreadable old, html" << kFailedNoDb;
 }
 
 void TestFirmwareDownload::aFailureWithoutADatabaseSaysSo()
@@ -367,12 +378,15 @@ void TestFirmwareDownload::aFailureWithoutADatabaseSaysSo()
     QFETCH(QString, failure);
     QFETCH(QString, box);
     m_page.reset();
-    QVERIFY(QDir(inBase("download")).removeRecursively());
+    if (failure.startsWith("unreadable old"))
+        QVERIFY(writeFile("download/old.db", "not a database any more"));
+    else
+        QVERIFY(QDir(inBase("download")).removeRecursively());
     ModalBoxCloser boxes;
     m_page = startPage();
     QCOMPARE(boxes.texts(), QStringList{kPleaseUpdate});
     openPort(page());
-    if (failure == "html")
+    if (failure.endsWith("html"))
         m_server->serve(kDbPath, "<html></html>");
     else
         QVERIFY(writeFile("download/previous/stray", "x"));

@@ -269,6 +269,26 @@ void tst_RegistersBus::errorRepliesShowOneBox()
     QTest::qWait(500); // the later replies come and go
     QCOMPARE(boxes.texts.size(), 1);
     QVERIFY(requests(bench.bus, 16, 435).isEmpty());
+
+    // A write whose replies come only after its time-out, while a second
+    // write runs that the node refuses: they are no replies to the second,
+    // which ends with the refusal's box and no store command; the node holds
+    // the value chosen last.
+    bench.bus.setRegisterFault(16, 0x0C, 0);
+    bench.bus.holdResponses(16, 256);
+    comboOf(bench.page(), "0B")->setCurrentText("12");
+    click(bench.page(), "btn_para_download");
+    const QString late = "Write Reg: 0x0A, No Reply, Please Check!";
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.texts.mid(1), QStringList({late}), kSlowMs);
+    comboOf(bench.page(), "0B")->setCurrentText("9");
+    bench.bus.setRegisterFault(16, 0x0C, 0x13);
+    click(bench.page(), "btn_para_download");
+    QTRY_COMPARE_WITH_TIMEOUT(writesOf(bench.bus, 16).size(), 24, kSlowMs);
+    bench.bus.releaseResponses(16);
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.texts.mid(1), QStringList({late, "Write Reg: 0x0C, Err: 0x13, Please Check!"}),
+                              kSlowMs);
+    QCOMPARE(registerValue(bench.bus, 0x0B), int16_t(9));
+    QVERIFY(requests(bench.bus, 16, 435).isEmpty());
 }
 
 void tst_RegistersBus::writeStoresThenRestoreRereads()
@@ -559,11 +579,13 @@ void tst_RegistersBus::aWriteEndsWithItsStoreCommand_data()
 {
     // While node 16 holds its write replies, the user presses `button` or
     // chooses node 17 (`button` empty): refused with a box; the write ends
-    // with the store command once the replies come.
+    // with the store command once the replies come. Closing the port ends
+    // the write: a box says so, and no store command follows.
     QTest::addColumn<QString>("button");
     QTest::newRow("Read") << "btn_read_para";
     QTest::newRow("a file loaded") << "btn_local_load";
     QTest::newRow("another node chosen") << QString();
+    QTest::newRow("the port closed") << "btnOpen";
 }
 
 void tst_RegistersBus::aWriteEndsWithItsStoreCommand()
@@ -580,9 +602,14 @@ void tst_RegistersBus::aWriteEndsWithItsStoreCommand()
         QTest::mouseClick(devList(bench.page())->cellWidget(1, 0), Qt::LeftButton);
     else
         click(bench.page(), qPrintable(button));
-    const QString refused = "Parameters Are Being Written, Please Wait !";
+    const QString refused = button == "btnOpen" ? "Write Parameter Not Finished, The Dev May Hold Part Of It, Please Check!"
+                                                : "Parameters Are Being Written, Please Wait !";
     QTRY_COMPARE_WITH_TIMEOUT(boxes.texts, QStringList({refused}), kSlowMs);
     bench.bus.releaseResponses(16);
+    if (button == "btnOpen") {
+        QVERIFY(requests(bench.bus, 16, 435).isEmpty());
+        return;
+    }
     QTRY_COMPARE_WITH_TIMEOUT(boxes.texts, QStringList({refused, "Write Parameter Success !"}), kSlowMs);
     QTRY_COMPARE_WITH_TIMEOUT(requests(bench.bus, 16, 435), QStringList({"FA FF 30"}), kSlowMs);
     QCOMPARE(requests(bench.bus, 16, 257).size(), 2);

@@ -15,6 +15,8 @@
 
 #include <memory>
 
+#include <sys/stat.h>
+
 #include "app/tqformalpagecontrol.h"
 #include "app/tqpagecontrol.h"
 #include "configurator/tqcan.h"
@@ -58,6 +60,9 @@ QStringList addresses(const QWidget* page, bool withOption = false)
     }
     return out;
 }
+
+// A register request as the page made it, less its transfer-ID.
+QList<QVariant> asked(const QSignalSpy& spy, int i) { return spy.at(i).mid(0, 4); }
 
 QComboBox* comboOf(const QWidget* page, int row) { return qobject_cast<QComboBox*>(regTable(page)->cellWidget(row, 3)); }
 QRadioButton* radio(const QWidget* page, int row) { return qobject_cast<QRadioButton*>(devList(page)->cellWidget(row, 0)); }
@@ -114,16 +119,16 @@ private:
     void answerTheWrite(const QSignalSpy& stores)
     {
         ModalBoxCloser boxes;
-        feed(record(256, 16, std::string("\x20\x0A\x01\x00", 4)));
+        feed(m_reads.regReply(16, std::string("\x20\x0A\x01\x00", 4)));
         QCOMPARE(stores.size(), 0);
-        feed(record(256, 16, std::string("\x20\x0B\x07\x00", 4)));
+        feed(m_reads.regReply(16, std::string("\x20\x0B\x07\x00", 4)));
         QTRY_COMPARE(boxes.texts(), QStringList({"Write Parameter Success !"}));
         QCOMPARE(stores.size(), 1);
     }
 
     PageEnv m_env;
     std::unique_ptr<TQCAN> m_page;
-    DescriptionRequests m_reads;
+    NumberedRequests m_reads;
 };
 
 void tst_RegistersPage::init()
@@ -150,7 +155,7 @@ void tst_RegistersPage::otherNodesAndBadAddressesAreIgnored()
     // written, never as register 0; the others still are.
     feed(m_reads.reply(16, chunk(":REG,zz,Bad,0;0,S,Off:REG,100,Big,0;0,S,Off:REG,0A,Dir,0;0,S,Off;1,S,On")));
     QCOMPARE(requests.size(), 1);
-    QCOMPARE(requests.at(0), QList<QVariant>({16, 10, 1, 0}));
+    QCOMPARE(asked(requests, 0), QList<QVariant>({16, 10, 1, 0}));
     feed(record(256, 17, wholeRegister(0x0A, 1, 0, 0, 1)));
     QVERIFY(addresses(page()).isEmpty());
     feed(record(256, 16, wholeRegister(0x0A, 1, 0, 0, 1)));
@@ -159,11 +164,11 @@ void tst_RegistersPage::otherNodesAndBadAddressesAreIgnored()
     requests.clear();
     click(page(), "btn_para_download");
     QCOMPARE(requests.size(), 1);
-    QCOMPARE(requests.at(0), QList<QVariant>({16, 10, 2, 1}));
+    QCOMPARE(asked(requests, 0), QList<QVariant>({16, 10, 2, 1}));
 
     // An option chosen for a register that cannot be written ends the write
     // with the write error box: nothing is sent, and no success follows.
-    feed(record(256, 16, std::string("\x20\x0A\x01\x00", 4)));
+    feed(m_reads.regReply(16, std::string("\x20\x0A\x01\x00", 4)));
     boxes.clear();
     requests.clear();
     comboOf(page(), 0)->setCurrentIndex(0);
@@ -200,9 +205,9 @@ void tst_RegistersPage::strayRepliesChangeNothing()
     QSignalSpy writes(TQPageControl::getInstance(), &TQPageControl::signalSeachReg);
     click(page(), "btn_para_download");
     QCOMPARE(writes.size(), 2);
-    feed(record(256, 16, std::string("\x20\x0A\x01\x00", 4)));
+    feed(m_reads.regReply(16, std::string("\x20\x0A\x01\x00", 4)));
     QCOMPARE(stores.size(), 0);
-    feed(record(256, 16, std::string("\x20\x0B\x07\x00", 4)));
+    feed(m_reads.regReply(16, std::string("\x20\x0B\x07\x00", 4)));
     QTRY_COMPARE(boxes.texts(), QStringList({"Write Parameter Success !"}));
     QCOMPARE(stores.size(), 1);
     QCOMPARE(stores.at(0), QList<QVariant>({16, 0xFFFA, "0"}));
@@ -215,8 +220,8 @@ void tst_RegistersPage::strayRepliesChangeNothing()
     const QPointer<QComboBox> power = comboOf(page(), 1);
     writes.clear();
     click(page(), "btn_para_download");
-    feed(record(256, 16, std::string("\x20\x0A\x01\x00", 4)));
-    feed(record(256, 16, std::string("\x20\x0B\x1E\x00", 4)));
+    feed(m_reads.regReply(16, std::string("\x20\x0A\x01\x00", 4)));
+    feed(m_reads.regReply(16, std::string("\x20\x0B\x1E\x00", 4)));
     QTRY_COMPARE(stores.size(), 2);
     feed(record(256, 16, std::string("\x11\x0B", 2)));
     feed(record(256, 16, wholeRegister(0x0B, 9, 7, 0, 100)));
@@ -224,8 +229,8 @@ void tst_RegistersPage::strayRepliesChangeNothing()
     QCOMPARE(addresses(page(), true), QStringList({"0A|On", "0B|15%"}));
     click(page(), "btn_para_download");
     QCOMPARE(writes.size(), 4);
-    QCOMPARE(writes.at(1), QList<QVariant>({16, 11, 2, 30}));
-    QCOMPARE(writes.mid(2), writes.mid(0, 2));
+    QCOMPARE(asked(writes, 1), QList<QVariant>({16, 11, 2, 30}));
+    QCOMPARE(asked(writes, 2) + asked(writes, 3), asked(writes, 0) + asked(writes, 1));
 }
 
 void tst_RegistersPage::repeatedAddressesAndUnchosenValues()
@@ -253,11 +258,11 @@ void tst_RegistersPage::repeatedAddressesAndUnchosenValues()
     QSignalSpy stores(tqformalpagecontrol::getInstance(), &tqformalpagecontrol::signalModeCtrlF);
     click(page(), "btn_para_download");
     QCOMPARE(requests.size(), 3);
-    QCOMPARE(requests.at(0), QList<QVariant>({16, 10, 2, 1}));
-    QCOMPARE(requests.at(1), QList<QVariant>({16, 12, 2, 2}));
-    QCOMPARE(requests.at(2), QList<QVariant>({16, 13, 2, 1}));
+    QCOMPARE(asked(requests, 0), QList<QVariant>({16, 10, 2, 1}));
+    QCOMPARE(asked(requests, 1), QList<QVariant>({16, 12, 2, 2}));
+    QCOMPARE(asked(requests, 2), QList<QVariant>({16, 13, 2, 1}));
     for (const char* reply : {"\x20\x0A\x01\x00", "\x20\x0C\x02\x00", "\x20\x0D\x01\x00"})
-        feed(record(256, 16, std::string(reply, 4)));
+        feed(m_reads.regReply(16, std::string(reply, 4)));
     QTRY_COMPARE(boxes.texts(), QStringList({"Write Parameter Success !"}));
     QCOMPARE(stores.size(), 1);
 }
@@ -313,22 +318,37 @@ void tst_RegistersPage::aWriteWithoutRepliesEndsAfterItsTimeOut()
 {
     // The node answers the first write only: some seconds after that reply
     // the write ends with a box naming the register still unanswered, and
-    // no store command; a Read then runs.
+    // no store command; writes and a Read then run.
     readTwoRegisters();
     // The node stays on the bus all the while.
     QTimer alive;
     connect(&alive, &QTimer::timeout, this, [this] { feed(heartbeat(16)); });
     alive.start(300);
     QSignalSpy stores(tqformalpagecontrol::getInstance(), &tqformalpagecontrol::signalModeCtrlF);
+    QSignalSpy sent(TQPageControl::getInstance(), &TQPageControl::signalSeachReg);
     ModalBoxCloser boxes;
     click(page(), "btn_para_download");
-    feed(record(256, 16, std::string("\x20\x0A\x01\x00", 4)));
+    feed(m_reads.regReply(16, std::string("\x20\x0A\x01\x00", 4)));
     QElapsedTimer waited;
     waited.start();
     QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), QStringList({"Write Reg: 0x0B, No Reply, Please Check!"}), kSlowMs);
     QVERIFY2(waited.elapsed() >= 4000, "the write waits for its replies");
-    feed(record(256, 16, std::string("\x20\x0B\x07\x00", 4))); // too late: nothing follows
     QCOMPARE(stores.size(), 0);
+
+    // Through more writes than there are transfer-IDs, the unanswered one
+    // is not handed out again, and no two requests in a row share one.
+    const QVariant late = sent.at(1).at(4);
+    sent.clear();
+    for (int i = 0; i < 17; ++i) {
+        click(page(), "btn_para_download");
+        feed(m_reads.regReply(16, std::string("\x20\x0A\x01\x00", 4)));
+        feed(m_reads.regReply(16, std::string("\x20\x0B\x07\x00", 4)));
+    }
+    for (int i = 0; i < sent.size(); ++i)
+        QVERIFY(sent.at(i).at(4) != late && (i == 0 || sent.at(i).at(4) != sent.at(i - 1).at(4)));
+    QCOMPARE(stores.size(), 17);
+    feed(record(256, 16, std::string("\x20\x0B\x07\x00", 4), uint8_t(late.toInt()))); // too late: nothing follows
+    QCOMPARE(stores.size(), 17);
     boxes.clear();
     click(page(), "btn_read_para");
     QTRY_COMPARE(boxes.texts(), QStringList({"Read Para File Completed!"}));
@@ -497,20 +517,32 @@ void tst_RegistersPage::loadEndsTheRunningReads()
     }
 
     // A file gone by the time it is read (removed once chosen) is no empty
-    // file: the list and the table stay.
+    // file; a FIFO nobody writes to, a link to /dev/zero and a file past
+    // 1 MiB are no parameter files: the failure box at once, and the list
+    // and the table stay.
     const QStringList shown = addresses(page(), true);
-    QTimer answer;
-    connect(&answer, &QTimer::timeout, [&] {
-        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
-            dialog->findChild<QLineEdit*>("fileNameEdit")->setText(file.fileName());
-            static_cast<QDialog*>(dialog)->accept();
-            QVERIFY(file.remove());
-        }
-    });
-    answer.start(20);
-    click(page(), "btn_local_load");
-    QVERIFY(!file.exists());
-    QCOMPARE(addresses(page(), true), shown);
+    QFile big(dir.filePath("big.txt"));
+    QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(1024 * 1024 + 1));
+    QVERIFY(QFile::link("/dev/zero", dir.filePath("zero.txt")));
+    QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath("fifo.txt")).constData(), 0600), 0);
+    for (const QString& name : {file.fileName(), dir.filePath("fifo.txt"), dir.filePath("zero.txt"), big.fileName()}) {
+        QStringList texts;
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, [&] {
+            if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+                dialog->findChild<QLineEdit*>("fileNameEdit")->setText(name);
+                static_cast<QDialog*>(dialog)->accept();
+                file.remove();
+            } else if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                texts << box->text();
+                box->close();
+            }
+        });
+        answer.start(20);
+        click(page(), "btn_local_load");
+        QCOMPARE(texts, QStringList({"Load Local File Err, Please Check!"}));
+        QCOMPARE(addresses(page(), true), shown);
+    }
 }
 
 void tst_RegistersPage::deviceOfAnotherTypeEmptiesTheList()
