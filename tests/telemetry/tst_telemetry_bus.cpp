@@ -16,6 +16,7 @@
 #include "appcopy.h"
 #include "configurator/tqcan.h"
 #include "firmwaredb.h"
+#include "link/lastresort.h"
 #include "linkharness.h"
 #include "modalboxcloser.h"
 #include "telemetry/qcwindicatorlamp.h"
@@ -211,6 +212,8 @@ void tst_TelemetryBus::groupsNoLongerSentAreLeftAtZero_data()
     QTest::newRow("exit(1), as the X plugin does") << "exit" << 0 << nodes;
     QTest::newRow("X server killed") << "X" << 0 << nodes;
     QTest::newRow("SIGSEGV") << "SIGSEGV" << 0 << nodes;
+    // As a stop signal's handler does it; the test then started again.
+    QTest::newRow("zeros of the last resort, test started again") << "halt" << 8 << nodes;
     // The nodes take the ID 48, which no row sends to; with one node listed
     // the new ID goes out without a question.
     QTest::newRow("node-ID change, one node") << "node ID" << 0 << QList<int> {16};
@@ -358,6 +361,13 @@ void tst_TelemetryBus::groupsNoLongerSentAreLeftAtZero()
         QVERIFY(!portLockFiles(path).isEmpty());
         window.reset();
         QCOMPARE(portLockFiles(path), QStringList());
+    } else if (way == "halt") { // the groups turning: 1, 2, 3 and 8
+        QCOMPARE(lastresort::writeZeros(), 4);
+        QTRY_COMPARE_WITH_TIMEOUT(setPoints(), expect(target, 0), kSlowMs);
+        QTest::qWait(200); // the ticks that follow carry no set-point
+        QCOMPARE(setPoints(), expect(target, 0));
+        groups->setCurrentIndex(0);
+        groups->setCurrentIndex(8);
     } else if (way == "node ID") {
         child<QComboBox>(page, "comboBox_id_set")->setCurrentIndex(48 - 16);
         boxes.setAnswer(QMessageBox::Yes); // all the nodes listed take it
