@@ -3,11 +3,19 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDebug>
+#include <QKeyEvent>
+#include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSocketNotifier>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QTimer>
 #include <QWidget>
+
+#include <cstdlib>
+#include <memory>
+#include <unistd.h>
 
 void armAutotestTimers()
 {
@@ -43,25 +51,64 @@ void armAutotestThrottle(QWidget* page)
     auto* port = page->findChild<QComboBox*>(QStringLiteral("comboBox_serial"));
     auto* open = page->findChild<QPushButton*>(QStringLiteral("btnOpen"));
     auto* groups = page->findChild<QComboBox*>(QStringLiteral("comboBoxThrot"));
-    if (!port || !open || !groups) {
-        qWarning() << "autotest: the page has no port box, open button or group box";
+    auto* tabs = page->findChild<QTabWidget*>(QStringLiteral("tabWidget"));
+    if (!port || !open || !groups || !tabs) {
+        qWarning() << "autotest: the page has no port box, open button, group box or tabs";
         return;
     }
     port->setEditText(parts.at(0));
     open->click();
+    tabs->setCurrentIndex(2); // the throttle tab, where a key is the stop key
     const int count = parts.at(1).toInt();
     const int value = parts.at(2).toInt();
     qDebug() << "autotest: throttle test on" << parts.at(0) << count << "groups at" << value;
-    // Rows come up as their nodes are listed.
+    groups->setCurrentIndex(count);
+    // Rows come up as their nodes are listed, and each is set once. The
+    // test is started once: as soon as the count or a row set here changes
+    // (a stop key, the test switched off), the stop wins for good.
     auto* driver = new QTimer(page);
-    QObject::connect(driver, &QTimer::timeout, page, [page, groups, count, value]() {
+    auto set = std::make_shared<QList<QPointer<QSpinBox>>>();
+    QObject::connect(driver, &QTimer::timeout, page, [page, groups, count, value, driver, set]() {
+        bool stopped = groups->currentIndex() != count;
+        for (const QPointer<QSpinBox>& box : *set)
+            stopped = stopped || !box || box->value() != value;
+        if (stopped) {
+            qDebug() << "autotest: the throttle test was stopped, no set-point is set any more";
+            driver->stop();
+            return;
+        }
         const QRegularExpression setPoints(QStringLiteral("^spinBox_y_\\d+$"));
         for (QSpinBox* box : page->findChildren<QSpinBox*>(setPoints)) {
-            if (box->isEnabled() && box->value() == 0)
+            if (box->isEnabled() && !set->contains(box)) {
                 box->setValue(value);
+                set->append(box);
+            }
         }
-        groups->setCurrentIndex(count);
     });
     QObject::connect(qApp, &QCoreApplication::aboutToQuit, driver, &QTimer::stop);
     driver->start(100);
+
+    // A line on standard input drives it on: "stop" presses the stop key on
+    // the page; "exit" ends the process with exit(1), as Qt's X platform
+    // plugin does when the X connection breaks.
+    auto* input = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, page);
+    QObject::connect(input, &QSocketNotifier::activated, page, [page, input]() {
+        char bytes[256];
+        const ssize_t n = ::read(STDIN_FILENO, bytes, sizeof bytes);
+        if (n <= 0) {
+            input->setEnabled(false);
+            return;
+        }
+        for (const QByteArray& line : QByteArray(bytes, int(n)).split('\n')) {
+            if (line.isEmpty())
+                continue;
+            qDebug() << "autotest: input" << line;
+            if (line == "stop") {
+                QKeyEvent key(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
+                QApplication::sendEvent(page, &key);
+            } else if (line == "exit") {
+                ::exit(1);
+            }
+        }
+    });
 }

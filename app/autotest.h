@@ -10,9 +10,10 @@ class QWidget;
 void armAutotestTimers();
 
 // With TQ_AUTOTEST_THROTTLE="<port>,<groups>,<set-point>" the configurator
-// page opens the port and runs the throttle test on that many groups, each
-// listed node's row at the set-point, until the application quits. Without
-// the variable nothing happens.
+// page opens the port and starts the throttle test on that many groups,
+// each listed node's row at the set-point, once: a stop key wins. A line on
+// standard input then presses the stop key ("stop") or ends the process
+// with exit(1) ("exit"). Without the variable nothing happens.
 void armAutotestThrottle(QWidget* configuratorPage);
 
 #endif // AUTOTEST_H

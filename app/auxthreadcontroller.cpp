@@ -4,6 +4,8 @@
 #include <QDebug>
 #include <QElapsedTimer>
 
+#include "link/lastresort.h"
+
 auxthreadcontroller::auxthreadcontroller(QObject* parent)
     : QThread(parent)
 {
@@ -30,6 +32,11 @@ void auxthreadcontroller::startAuxThreads()
     connect(&serialThread, &QThread::finished, &serialWorker,
             &subSerialTQThread::cleanup, Qt::UniqueConnection);
     serialWorker.setAuxThreadCtrl(this);
+    // A stop signal (Ctrl+Z) writes the throttle's zeros, then the process
+    // stops. Taken in the middle of the worker's own message, it would let
+    // that message turn a motor again after SIGCONT: the worker's thread
+    // leaves the stop signals to the others.
+    connect(&serialThread, &QThread::started, [] { lastresort::keepStopsAway(); });
     serialWorker.moveToThread(&serialThread);
     serialThread.start(QThread::InheritPriority);
 }

@@ -8,6 +8,7 @@
 #include "app/qtsingleapplication.h"
 #include "app/quitsignals.h"
 #include "configurator/tqcan.h"
+#include "link/lastresort.h"
 
 static const char* const kVersion = "TQ_TOPAZ_V2.2.0.16";
 
@@ -29,6 +30,10 @@ int main(int argc, char* argv[])
     }
 
     registerCommunicatMetaTypes();
+    // Before the window and its serial worker: from their start on, every
+    // end of the process a program can see leaves no throttle set-point
+    // behind.
+    lastresort::install();
     QuitSignals quitSignals;
     QObject::connect(&quitSignals, &QuitSignals::caught, &app, &QApplication::quit);
 
@@ -41,6 +46,8 @@ int main(int argc, char* argv[])
                              w.raise();
                              w.activateWindow();
                          });
+        QObject::connect(&quitSignals, &QuitSignals::stopped, &w,
+                         [&w] { w.configuratorPage()->stopThrottleTest(); });
         w.setWindowFlags((w.windowFlags() | Qt::MSWindowsFixedSizeDialogHint)
                          & ~Qt::WindowMaximizeButtonHint);
         w.show();

@@ -74,6 +74,19 @@ int LinkSession::send(uint16_t subject, const ThrottleArgs& args)
     return cyphal_send_data(m_ins, subject, args);
 }
 
+bool LinkSession::zeroThrottleFrame(uint16_t subject, uint8_t out[adapter::kFrameSize]) const
+{
+    uint8_t data[canard::kMtu];
+    size_t size = sizeof data - 1;
+    if (cyphal_get_encode_data(subject, ThrottleArgs(), data, &size) < 0)
+        return false;
+    // One frame: the payload and its tail.
+    const uint8_t tid = m_ins.nextTransferId(canard::TransferKind::Message, subject, canard::kNoNode);
+    data[size] = canard::makeTail(true, true, true, tid);
+    return adapter::encodeFrame(canard::makeMessageId(portPriority(subject), subject, m_ins.localNodeId()), data,
+                                uint8_t(size + 1), out);
+}
+
 size_t LinkSession::takeTxBytes(std::vector<uint8_t>& out)
 {
     size_t n = 0;

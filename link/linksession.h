@@ -58,6 +58,12 @@ public:
     // Throttle values go this way only.
     int send(uint16_t subject, const ThrottleArgs& args);
     int send(uint16_t, uint8_t, const ThrottleArgs*) = delete;
+    // The adapter frame of a throttle message of zero set-points on
+    // `subject` (6152..6159) under the transfer-ID the next message there
+    // takes, built without queueing it: kept ready for an end of the process
+    // that cannot wait for the queue (link/lastresort.h). False for another
+    // subject.
+    bool zeroThrottleFrame(uint16_t subject, uint8_t out[adapter::kFrameSize]) const;
 
     // Number of CAN frames waiting in the TX queue.
     size_t pendingTxFrames() const { return m_ins.txQueueSize(); }

@@ -103,6 +103,7 @@ private:
     QString m_portName;
     QAtomicInt m_portOpen {0};
     quint32 m_droppedLogged = 0;          // one bit per e_CmdType
+    bool m_haltLogged = false;            // set-points dropped after a stop, logged
     std::vector<uint8_t> m_txBuf;
     std::vector<response_data_struct_t> m_rxRecords;
     QAtomicPointer<auxthreadcontroller> m_auxThreadCtrl;

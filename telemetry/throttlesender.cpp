@@ -6,6 +6,8 @@
 
 #include "app/tqformalpagecontrol.h"
 #include "link/cyphalports.h"
+#include "link/lastresort.h"
+#include "link/throttleticklog.h"
 
 namespace {
 
@@ -32,6 +34,10 @@ ThrottleSender::~ThrottleSender()
 void ThrottleSender::setGroups(int groups)
 {
     groups = std::clamp(groups, 0, kGroups);
+    // Started (again): set-points go out once more after a stop of the
+    // process, which halted them.
+    if (m_groups == 0 && groups > 0)
+        lastresort::resume();
     zeroGroups(groups + 1, m_groups);
     m_groups = groups;
     if (groups == 0)
@@ -60,7 +66,8 @@ void ThrottleSender::tick()
             values[i] = m_setPoint((g - 1) * kRowsPerGroup + i);
         sendGroup(g, values);
     }
-    // Every 10 ms: at debug level only, so as not to flood a log.
-    qDebug() << "-------------spinbox change---updateIndex=" << m_groups
-             << ",cmd=" << kPortThrottleFirst + m_groups - 1;
+    // Every 10 ms: only when its category is turned on, so as not to flood
+    // a log or fill the pipe it goes to.
+    qCDebug(lcThrottleTicks) << "-------------spinbox change---updateIndex=" << m_groups
+                             << ",cmd=" << kPortThrottleFirst + m_groups - 1;
 }

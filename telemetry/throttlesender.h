@@ -11,7 +11,10 @@
 // group without one message of zero set-points to it first: when fewer
 // groups are chosen or none, when it is told its nodes are about to be out
 // of its reach (the port closing, a new node ID or bit rate), and at its
-// own end. Whatever stops the test later keeps this by going through here.
+// own end. Whatever stops the test later keeps this by going through here;
+// what ends the process without passing here (exit() deep in a library, a
+// crash, a terminal stop) finds the zeros the serial worker keeps ready
+// (link/lastresort.h).
 
 #include <QObject>
 #include <QTimer>

@@ -8,8 +8,10 @@
 #include "configurator/tqcan.h"
 #include "ui_tqcan.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QGridLayout>
+#include <QMouseEvent>
 #include <QSpinBox>
 
 #include "firmware/paracombobox.h"
@@ -113,8 +115,14 @@ void TQCAN::applyThrottleRange(int min, int max)
 void TQCAN::zeroAllSetPoints()
 {
     for (EscRow& r : m_escRows) {
-        if (r.setPoint)
+        if (r.setPoint) {
+            // An arrow held down steps its box up again and again: the box
+            // lets go as at the button's release, and steps again only on
+            // the next press.
+            QMouseEvent release(QEvent::MouseButtonRelease, QPointF(), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(r.setPoint, &release);
             r.setPoint->setValue(0);
+        }
         // A bar being dragged would set its row again on the next move.
         if (r.bar)
             r.bar->letGo();

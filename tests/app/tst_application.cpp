@@ -72,6 +72,13 @@ void tst_Application::signalEndsItAsItsQuitDoes_data()
     QTest::newRow("SIGTERM") << int(SIGTERM);
     QTest::newRow("SIGINT") << int(SIGINT);
     QTest::newRow("SIGHUP") << int(SIGHUP);
+    QTest::newRow("SIGQUIT") << int(SIGQUIT);
+    QTest::newRow("SIGUSR1") << int(SIGUSR1);
+    QTest::newRow("SIGUSR2") << int(SIGUSR2);
+    QTest::newRow("SIGALRM") << int(SIGALRM);
+    QTest::newRow("SIGXFSZ") << int(SIGXFSZ);
+    QTest::newRow("SIGPWR") << int(SIGPWR);
+    QTest::newRow("a real-time signal") << int(SIGRTMIN + 1);
 }
 
 // A log-out, kill or Ctrl+C ends the application through its own quit: the

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "link/cyphalports.h"
+#include "link/linksession.h"
 
 using canard::TransferKind;
 
@@ -51,6 +52,7 @@ private slots:
             canard::Instance pc;
             QCOMPARE(cyphal_send_data(pc, port, thr), int(kEncErrUnknownPort));
             QCOMPARE(pc.txQueueSize(), size_t(0));
+            QVERIFY(!LinkSession().zeroThrottleFrame(port, buf));
         }
         for (uint16_t port : {uint16_t(kPortThrottleFirst), uint16_t(kPortThrottleLast)}) {
             size_t size = sizeof buf;
@@ -59,6 +61,13 @@ private slots:
             canard::Instance pc;
             QCOMPARE(cyphal_send_data(pc, port, thr), 0);
             QCOMPARE(pc.txQueueSize(), size_t(1));
+            // The zeros kept ready are the next message of zeros, byte for byte.
+            LinkSession link;
+            QCOMPARE(link.send(port, thr), 0);
+            link.takeTxBytes();
+            QVERIFY(link.zeroThrottleFrame(port, buf));
+            QCOMPARE(link.send(port, ThrottleArgs()), 0);
+            QCOMPARE(link.takeTxBytes(), std::vector<uint8_t>(buf, buf + adapter::kFrameSize));
         }
     }
 

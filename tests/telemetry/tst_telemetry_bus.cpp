@@ -7,6 +7,7 @@
 
 #include <QLineSeries>
 
+#include <csignal>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "appcopy.h"
 #include "configurator/tqcan.h"
 #include "firmwaredb.h"
+#include "link/lastresort.h"
 #include "linkharness.h"
 #include "modalboxcloser.h"
 #include "telemetry/qcwindicatorlamp.h"
@@ -201,6 +203,17 @@ void tst_TelemetryBus::groupsNoLongerSentAreLeftAtZero_data()
     // As main ends it once the application quits.
     QTest::newRow("application ends") << "end" << 0 << nodes;
     QTest::newRow("SIGTERM to the application") << "SIGTERM" << 0 << nodes;
+    QTest::newRow("SIGQUIT (Ctrl+\\)") << "SIGQUIT" << 0 << nodes;
+    QTest::newRow("SIGUSR1") << "SIGUSR1" << 0 << nodes;
+    // Stopped with its zeros out; running again, the test stays off.
+    QTest::newRow("SIGTSTP (Ctrl+Z), then SIGCONT") << "SIGTSTP" << 0 << nodes;
+    // The reader of its output goes away: it runs on, the stop key stops.
+    QTest::newRow("output pipe closed") << "pipe" << 0 << nodes;
+    QTest::newRow("exit(1), as the X plugin does") << "exit" << 0 << nodes;
+    QTest::newRow("X server killed") << "X" << 0 << nodes;
+    QTest::newRow("SIGSEGV") << "SIGSEGV" << 0 << nodes;
+    // As a stop signal's handler does it; the test then started again.
+    QTest::newRow("zeros of the last resort, test started again") << "halt" << 8 << nodes;
     // The nodes take the ID 48, which no row sends to; with one node listed
     // the new ID goes out without a question.
     QTest::newRow("node-ID change, one node") << "node ID" << 0 << QList<int> {16};
@@ -235,21 +248,78 @@ void tst_TelemetryBus::groupsNoLongerSentAreLeftAtZero()
             out << ((node - 16) / 4 < groups ? target(node) : 0);
         return out;
     };
-    if (way == "SIGTERM") {
-        // The real application, started as a user starts it, every row at 500.
+    if (way.startsWith("SIG") || way == "pipe" || way == "exit" || way == "X") {
+        // The real application, started as a user starts it (a job of its
+        // own, which Ctrl+Z stops), every row at 500.
         AppCopy app(QStringLiteral(TQ_TOPAZ_EXE));
         QTemporaryDir folder;
         QVERIFY(app.isValid() && folder.isValid());
-        QProcess child;
-        app.start(child, folder.path(), 120000, {"TQ_AUTOTEST_THROTTLE=" + path + ",8,500"});
+        struct Job : QProcess {
+            void setupChildProcess() override { ::setpgid(0, 0); }
+        } child;
+        QStringList env {"TQ_AUTOTEST_THROTTLE=" + path + ",8,500"};
+        if (way == "exit" || way == "X") // Qt's exit(1) frees nothing: no leak report
+            env << "ASAN_OPTIONS=" + qEnvironmentVariable("ASAN_OPTIONS") + ":detect_leaks=0";
+        QProcess x, reader; // an X server; a reader of its output
+        if (way == "pipe") {
+            child.setStandardOutputProcess(&reader);
+            reader.setStandardOutputFile(QProcess::nullDevice());
+            reader.start("cat", QStringList());
+        }
+        if (way == "X") {
+            x.start("Xvfb", {"-displayfd", "1", "-nolisten", "tcp"});
+            if (!x.waitForReadyRead(kSlowMs))
+                QSKIP("no X server to run on (Xvfb)");
+            env << "QT_QPA_PLATFORM=xcb" << "DISPLAY=:" + x.readAll().trimmed();
+        }
+        app.start(child, folder.path(), 120000, env);
         QTRY_COMPARE_WITH_TIMEOUT(setPoints(), expect([](int) { return 500; }, 8), 3 * kSlowMs);
         QVERIFY(!portLockFiles(path).isEmpty());
-        child.terminate(); // SIGTERM
+        const auto pid = pid_t(child.processId());
+        QString out;
+        const auto state = [pid] {
+            QFile stat(QString("/proc/%1/stat").arg(pid));
+            return stat.open(QIODevice::ReadOnly) ? stat.readAll().split(' ').value(2) : QByteArray();
+        };
+        const int end = way == "SIGQUIT" ? SIGQUIT : way == "SIGUSR1" ? SIGUSR1 : way == "SIGSEGV" ? SIGSEGV : SIGTERM;
+        if (way == "SIGTSTP") {
+            QCOMPARE(::kill(pid, SIGTSTP), 0);
+            QTRY_COMPARE_WITH_TIMEOUT(state(), QByteArray("T"), kSlowMs);
+            QTRY_COMPARE_WITH_TIMEOUT(setPoints(), expect({}, 0), kSlowMs);
+            QCOMPARE(state(), QByteArray("T"));
+            QCOMPARE(::kill(pid, SIGCONT), 0);
+            QTRY_VERIFY_WITH_TIMEOUT((out += QString::fromUtf8(child.readAll())).contains("on_comboBoxThrot---index= 0"),
+                                     kSlowMs);
+            QTest::qWait(200);
+            QCOMPARE(setPoints(), expect({}, 0));
+        } else if (way == "pipe") {
+            reader.kill();
+            QVERIFY(reader.waitForFinished(kSlowMs));
+            child.write("stop\n"); // its log line goes to the closed pipe first
+            QTRY_COMPARE_WITH_TIMEOUT(setPoints(), expect({}, 0), kSlowMs);
+        }
+        if (way == "exit")
+            child.write("exit\n");
+        else if (way == "X")
+            x.kill();
+        else
+            QCOMPARE(::kill(pid, end), 0);
         QVERIFY(child.waitForFinished(kSlowMs));
-        const QString out = QString::fromUtf8(child.readAll());
-        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
-        QVERIFY2(child.exitCode() == 0 && out.contains("signal 15 caught"), qPrintable(out.right(3000)));
+        out += way == "pipe" ? QString() : QString::fromUtf8(child.readAll());
         QTRY_COMPARE_WITH_TIMEOUT(setPoints(), expect({}, 0), kSlowMs);
+        if (way == "SIGSEGV") { // dies of it (a sanitizer's report ends in abort())
+            QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+            QCOMPARE(child.exitCode(), out.contains("AddressSanitizer") ? SIGABRT : SIGSEGV);
+            return;
+        }
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        if (way == "exit" || way == "X") {
+            QVERIFY2(child.exitCode() == 1 && (way == "exit" || out.contains("X11 connection broke")),
+                     qPrintable(out.right(3000)));
+            return;
+        }
+        QVERIFY2(child.exitCode() == 0 && (way == "pipe" || out.contains(QString("signal %1 caught").arg(end))),
+                 qPrintable(out.right(3000)));
         QCOMPARE(portLockFiles(path), QStringList());
         return;
     }
@@ -291,6 +361,16 @@ void tst_TelemetryBus::groupsNoLongerSentAreLeftAtZero()
         QVERIFY(!portLockFiles(path).isEmpty());
         window.reset();
         QCOMPARE(portLockFiles(path), QStringList());
+    } else if (way == "halt") { // the groups turning: 2, 3 and 8, group 1 sent 0
+        setPoint(page, 1)->setValue(0);
+        QTRY_COMPARE_WITH_TIMEOUT(setPoints().first(), 0, kSlowMs);
+        QCOMPARE(lastresort::writeZeros(), 3);
+        QTRY_COMPARE_WITH_TIMEOUT(setPoints(), expect(target, 0), kSlowMs);
+        QTest::qWait(200); // the ticks that follow carry no set-point
+        QCOMPARE(setPoints(), expect(target, 0));
+        groups->setCurrentIndex(0);
+        setPoint(page, 1)->setValue(target(16));
+        groups->setCurrentIndex(8);
     } else if (way == "node ID") {
         child<QComboBox>(page, "comboBox_id_set")->setCurrentIndex(48 - 16);
         boxes.setAnswer(QMessageBox::Yes); // all the nodes listed take it

@@ -195,8 +195,12 @@ void tst_TelemetryPage::throttleGroupsGoOutAndKeysStopThem()
     throttleCombo()->setCurrentIndex(3);
     QCOMPARE(m_page->throttleTimer().interval(), 10);
     QTRY_VERIFY_WITH_TIMEOUT(spy.size() >= 30, kSlowMs);
-    // Each tick's log line names the count and the last subject sent.
-    QVERIFY(log.contains(QtDebugMsg, "spinbox change---updateIndex= 3 ,cmd= 6154"));
+    // Each tick's log line, when asked for, names the count and the last
+    // subject sent; by default there is none.
+    QVERIFY(!log.contains(QtDebugMsg, "spinbox change"));
+    QLoggingCategory::setFilterRules("tq.throttle.ticks.debug=true");
+    QTRY_VERIFY(log.contains(QtDebugMsg, "spinbox change---updateIndex= 3 ,cmd= 6154"));
+    QLoggingCategory::setFilterRules(QString());
     // Whole ticks of the chosen groups in order, rows without a node as 0.
     const auto ticks = [&spy](int groups) {
         QList<QList<int>> out;
@@ -311,6 +315,8 @@ void tst_TelemetryPage::keyOnTheTabsControlsStopsOrTypes_data()
         QTest::newRow(qPrintable(QString("set-point, %1").arg(name))) << box << QList<int>{key} << "stop";
     QTest::newRow("digit, then Up") << box << QList<int>{Qt::Key_3, Qt::Key_Up} << "stop";
     QTest::newRow("last set-point, Up") << "spinBox_y_32" << QList<int>{Qt::Key_Up} << "stop";
+    // Its up arrow held down with the left button, stepping it up.
+    QTest::newRow("set-point's arrow held, letter") << "arrow held" << QList<int>{Qt::Key_S} << "stop";
     QTest::newRow("pole pairs, Backspace then digit") << "spinBox_jdz_y1_1" << QList<int>{Qt::Key_Backspace, Qt::Key_9} << "19";
     QTest::newRow("pole pairs, Up") << "spinBox_jdz_y1_1" << QList<int>{Qt::Key_Up} << "stop";
     // Above the tabs: the port box (the port closed) takes its letters.
@@ -353,6 +359,7 @@ void tst_TelemetryPage::keyOnTheTabsControlsStopsOrTypes()
     const bool list = control.startsWith("combo list");
     QWidget* target = list                    ? throttleCombo()->view()
                     : control.startsWith("bar") ? static_cast<QWidget*>(bar(page(), 1))
+                    : control == "arrow held"   ? setPoint(page(), 1)
                                               : child(page(), qPrintable(control));
     const auto drag = [target](QEvent::Type type, int x) {
         QMouseEvent event(type, QPoint(x, 5), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
@@ -368,6 +375,11 @@ void tst_TelemetryPage::keyOnTheTabsControlsStopsOrTypes()
     if (box) {
         box->setValue(12);
         box->findChild<QLineEdit*>()->end(false);
+    }
+    const int arrow = target->width() - 5; // the up arrow at y 5
+    if (control == "arrow held") {
+        drag(QEvent::MouseButtonPress, arrow);
+        QTRY_VERIFY(box->value() > 13); // repeating
     }
     if (list) {
         throttleCombo()->showPopup();
@@ -386,6 +398,15 @@ void tst_TelemetryPage::keyOnTheTabsControlsStopsOrTypes()
     if (control == "bar dragged") { // the button still held: the bar has let go
         drag(QEvent::MouseMove, 60);
         drag(QEvent::MouseButtonRelease, 60);
+    }
+    if (control == "arrow held") { // held on, no step; released, a new press steps
+        QTest::qWait(400);
+        QCOMPARE(box->value(), 0);
+        drag(QEvent::MouseButtonRelease, arrow);
+        drag(QEvent::MouseButtonPress, arrow);
+        drag(QEvent::MouseButtonRelease, arrow);
+        QCOMPARE(box->value(), 1);
+        box->setValue(0);
     }
 
     // The group count never moves, nor anything else the control would do.

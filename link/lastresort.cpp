@@ -1,0 +1,222 @@
+#include "link/lastresort.h"
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <poll.h>
+#include <pthread.h>
+#include <time.h>
+#include <unistd.h>
+
+namespace lastresort {
+
+const int kStopSignals[kStopSignalCount] = {SIGTSTP, SIGTTIN, SIGTTOU};
+
+namespace {
+
+static_assert(std::atomic<int>::is_always_lock_free && std::atomic<unsigned>::is_always_lock_free
+                  && std::atomic<bool>::is_always_lock_free && std::atomic<pid_t>::is_always_lock_free,
+              "a signal handler may only touch lock-free atomics");
+
+// A group's zero message, twice over: the worker fills the copy not
+// published and then publishes it, so that a handler interrupting it on
+// its own thread still reads a whole frame.
+struct ZeroMessage {
+    uint8_t frame[2][adapter::kFrameSize] = {};
+    std::atomic<int> published {0};
+};
+
+ZeroMessage g_zeros[kGroups];
+std::atomic<unsigned> g_turning {0}; // one bit per group
+std::atomic<int> g_fd {-1};
+std::atomic<bool> g_halted {false};
+// The thread now working with the above: the worker writing a message or
+// changing the port, or a handler writing the zeros. 0: none.
+std::atomic<pid_t> g_owner {0};
+
+int64_t nowMs()
+{
+    timespec ts {};
+    ::clock_gettime(CLOCK_MONOTONIC, &ts);
+    return int64_t(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+// Takes the ownership. False without it: when this thread has it already
+// (a handler that interrupted the worker on its own thread), or, when
+// bounded, after kWaitMs (a handler writes its zeros anyway).
+bool own(bool bounded)
+{
+    const pid_t self = ::gettid();
+    const int64_t deadline = nowMs() + kWaitMs;
+    for (pid_t owner = 0; !g_owner.compare_exchange_strong(owner, self); owner = 0) {
+        if (owner == self || (bounded && nowMs() >= deadline))
+            return false;
+        ::poll(nullptr, 0, 1);
+    }
+    return true;
+}
+
+void disown()
+{
+    g_owner.store(0);
+}
+
+// Writes everything, waiting (bounded) while the port's buffer is full.
+void writeAll(int fd, const uint8_t* data, size_t len)
+{
+    const int64_t deadline = nowMs() + kWaitMs;
+    while (len > 0) {
+        const ssize_t n = ::write(fd, data, len);
+        if (n > 0) {
+            data += n;
+            len -= size_t(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        const int64_t left = deadline - nowMs();
+        if ((n < 0 && errno != EAGAIN) || left <= 0)
+            return;
+        pollfd ready {fd, POLLOUT, 0};
+        ::poll(&ready, 1, int(left));
+    }
+}
+
+constexpr int kCrashSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
+struct sigaction g_before[NSIG];
+std::terminate_handler g_terminateBefore = nullptr;
+// Where the handlers run when the main thread's stack has overflowed.
+alignas(16) char g_handlerStack[64 * 1024];
+
+extern "C" void onCrash(int signalNumber, siginfo_t* info, void*)
+{
+    const int savedErrno = errno;
+    writeZeros();
+    // Whoever had the signal before takes it now: the default (a core
+    // dump), or a sanitizer that reports the crash.
+    ::sigaction(signalNumber, &g_before[signalNumber], nullptr);
+    // A fault comes back by itself as its instruction runs again; a signal
+    // that was sent (kill, raise, abort) is sent again.
+    if (info->si_code <= 0)
+        ::raise(signalNumber);
+    errno = savedErrno;
+}
+
+void onExit()
+{
+    writeZeros();
+}
+
+[[noreturn]] void onTerminate()
+{
+    writeZeros();
+    if (g_terminateBefore)
+        g_terminateBefore();
+    std::abort();
+}
+
+} // namespace
+
+void setPort(int fd)
+{
+    const bool owned = own(false);
+    g_fd.store(fd);
+    if (fd < 0)
+        g_turning.store(0);
+    if (owned)
+        disown();
+}
+
+ThrottleWrite::ThrottleWrite(int group, bool allZero, const uint8_t zeroFrame[adapter::kFrameSize])
+    : m_group(group), m_allZero(allZero), m_owned(own(false))
+{
+    if (group < 0 || group >= kGroups || (!allZero && g_halted.load()))
+        return;
+    ZeroMessage& zeros = g_zeros[group];
+    const int spare = 1 - zeros.published.load(std::memory_order_relaxed);
+    std::memcpy(zeros.frame[spare], zeroFrame, adapter::kFrameSize);
+    zeros.published.store(spare, std::memory_order_release);
+    // Turning from before the write on: a crash half way through it finds
+    // the group's zeros.
+    if (!allZero)
+        g_turning.fetch_or(1u << group);
+    m_allowed = true;
+}
+
+ThrottleWrite::~ThrottleWrite()
+{
+    if (m_allowed && m_allZero)
+        g_turning.fetch_and(~(1u << m_group));
+    if (m_owned)
+        disown();
+}
+
+int writeZeros()
+{
+    const int savedErrno = errno;
+    g_halted.store(true);
+    const bool owned = own(true);
+    const int fd = g_fd.load();
+    const unsigned turning = fd < 0 ? 0u : g_turning.exchange(0);
+    uint8_t out[adapter::kFrameSize * (kGroups + 1)];
+    std::memset(out, 0, adapter::kFrameSize); // the run of zeros
+    size_t len = adapter::kFrameSize;
+    int groups = 0;
+    for (int g = 0; g < kGroups; ++g) {
+        if (!(turning & (1u << g)))
+            continue;
+        const ZeroMessage& zeros = g_zeros[g];
+        std::memcpy(out + len, zeros.frame[zeros.published.load(std::memory_order_acquire)], adapter::kFrameSize);
+        len += adapter::kFrameSize;
+        ++groups;
+    }
+    if (groups > 0)
+        writeAll(fd, out, len);
+    if (owned)
+        disown();
+    errno = savedErrno;
+    return groups;
+}
+
+void resume()
+{
+    g_halted.store(false);
+}
+
+void keepStopsAway()
+{
+    sigset_t stops;
+    sigemptyset(&stops);
+    for (int signalNumber : kStopSignals)
+        sigaddset(&stops, signalNumber);
+    ::pthread_sigmask(SIG_BLOCK, &stops, nullptr);
+}
+
+void install()
+{
+    static bool installed = false;
+    if (installed)
+        return;
+    installed = true;
+    std::atexit(onExit);
+    g_terminateBefore = std::set_terminate(onTerminate);
+    // A stack of their own unless one is there (a sanitizer sets up its own).
+    stack_t current {};
+    if (::sigaltstack(nullptr, &current) == 0 && (current.ss_flags & SS_DISABLE)) {
+        stack_t own {};
+        own.ss_sp = g_handlerStack;
+        own.ss_size = sizeof g_handlerStack;
+        ::sigaltstack(&own, nullptr);
+    }
+    struct sigaction action {};
+    action.sa_sigaction = onCrash;
+    action.sa_flags = SA_SIGINFO | SA_ONSTACK;
+    sigemptyset(&action.sa_mask);
+    for (int signalNumber : kCrashSignals)
+        ::sigaction(signalNumber, &action, &g_before[signalNumber]);
+}
+
+} // namespace lastresort

@@ -1,0 +1,93 @@
+#ifndef TQ_LINK_LASTRESORT_H
+#define TQ_LINK_LASTRESORT_H
+
+// The throttle test's last resort. A node keeps the last set-point it heard,
+// so every orderly end of the test sends its groups zeros through the
+// sender and the serial worker. Some ends never reach them: exit() from
+// deep inside a library (Qt's X platform plugin when the X connection
+// breaks), std::terminate, a crash, a terminal stop (Ctrl+Z) that halts
+// every thread. For those the serial worker keeps here, as it writes each
+// throttle message, the adapter frame of that group's zero message under
+// the next transfer-ID, and the port's descriptor; writeZeros() only
+// writes those bytes, with async-signal-safe calls.
+//
+// A group counts as turning from the moment a message with a set-point
+// other than 0 is about to be written until one of all zeros has been:
+// writeZeros() writes the groups turning and nothing else, so with the test
+// off it writes nothing. It also halts the set-points: from then on the
+// worker writes throttle messages of zeros only, until the test is started
+// again (resume()), so that nothing queued before a stop turns a motor
+// after it.
+//
+// Plain C++ and POSIX, no allocation and no lock a handler could wait on
+// for ever: a handler waits at most kWaitMs for a message being written.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "link/adapterframe.h"
+
+namespace lastresort {
+
+constexpr int kGroups = 8;
+// Longest wait of writeZeros() for the worker's message in progress, and
+// for the port to take the zeros.
+constexpr int kWaitMs = 200;
+
+// ---- The serial worker's side (its own thread) ----
+
+// The port's descriptor once it is open, -1 before it closes (then nothing
+// counts as turning: the nodes are out of reach).
+void setPort(int fd);
+
+// Brackets the write of one throttle message to group 0..7 (subject 6152 +
+// group). zeroFrame: the group's zero message under the transfer-ID after
+// this message's. Nothing may be written when allowed() is false: the test
+// is halted and the message carries a set-point.
+class ThrottleWrite
+{
+public:
+    ThrottleWrite(int group, bool allZero, const uint8_t zeroFrame[adapter::kFrameSize]);
+    ~ThrottleWrite();
+    ThrottleWrite(const ThrottleWrite&) = delete;
+    ThrottleWrite& operator=(const ThrottleWrite&) = delete;
+    bool allowed() const { return m_allowed; }
+
+private:
+    int m_group;
+    bool m_allZero;
+    bool m_allowed = false;
+    bool m_owned;
+};
+
+// ---- Any thread, async-signal-safe ----
+
+// Halts the set-points and writes the zero message of every group turning,
+// after a 16-byte run of zeros (the adapter drops bytes until a frame's
+// head, so a frame the worker left half written cannot swallow the first
+// zeros). Returns the number of groups written.
+int writeZeros();
+
+// ---- The throttle test ----
+
+// The test starts (again): set-points go out once more.
+void resume();
+
+// The signals that stop the process (Ctrl+Z, a background read or write on
+// the terminal); the serial worker's thread blocks them (keepStopsAway())
+// so that their handler never runs in the middle of its message.
+constexpr int kStopSignalCount = 3;
+extern const int kStopSignals[kStopSignalCount];
+void keepStopsAway();
+
+// Makes the ends that skip the event loop write the zeros first: exit()
+// (an atexit hook), std::terminate, and SIGSEGV, SIGBUS, SIGFPE, SIGILL and
+// SIGABRT, after which the handler that was there before (the default: a
+// core dump; or a sanitizer's report) takes the signal. Call once, early in
+// main, from the main thread (whose stack overflow the handlers survive on
+// a stack of their own).
+void install();
+
+} // namespace lastresort
+
+#endif // TQ_LINK_LASTRESORT_H
