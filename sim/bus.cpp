@@ -90,6 +90,17 @@ std::string Bus::start(std::string* error)
         for (int fd : m_wake)
             ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
     }
+    const std::string path = openTerminal(error);
+    if (path.empty())
+        return path;
+    const uint64_t now = nowUs();
+    for (auto& n : m_nodes)
+        n->powerUp(now);
+    return path;
+}
+
+std::string Bus::openTerminal(std::string* error)
+{
     m_pty.reset(new Pty);
     if (!m_pty->open(error))
         return std::string();
@@ -99,10 +110,31 @@ std::string Bus::start(std::string* error)
     const int s = ::open(m_pty->slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (s >= 0)
         ::close(s);
-    const uint64_t now = nowUs();
-    for (auto& n : m_nodes)
-        n->powerUp(now);
+    m_clientSeen = false;
     return m_pty->slavePath();
+}
+
+std::string Bus::replug(std::string* error)
+{
+    std::string path;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_pty)
+            return std::string(); // never started: nothing to pull
+        m_pty.reset(); // its master closes: the PC's end hangs up
+        m_adapter.reset(new SimAdapter(m_opt.baudLimit));
+        path = openTerminal(error);
+    }
+    wake();
+    return path;
+}
+
+void Bus::wake()
+{
+    if (m_wake[1] >= 0) {
+        const char c = 1;
+        [[maybe_unused]] ssize_t n = ::write(m_wake[1], &c, 1);
+    }
 }
 
 std::string Bus::path() const
@@ -287,10 +319,7 @@ void Bus::startThread()
 void Bus::stop()
 {
     m_stop = true;
-    if (m_wake[1] >= 0) {
-        const char c = 1;
-        [[maybe_unused]] ssize_t n = ::write(m_wake[1], &c, 1);
-    }
+    wake();
     if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id())
         m_thread.join();
 }
@@ -374,10 +403,7 @@ void Bus::releaseResponses(uint8_t nodeId)
             n->releaseResponses();
     }
     // What was held goes out now, not at the loop's next timed turn.
-    if (m_wake[1] >= 0) {
-        const char c = 1;
-        [[maybe_unused]] ssize_t n = ::write(m_wake[1], &c, 1);
-    }
+    wake();
 }
 
 void Bus::setRegisterFault(uint8_t nodeId, uint8_t reg, uint8_t opState)

@@ -107,6 +107,12 @@ public:
     void startThread();
     // Makes run() return (from any thread) and joins the internal thread.
     void stop();
+    // The adapter pulled out and plugged in again: the PC's port is hung up
+    // and its terminal goes; a new terminal comes, its adapter as at
+    // power-up (500000 bit/s, nothing queued). The nodes run on, each at the
+    // set-point it last took. Returns the new terminal's path, or an empty
+    // string (with `error` filled) on failure.
+    std::string replug(std::string* error = nullptr);
 
     // ---- inspection and control (thread-safe) ----
     std::vector<uint8_t> nodeIds() const;
@@ -164,6 +170,10 @@ public:
     void setImageCallback(std::function<void(uint8_t, int, const std::vector<uint8_t>&)> cb);
 
 private:
+    // A new terminal for the adapter (lock held); its path, or "".
+    std::string openTerminal(std::string* error);
+    // Makes the loop look again at once.
+    void wake();
     SimNode* findNode(uint8_t nodeId) const;
     // Reads what the PC wrote, as much as the line allows (unpaced: all
     // that one read takes); returns the bytes read.

@@ -19,10 +19,16 @@
 namespace {
 
 volatile std::sig_atomic_t g_quit = 0;
+volatile std::sig_atomic_t g_replug = 0;
 
 void onSignal(int)
 {
     g_quit = 1;
+}
+
+void onReplugSignal(int)
+{
+    g_replug = 1;
 }
 
 void usage(std::ostream& out)
@@ -52,7 +58,10 @@ void usage(std::ostream& out)
            "  --save-image PREFIX  save each received firmware part as PREFIX-nodeN-partK.bin\n"
            "  --quiet              no event lines on standard error\n"
            "  --help               this text\n"
-           "The first line of standard output is the path of the pseudo-terminal.\n";
+           "The first line of standard output is the path of the pseudo-terminal.\n"
+           "SIGUSR2 pulls the adapter out and plugs it in again: the port hangs up, a new\n"
+           "pseudo-terminal comes (its path on the next line of standard output, the\n"
+           "--link made to follow it), and the nodes keep their last set-points.\n";
 }
 
 // One node ID, decimal (or 0x...), 1 to 127.
@@ -122,6 +131,40 @@ bool parseNodeName(const std::string& text, std::pair<uint8_t, std::string>& out
     if (comma == std::string::npos || comma + 1 == text.size() || !parseNodeId(text.substr(0, comma), out.first))
         return false;
     out.second = text.substr(comma + 1);
+    return true;
+}
+
+// Makes linkPath a symbolic link to target; a file of the user's there is
+// refused and kept.
+bool pointLink(const std::string& linkPath, const std::string& target)
+{
+    struct stat st {};
+    if (::lstat(linkPath.c_str(), &st) == 0) {
+        if (!S_ISLNK(st.st_mode)) {
+            std::cerr << "esc-sim: '" << linkPath << "' exists and is not a symbolic link\n";
+            return false;
+        }
+        ::unlink(linkPath.c_str());
+    }
+    if (::symlink(target.c_str(), linkPath.c_str()) != 0) {
+        std::cerr << "esc-sim: cannot link '" << linkPath << "': " << std::strerror(errno) << "\n";
+        return false;
+    }
+    return true;
+}
+
+// SIGUSR2 came: the adapter out and in again, on a new terminal.
+bool replugAdapter(escsim::Bus& bus, const std::string& linkPath)
+{
+    std::string error;
+    const std::string path = bus.replug(&error);
+    if (path.empty()) {
+        std::cerr << "esc-sim: cannot create a pseudo-terminal: " << error << "\n";
+        return false;
+    }
+    if (!linkPath.empty() && !pointLink(linkPath, path))
+        return false;
+    std::cout << path << std::endl;
     return true;
 }
 
@@ -270,20 +313,8 @@ int main(int argc, char** argv)
     }
     for (const RegisterFault& f : faults)
         bus.setRegisterFault(f.node, f.reg, f.opState);
-    if (!linkPath.empty()) {
-        struct stat st {};
-        if (::lstat(linkPath.c_str(), &st) == 0) {
-            if (!S_ISLNK(st.st_mode)) {
-                std::cerr << "esc-sim: '" << linkPath << "' exists and is not a symbolic link\n";
-                return 1;
-            }
-            ::unlink(linkPath.c_str());
-        }
-        if (::symlink(path.c_str(), linkPath.c_str()) != 0) {
-            std::cerr << "esc-sim: cannot link '" << linkPath << "': " << std::strerror(errno) << "\n";
-            return 1;
-        }
-    }
+    if (!linkPath.empty() && !pointLink(linkPath, path))
+        return 1;
 
     std::cout << path << std::endl; // the first line, flushed: callers wait for it
 
@@ -294,11 +325,21 @@ int main(int argc, char** argv)
     ::sigaction(SIGTERM, &sa, nullptr);
     ::sigaction(SIGHUP, &sa, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
+    sa.sa_handler = onReplugSignal;
+    ::sigaction(SIGUSR2, &sa, nullptr);
 
-    while (!g_quit)
+    int result = 0;
+    while (!g_quit && result == 0) {
         bus.runOnce(100);
+        if (g_replug) {
+            g_replug = 0;
+            result = replugAdapter(bus, linkPath) ? 0 : 1;
+        }
+    }
 
-    if (!linkPath.empty())
+    // Ours only: a file of the user's that took its place stays.
+    struct stat st {};
+    if (!linkPath.empty() && ::lstat(linkPath.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
         ::unlink(linkPath.c_str());
-    return 0;
+    return result;
 }

@@ -4,6 +4,8 @@
 
 #include <QtTest>
 
+#include <csignal>
+
 #include "link/cyphalports.h"
 #include "linkharness.h"
 
@@ -45,6 +47,12 @@ private slots:
         QVERIFY(c.send(kPortFileRead, 16, &fr));
         QVERIFY(c.waitFor(kPortFileRead, 16, kWaitMs, &r));
         QCOMPARE(QString(reinterpret_cast<const char*>(&r.payload[7])), QString(":STR,Only a caption"));
+        c.close();
+        // SIGUSR2: the adapter out and in again, on a new terminal the link follows.
+        QCOMPARE(::kill(pid_t(p.processId()), SIGUSR2), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(p.canReadLine(), kWaitMs);
+        QCOMPARE(QFileInfo(link).symLinkTarget(), QString::fromLocal8Bit(p.readLine()).trimmed());
+        QVERIFY(c.open(link.toStdString()) && c.waitFor(kPortHeartbeat, 19));
         c.close();
 
         p.terminate();
@@ -99,6 +107,9 @@ private slots:
             QCOMPARE(int(r.payload.at(1)), int(k.reg));
         }
         c.close();
+        // Pulled and plugged in again with no link to follow: the new path, and it runs on.
+        QCOMPARE(::kill(pid_t(p.processId()), SIGUSR2), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(p.canReadLine(), kWaitMs);
         p.terminate();
         QVERIFY(p.waitForFinished(kWaitMs));
         QCOMPARE(p.exitCode(), 0);
