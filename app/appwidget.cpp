@@ -60,7 +60,8 @@ appwidget::~appwidget()
     // However the application ends (its quit, a signal, the window's close),
     // the throttle test stops while the link still carries its zeros; the
     // hub's end lets the serial worker write them out before the port
-    // closes.
+    // closes. A port lost meanwhile shows no box that would hold the end.
+    m_tqcanPage->setEnding();
     m_tqcanPage->stopThrottleTest();
     // Stop the workers while every page is still whole: the hub delivers the
     // replies still queued before it stops, and those events must not reach

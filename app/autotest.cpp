@@ -17,6 +17,8 @@
 #include <memory>
 #include <unistd.h>
 
+#include "configurator/tqcan.h"
+
 void armAutotestTimers()
 {
     bool ok = false;
@@ -43,7 +45,7 @@ void armAutotestTimers()
     quitter->start(quitMs);
 }
 
-void armAutotestThrottle(QWidget* page)
+void armAutotestThrottle(TQCAN* page)
 {
     const QStringList parts = qEnvironmentVariable("TQ_AUTOTEST_THROTTLE").split(QLatin1Char(','));
     if (parts.size() != 3)
@@ -64,17 +66,23 @@ void armAutotestThrottle(QWidget* page)
     qDebug() << "autotest: throttle test on" << parts.at(0) << count << "groups at" << value;
     groups->setCurrentIndex(count);
     // Rows come up as their nodes are listed, and each is set once. The
-    // test is started once: as soon as the count or a row set here changes
-    // (a stop key, the test switched off), the stop wins for good.
+    // test is started once: as soon as the stop key is pressed (rows listed
+    // or not), or the count or a row set here changes (the test switched
+    // off), the stop wins for good.
     auto* driver = new QTimer(page);
+    const auto stop = [driver] {
+        if (driver->isActive())
+            qDebug() << "autotest: the throttle test was stopped, no set-point is set any more";
+        driver->stop();
+    };
+    QObject::connect(page, &TQCAN::stopKeyPressed, driver, stop);
     auto set = std::make_shared<QList<QPointer<QSpinBox>>>();
-    QObject::connect(driver, &QTimer::timeout, page, [page, groups, count, value, driver, set]() {
+    QObject::connect(driver, &QTimer::timeout, page, [page, groups, count, value, stop, set]() {
         bool stopped = groups->currentIndex() != count;
         for (const QPointer<QSpinBox>& box : *set)
             stopped = stopped || !box || box->value() != value;
         if (stopped) {
-            qDebug() << "autotest: the throttle test was stopped, no set-point is set any more";
-            driver->stop();
+            stop();
             return;
         }
         const QRegularExpression setPoints(QStringLiteral("^spinBox_y_\\d+$"));

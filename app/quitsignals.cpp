@@ -77,18 +77,20 @@ extern "C" void onStopSignal(int signalNumber)
     errno = savedErrno;
 }
 
-// Whether the signal has a handler of someone else's (a profiler's
-// SIGPROF, say), which is left to it.
-bool handledElsewhere(int signalNumber)
+// Whether the signal is left as it is: it has a handler of someone else's
+// (a profiler's SIGPROF, say), or it was ignored when the application
+// started (nohup leaves SIGHUP ignored, a shell without job control SIGINT
+// and SIGQUIT for a job it starts in the background).
+bool leftAsItIs(int signalNumber)
 {
     struct sigaction current {};
     return ::sigaction(signalNumber, nullptr, &current) != 0 || (current.sa_flags & SA_SIGINFO)
-        || (current.sa_handler != SIG_DFL && current.sa_handler != SIG_IGN);
+        || current.sa_handler != SIG_DFL;
 }
 
 void takeOver(int signalNumber, void (*handler)(int))
 {
-    if (handledElsewhere(signalNumber))
+    if (leftAsItIs(signalNumber))
         return;
     struct sigaction action {};
     action.sa_handler = handler;
@@ -121,7 +123,7 @@ QuitSignals::QuitSignals(QObject* parent) : QObject(parent)
         takeOver(signalNumber, onStopSignal);
     // For good: what is written after main (a sanitizer's report) fails
     // the same way.
-    if (!handledElsewhere(SIGPIPE))
+    if (!leftAsItIs(SIGPIPE))
         ::signal(SIGPIPE, SIG_IGN);
 }
 

@@ -16,7 +16,8 @@
 // number to a socket pair (a stop first writes the zeros the serial worker
 // keeps ready, link/lastresort.h). The event loop notices the byte and
 // emits caught() or stopped(). A signal with a handler of someone else's
-// (a profiler's) is left to it. While the object lives the handlers are
+// (a profiler's) is left to it, and one ignored at the start (nohup's
+// SIGHUP) stays ignored. While the object lives the handlers are
 // installed; at its end what was there before is back.
 
 #include <QObject>

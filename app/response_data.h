@@ -30,6 +30,9 @@ enum : uint8_t {
     kOpenFailed = 0,
     kOpenOk = 1,
     kOpenPortLost = 2,
+    // Lost while throttle groups turned: their zeros go out on the next
+    // port opened.
+    kOpenPortLostTurning = 3,
 };
 
 #endif // RESPONSE_DATA_H

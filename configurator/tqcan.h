@@ -88,6 +88,13 @@ public:
     static void setDownloadRateFloor(int windowSeconds, qint64 floorBytes);
     // Finds the firmware database; the window calls it once at start.
     void initDbPath();
+    // The window goes: from now on a port lost is logged, not shown in a
+    // box, whose own loop would hold the application's end.
+    void setEnding() { m_ending = true; }
+
+signals:
+    // The throttle tab's stop key set every set-point to 0.
+    void stopKeyPressed();
 
 public slots:
     // Every decoded device response and the link's own codes. Owns and
@@ -379,6 +386,7 @@ private:
     QTimer m_baudTimer;
     QTimer m_checkDevTimer;
     bool m_portOpen = false;
+    bool m_ending = false;
     bool m_bDebug = false;
     QcwIndicatorLamp* m_linkLamp = nullptr;
     int m_linkCount = 0;

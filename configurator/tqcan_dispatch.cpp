@@ -111,12 +111,23 @@ void TQCAN::handleOpenResult(int result)
     // nodes go as on a close by the user: with the device timer stopped they
     // would stay listed for good.
     const QString port = m_openPortName;
+    if (m_ending) {
+        // A box's own loop would hold the application's end.
+        qWarning() << "doProcessRecvTQPack--port" << port << "lost or not opened as the window goes:" << result;
+        handelClickOpenBtn(1);
+        return;
+    }
     const QString cutChange = endBaudChangeCutShort();
     clearDevAndRegInfo();
     handelClickOpenBtn(1);
-    if (result == kOpenPortLost) {
+    if (result == kOpenPortLost || result == kOpenPortLostTurning) {
         qWarning() << "doProcessRecvTQPack--port lost:" << port;
-        QMessageBox::information(this, tr("Info"), tr("Serial Port Closed Unexpectedly !"));
+        QString text = tr("Serial Port Closed Unexpectedly !");
+        if (result == kOpenPortLostTurning)
+            text += QStringLiteral("\n\n")
+                + tr("The motors of the throttle test may keep their last set-points. The next port opened "
+                     "is sent their zeros first.");
+        QMessageBox::information(this, tr("Info"), text);
     } else {
         qWarning() << "doProcessRecvTQPack--open port failed:" << port;
         QMessageBox::information(this, tr("Info"), tr("Open Serial Port Failed !"));

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <poll.h>
 #include <pthread.h>
 #include <time.h>
@@ -85,22 +86,63 @@ void writeAll(int fd, const uint8_t* data, size_t len)
     }
 }
 
-constexpr int kCrashSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
+constexpr int kCrashSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGSYS};
 struct sigaction g_before[NSIG];
 std::terminate_handler g_terminateBefore = nullptr;
 // Where the handlers run when the main thread's stack has overflowed.
-alignas(16) char g_handlerStack[64 * 1024];
+constexpr size_t kHandlerStackSize = 64 * 1024;
+alignas(16) char g_handlerStack[kHandlerStackSize];
+
+// Makes `memory` (kHandlerStackSize bytes) the calling thread's stack for
+// the handlers, unless it has one (a sanitizer sets up its own).
+bool useHandlerStack(char* memory)
+{
+    stack_t current {};
+    if (::sigaltstack(nullptr, &current) != 0 || !(current.ss_flags & SS_DISABLE))
+        return false;
+    stack_t own {};
+    own.ss_sp = memory;
+    own.ss_size = kHandlerStackSize;
+    return ::sigaltstack(&own, nullptr) == 0;
+}
+
+// A thread's stack for the handlers, given up as the thread ends.
+struct ThreadHandlerStack {
+    std::unique_ptr<char[]> memory;
+    ~ThreadHandlerStack()
+    {
+        if (!memory)
+            return;
+        stack_t off {};
+        off.ss_flags = SS_DISABLE;
+        ::sigaltstack(&off, nullptr);
+    }
+};
+
+bool ignored(const struct sigaction& action)
+{
+    return !(action.sa_flags & SA_SIGINFO) && action.sa_handler == SIG_IGN;
+}
 
 extern "C" void onCrash(int signalNumber, siginfo_t* info, void*)
 {
     const int savedErrno = errno;
+    // A signal that was sent (kill, raise, abort), not caused by a fault.
+    const bool sent = info->si_code <= 0;
+    struct sigaction before = g_before[signalNumber];
+    if (sent && info->si_pid != ::getpid() && ignored(before))
+        return; // from outside, and ignored as it was before us
     writeZeros();
     // Whoever had the signal before takes it now: the default (a core
-    // dump), or a sanitizer that reports the crash.
-    ::sigaction(signalNumber, &g_before[signalNumber], nullptr);
+    // dump), or a sanitizer that reports the crash. The system ends a
+    // process by a fault's signal even where it is ignored.
+    if (ignored(before))
+        before.sa_handler = SIG_DFL;
+    ::sigaction(signalNumber, &before, nullptr);
     // A fault comes back by itself as its instruction runs again; a signal
-    // that was sent (kill, raise, abort) is sent again.
-    if (info->si_code <= 0)
+    // that was sent is sent again, and so is a trap (the breakpoint, or the
+    // system call a sandbox refused, is behind).
+    if (sent || signalNumber == SIGTRAP || signalNumber == SIGSYS)
         ::raise(signalNumber);
     errno = savedErrno;
 }
@@ -119,6 +161,11 @@ void onExit()
 }
 
 } // namespace
+
+unsigned turningGroups()
+{
+    return g_fd.load() < 0 ? 0u : g_turning.load();
+}
 
 void setPort(int fd)
 {
@@ -148,7 +195,7 @@ ThrottleWrite::ThrottleWrite(int group, bool allZero, const uint8_t zeroFrame[ad
 
 ThrottleWrite::~ThrottleWrite()
 {
-    if (m_allowed && m_allZero)
+    if (m_allowed && m_allZero && m_sent)
         g_turning.fetch_and(~(1u << m_group));
     if (m_owned)
         disown();
@@ -203,20 +250,23 @@ void install()
     installed = true;
     std::atexit(onExit);
     g_terminateBefore = std::set_terminate(onTerminate);
-    // A stack of their own unless one is there (a sanitizer sets up its own).
-    stack_t current {};
-    if (::sigaltstack(nullptr, &current) == 0 && (current.ss_flags & SS_DISABLE)) {
-        stack_t own {};
-        own.ss_sp = g_handlerStack;
-        own.ss_size = sizeof g_handlerStack;
-        ::sigaltstack(&own, nullptr);
-    }
+    useHandlerStack(g_handlerStack);
     struct sigaction action {};
     action.sa_sigaction = onCrash;
     action.sa_flags = SA_SIGINFO | SA_ONSTACK;
     sigemptyset(&action.sa_mask);
     for (int signalNumber : kCrashSignals)
         ::sigaction(signalNumber, &action, &g_before[signalNumber]);
+}
+
+void setUpThreadSignalStack()
+{
+    thread_local ThreadHandlerStack stack;
+    if (stack.memory)
+        return;
+    stack.memory.reset(new char[kHandlerStackSize]);
+    if (!useHandlerStack(stack.memory.get()))
+        stack.memory.reset();
 }
 
 } // namespace lastresort

@@ -12,8 +12,9 @@
 // writes those bytes, with async-signal-safe calls.
 //
 // A group counts as turning from the moment a message with a set-point
-// other than 0 is about to be written until one of all zeros has been:
-// writeZeros() writes the groups turning and nothing else, so with the test
+// other than 0 is about to be written until the system has taken one of
+// all zeros: the serial worker owes such a group its zeros on the next
+// port when the port is lost (turningGroups()), and writeZeros() writes the groups turning and nothing else, so with the test
 // off it writes nothing. It also halts the set-points: from then on the
 // worker writes throttle messages of zeros only, until the test is started
 // again (resume()), so that nothing queued before a stop turns a motor
@@ -40,10 +41,14 @@ constexpr int kWaitMs = 200;
 // counts as turning: the nodes are out of reach).
 void setPort(int fd);
 
+// The groups turning now, one bit per group (bit 0: group 0).
+unsigned turningGroups();
+
 // Brackets the write of one throttle message to group 0..7 (subject 6152 +
 // group). zeroFrame: the group's zero message under the transfer-ID after
 // this message's. Nothing may be written when allowed() is false: the test
-// is halted and the message carries a set-point.
+// is halted and the message carries a set-point. sent(): the system took
+// the message whole (a message of zeros the port still holds ends nothing).
 class ThrottleWrite
 {
 public:
@@ -52,11 +57,13 @@ public:
     ThrottleWrite(const ThrottleWrite&) = delete;
     ThrottleWrite& operator=(const ThrottleWrite&) = delete;
     bool allowed() const { return m_allowed; }
+    void sent() { m_sent = true; }
 
 private:
     int m_group;
     bool m_allZero;
     bool m_allowed = false;
+    bool m_sent = false;
     bool m_owned;
 };
 
@@ -81,12 +88,22 @@ extern const int kStopSignals[kStopSignalCount];
 void keepStopsAway();
 
 // Makes the ends that skip the event loop write the zeros first: exit()
-// (an atexit hook), std::terminate, and SIGSEGV, SIGBUS, SIGFPE, SIGILL and
-// SIGABRT, after which the handler that was there before (the default: a
-// core dump; or a sanitizer's report) takes the signal. Call once, early in
-// main, from the main thread (whose stack overflow the handlers survive on
-// a stack of their own).
+// (an atexit hook), std::terminate, and SIGSEGV, SIGBUS, SIGFPE, SIGILL,
+// SIGABRT, SIGTRAP (GLib's fatal errors end in a breakpoint trap) and
+// SIGSYS (a sandbox that traps a system call), after which the handler that
+// was there before (the default: a core dump; or a sanitizer's report)
+// takes the signal. One of them ignored at the start stays ignored when
+// another process sends it; a fault or abort() ends the process all the
+// same. Call once, early in main,
+// from the main thread (whose stack overflow the handlers survive on a
+// stack of their own).
 void install();
+
+// Gives the calling thread a stack of its own for the crash handlers, so
+// that they run after a stack overflow of that thread too; it goes with the
+// thread. Call it first thing in every thread the application starts that
+// runs its code (the serial worker's first of all).
+void setUpThreadSignalStack();
 
 } // namespace lastresort
 

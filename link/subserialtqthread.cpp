@@ -13,6 +13,12 @@
 #include "link/portsearch.h"
 #include "link/throttleticklog.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <poll.h>
+#include <sys/stat.h>
+#include <termios.h>
+
 namespace {
 
 // Index of a message-type name, or -1 for a name the worker does not know.
@@ -36,6 +42,22 @@ bool transferIdOf(const QStringList& parts, int at, int* transferId)
     bool numbered = false;
     *transferId = parts.at(at).toInt(&numbered);
     return numbered && *transferId >= 0 && *transferId < canard::kTransferIdModulo;
+}
+
+// Whether the device behind an open serial port is gone (the adapter
+// pulled, the far end of a pseudo-terminal closed): the system has hung the
+// port up, answers it with EIO or ENXIO, or has removed its file. A full
+// buffer (EAGAIN: a line that takes nothing for a while) is none of these.
+bool deviceGone(int fd)
+{
+    pollfd probe {fd, POLLOUT, 0};
+    if (::poll(&probe, 1, 0) > 0 && (probe.revents & (POLLHUP | POLLERR | POLLNVAL)))
+        return true;
+    termios settings {};
+    if (::tcgetattr(fd, &settings) != 0 && (errno == EIO || errno == ENXIO || errno == ENODEV || errno == EBADF))
+        return true;
+    struct stat file {};
+    return ::fstat(fd, &file) != 0 || file.st_nlink == 0;
 }
 
 } // namespace
@@ -170,10 +192,29 @@ void subSerialTQThread::handleOpenReq(const Communicat& req)
     m_portOpen.storeRelease(1);
     lastresort::setPort(int(m_port->handle()));
     m_droppedLogged = 0;
+    m_errorLogged = false;
     m_session.reset();
     qDebug() << "subSerialTQThread: opened" << name << "CAN bit rate" << bitrate;
     writeBitrateCommand(bitrate);
+    payZerosOwed();
     emitOpenResult(kOpenOk);
+}
+
+void subSerialTQThread::payZerosOwed()
+{
+    // Their nodes may turn still, at the set-points of before the loss.
+    // After the bit-rate command (zeros at a rate the bus does not run at
+    // reach nobody), before anything else.
+    const unsigned owed = m_zerosOwed;
+    m_zerosOwed = 0;
+    for (int g = 0; g < lastresort::kGroups; ++g) {
+        if (owed & (1u << g))
+            handleGas6152Req(kPortThrottleFirst + g, 0, 0, 0, 0);
+    }
+    if (owed)
+        qDebug() << "subSerialTQThread: zeros owed since a port was lost sent, groups" << Qt::hex << owed;
+    if (!isPortOpen()) // lost again on the way
+        m_zerosOwed = owed;
 }
 
 void subSerialTQThread::handleVersionReq(const Communicat& req)
@@ -270,12 +311,47 @@ void subSerialTQThread::handleGas6152Req(int subject, int g1, int g2, int g3, in
     }
     m_txBuf.clear();
     m_session.takeTxBytes(m_txBuf);
+    // One frame. It takes the place of the group's message still waiting,
+    // if any: a line that drains late carries the latest set-points (or
+    // the zeros), never an older one after them.
+    WaitingThrottle& next = m_waitingThrottle[size_t(subject - kPortThrottleFirst)];
+    Q_ASSERT(m_txBuf.size() == next.frame.size());
+    std::copy_n(m_txBuf.begin(), next.frame.size(), next.frame.begin());
+    next.allZero = ((a.t[0] | a.t[1] | a.t[2] | a.t[3]) & 0x3FFF) == 0;
+    next.waiting = true;
+    writeWaitingThrottle();
+}
+
+void subSerialTQThread::writeWaitingThrottle()
+{
+    for (int g = 0; g < lastresort::kGroups; ++g) {
+        WaitingThrottle& next = m_waitingThrottle[size_t(g)];
+        if (!next.waiting)
+            continue;
+        // Every write goes to the system at once: bytes the port still
+        // holds are bytes the line has not taken.
+        if (m_port->bytesToWrite() > 0) {
+            if (!m_lineBehind)
+                qDebug() << "subSerialTQThread: the line takes nothing for now, each throttle group's newest"
+                            " message waits";
+            m_lineBehind = true;
+            return;
+        }
+        next.waiting = false;
+        writeThrottle(g, next.frame.data(), next.allZero);
+    }
+    if (m_lineBehind)
+        qDebug() << "subSerialTQThread: the line takes the throttle messages again";
+    m_lineBehind = false;
+}
+
+void subSerialTQThread::writeThrottle(int group, const uint8_t* frame, bool allZero)
+{
     // The message goes out whole, straight to the port, with its group's
     // zeros kept ready for an end that skips the queue.
     uint8_t zeros[adapter::kFrameSize];
-    m_session.zeroThrottleFrame(uint16_t(subject), zeros);
-    const bool allZero = ((a.t[0] | a.t[1] | a.t[2] | a.t[3]) & 0x3FFF) == 0;
-    lastresort::ThrottleWrite write(subject - kPortThrottleFirst, allZero, zeros);
+    m_session.zeroThrottleFrame(uint16_t(kPortThrottleFirst + group), zeros);
+    lastresort::ThrottleWrite write(group, allZero, zeros);
     if (!write.allowed()) {
         if (!m_haltLogged)
             qDebug() << "subSerialTQThread: the throttle test was stopped, set-points dropped until it starts again";
@@ -283,9 +359,9 @@ void subSerialTQThread::handleGas6152Req(int subject, int g1, int g2, int g3, in
         return;
     }
     m_haltLogged = false;
-    writeBytes(m_txBuf.data(), m_txBuf.size());
-    if (m_port && m_port->isOpen())
-        m_port->flush();
+    writeBytes(frame, adapter::kFrameSize);
+    if (m_port->bytesToWrite() == 0)
+        write.sent();
 }
 
 bool subSerialTQThread::portReadyFor(int cmd)
@@ -342,6 +418,7 @@ void subSerialTQThread::writeBytes(const uint8_t* data, size_t len)
     if (len == 0 || !m_port || !m_port->isOpen())
         return;
     m_port->write(reinterpret_cast<const char*>(data), qint64(len));
+    m_port->flush();
 }
 
 void subSerialTQThread::doProcessReadyRead()
@@ -361,16 +438,30 @@ void subSerialTQThread::doProcessReadyRead()
 void subSerialTQThread::doProcessPortError(QSerialPort::SerialPortError error)
 {
     // Open failures are reported by handleOpenReq; here only a port that was
-    // working and went away counts. It must be closed right here: a port
-    // whose far end is gone keeps signalling the error at full CPU.
+    // working counts.
     if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError &&
         error != QSerialPort::WriteError)
         return;
     if (!m_port || !m_port->isOpen())
         return;
+    // Qt reports a write the full buffer refused (EAGAIN) as a resource
+    // error too. Such a line is slow (an adapter whose CAN side stops
+    // draining), not lost: closing it would leave the nodes at the
+    // set-points already on their way, out of reach of every stop.
+    if (!deviceGone(int(m_port->handle()))) {
+        if (!m_errorLogged)
+            qDebug() << "subSerialTQThread: port" << m_portName << "kept open, its device is there:"
+                     << m_port->errorString();
+        m_errorLogged = true;
+        m_port->clearError();
+        return;
+    }
+    // Closed right here: a port whose device is gone keeps signalling the
+    // error at full CPU. The groups that turned are owed their zeros.
     qWarning() << "subSerialTQThread: port" << m_portName << "lost:" << m_port->errorString();
+    m_zerosOwed |= lastresort::turningGroups();
     closePort();
-    emitOpenResult(kOpenPortLost);
+    emitOpenResult(m_zerosOwed ? kOpenPortLostTurning : kOpenPortLost);
 }
 
 void subSerialTQThread::closePort()
@@ -385,6 +476,8 @@ void subSerialTQThread::closePort()
     m_portOpen.storeRelease(0);
     m_session.reset();
     m_download.reset();
+    m_waitingThrottle = {};
+    m_lineBehind = false;
 }
 
 void subSerialTQThread::emitRecord(response_data_struct_t& rec)
@@ -415,6 +508,9 @@ void subSerialTQThread::ensurePort()
         m_port = new QSerialPort(this);
         connect(m_port, &QSerialPort::readyRead, this, &subSerialTQThread::doProcessReadyRead);
         connect(m_port, &QSerialPort::errorOccurred, this, &subSerialTQThread::doProcessPortError);
+        // Queued: not from inside the port's own write.
+        connect(m_port, &QSerialPort::bytesWritten, this, &subSerialTQThread::writeWaitingThrottle,
+                Qt::QueuedConnection);
     }
     if (!m_fwTimer) {
         m_fwTimer = new QTimer(this);
@@ -428,13 +524,14 @@ void subSerialTQThread::ensurePort()
 void subSerialTQThread::writeOut()
 {
     // What the page sent just before (the throttle groups' last messages)
-    // may still wait in the port's buffer, which closing drops. A line that
-    // takes nothing for a while is given up.
+    // may still wait, here or in the port's buffer, which closing drops. A
+    // line that takes nothing for a while is given up.
     if (!m_port || !m_port->isOpen())
         return;
     QElapsedTimer elapsed;
     elapsed.start();
-    while (m_port->bytesToWrite() > 0 && elapsed.elapsed() < kWriteOutMs) {
+    for (writeWaitingThrottle(); m_port->isOpen() && m_port->bytesToWrite() > 0 && elapsed.elapsed() < kWriteOutMs;
+         writeWaitingThrottle()) {
         if (!m_port->waitForBytesWritten(int(kWriteOutMs - elapsed.elapsed())))
             break;
     }

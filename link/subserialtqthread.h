@@ -11,6 +11,12 @@
 // device response, and the internal codes 8888 (link frame) and 8889 (open
 // result: 1 opened, 0 open failed, 2 port lost), leaves on
 // signalNotifyTQPage. The receiving slot owns and frees the payload.
+//
+// Only a device that is gone (the adapter pulled, the far end of a
+// terminal closed) closes the port as lost: a line that takes nothing for
+// a while is slow, and while it is, each throttle group keeps only its
+// newest message waiting. The groups that turned when the port was lost
+// get their zeros first on the next port opened.
 
 #include <QAtomicInt>
 #include <QAtomicPointer>
@@ -18,11 +24,13 @@
 #include <QSerialPort>
 #include <QString>
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
 #include "app/communicat.h"
 #include "link/firmwaretransfer.h"
+#include "link/lastresort.h"
 #include "link/linksession.h"
 
 class QTimer;
@@ -61,6 +69,8 @@ public slots:
 private slots:
     void doProcessReadyRead();
     void doProcessPortError(QSerialPort::SerialPortError error);
+    // Writes the throttle messages waiting, as far as the port takes them.
+    void writeWaitingThrottle();
 
 private:
     void handleSearchReq(const Communicat& req);
@@ -85,6 +95,10 @@ private:
     // Encodes a broadcast message and writes it out; returns 0 or the error.
     int sendMessage(uint16_t subject, const void* args);
     void sendNextFirmwareChunk();
+    // One throttle message to group 0..7, out to the port at once.
+    void writeThrottle(int group, const uint8_t* frame, bool allZero);
+    // The zero messages owed since a port was lost, first on the new one.
+    void payZerosOwed();
     void flushTx();
     // Tells the adapter the CAN bit rate (0 or an unknown rate: 500000).
     void writeBitrateCommand(uint32_t bitrate);
@@ -104,6 +118,17 @@ private:
     QAtomicInt m_portOpen {0};
     quint32 m_droppedLogged = 0;          // one bit per e_CmdType
     bool m_haltLogged = false;            // set-points dropped after a stop, logged
+    // Each group's newest throttle message not written yet: it waits while
+    // the port still holds bytes the line has not taken.
+    struct WaitingThrottle {
+        bool waiting = false;
+        bool allZero = false;
+        std::array<uint8_t, adapter::kFrameSize> frame {};
+    };
+    std::array<WaitingThrottle, lastresort::kGroups> m_waitingThrottle;
+    bool m_lineBehind = false;            // throttle messages wait, logged
+    bool m_errorLogged = false;           // an error with the device still there, logged
+    unsigned m_zerosOwed = 0;             // one bit per group, since a port was lost
     std::vector<uint8_t> m_txBuf;
     std::vector<response_data_struct_t> m_rxRecords;
     QAtomicPointer<auxthreadcontroller> m_auxThreadCtrl;

@@ -301,6 +301,10 @@ Set it anyway?</translation>
         <translation>Serial Port Closed Unexpectedly !</translation>
     </message>
     <message>
+        <source>The motors of the throttle test may keep their last set-points. The next port opened is sent their zeros first.</source>
+        <translation>The motors of the throttle test may keep their last set-points. The next port opened is sent their zeros first.</translation>
+    </message>
+    <message>
         <source>Open Serial Port Failed !</source>
         <translation>Open Serial Port Failed !</translation>
     </message>

@@ -301,6 +301,10 @@ Set it anyway?</source>
         <translation>串口意外关闭！</translation>
     </message>
     <message>
+        <source>The motors of the throttle test may keep their last set-points. The next port opened is sent their zeros first.</source>
+        <translation>油门测试的电机可能保持最后的设定值。下一个打开的串口会先向它们发送零值。</translation>
+    </message>
+    <message>
         <source>Open Serial Port Failed !</source>
         <translation>打开串口失败！</translation>
     </message>

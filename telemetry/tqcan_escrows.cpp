@@ -18,6 +18,7 @@
 
 #include "telemetry/cprogressbarv2.h"
 #include "telemetry/esctelemetry.h"
+#include "telemetry/statuslampform.h"
 
 namespace {
 
@@ -144,6 +145,9 @@ void TQCAN::setEscRowEnabled(int row, bool enable)
     if (!enable) {
         for (float& sample : m_lastSamples)
             sample = -1.0f;
+        // With the ticked row's node gone, no lamp speaks for it any more.
+        if (m_statusLampForm && firstCheckedEscRow() == 0)
+            m_statusLampForm->setStatusWord(0, false);
     }
 }
 

@@ -127,6 +127,7 @@ void TQCAN::zeroAllSetPoints()
         if (r.bar)
             r.bar->letGo();
     }
+    emit stopKeyPressed();
 }
 
 void TQCAN::on_btn_throt_set_clicked()

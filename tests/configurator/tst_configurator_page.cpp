@@ -419,6 +419,9 @@ void tst_ConfiguratorPage::openResultShowsThePortClosed_data()
     QTest::addColumn<QString>("box");
     QTest::newRow("cannot open") << int(kOpenFailed) << "Open Serial Port Failed !";
     QTest::newRow("port lost") << int(kOpenPortLost) << "Serial Port Closed Unexpectedly !";
+    QTest::newRow("port lost, throttle groups turning")
+        << int(kOpenPortLostTurning) << "Serial Port Closed Unexpectedly !\n\nThe motors of the throttle test may keep "
+                                        "their last set-points. The next port opened is sent their zeros first.";
 }
 
 void tst_ConfiguratorPage::openResultShowsThePortClosed()

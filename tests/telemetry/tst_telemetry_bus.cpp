@@ -18,6 +18,7 @@
 #include "firmwaredb.h"
 #include "link/lastresort.h"
 #include "linkharness.h"
+#include "logcapture.h"
 #include "modalboxcloser.h"
 #include "telemetry/qcwindicatorlamp.h"
 #include "telemetry/statuslampform.h"
@@ -144,6 +145,10 @@ void tst_TelemetryBus::throttleReachesEachNodeAndTelemetryComesBack()
     setPoint(page, 12)->setValue(16383);
     QTRY_COMPARE_WITH_TIMEOUT(int(bus.throttle(27)), 16383, kSlowMs);
     QTRY_COMPARE_WITH_TIMEOUT(rowValues(page, 12)[2], QString("16383"), kSlowMs);
+    // The ticked row's node gone, and with it every other: the lamps go dark.
+    for (uint8_t node : {16, 20, 27})
+        bus.setNodeSilent(node, true);
+    QTRY_VERIFY_WITH_TIMEOUT(!lamps->lamp(kThrottleNotZeroLamp)->isAlarm(), kSlowMs);
 
     // Off (index 0): the messages stop.
     child<QComboBox>(page, "comboBoxThrot")->setCurrentIndex(0);
@@ -212,6 +217,24 @@ void tst_TelemetryBus::groupsNoLongerSentAreLeftAtZero_data()
     QTest::newRow("exit(1), as the X plugin does") << "exit" << 0 << nodes;
     QTest::newRow("X server killed") << "X" << 0 << nodes;
     QTest::newRow("SIGSEGV") << "SIGSEGV" << 0 << nodes;
+    QTest::newRow("SIGTRAP (GLib's fatal error)") << "SIGTRAP" << 0 << nodes;
+    QTest::newRow("SIGSYS (a sandbox's trap)") << "SIGSYS" << 0 << nodes;
+    // Left ignored, as nohup leaves it; SIGTERM ends it.
+    QTest::newRow("SIGHUP ignored from the start") << "SIGHUP ignored" << 0 << nodes;
+    QTest::newRow("SIGSYS ignored from the start, sent") << "SIGSYS ignored" << 0 << nodes;
+    QTest::newRow("start-up hook stopped before the rows are listed") << "hook" << 0 << nodes;
+    // The usual bench: one ESC, one group sent.
+    QTest::newRow("exit(1), one ESC") << "exit" << 0 << QList<int> {16};
+    QTest::newRow("SIGSEGV, one ESC") << "SIGSEGV" << 0 << QList<int> {16};
+    QTest::newRow("SIGTSTP, then SIGCONT, one ESC") << "SIGTSTP" << 0 << QList<int> {16};
+    // The line takes nothing for a while (an adapter whose CAN side stops
+    // draining): the port stays open, and what follows reaches the nodes.
+    QTest::newRow("line stalled, then the stop key") << "stall, key" << 0 << nodes;
+    QTest::newRow("line stalled, then the end") << "stall, end" << 0 << nodes;
+    // The test switched off meanwhile: only the zeros owed reach the nodes.
+    QTest::newRow("adapter pulled, then opened again") << "replug" << 0 << nodes;
+    // No next open: nothing reaches the nodes, and no box holds the end.
+    QTest::newRow("adapter pulled as the application ends") << "pulled, end" << 8 << nodes;
     // As a stop signal's handler does it; the test then started again.
     QTest::newRow("zeros of the last resort, test started again") << "halt" << 8 << nodes;
     // The nodes take the ID 48, which no row sends to; with one node listed
@@ -248,16 +271,26 @@ void tst_TelemetryBus::groupsNoLongerSentAreLeftAtZero()
             out << ((node - 16) / 4 < groups ? target(node) : 0);
         return out;
     };
-    if (way.startsWith("SIG") || way == "pipe" || way == "exit" || way == "X") {
+    if (way.startsWith("SIG") || way == "pipe" || way == "exit" || way == "X" || way == "hook") {
         // The real application, started as a user starts it (a job of its
         // own, which Ctrl+Z stops), every row at 500.
         AppCopy app(QStringLiteral(TQ_TOPAZ_EXE));
         QTemporaryDir folder;
         QVERIFY(app.isValid() && folder.isValid());
+        const QMap<QString, int> numbers {{"SIGHUP", SIGHUP},   {"SIGQUIT", SIGQUIT}, {"SIGUSR1", SIGUSR1},
+                                          {"SIGSEGV", SIGSEGV}, {"SIGTRAP", SIGTRAP}, {"SIGSYS", SIGSYS}};
         struct Job : QProcess {
-            void setupChildProcess() override { ::setpgid(0, 0); }
+            int ignored = 0;
+            void setupChildProcess() override
+            {
+                ::setpgid(0, 0);
+                if (ignored)
+                    ::signal(ignored, SIG_IGN);
+            }
         } child;
-        QStringList env {"TQ_AUTOTEST_THROTTLE=" + path + ",8,500"};
+        child.ignored = way.endsWith(" ignored") ? numbers.value(way.section(' ', 0, 0)) : 0;
+        const int sent = (o.nodes.back() - 16) / 4 + 1; // the groups up to the last node's
+        QStringList env {"TQ_AUTOTEST_THROTTLE=" + path + "," + QString::number(sent) + ",500"};
         if (way == "exit" || way == "X") // Qt's exit(1) frees nothing: no leak report
             env << "ASAN_OPTIONS=" + qEnvironmentVariable("ASAN_OPTIONS") + ":detect_leaks=0";
         QProcess x, reader; // an X server; a reader of its output
@@ -273,15 +306,24 @@ void tst_TelemetryBus::groupsNoLongerSentAreLeftAtZero()
             env << "QT_QPA_PLATFORM=xcb" << "DISPLAY=:" + x.readAll().trimmed();
         }
         app.start(child, folder.path(), 120000, env);
-        QTRY_COMPARE_WITH_TIMEOUT(setPoints(), expect([](int) { return 500; }, 8), 3 * kSlowMs);
+        QString out;
+        if (way == "hook") { // read at once, long before a node is listed twice
+            child.write("stop\n");
+            QTRY_VERIFY_WITH_TIMEOUT((out += child.readAll()).contains("new node= 47"), 3 * kSlowMs);
+            const int stopped = out.indexOf("no set-point is set any more");
+            QVERIFY(stopped >= 0 && stopped < out.indexOf("new node="));
+            QTest::qWait(2500); // two heartbeats: the rows are enabled
+            QCOMPARE(setPoints(), expect({}, 0));
+        } else {
+            QTRY_COMPARE_WITH_TIMEOUT(setPoints(), expect([](int) { return 500; }, sent), 3 * kSlowMs);
+        }
         QVERIFY(!portLockFiles(path).isEmpty());
         const auto pid = pid_t(child.processId());
-        QString out;
         const auto state = [pid] {
             QFile stat(QString("/proc/%1/stat").arg(pid));
             return stat.open(QIODevice::ReadOnly) ? stat.readAll().split(' ').value(2) : QByteArray();
         };
-        const int end = way == "SIGQUIT" ? SIGQUIT : way == "SIGUSR1" ? SIGUSR1 : way == "SIGSEGV" ? SIGSEGV : SIGTERM;
+        const int end = numbers.value(way, SIGTERM);
         if (way == "SIGTSTP") {
             QCOMPARE(::kill(pid, SIGTSTP), 0);
             QTRY_COMPARE_WITH_TIMEOUT(state(), QByteArray("T"), kSlowMs);
@@ -298,6 +340,8 @@ void tst_TelemetryBus::groupsNoLongerSentAreLeftAtZero()
             child.write("stop\n"); // its log line goes to the closed pipe first
             QTRY_COMPARE_WITH_TIMEOUT(setPoints(), expect({}, 0), kSlowMs);
         }
+        if (child.ignored)
+            QCOMPARE(::kill(pid, child.ignored), 0);
         if (way == "exit")
             child.write("exit\n");
         else if (way == "X")
@@ -307,9 +351,9 @@ void tst_TelemetryBus::groupsNoLongerSentAreLeftAtZero()
         QVERIFY(child.waitForFinished(kSlowMs));
         out += way == "pipe" ? QString() : QString::fromUtf8(child.readAll());
         QTRY_COMPARE_WITH_TIMEOUT(setPoints(), expect({}, 0), kSlowMs);
-        if (way == "SIGSEGV") { // dies of it (a sanitizer's report ends in abort())
+        if (end == SIGSEGV || end == SIGTRAP || end == SIGSYS) { // dies of it (a sanitizer's report ends in abort())
             QCOMPARE(child.exitStatus(), QProcess::CrashExit);
-            QCOMPARE(child.exitCode(), out.contains("AddressSanitizer") ? SIGABRT : SIGSEGV);
+            QCOMPARE(child.exitCode(), out.contains("AddressSanitizer") ? SIGABRT : end);
             return;
         }
         QCOMPARE(child.exitStatus(), QProcess::NormalExit);
@@ -318,7 +362,8 @@ void tst_TelemetryBus::groupsNoLongerSentAreLeftAtZero()
                      qPrintable(out.right(3000)));
             return;
         }
-        QVERIFY2(child.exitCode() == 0 && (way == "pipe" || out.contains(QString("signal %1 caught").arg(end))),
+        QVERIFY2(child.exitCode() == 0 && (way == "pipe" || out.contains(QString("signal %1 caught").arg(end)))
+                     && !out.contains(QString("signal %1 caught").arg(child.ignored)),
                  qPrintable(out.right(3000)));
         QCOMPARE(portLockFiles(path), QStringList());
         return;
@@ -328,6 +373,7 @@ void tst_TelemetryBus::groupsNoLongerSentAreLeftAtZero()
     QVERIFY2(testdb::installForPage("fw_throttle.db", {testdb::row("2.5.0", "newest", 300, 200)}, &dbError),
              qPrintable(dbError));
     ModalBoxCloser boxes;
+    LogCapture log(true);
     auto window = std::make_unique<appwidget>();
     window->show();
     window->setTqcanWorkMode(false); // finds the database, as at start
@@ -361,6 +407,30 @@ void tst_TelemetryBus::groupsNoLongerSentAreLeftAtZero()
         QVERIFY(!portLockFiles(path).isEmpty());
         window.reset();
         QCOMPARE(portLockFiles(path), QStringList());
+    } else if (way.startsWith("stall")) { // the adapter's side stops
+        bus.stop();
+        QTRY_VERIFY_WITH_TIMEOUT(log.contains(QtDebugMsg, "the line takes nothing for now"), kSlowMs);
+        bus.startThread();
+        QTRY_VERIFY_WITH_TIMEOUT(log.contains(QtDebugMsg, "the line takes the throttle messages again"), kSlowMs);
+        QCOMPARE(boxes.texts(), QStringList());
+        if (way == "stall, key")
+            QTest::keyClick(page, Qt::Key_Space);
+        else
+            window.reset();
+    } else if (way == "replug") {
+        const QString next = QString::fromStdString(bus.replug());
+        QTRY_COMPARE_WITH_TIMEOUT(boxes.texts().size(), 1, kSlowMs);
+        QVERIFY(boxes.texts().first().contains("may keep their last set-points"));
+        groups->setCurrentIndex(0);
+        QCOMPARE(setPoints(), expect(target, 8));
+        typePort(page, next);
+        click(page, "btnOpen");
+    } else if (way == "pulled, end") { // the page hears of it as the window goes
+        bus.replug();
+        for (QDeadlineTimer lost(kSlowMs); !log.contains(QtWarningMsg, " lost:") && !lost.hasExpired();)
+            QThread::msleep(5);
+        window.reset();
+        QCOMPARE(boxes.texts(), QStringList());
     } else if (way == "halt") { // the groups turning: 2, 3 and 8, group 1 sent 0
         setPoint(page, 1)->setValue(0);
         QTRY_COMPARE_WITH_TIMEOUT(setPoints().first(), 0, kSlowMs);
