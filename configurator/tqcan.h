@@ -17,6 +17,7 @@
 //   telemetry/tqcan_*.cpp             throttle test and telemetry
 //   telemetry/tqcan_stopkey.cpp       the throttle tab's stop key
 
+#include <QDeadlineTimer>
 #include <QList>
 #include <QMap>
 #include <QNetworkReply>
@@ -24,6 +25,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTimer>
+#include <QVector>
 #include <QWidget>
 
 #include "app/communicat.h"
@@ -320,15 +322,23 @@ private:
     int showSetRegInfoFromFirewareV2(QString caption);
     void showSetRegInfoFromFirewareV3(const QString& content, const QString& path);
     bool readOnceSettingRegValue();
-    // Asks the chosen node for the description from `offset` on, under a
-    // transfer-ID of the page's own: only its answer is taken.
-    void requestDescriptionChunk(int offset);
-    // The transfer-ID of the page's next numbered request (description
-    // chunks, register reads and writes); never one whose late answer is
-    // still out.
-    int takeTransferId();
-    // A register answer of the chosen node: its transfer-ID is free again.
-    void noteRegisterAnswer(int nodeId, int transferId);
+    // Asks the chosen node for the description from `offset` on, under the
+    // transfer-ID `transferId` (taken for it): only its answer is taken.
+    void requestDescriptionChunk(int offset, int transferId);
+    // The transfer-IDs for `count` numbered requests in a row (description
+    // chunks, register reads and writes): up to `count` IDs whose answers
+    // cannot still come, which the requests take in turn (requestTransferId).
+    // Empty, after a box, when too few are free: the requests are not sent
+    // (empty without a box for none).
+    QVector<int> takeTransferIds(int count);
+    // The ID that request `index` of a sequence goes out under, one of `ids`
+    // in turn: out of use from now until its answer is taken.
+    int requestTransferId(const QVector<int>& ids, int index);
+    // The answer to one of the running sequence's requests, by the request's
+    // transfer-ID and register: true when it was awaited (it no longer is).
+    struct AwaitedAnswer;
+    bool takeAwaitedAnswer(QList<AwaitedAnswer>* awaited, int transferId, int reg);
+    void releaseTransferId(int transferId);
     QStringList getRegOptionList(RegRecord record, QString& currentText, int* currentIndex = nullptr);
     static QString getNumberAfterPrefix(const QString& text, const QString& key);
     // record: the row's register, by its place in mRegParaList (-1: a caption).
@@ -348,6 +358,9 @@ private:
     // While a write's replies are awaited, nothing else may change what the
     // node or the page holds: true (after a box) when that is now.
     bool refuseWhileWriting();
+    // A write or restore would be made from a list still being read: true
+    // (after a box) while a read runs.
+    bool refuseWhileReading();
     bool updataAllSettingRegValue(const QList<regtext::Choice>& choices);
     bool writeTextFile(const QString& content, const QString& path);
     // Reads a parameter file as the load does (text mode, UTF-8).
@@ -417,16 +430,17 @@ private:
     bool m_regInfoReading = false;
     bool m_regReadRunning = false;
     bool m_regWriteRunning = false;
-    // The requests of the running write whose replies are still awaited,
-    // one per write sent; the write's own count, whatever list the table
-    // shows meanwhile (a file loaded while the write is answered). A reply
-    // counts only for the request it names by its transfer-ID, and only
-    // when it names the register that request wrote.
-    struct AwaitedWrite {
+    // The requests of the running read and write whose answers are still
+    // awaited, one per request sent; the write's is its own count, whatever
+    // list the table shows meanwhile (a file loaded while the write is
+    // answered). An answer counts only for the request it names by its
+    // transfer-ID, and only when it names the register that request asked.
+    struct AwaitedAnswer {
         int transferId;
         int reg;
     };
-    QList<AwaitedWrite> m_regWritesAwaited;
+    QList<AwaitedAnswer> m_regReadsAwaited;
+    QList<AwaitedAnswer> m_regWritesAwaited;
     // Changes whenever mRegParaList is replaced, so that a loop that shows a
     // box can tell that the list it walks is gone; the register table keeps
     // the generation it was built from, its rows the places of their records.
@@ -434,13 +448,14 @@ private:
     quint32 m_regTableGeneration = 0;
     // Each write reply that comes restarts it; run out, it ends the write.
     QTimer m_regWriteTimer;
-    // Transfer-IDs of the page's numbered requests: the next one, the one
-    // whose answer the running description read waits for (-1: none), and
-    // those of ended writes whose answers never came (a bit each), which
-    // are not handed out again while those answers may still come.
+    // Transfer-IDs of the page's numbered requests: where the next search
+    // for free ones starts, the one that went out last, the one whose answer
+    // the running description read waits for (-1: none), and for each ID
+    // until when its answer may still come (expired: free).
     int m_nextTransferId = 0;
+    int m_lastTransferId = -1;
     int m_regInfoAwaitedTid = -1;
-    quint32 m_lateTransferIds = 0;
+    std::array<QDeadlineTimer, 32> m_transferIdsOut;
     int m_upgradeState = 0;
     int m_upgrade_devId = 0;
     int m_forceSearchDevId = 0;

@@ -183,7 +183,6 @@ void TQCAN::handleRegAccess256(int nodeId, int transferId, const uint8_t* payloa
             handleRegReadWrite256MsgUpgrade(static_cast<int8_t>(op), 5, value);
     }
     else {
-        noteRegisterAnswer(nodeId, transferId);
         if (op & 0x10)
             handleReadSetRegValue(nodeId, transferId, reply.data(), size);
         else if (op & 0x20)
@@ -211,6 +210,8 @@ void TQCAN::handleFileRead257(int nodeId, int transferId, const uint8_t* payload
                  << "is awaited: ignored";
         return;
     }
+    releaseTransferId(transferId);
+    m_regInfoAwaitedTid = -1;
     // The node answers the offset asked for; another one is not the chunk
     // the text goes on with.
     uint64_t offset = 0;
@@ -240,7 +241,11 @@ void TQCAN::handleFileRead257(int nodeId, int transferId, const uint8_t* payload
         regInfoReadOffset += kFileReadChunk;
         // The language chosen when the read started: a switch meanwhile must
         // not join the halves of two descriptions.
-        requestDescriptionChunk(regInfoReadOffset);
+        const QVector<int> ids = takeTransferIds(1);
+        if (ids.isEmpty())
+            endRegisterReads();
+        else
+            requestDescriptionChunk(regInfoReadOffset, ids.first());
         return;
     }
     const QString text = mRegInfoText;
@@ -248,7 +253,6 @@ void TQCAN::handleFileRead257(int nodeId, int transferId, const uint8_t* payload
     m_regInfoBytes.clear();
     regInfoReadOffset = 0;
     m_regInfoReading = false;
-    m_regInfoAwaitedTid = -1;
     showSetRegInfoFromFireware(text, true);
 }
 

@@ -194,8 +194,13 @@ LoadedParameters loadParameterText(QString content)
     const QStringList halves = content.split(QLatin1Char('@'));
     out.records = parseDescription(halves.at(0));
     // An empty file empties the list; any other file must bring a register.
-    if (!content.isEmpty() && registerCount(out.records) == 0) {
+    const int registers = registerCount(out.records);
+    if (!content.isEmpty() && registers == 0) {
         out.status = LoadedParameters::NoRegisters;
+        return out;
+    }
+    if (registers > kMaxRegisters) {
+        out.status = LoadedParameters::TooManyRegisters;
         return out;
     }
     if (halves.size() < 2) {
@@ -203,7 +208,7 @@ LoadedParameters loadParameterText(QString content)
         return out;
     }
 
-    int awaited = registerCount(out.records);
+    int awaited = registers;
     // A record takes one item at most. One whose shown value did not convert
     // still has no current value, and a second item for its address must not
     // count for a register that the file left out.

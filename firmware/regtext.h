@@ -184,7 +184,8 @@ struct LoadedParameters {
         MissingField,  // an item lacks one of its five fields (badReg)
         BadValue,      // a current value the register cannot hold (badReg)
         ValuesMissing, // some register got no item
-        NoRegisters    // a file that is not empty yet describes no register
+        NoRegisters,   // a file that is not empty yet describes no register
+        TooManyRegisters // more registers than a register index can name
     };
     Status status = Ok;
     QList<RegRecord> records;
@@ -198,6 +199,9 @@ struct LoadedParameters {
 // them), or a labelled value ("S"); defaults must be 16-bit values. Values
 // are kept as unsigned decimal numbers, as a read gives them.
 LoadedParameters loadParameterText(QString content);
+// A register's index is one byte: no node has more registers than this, and
+// a file that describes more is refused before its values are read.
+constexpr int kMaxRegisters = 256;
 
 // The device type a parameter file's name carries (the text before the
 // last "_" of the name); empty when the name carries none.

@@ -4,7 +4,8 @@
 // read back as the load reads it and checked before it takes the file's
 // name: a file that would not load back as the list is never put in place.
 // A load reads only a regular file of at most 1 MiB (a parameter file is a
-// few KB): a FIFO, a device or a huge file is refused at once.
+// few KB) and 256 registers: a FIFO, a device, a huge file or a file that
+// cannot be read to its end is refused at once, the table left as it was.
 
 #include "configurator/tqcan.h"
 #include "ui_tqcan.h"
@@ -128,11 +129,23 @@ bool TQCAN::readTextFile(const QString& path, QString* content)
         qWarning() << "readTextFile--" << path << "not read:" << why;
         return false;
     }
-    // Never more than the bound, should the file grow meanwhile.
-    const QByteArray bytes = file.read(kMaxParameterFileBytes + 1);
-    if (bytes.size() > kMaxParameterFileBytes) {
-        qWarning() << "readTextFile--" << path << "not read: larger than" << kMaxParameterFileBytes << "bytes";
-        return false;
+    // Read to its end, never more than the bound, should the file grow
+    // meanwhile; a read that fails on the way (a failing stick or share)
+    // fails the whole file, never reads as its shorter part.
+    QByteArray bytes;
+    for (;;) {
+        const QByteArray part = file.read(kMaxParameterFileBytes + 1 - bytes.size());
+        if (file.error() != QFileDevice::NoError) {
+            qWarning() << "readTextFile--" << path << "not read:" << file.errorString();
+            return false;
+        }
+        if (part.isEmpty())
+            break;
+        bytes += part;
+        if (bytes.size() > kMaxParameterFileBytes) {
+            qWarning() << "readTextFile--" << path << "not read: larger than" << kMaxParameterFileBytes << "bytes";
+            return false;
+        }
     }
     QTextStream in(bytes);
     in.setCodec("UTF-8");
@@ -170,6 +183,13 @@ bool TQCAN::loadLocalParaFile()
 
 void TQCAN::showSetRegInfoFromFirewareV3(const QString& content, const QString& path)
 {
+    const regtext::LoadedParameters loaded = regtext::loadParameterText(content);
+    // No node's file: refused as it is, before any row is built.
+    if (loaded.status == regtext::LoadedParameters::TooManyRegisters) {
+        qWarning() << "showSetRegInfoFromFirewareV3--more than" << regtext::kMaxRegisters << "registers:" << path;
+        QMessageBox::information(nullptr, tr("Info"), tr("Load Local File Err, Please Check!"));
+        return;
+    }
     // A load ends the reads that run and replaces the list (no write runs:
     // the load waits for its end).
     endRegisterReads();
@@ -183,7 +203,6 @@ void TQCAN::showSetRegInfoFromFirewareV3(const QString& content, const QString& 
         return;
     }
 
-    const regtext::LoadedParameters loaded = regtext::loadParameterText(content);
     switch (loaded.status) {
     case regtext::LoadedParameters::NoValues:
         setRegParaList(loaded.records);
@@ -198,6 +217,7 @@ void TQCAN::showSetRegInfoFromFirewareV3(const QString& content, const QString& 
         return;
     case regtext::LoadedParameters::ValuesMissing:
     case regtext::LoadedParameters::NoRegisters:
+    case regtext::LoadedParameters::TooManyRegisters:
         setRegParaList({});
         QMessageBox::information(nullptr, tr("Info"), tr("Load Local File Err, Please Check!"));
         return;

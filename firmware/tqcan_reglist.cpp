@@ -1,15 +1,24 @@
 // The register list of the device chosen on the parameter tab: its small
-// operations, the transfer-IDs of its requests, and the dropping of all
-// device and register state.
+// operations, the transfer-IDs of its requests and the answers awaited for
+// them, and the dropping of all device and register state.
 
 #include "configurator/tqcan.h"
 
 #include <QDebug>
 #include <QMessageBox>
 #include <QTimer>
-#include <QtAlgorithms>
+
+#include <algorithm>
 
 #include "link/libcanard/canard.h"
+
+namespace {
+
+// Far longer than any line delays an answer: until then the answer to an
+// unanswered request may still come, and its transfer-ID is not handed out.
+constexpr int kAnswerMayComeMs = 60000;
+
+} // namespace
 
 QString TQCAN::getDevTypeById(int nodeId) const
 {
@@ -39,6 +48,7 @@ void TQCAN::endRegisterReads()
     m_regInfoReading = false;
     m_regInfoAwaitedTid = -1;
     m_regReadRunning = false;
+    m_regReadsAwaited.clear();
 }
 
 void TQCAN::endRegisterSequences()
@@ -47,24 +57,58 @@ void TQCAN::endRegisterSequences()
     endWrite();
 }
 
-int TQCAN::takeTransferId()
+QVector<int> TQCAN::takeTransferIds(int count)
 {
-    // Should (nearly) every ID wait for a late answer, those answers are not
-    // coming: two requests in a row must never share an ID, as the link
-    // drops an answer that repeats the last one's.
-    if (qPopulationCount(~m_lateTransferIds) < 2)
-        m_lateTransferIds = 0;
-    while (m_lateTransferIds & (1u << m_nextTransferId))
-        m_nextTransferId = (m_nextTransferId + 1) % canard::kTransferIdModulo;
-    const int id = m_nextTransferId;
-    m_nextTransferId = (m_nextTransferId + 1) % canard::kTransferIdModulo;
+    // An ID whose request went unanswered waits for its answer however the
+    // request ended, and the one that went out last is never the next (the
+    // link drops an answer whose ID repeats the last one's).
+    static_assert(std::tuple_size<decltype(m_transferIdsOut)>::value == canard::kTransferIdModulo,
+                  "one deadline per transfer-ID");
+    QVector<int> ids;
+    if (count < 1)
+        return ids;
+    for (int step = 0; step < canard::kTransferIdModulo && ids.size() < count; ++step) {
+        const int id = (m_nextTransferId + step) % canard::kTransferIdModulo;
+        if (id != m_lastTransferId && m_transferIdsOut[id].hasExpired())
+            ids.append(id);
+    }
+    if (ids.isEmpty() || (ids.size() < 2 && count > 1)) {
+        qWarning() << "takeTransferIds--" << count << "requests, but only" << ids.size()
+                   << "transfer-IDs are free of earlier requests";
+        QMessageBox::information(nullptr, tr("Info"),
+                                 tr("The Dev Has Not Answered Earlier Requests, Please Try Again Shortly!"));
+        return {};
+    }
+    m_nextTransferId = (ids.last() + 1) % canard::kTransferIdModulo;
+    return ids;
+}
+
+int TQCAN::requestTransferId(const QVector<int>& ids, int index)
+{
+    const int id = ids.at(index % ids.size());
+    m_transferIdsOut[id].setRemainingTime(kAnswerMayComeMs);
+    m_lastTransferId = id;
     return id;
 }
 
-void TQCAN::noteRegisterAnswer(int nodeId, int transferId)
+bool TQCAN::takeAwaitedAnswer(QList<AwaitedAnswer>* awaited, int transferId, int reg)
 {
-    if (isParameterReply(nodeId))
-        m_lateTransferIds &= ~(1u << (transferId % canard::kTransferIdModulo));
+    const auto found = std::find_if(awaited->begin(), awaited->end(), [&](const AwaitedAnswer& a) {
+        return a.transferId == transferId && a.reg == reg;
+    });
+    if (found == awaited->end())
+        return false;
+    awaited->erase(found);
+    // A sequence of more requests than free IDs sends some under one ID.
+    if (std::none_of(awaited->cbegin(), awaited->cend(),
+                     [&](const AwaitedAnswer& a) { return a.transferId == transferId; }))
+        releaseTransferId(transferId);
+    return true;
+}
+
+void TQCAN::releaseTransferId(int transferId)
+{
+    m_transferIdsOut.at(transferId) = QDeadlineTimer();
 }
 
 void TQCAN::dropRegisterList()

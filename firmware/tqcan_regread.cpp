@@ -46,6 +46,9 @@ bool TQCAN::readParaFile()
     // the write before its store command.
     if (refuseWhileWriting())
         return false;
+    const QVector<int> ids = takeTransferIds(1);
+    if (ids.isEmpty())
+        return false;
     dropRegisterList();
     m_regInfoReading = true;
     qDebug() << "---btn read para---";
@@ -56,17 +59,17 @@ bool TQCAN::readParaFile()
     mRegInfoText.clear();
     m_regInfoBytes.clear();
     regInfoReadOffset = 0;
-    requestDescriptionChunk(0);
+    requestDescriptionChunk(0, ids.first());
     qDebug() << "----------btn_set_id clicked----opCmd=" << m_setDevId << ",nodeId=" << m_regInfoFileType;
     return true;
 }
 
-void TQCAN::requestDescriptionChunk(int offset)
+void TQCAN::requestDescriptionChunk(int offset, int transferId)
 {
     // Numbered by the page: the answer carries the number back, so that an
     // answer to an earlier request (of this read or of one before it) is
     // never taken for the one awaited, whatever offset it is at.
-    m_regInfoAwaitedTid = takeTransferId();
+    m_regInfoAwaitedTid = requestTransferId({transferId}, 0);
     emit TQPageControl::getInstance()->signalReadFile257(offset, m_setDevId, m_regInfoFileType,
                                                          m_regInfoAwaitedTid);
 }
@@ -89,8 +92,8 @@ bool TQCAN::readOnceSettingRegValue()
 {
     if (mReadRegCount < 1 || m_setDevId == 0)
         return false;
-    for (int i = 0; i < mRegParaList.size(); ++i) {
-        const RegRecord& record = mRegParaList.at(i);
+    QList<int> regs;
+    for (const RegRecord& record : qAsConst(mRegParaList)) {
         if (!record.curValue.isEmpty() || record.attr != QLatin1String("REG"))
             continue;
         int reg = 0;
@@ -100,9 +103,19 @@ bool TQCAN::readOnceSettingRegValue()
             --mReadRegCount;
             continue;
         }
+        regs.append(reg);
+    }
+    const QVector<int> ids = takeTransferIds(regs.size());
+    if (ids.isEmpty() && !regs.isEmpty()) {
+        endRegisterReads();
+        return false;
+    }
+    for (int i = 0; i < regs.size(); ++i) {
         qDebug() << "-----readOnceSettingRegValue-------opCmd=" << kRegOpReadWhole << "-nodeId=" << m_setDevId
-                 << "-regAddr=" << reg << "--elem.m_reg=" << record.m_reg;
-        emit TQPageControl::getInstance()->signalSeachReg(m_setDevId, reg, kRegOpReadWhole, 0, takeTransferId());
+                 << "-regAddr=" << regs.at(i);
+        const int transferId = requestTransferId(ids, i);
+        m_regReadsAwaited.append({transferId, regs.at(i)});
+        emit TQPageControl::getInstance()->signalSeachReg(m_setDevId, regs.at(i), kRegOpReadWhole, 0, transferId);
         m_regReadRunning = true;
         QThread::msleep(kReadPacingMs);
     }
@@ -133,6 +146,18 @@ bool TQCAN::handleReadSetRegValue(int nodeId, int transferId, const uint8_t* pay
         qDebug() << "---handleReadSetRegValue---no read running: reply ignored";
         return false;
     }
+    // A short reply is no answer: the request's own may still come.
+    if (op == kOpReadOk && size < kWholeRegisterReplySize) {
+        qWarning() << "---handleReadSetRegValue---short reply for register" << reg << "size=" << size;
+        return false;
+    }
+    // Only the running read's own requests are answered: a late answer to
+    // an earlier read holds what the node held then.
+    if (!takeAwaitedAnswer(&m_regReadsAwaited, transferId, reg)) {
+        qDebug() << "---handleReadSetRegValue---reply to request" << transferId << "for register"
+                 << regtext::hexByte(reg) << "not awaited: ignored";
+        return false;
+    }
 
     int found = -1;
     for (int i = 0; i < mRegParaList.size() && found < 0; ++i) {
@@ -148,10 +173,6 @@ bool TQCAN::handleReadSetRegValue(int nodeId, int transferId, const uint8_t* pay
         return false;
     }
     if (found >= 0) {
-        if (size < kWholeRegisterReplySize) {
-            qWarning() << "---handleReadSetRegValue---short reply for register" << reg << "size=" << size;
-            return false;
-        }
         RegRecord& r = mRegParaList[found];
         --mReadRegCount;
         r.curValue = QString::number(readLe16(payload + 2));

@@ -2,9 +2,10 @@
 // defaults) converted into register values, one write each, the store
 // command once every write is answered; and the Options combos' changes.
 //
-// Each write carries a transfer-ID of its own, and a reply counts only for
-// the request it names: a reply to an ended write (one that timed out, say,
-// and whose replies the node sends at last) is no reply to the next.
+// Each write carries a transfer-ID that no earlier request's answer may
+// still name, and a reply counts only for the request it names, by ID and
+// register: a reply to an ended write (one that timed out, say, and whose
+// replies the node sends at last) is no reply to the next.
 //
 // A write sequence converts the whole table first and then sends, 20 ms
 // apart, so the count holds exactly the writes sent; replies are queued
@@ -66,6 +67,15 @@ bool TQCAN::refuseWhileWriting()
     return true;
 }
 
+bool TQCAN::refuseWhileReading()
+{
+    if (!m_regInfoReading && !m_regReadRunning)
+        return false;
+    qDebug() << "refuseWhileReading--" << m_regReadsAwaited.size() << "read replies still awaited";
+    QMessageBox::information(nullptr, tr("Info"), tr("Parameters Are Being Read, Please Wait !"));
+    return true;
+}
+
 bool TQCAN::handleSetCfgReg()
 {
     qDebug() << "handleSetCfgReg--0---";
@@ -73,7 +83,7 @@ bool TQCAN::handleSetCfgReg()
         QMessageBox::information(nullptr, tr("Info"), tr("Please Chose One Dev"));
         return false;
     }
-    if (refuseWhileWriting())
+    if (refuseWhileWriting() || refuseWhileReading())
         return false;
     endRegisterSequences();
     const QList<regtext::Choice> choices = getCurSetPageValues();
@@ -90,7 +100,7 @@ bool TQCAN::handleRecoveyCfgReg()
         QMessageBox::information(nullptr, tr("Info"), tr("Please Chose One Dev"));
         return false;
     }
-    if (refuseWhileWriting())
+    if (refuseWhileWriting() || refuseWhileReading())
         return false;
     endRegisterSequences();
     mRecoveryFlag = true;
@@ -117,12 +127,16 @@ bool TQCAN::writeSettingRegValue(const QList<regtext::Choice>& choices, bool bRa
     }
 
     if (!plan.writes.isEmpty()) {
+        const QVector<int> ids = takeTransferIds(plan.writes.size());
+        if (ids.isEmpty())
+            return false;
         m_regWriteRunning = true;
         const int devId = m_setDevId;
-        for (const regtext::RegisterWrite& w : plan.writes) {
+        for (int i = 0; i < plan.writes.size(); ++i) {
+            const regtext::RegisterWrite& w = plan.writes.at(i);
             qDebug() << "-----writeSettingRegValue-------opCmd=" << kRegOpWrite << "-nodeId=" << devId
                      << "-regAddr=" << w.reg << "_0x" << mRegParaList.at(w.record).m_reg << "-regValue=" << w.value;
-            const int transferId = takeTransferId();
+            const int transferId = requestTransferId(ids, i);
             m_regWritesAwaited.append({transferId, w.reg});
             emit TQPageControl::getInstance()->signalSeachReg(devId, w.reg, kRegOpWrite, w.value, transferId);
             QThread::msleep(kWritePacingMs);
@@ -136,9 +150,7 @@ bool TQCAN::writeSettingRegValue(const QList<regtext::Choice>& choices, bool bRa
 
 void TQCAN::endWrite()
 {
-    // Replies still awaited may yet come: their IDs wait for them.
-    for (const AwaitedWrite& w : qAsConst(m_regWritesAwaited))
-        m_lateTransferIds |= 1u << w.transferId;
+    // Replies still awaited may yet come: their IDs stay out of use.
     m_regWritesAwaited.clear();
     m_regWriteRunning = false;
     m_regWriteTimer.stop();
@@ -191,16 +203,13 @@ bool TQCAN::handleWriteSetRegValue(int nodeId, int transferId, const uint8_t* pa
 
     // The write's own record of what it sent (a file loaded meanwhile may
     // hold other registers): the request the reply names, for its register.
-    const auto found = std::find_if(m_regWritesAwaited.begin(), m_regWritesAwaited.end(),
-                                    [&](const AwaitedWrite& w) { return w.transferId == transferId && w.reg == reg; });
-    if (found == m_regWritesAwaited.end()) {
+    if (!takeAwaitedAnswer(&m_regWritesAwaited, transferId, reg)) {
         qDebug() << "handleWriteSetRegValue---reply to request" << transferId << "for register" << regtext::hexByte(reg)
                  << "not awaited: ignored";
         return false;
     }
     qDebug() << "handleWriteSetRegValue---2-------reg=" << regtext::hexByte(reg)
              << "----------op state=" << QString::number(op, 16) << "--value=" << (payload[2] | payload[3] << 8);
-    m_regWritesAwaited.erase(found);
     if (op != kOpWriteOk) {
         endWriteWithError(regtext::hexByte(reg), op);
         return false;

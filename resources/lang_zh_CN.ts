@@ -467,6 +467,14 @@ Chose Yes To Clear !</source>
         <translation>正在写入参数，请稍候！</translation>
     </message>
     <message>
+        <source>Parameters Are Being Read, Please Wait !</source>
+        <translation>正在读取参数，请稍候！</translation>
+    </message>
+    <message>
+        <source>The Dev Has Not Answered Earlier Requests, Please Try Again Shortly!</source>
+        <translation>设备尚未应答之前的请求，请稍后再试！</translation>
+    </message>
+    <message>
         <source>Write Parameter Success !</source>
         <translation>参数写入成功！</translation>
     </message>

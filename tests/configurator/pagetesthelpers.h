@@ -78,12 +78,14 @@ public:
         connect(TQPageControl::getInstance(), &TQPageControl::signalReadFile257, this,
                 [this](int, int, int, int transferId) { m_last = transferId; });
         connect(TQPageControl::getInstance(), &TQPageControl::signalSeachReg, this,
-                [this](int, int reg, int, int, int transferId) { m_registers[reg] = transferId; });
+                [this](int, int reg, int, int, int transferId) { m_registers[reg] << transferId; });
     }
-    // A node's reply on port 256 to the latest request for its register.
-    response_data_struct_t regReply(uint8_t node, const std::string& bytes) const
+    // A node's reply on port 256 to the latest request for its register (or
+    // to the one `back` requests before it).
+    response_data_struct_t regReply(uint8_t node, const std::string& bytes, int back = 0) const
     {
-        return record(256, node, bytes, uint8_t(m_registers.value(uint8_t(bytes.at(1)))));
+        const QList<int> asked = m_registers.value(uint8_t(bytes.at(1)));
+        return record(256, node, bytes, uint8_t(asked.value(asked.size() - 1 - back)));
     }
     // The transfer-ID of the latest request (-1 before any).
     int last() const { return m_last; }
@@ -95,7 +97,7 @@ public:
 
 private:
     int m_last = -1;
-    QMap<int, int> m_registers;
+    QMap<int, QList<int>> m_registers;
 };
 
 // A description chunk as a node sends it on port 257: the offset asked for

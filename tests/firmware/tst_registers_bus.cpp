@@ -289,6 +289,28 @@ void tst_RegistersBus::errorRepliesShowOneBox()
                               kSlowMs);
     QCOMPARE(registerValue(bench.bus, 0x0B), int16_t(9));
     QVERIFY(requests(bench.bus, 16, 435).isEmpty());
+
+    // 32 registers, the first refused: the write ends at once, the other 31
+    // answers come late, and their transfer-IDs stay out of use. The next
+    // write does not start; those answers, let go, make no success.
+    QString many;
+    for (int reg = 0x40; reg < 0x60; ++reg)
+        many += QString(":REG,%1,R,0;0,S,a;1,S,b").arg(reg, 0, 16);
+    bench.bus.setDescription(16, many.toStdString());
+    click(bench.page(), "btn_read_para");
+    QTRY_COMPARE_WITH_TIMEOUT(tableRows(bench.page()).size(), 32, kSlowMs);
+    bench.bus.setRegisterFault(16, 0x40, 0x13);
+    bench.bus.holdResponses(16, 256, 1);
+    LogCapture log(true);
+    click(bench.page(), "btn_para_download");
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.texts.last(), QString("Write Reg: 0x40, Err: 0x13, Please Check!"), kSlowMs);
+    click(bench.page(), "btn_para_download");
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.texts.last(),
+                              QString("The Dev Has Not Answered Earlier Requests, Please Try Again Shortly!"), kSlowMs);
+    bench.bus.releaseResponses(16);
+    QTRY_COMPARE_WITH_TIMEOUT(log.count(QtDebugMsg, "no write running: reply ignored"), 31, kSlowMs);
+    QCOMPARE(boxes.texts.size(), 6);
+    QVERIFY(requests(bench.bus, 16, 435).isEmpty());
 }
 
 void tst_RegistersBus::writeStoresThenRestoreRereads()
@@ -327,6 +349,20 @@ void tst_RegistersBus::writeStoresThenRestoreRereads()
     QTRY_COMPARE_WITH_TIMEOUT(requests(bench.bus, 16, 257).size(), 4, kSlowMs);
     QTRY_COMPARE_WITH_TIMEOUT(tableRows(bench.page()), kEnglishTable, kSlowMs);
     QCOMPARE(registerValue(bench.bus, 0x0B), int16_t(7));
+
+    // A read's answers held until the node holds another 0A and the next
+    // read has asked: they fill none of its rows. A Write waits for the read.
+    const int asked = requests(bench.bus, 16, 256).size();
+    bench.bus.holdResponses(16, 256);
+    clickFor(bench, "btn_read_para", {"Read Para File Completed!"});
+    QTRY_COMPARE_WITH_TIMEOUT(requests(bench.bus, 16, 256).size(), asked + 9, kSlowMs);
+    clickFor(bench, "btn_para_download", {"Parameters Are Being Read, Please Wait !"});
+    bench.bus.setDescription(16, QString::fromStdString(escsim::sampleDescription())
+                                     .replace("direction,0;", "direction,1;").toStdString());
+    clickFor(bench, "btn_read_para", {"Read Para File Completed!"});
+    QTRY_COMPARE_WITH_TIMEOUT(requests(bench.bus, 16, 256).size(), asked + 18, kSlowMs);
+    bench.bus.releaseResponses(16);
+    QTRY_COMPARE_WITH_TIMEOUT(tableRows(bench.page()).value(1), QString("0A|Motor direction|*Reversed"), kSlowMs);
 }
 
 void tst_RegistersBus::thirteenNodesAndSaveLoadOnRowTwo()
@@ -396,11 +432,18 @@ void tst_RegistersBus::fullDiskAndRefusedFiles()
         byte = char(QRandomGenerator::global()->generate());
     const QByteArray ours = escsim::sampleDescription().c_str() + QByteArray("@");
     const struct {
-        QString name;
+        QString name; // a path of its own: read as it is
         QByteArray bytes;
         QString box;
         bool overThePage;
+        bool keepsTable = false;
     } refused[] = {
+        // Files that cannot be read to their end (EIO), or describe more
+        // registers than a node has, leave the table as it was.
+        {"/proc/self/mem", "", "Load Local File Err, Please Check!", false, true},
+        {"P_FLY-ESC_A", QByteArray(":REG,0A,M,0;0,S,a;1,S,b").repeated(257) + "@"
+                            + QByteArray("reg_0A,cur_0,def_0,low_0,upper_1;").repeated(257),
+         "Load Local File Err, Please Check!", false, true},
         {"OTHER-ESC_B", ":REG,0A,Other,0;0,S,x;1,S,y@reg_0A,cur_1,def_0,low_0,upper_1;\n",
          "Load Local File Err, Dev Type Is Different, Please Check!", false},
         {"P_FLY-ESC_A", ours + QByteArray(kDefaultValues).replace("reg_0C,cur_20,", "reg_0C,cur_150,"),
@@ -411,8 +454,8 @@ void tst_RegistersBus::fullDiskAndRefusedFiles()
     };
     QTemporaryDir dir;
     for (const auto& file : refused) {
-        QFile out(dir.filePath(file.name + "_2024-01-02-03-04-05.txt"));
-        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(file.bytes) == file.bytes.size());
+        QFile out(file.name.startsWith('/') ? file.name : dir.filePath(file.name + "_2024-01-02-03-04-05.txt"));
+        QVERIFY(file.name.startsWith('/') || (out.open(QIODevice::WriteOnly) && out.write(file.bytes) == file.bytes.size()));
         out.close();
         {
             DialogDriver boxes;
@@ -420,6 +463,10 @@ void tst_RegistersBus::fullDiskAndRefusedFiles()
             click(bench.page(), "btn_local_load");
             QTRY_COMPARE_WITH_TIMEOUT(boxes.texts, QStringList({file.box}), kSlowMs);
             QCOMPARE(boxes.parents.value(0), file.overThePage ? static_cast<QWidget*>(bench.page()) : nullptr);
+        }
+        if (file.keepsTable) {
+            QCOMPARE(tableRows(bench.page()), kEnglishTable);
+            continue;
         }
         QVERIFY(tableRows(bench.page()).isEmpty());
         clickFor(bench, "btn_para_download", {"Please Get Setting Parameter First !"});

@@ -108,10 +108,10 @@ private:
         click(page(), "btn_read_para");
         feed(m_reads.reply(16, chunk(more + ":REG,0A,Dir,0;0,S,Off;1,S,On:REG,0B,Power,7;0~100,N,[0.5]%")));
         for (const std::string& reply : replies)
-            feed(record(256, 16, reply));
-        feed(record(256, 16, wholeRegister(0x0A, 1, 0, 0, 1)));
+            feed(m_reads.regReply(16, reply));
+        feed(m_reads.regReply(16, wholeRegister(0x0A, 1, 0, 0, 1)));
         if (whole)
-            feed(record(256, 16, wholeRegister(0x0B, 7, 7, 0, 100)));
+            feed(m_reads.regReply(16, wholeRegister(0x0B, 7, 7, 0, 100)));
     }
 
     // The node answers the write of 0A and 0B: the store command follows the
@@ -163,7 +163,7 @@ void tst_RegistersPage::otherNodesAndBadAddressesAreIgnored()
     QCOMPARE(asked(requests, 0), QList<QVariant>({16, 10, 1, 0}));
     feed(record(256, 17, wholeRegister(0x0A, 1, 0, 0, 1)));
     QVERIFY(addresses(page()).isEmpty());
-    feed(record(256, 16, wholeRegister(0x0A, 1, 0, 0, 1)));
+    feed(m_reads.regReply(16, wholeRegister(0x0A, 1, 0, 0, 1)));
     QCOMPARE(addresses(page()), QStringList({"zz", "100", "0A"}));
 
     requests.clear();
@@ -247,11 +247,12 @@ void tst_RegistersPage::repeatedAddressesAndUnchosenValues()
                                ":REG,0C,Good,0;0~3,N,[1]V:REG,0D,Last,0;0,S,x;1,S,y")));
     QCOMPARE(requests.size(), 5);
     // Register 9 holds a value none of its options shows; the two records
-    // of 0C take the replies for 0C in order.
-    for (const std::string& reply : {wholeRegister(0x09, 7, 0, 0, 7), wholeRegister(0x0A, 1, 0, 0, 1),
-                                     wholeRegister(0x0C, 5, 5, 5, 5), wholeRegister(0x0C, 2, 0, 0, 3),
-                                     wholeRegister(0x0D, 1, 0, 0, 1)})
-        feed(record(256, 16, reply));
+    // of 0C take the replies for 0C in order (the first answers the first
+    // request).
+    const std::string first0C = wholeRegister(0x0C, 5, 5, 5, 5);
+    for (const std::string& reply : {wholeRegister(0x09, 7, 0, 0, 7), wholeRegister(0x0A, 1, 0, 0, 1), first0C,
+                                     wholeRegister(0x0C, 2, 0, 0, 3), wholeRegister(0x0D, 1, 0, 0, 1)})
+        feed(m_reads.regReply(16, reply, reply == first0C));
     QCOMPARE(addresses(page(), true), QStringList({"09|", "0A|On", "0C|-", "0C|2V", "0D|y"}));
 
     // A write sends nothing for the option nobody chose, nor for the record
@@ -364,8 +365,8 @@ void tst_RegistersPage::aNumberTypedIsWhatACancelGoesBackTo()
         ModalBoxCloser boxes;
         click(page(), "btn_read_para");
         feed(m_reads.reply(16, chunk(":REG,12,A,0;0~100,I,[1]mA:REG,12,B,0;0~100,I,[1]mA")));
-        feed(record(256, 16, wholeRegister(0x12, 5, 5, 0, 100)));
-        feed(record(256, 16, wholeRegister(0x12, 5, 5, 0, 100)));
+        feed(m_reads.regReply(16, wholeRegister(0x12, 5, 5, 0, 100), 1));
+        feed(m_reads.regReply(16, wholeRegister(0x12, 5, 5, 0, 100), 0));
     }
     QCOMPARE(addresses(page(), true), QStringList({"12|*5mA", "12|*5mA"}));
     int typed = 0; // the number the dialog is answered with; negative: cancelled
@@ -401,12 +402,12 @@ void tst_RegistersPage::shortAndUnterminatedRepliesAreSafe()
     feed(m_reads.reply(16, fileChunk(256, ":REG,0B,Poles,7;1~50,N,[1]", 0x0201)));
     for (const std::string& reply : {std::string("\x10", 1), std::string("\x10\x0A", 2),
                                      std::string("\x10\x0A\x01\x00", 4), std::string("\x10\x0A\x01\x00\x00", 5)})
-        feed(record(256, 16, reply));
+        feed(reply.size() < 2 ? record(256, 16, reply) : m_reads.regReply(16, reply));
     feed({0, 256, 16, 0, 23, nullptr});
     // The short replies fill nothing; whole ones do.
     QVERIFY(addresses(page()).isEmpty());
-    feed(record(256, 16, wholeRegister(0x0A, 1, 0, 0, 1)));
-    feed(record(256, 16, wholeRegister(0x0B, 9, 7, 1, 50)));
+    feed(m_reads.regReply(16, wholeRegister(0x0A, 1, 0, 0, 1)));
+    feed(m_reads.regReply(16, wholeRegister(0x0B, 9, 7, 1, 50)));
     QCOMPARE(addresses(page()), QStringList({"0A", "0B"}));
 }
 
@@ -415,8 +416,8 @@ void tst_RegistersPage::tooWideRangeShowsItsBox()
     ModalBoxCloser boxes;
     click(page(), "btn_read_para");
     feed(m_reads.reply(16, chunk(":REG,20,Wide,0;0~300,N,[1]:REG,21,Fine,0;0~250,N,[1]")));
-    feed(record(256, 16, wholeRegister(0x20, 1, 0, 0, 300)));
-    feed(record(256, 16, wholeRegister(0x21, 1, 0, 0, 250)));
+    feed(m_reads.regReply(16, wholeRegister(0x20, 1, 0, 0, 300)));
+    feed(m_reads.regReply(16, wholeRegister(0x21, 1, 0, 0, 250)));
     QTRY_COMPARE(boxes.texts(), QStringList({"Read Para File Completed!", "Para Is Err,0~300,N,[1]"}));
     QCOMPARE(addresses(page()), QStringList({"20", "21"}));
     QVERIFY(!regTable(page())->cellWidget(0, 3));
@@ -427,16 +428,16 @@ void tst_RegistersPage::tooWideRangeShowsItsBox()
     boxes.clear();
     click(page(), "btn_read_para");
     feed(m_reads.reply(16, chunk(":REG,20,Wide,0;0~300,N,[1]:REG,21,Fine,0;0~3,N,[1]")));
-    feed(record(256, 16, wholeRegister(0x20, 1, 0, 0, 300)));
+    feed(m_reads.regReply(16, wholeRegister(0x20, 1, 0, 0, 300)));
     QTimer::singleShot(0, this, [this] {
         click(page(), "btn_read_para");
         feed(m_reads.reply(16, chunk(":REG,30,A,0;0,S,x:REG,31,B,0;0,S,y:REG,32,C,0;0,S,z")));
     });
-    feed(record(256, 16, wholeRegister(0x21, 1, 0, 0, 3)));
+    feed(m_reads.regReply(16, wholeRegister(0x21, 1, 0, 0, 3)));
     QTRY_COMPARE(boxes.texts().size(), 3);
     QVERIFY(addresses(page()).isEmpty());
     for (uint8_t reg : {0x30, 0x31, 0x32})
-        feed(record(256, 16, wholeRegister(reg, 0, 0, 0, 0)));
+        feed(m_reads.regReply(16, wholeRegister(reg, 0, 0, 0, 0)));
     QCOMPARE(addresses(page()), QStringList({"30", "31", "32"}));
 }
 

@@ -579,6 +579,12 @@ void tst_RegText::fileLoadOutcomes_data()
     QTest::newRow("garbage") << QString::fromUtf8("\x01\xff\xfe\x80@reg_0A;\x7f\xc3") << none << "" << "";
     QTest::newRow("captions only") << ":STR,A;@" << none << "" << "";
     QTest::newRow("blanks") << "  " << none << "" << "";
+    // A register's index is one byte: a file of more registers is no node's.
+    const QString reg = ":REG,0A,P,0;0,S,a;1,S,b", item = "reg_0A,cur_0,def_0,low_0,upper_1;";
+    QTest::newRow("256 registers") << reg.repeated(256) + "@" + item.repeated(256) << ok << ""
+                                   << QString("0|").repeated(256).chopped(1);
+    QTest::newRow("257 registers") << reg.repeated(257) + "@" + item.repeated(257)
+                                   << int(LoadedParameters::TooManyRegisters) << "" << "";
 }
 
 void tst_RegText::fileLoadOutcomes()
