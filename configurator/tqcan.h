@@ -38,6 +38,7 @@
 #include <array>
 #include <memory>
 
+class FileSwap;
 class QNetworkAccessManager;
 class QSaveFile;
 class QTableWidget;
@@ -272,8 +273,11 @@ private:
     // The folder below which download/ and its staging folder lie: the
     // working directory.
     static QString downloadBaseDir();
-    // Points the page's database at path and lists its tables.
-    void openFirmwareDb(const QString& path);
+    // Points the page's database at path and lists its tables: true when
+    // it reads (it opens and has tables), else it is closed.
+    bool openFirmwareDb(const QString& path);
+    // The database open is name (empty: none), and the firmware tab says so.
+    void setDbInUse(const QString& name);
 
     // ---- downloads and install (firmware/tqcan_download.cpp, tqcan_dbinstall.cpp) ----
     void startDownloadCSVRequest();
@@ -296,13 +300,20 @@ private:
     // the box that names the file.
     void failDownloadWrite(const QString& error);
     // The files that arrived are unusable: the chain ends with its box now,
-    // which says whether a database is in use and, when given, the cause's
-    // text on a line of its own.
-    void failDownloadChain(const QString& reason, const QString& cause = QString());
+    // whose first line says what is in use (by default the database in
+    // use, kept, or none) and, when given, the cause's text follows.
+    void failDownloadChain(const QString& reason, const QString& cause = QString(),
+                           const QString& inUse = QString());
+    // The install failed and swap's undo ran (whole or not): the page opens
+    // what the folder holds, and the box says which and why.
+    void failInstall(const FileSwap& swap, bool undone, const QString& reason);
     // The causes' texts: a folder in the way of the install's backup folder,
-    // a failed write or sync of a file or folder.
+    // a failed write or sync of a file or folder, something else at a name
+    // the install needs, and each failure of the install's moves.
     QString backupInTheWayText(const QString& folder) const;
     QString diskFailureText(const QString& path, const QString& error) const;
+    QString inTheWayText(const QString& path) const;
+    QString installFailureText(const FileSwap& swap) const;
     // The buttons a download disabled come back, unless an upgrade runs.
     void releaseDownloadControls(bool throttleToo);
     void installDownloadedDb();

@@ -66,6 +66,17 @@ bool present(const QString& path)
     return info.exists() || info.isSymLink();
 }
 
+#ifdef Q_OS_UNIX
+// Renames from to to at once, replacing a file there: empty, or the
+// system's reason.
+QString renameOver(const QString& from, const QString& to)
+{
+    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
+        return QString();
+    return qt_error_string(errno);
+}
+#endif
+
 struct Record {
     bool installed = false;
     QStringList old;
@@ -127,21 +138,41 @@ bool readRecord(const QString& backup, Record* record)
 }
 
 // Why the record could not be written whole, or empty once it is on the
-// disk and reads back as written. Every step is checked on its own: the
-// save file's commit reports neither a write that failed before it nor a
-// failed sync, and puts the file in place all the same.
+// disk and reads back as written. Every step is checked on its own. Where
+// a rename replaces a file at once, the record is written under a name of
+// its own ("install-record.new") and renamed over the old one, so that each
+// step gives the system's reason: a save file's commit that cannot link its
+// file in beside one of the name gives none. Elsewhere a save file does the
+// replacing; its commit reports neither a write that failed before it nor
+// a failed sync, and puts the file in place all the same.
 QString recordWriteFailure(const QString& backup, const QByteArray& text)
 {
-    QSaveFile file(backup + QLatin1Char('/') + kRecordName);
+    const QString path = backup + QLatin1Char('/') + kRecordName;
+#ifdef Q_OS_UNIX
+    const QString unfinished = path + QStringLiteral(".new");
+    QFile::remove(unfinished); // an earlier write's, cut off
+    QFile file(unfinished);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
+        return file.errorString();
+#else
+    QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return file.errorString();
+#endif
     QString failure = filesync::writeAll(file, text.constData(), text.size());
     if (failure.isEmpty())
         failure = filesync::syncFile(file.handle());
+#ifdef Q_OS_UNIX
+    // A write cut off here leaves its file to the next write and resolve().
+    file.close();
+    if (failure.isEmpty())
+        failure = renameOver(unfinished, path);
+#else
+    if (failure.isEmpty() && !file.commit())
+        failure = file.errorString();
+#endif
     if (!failure.isEmpty())
         return failure;
-    if (!file.commit())
-        return file.errorString();
     if (!syncFolder(backup, &failure))
         return failure;
     QByteArray back;
@@ -163,17 +194,26 @@ bool writeRecord(const QString& backup, const Record& record, QString* error)
 // Moves a file, or a link as a link, by a rename on the same file system:
 // never by a copy, which is not done at once and would write through a
 // link that lies where the file goes. A name that is taken, also by a link
-// that leads nowhere, makes it fail.
-bool moveFile(const QString& from, const QString& to, const QString& what)
+// that leads nowhere, makes it fail. False, with the reason in why, when
+// the file did not move.
+bool moveFile(const QString& from, const QString& to, const QString& what, QString* why = nullptr)
 {
-    bool moved = !present(to);
+    QString failure;
+    if (present(to)) {
+        failure = QStringLiteral("the name is taken");
+    } else {
 #ifdef Q_OS_UNIX
-    moved = moved && std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+        failure = renameOver(from, to);
 #else
-    moved = moved && QFile::rename(from, to);
+        QFile file(from);
+        if (!file.rename(to))
+            failure = file.errorString();
 #endif
-    if (!moved) {
-        qCritical() << "install: cannot move" << from << "to" << to;
+    }
+    if (!failure.isEmpty()) {
+        qCritical() << "install: cannot move" << from << "to" << to << ":" << failure;
+        if (why)
+            *why = failure;
         return false;
     }
     step(what);
@@ -227,6 +267,29 @@ bool FileSwap::fail(Failure kind, const QString& path, const QString& error)
     return false;
 }
 
+bool FileSwap::move(const QString& from, const QString& to, const QString& what)
+{
+    // What is in the way is told apart from a rename the system refused.
+    if (present(to)) {
+        qCritical() << "install: the name is taken:" << to;
+        return fail(Failure::Taken, to);
+    }
+    QString why;
+    return moveFile(from, to, what, &why) || fail(Failure::Move, from, why);
+}
+
+FileSwap::Holds FileSwap::holds(const QString& name) const
+{
+    if (!present(m_folder + QLatin1Char('/') + name))
+        return Holds::Nothing;
+    const bool movedIn = m_movedIn.contains(name);
+    // An old file still in the backup folder: what has its name is the new
+    // one, or something else.
+    if (m_old.contains(name) && present(m_backup + QLatin1Char('/') + name))
+        return movedIn ? Holds::New : Holds::Nothing;
+    return movedIn && !m_old.contains(name) ? Holds::New : Holds::Old;
+}
+
 bool FileSwap::setAside(const QStringList& filters, const QStringList& staged)
 {
     const QFileInfo backup(m_backup);
@@ -242,8 +305,18 @@ bool FileSwap::setAside(const QStringList& filters, const QStringList& staged)
     for (const QString& name : record.old + record.staged) {
         if (isRecordEntry(name) || !firmwarenames::isBareFileName(name)) {
             qCritical() << "install: refused file name" << name;
-            return fail(Failure::Other, name);
+            return fail(Failure::Name, name);
         }
+    }
+    // The record at its longest, as commit() writes it, must read back: a
+    // record that passed the bound would put the backup folder in the way
+    // of every later update.
+    Record installed = record;
+    installed.installed = true;
+    if (encode(installed).size() > kMaxRecordBytes) {
+        qCritical() << "install: the record of" << record.old.size() << "files would pass" << kMaxRecordBytes
+                    << "bytes";
+        return fail(Failure::TooLarge, m_folder);
     }
     QString error;
     if (!QDir().mkdir(m_backup)) {
@@ -251,19 +324,26 @@ bool FileSwap::setAside(const QStringList& filters, const QStringList& staged)
         qCritical() << "install: cannot make the backup folder" << m_backup << ":" << error;
         return fail(Failure::Disk, m_backup, error);
     }
-    if (!syncFolder(m_folder, &error))
-        return fail(Failure::Disk, m_folder, error);
-    step(QStringLiteral("made the backup folder"));
-    // No file moves before the record is known whole on the disk.
-    if (!writeRecord(m_backup, record, &error))
-        return fail(Failure::Disk, m_backup, error);
+    // No file moves before the record is known whole on the disk; until
+    // then the folder goes with any failure, in no later update's way.
+    QString failedAt = m_folder;
+    bool recorded = syncFolder(m_folder, &error);
+    if (recorded) {
+        step(QStringLiteral("made the backup folder"));
+        failedAt = m_backup;
+        recorded = writeRecord(m_backup, record, &error);
+    }
+    if (!recorded) {
+        removeRecordAndFolder(m_backup);
+        return fail(Failure::Disk, failedAt, error);
+    }
     step(QStringLiteral("record written"));
     m_old = record.old;
     m_staged = staged;
     for (const QString& name : qAsConst(m_old)) {
-        if (!moveFile(m_folder + QLatin1Char('/') + name, m_backup + QLatin1Char('/') + name,
-                    QStringLiteral("set aside %1").arg(name)))
-            return fail(Failure::Other, name);
+        if (!move(m_folder + QLatin1Char('/') + name, m_backup + QLatin1Char('/') + name,
+                  QStringLiteral("set aside %1").arg(name)))
+            return false;
     }
     if (!syncFolder(m_backup, &error))
         return fail(Failure::Disk, m_backup, error);
@@ -276,8 +356,9 @@ bool FileSwap::moveIn()
 {
     for (const QString& from : qAsConst(m_staged)) {
         const QString name = QFileInfo(from).fileName();
-        if (!moveFile(from, m_folder + QLatin1Char('/') + name, QStringLiteral("moved in %1").arg(name)))
-            return fail(Failure::Other, name);
+        if (!move(from, m_folder + QLatin1Char('/') + name, QStringLiteral("moved in %1").arg(name)))
+            return false;
+        m_movedIn << name;
     }
     QString error;
     if (!syncFolder(m_folder, &error))

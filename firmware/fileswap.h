@@ -62,8 +62,17 @@ public:
         None,
         InTheWay, // the backup folder (failurePath()) was there already
         Disk,     // a write or sync at failurePath() failed: failureError()
-        Other,    // a name it cannot take, or a file that did not move
+        Taken,    // the name a file moves to, failurePath(), is taken
+        Move,     // the file failurePath() did not move: failureError()
+        TooLarge, // the record of the folder's files would pass its bound
+        Name,     // a file name, failurePath(), that the swap cannot take
     };
+
+    // What the folder holds under a name after a failed swap and its
+    // resolve(): the file it held before (or one the swap never touched),
+    // the one the swap moved in (the undo could not take it out), or
+    // neither.
+    enum class Holds { Nothing, Old, New };
 
     explicit FileSwap(const QString& folder);
 
@@ -75,8 +84,9 @@ public:
     // Records the swap and sets aside the folder's plain files that match
     // filters; staged names the files that moveIn() will bring. False when
     // the backup folder is there already, a name is the record's, the
-    // record cannot be written or a file does not move; resolve() then
-    // undoes what was done.
+    // record would pass its bound or cannot be written, or a file does not
+    // move; resolve() then undoes what was done. Stopped before the first
+    // move, it leaves no backup folder behind.
     bool setAside(const QStringList& filters, const QStringList& staged);
     // Moves the staged files in; a name that is taken there makes it fail.
     bool moveIn();
@@ -88,6 +98,7 @@ public:
     Failure failure() const { return m_failure; }
     QString failurePath() const { return m_failurePath; }
     QString failureError() const { return m_failureError; }
+    Holds holds(const QString& name) const;
 
     // Finishes or undoes what the backup folder of folder records.
     static Outcome resolve(const QString& folder);
@@ -101,11 +112,13 @@ public:
 
 private:
     bool fail(Failure kind, const QString& path, const QString& error = QString());
+    bool move(const QString& from, const QString& to, const QString& step);
 
     const QString m_folder;
     const QString m_backup;
-    QStringList m_old;    // names set aside
-    QStringList m_staged; // paths of the files to move in
+    QStringList m_old;     // names set aside
+    QStringList m_staged;  // paths of the files to move in
+    QStringList m_movedIn; // names moved in
     Failure m_failure = Failure::None;
     QString m_failurePath;
     QString m_failureError;

@@ -130,13 +130,26 @@ void TQCAN::readCSVFile(const QString& path)
     qDebug() << "Number of rows:" << row;
 }
 
-void TQCAN::openFirmwareDb(const QString& path)
+bool TQCAN::openFirmwareDb(const QString& path)
 {
     m_recordDb.dbClose();
     m_recordDb.setDbName(path);
     m_recordDb.init();
     mDbTableNameL.clear();
     m_recordDb.SearchTableNameInfoDB(mDbTableNameL);
+    if (m_recordDb.isOpen() && !mDbTableNameL.isEmpty())
+        return true;
+    // A database that does not read is none in use: nothing is offered
+    // from it.
+    m_recordDb.dbClose();
+    mDbTableNameL.clear();
+    return false;
+}
+
+void TQCAN::setDbInUse(const QString& name)
+{
+    m_db_name = name;
+    ui->lEdit_upgrade_db->setText(firmwarenames::baseBeforeFirstDot(name));
 }
 
 void TQCAN::initDbPath()
@@ -175,20 +188,16 @@ void TQCAN::initDbPath()
         return;
     }
 
-    openFirmwareDb(download + QLatin1Char('/') + fileName);
-    if (!m_recordDb.isOpen() || mDbTableNameL.isEmpty()) {
-        // A database that does not read is none in use: nothing is offered
-        // from it, and an update that fails says that none is.
+    if (!openFirmwareDb(download + QLatin1Char('/') + fileName)) {
+        // An update that fails then says that none is in use.
         qWarning() << "--------------TQCAN--init---the database does not read:" << fileName;
-        m_recordDb.dbClose();
         QMessageBox::information(nullptr, tr("Notify"), tr("Please click upgrade database button"),
                                  QMessageBox::Ok);
         return;
     }
-    m_db_name = fileName;
+    setDbInUse(fileName);
     qDebug().noquote() << QStringLiteral("-----%1---------TQCAN--init---m_db_name=").arg(QLatin1String(mode))
                        << m_db_name;
     qDebug().noquote() << QStringLiteral("------%1--------TQCAN--init---").arg(QLatin1String(mode))
                        << mDbTableNameL;
-    ui->lEdit_upgrade_db->setText(firmwarenames::baseBeforeFirstDot(m_db_name));
 }

@@ -65,8 +65,7 @@ void TQCAN::installDownloadedDb()
                   && swap.moveIn();
     if (installed) {
         // What the page reads from here on: it must read there too.
-        openFirmwareDb(newDb);
-        installed = m_recordDb.isOpen() && !mDbTableNameL.isEmpty();
+        installed = openFirmwareDb(newDb);
         why = installed ? QString() : QStringLiteral("it does not read in place");
     }
     if (installed && !swap.commit()) {
@@ -78,22 +77,16 @@ void TQCAN::installDownloadedDb()
         mDbTableNameL.clear();
         // The undo follows what the disk says: only a record that could not
         // be put back to pending after it said installed leaves the install
-        // standing, whole.
-        if (swap.resolve() == FileSwap::Outcome::Finished) {
-            openFirmwareDb(newDb);
-            installed = m_recordDb.isOpen() && !mDbTableNameL.isEmpty();
+        // standing, whole. A backup folder left by the undo is its own
+        // unfinished work, unless it was someone else's from the start.
+        const FileSwap::Outcome settled = swap.resolve();
+        installed = settled == FileSwap::Outcome::Finished && openFirmwareDb(newDb);
+        if (!installed) {
+            failInstall(swap,
+                        settled != FileSwap::Outcome::InTheWay || swap.failure() == FileSwap::Failure::InTheWay,
+                        QStringLiteral("install of %1 failed %2").arg(m_pendingDbName, why));
+            return;
         }
-    }
-    if (!installed) {
-        if (!m_db_name.isEmpty())
-            openFirmwareDb(download + QLatin1Char('/') + m_db_name);
-        QString cause;
-        if (swap.failure() == FileSwap::Failure::InTheWay)
-            cause = backupInTheWayText(swap.failurePath());
-        else if (swap.failure() == FileSwap::Failure::Disk)
-            cause = diskFailureText(swap.failurePath(), swap.failureError());
-        failDownloadChain(QStringLiteral("install of %1 failed %2").arg(m_pendingDbName, why), cause);
-        return;
     }
     // Old copies that cannot go now go at the next start.
     swap.resolve();
@@ -104,14 +97,63 @@ void TQCAN::installDownloadedDb()
     deleteFilesByPattern(appDir, kDbPattern);
     deleteFilesByPattern(appDir, kListPattern);
 
-    m_db_name = m_pendingDbName;
+    setDbInUse(m_pendingDbName);
     m_pendingDbName.clear();
     m_upDB_timeout = 0;
     releaseDownloadControls(false);
     qDebug() << "--------------dowoload----m_db_name=" << m_db_name << " mDbTableNameL=" << mDbTableNameL;
-    ui->lEdit_upgrade_db->setText(firmwarenames::baseBeforeFirstDot(m_db_name));
     qDebug() << "--------------dowoload firmware auto ok,m_db_name=" << m_db_name;
     QMessageBox::information(nullptr, tr("Notify"), tr("Download firmware successfully"), QMessageBox::Ok);
+}
+
+void TQCAN::failInstall(const FileSwap& swap, bool undone, const QString& reason)
+{
+    const QString download = downloadBaseDir() + QStringLiteral("/download");
+    // The page opens what the folder holds: the database in use when it is
+    // back, else the new one where the undo could not take it out, else
+    // none. The box's first line says which (by default: kept, or none
+    // where none was in use).
+    const bool kept = !m_db_name.isEmpty() && swap.holds(m_db_name) == FileSwap::Holds::Old
+                   && openFirmwareDb(download + QLatin1Char('/') + m_db_name);
+    QString inUse;
+    if (!kept && swap.holds(m_pendingDbName) == FileSwap::Holds::New
+        && openFirmwareDb(download + QLatin1Char('/') + m_pendingDbName)) {
+        setDbInUse(m_pendingDbName);
+        inUse = tr("Download firmware failed, the new database is in use");
+    } else if (!kept) {
+        if (!m_db_name.isEmpty())
+            inUse = tr("Download firmware failed");
+        setDbInUse(QString());
+    }
+    QStringList lines{installFailureText(swap)};
+    if (!undone)
+        lines << tr("The install could not be undone whole: the next start completes the undo.");
+    lines.removeAll(QString());
+    failDownloadChain(reason, lines.join(QLatin1Char('\n')), inUse);
+}
+
+QString TQCAN::installFailureText(const FileSwap& swap) const
+{
+    const QString path = QDir::toNativeSeparators(swap.failurePath());
+    switch (swap.failure()) {
+    case FileSwap::Failure::InTheWay:
+        return backupInTheWayText(swap.failurePath());
+    case FileSwap::Failure::Disk:
+        return diskFailureText(swap.failurePath(), swap.failureError());
+    case FileSwap::Failure::Taken:
+        return inTheWayText(swap.failurePath());
+    case FileSwap::Failure::Move:
+        return tr("Cannot move %1: %2").arg(path, swap.failureError());
+    case FileSwap::Failure::TooLarge:
+        return tr("%1 holds more lists and databases than an install can record: remove those not in use, "
+                  "then update again.")
+            .arg(path);
+    case FileSwap::Failure::Name:
+        return tr("The install cannot take a file named %1.").arg(path);
+    case FileSwap::Failure::None:
+        break;
+    }
+    return QString();
 }
 
 bool TQCAN::dirExists(const QString& path)

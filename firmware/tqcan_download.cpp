@@ -104,15 +104,17 @@ void TQCAN::startDownloadCSV()
     m_csvFilePath = QStringLiteral("%1%2/%3").arg(downloadBaseDir(), QStringLiteral("/download/temp"),
                                                   firmwarenames::lastPathPart(url));
     qDebug() << "--startDownloadCSV---download----path:" << m_csvFilePath;
-    // Left-overs of an earlier chain must not be installed with this one.
-    QString error;
+    // Left-overs of an earlier chain must not be installed with this one;
+    // anything but a folder there is no left-over of ours.
+    QString cause;
     if (!clearDownloadTempDir(staging))
-        error = QStringLiteral("it cannot be emptied");
+        cause = QFileInfo(staging).isDir() ? diskFailureText(staging, QStringLiteral("it cannot be emptied"))
+                                           : inTheWayText(staging);
     else if (!makeDirIfMissing(staging))
-        error = qt_error_string(errno);
-    if (!error.isEmpty()) {
+        cause = diskFailureText(staging, qt_error_string(errno));
+    if (!cause.isEmpty()) {
         qCritical() << "--startDownloadCSV---ceate--path err:" << m_csvFilePath;
-        failDownloadChain(QStringLiteral("no empty staging folder %1").arg(staging), diskFailureText(staging, error));
+        failDownloadChain(QStringLiteral("no empty staging folder %1").arg(staging), cause);
         return;
     }
     m_pendingDbName.clear();
@@ -373,7 +375,7 @@ void TQCAN::failDownloadRequest(const QString& error)
     clearDownloadTempDir(downloadBaseDir() + QStringLiteral("/download/temp"));
 }
 
-void TQCAN::failDownloadChain(const QString& reason, const QString& cause)
+void TQCAN::failDownloadChain(const QString& reason, const QString& cause, const QString& inUse)
 {
     qCritical() << "download firmware failed:" << reason;
     dropDownloadFile();
@@ -382,13 +384,11 @@ void TQCAN::failDownloadChain(const QString& reason, const QString& cause)
     m_pendingDbName.clear();
     m_upDB_timeout = 0;
     releaseDownloadControls(false);
-    // Kept only while the database in use still reads: an install whose old
-    // files could not all go back has lost it until they do. Where none was
-    // in use, none is called kept.
-    QString text = m_db_name.isEmpty() ? tr("Download firmware failed, no database is in use")
-                 : m_recordDb.isOpen() && !mDbTableNameL.isEmpty()
-                     ? tr("Download firmware failed, the database in use is kept")
-                     : tr("Download firmware failed");
+    // Unless told otherwise, nothing that failed touched the database in
+    // use: it is kept, or none is in use.
+    QString text = !inUse.isEmpty()      ? inUse
+                 : m_db_name.isEmpty() ? tr("Download firmware failed, no database is in use")
+                                       : tr("Download firmware failed, the database in use is kept");
     if (!cause.isEmpty())
         text += QLatin1Char('\n') + cause;
     QMessageBox::information(nullptr, tr("Notify"), text, QMessageBox::Ok);
@@ -403,6 +403,15 @@ QString TQCAN::backupInTheWayText(const QString& folder) const
 QString TQCAN::diskFailureText(const QString& path, const QString& error) const
 {
     return tr("Cannot write to the disk at %1: %2").arg(QDir::toNativeSeparators(path), error);
+}
+
+QString TQCAN::inTheWayText(const QString& path) const
+{
+    const QFileInfo info(path);
+    if (info.isSymLink() && !info.exists())
+        return tr("The link %1 leads nowhere and is in the way: remove it, then update again.")
+            .arg(QDir::toNativeSeparators(path));
+    return tr("%1 is in the way: move it elsewhere, then update again.").arg(QDir::toNativeSeparators(path));
 }
 
 void TQCAN::downloadWatchdogTick()

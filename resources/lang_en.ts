@@ -385,6 +385,34 @@ Set it anyway?</translation>
         <translation>Cannot write to the disk at %1: %2</translation>
     </message>
     <message>
+        <source>Download firmware failed, the new database is in use</source>
+        <translation>Download firmware failed, the new database is in use</translation>
+    </message>
+    <message>
+        <source>The install could not be undone whole: the next start completes the undo.</source>
+        <translation>The install could not be undone whole: the next start completes the undo.</translation>
+    </message>
+    <message>
+        <source>Cannot move %1: %2</source>
+        <translation>Cannot move %1: %2</translation>
+    </message>
+    <message>
+        <source>The link %1 leads nowhere and is in the way: remove it, then update again.</source>
+        <translation>The link %1 leads nowhere and is in the way: remove it, then update again.</translation>
+    </message>
+    <message>
+        <source>%1 is in the way: move it elsewhere, then update again.</source>
+        <translation>%1 is in the way: move it elsewhere, then update again.</translation>
+    </message>
+    <message>
+        <source>%1 holds more lists and databases than an install can record: remove those not in use, then update again.</source>
+        <translation>%1 holds more lists and databases than an install can record: remove those not in use, then update again.</translation>
+    </message>
+    <message>
+        <source>The install cannot take a file named %1.</source>
+        <translation>The install cannot take a file named %1.</translation>
+    </message>
+    <message>
         <source>The server sent less than %1 bytes in the last %2 seconds.</source>
         <translation>The server sent less than %1 bytes in the last %2 seconds.</translation>
     </message>

@@ -385,6 +385,34 @@ Set it anyway?</source>
         <translation>无法写入磁盘 %1：%2</translation>
     </message>
     <message>
+        <source>Download firmware failed, the new database is in use</source>
+        <translation>固件下载失败，正在使用新的数据库</translation>
+    </message>
+    <message>
+        <source>The install could not be undone whole: the next start completes the undo.</source>
+        <translation>安装未能完全撤销：下次启动时会完成撤销。</translation>
+    </message>
+    <message>
+        <source>Cannot move %1: %2</source>
+        <translation>无法移动 %1：%2</translation>
+    </message>
+    <message>
+        <source>The link %1 leads nowhere and is in the way: remove it, then update again.</source>
+        <translation>链接 %1 指向不存在的位置，妨碍了安装：请删除它，然后重新更新。</translation>
+    </message>
+    <message>
+        <source>%1 is in the way: move it elsewhere, then update again.</source>
+        <translation>%1 妨碍了安装：请将它移到别处，然后重新更新。</translation>
+    </message>
+    <message>
+        <source>%1 holds more lists and databases than an install can record: remove those not in use, then update again.</source>
+        <translation>%1 中的列表和数据库多于安装能够记录的数量：请删除不用的文件，然后重新更新。</translation>
+    </message>
+    <message>
+        <source>The install cannot take a file named %1.</source>
+        <translation>安装无法使用名为 %1 的文件。</translation>
+    </message>
+    <message>
         <source>The server sent less than %1 bytes in the last %2 seconds.</source>
         <translation>服务器在最近 %2 秒内发送的数据少于 %1 字节。</translation>
     </message>

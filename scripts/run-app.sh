@@ -8,7 +8,8 @@ bash "$root/scripts/install-deps.sh"
 cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTQ_BENCH=OFF >/dev/null
 cmake --build "$root/build" --target tq_topaz tq_translations esc-sim
 
-# The application reads conf/, SetIns/, download/ and its translations
-# relative to its working directory: it runs in the build's bin folder.
+# conf/, download/ and the translations follow the working directory, SetIns/
+# the executable's folder: the application runs in the build's bin folder,
+# where both are the same.
 cd "$root/build/bin"
 exec ./tq_topaz "$@"

@@ -12,6 +12,7 @@
 namespace {
 
 std::atomic<bool> g_armed{false};
+std::atomic<bool> g_readOnly{false};
 std::atomic<int> g_calls{0};
 int g_nth = 0;
 bool g_fromThenOn = false;
@@ -41,6 +42,15 @@ bool failsHere(int fd)
     if (!g_failed[0])
         std::strcpy(g_failed, path);
     return true;
+}
+
+// Whether a name at path may not change (errno then says so).
+bool refused(const char* path)
+{
+    const bool readOnly = g_readOnly.load(std::memory_order_acquire) && std::strstr(path, g_part);
+    if (readOnly)
+        errno = EACCES;
+    return readOnly;
 }
 
 template <typename Function>
@@ -74,6 +84,19 @@ extern "C" int fsync(int fd)
     return real(fd);
 }
 
+// Read-only: names are neither renamed nor removed.
+extern "C" int rename(const char* from, const char* to)
+{
+    static const auto real = next<int (*)(const char*, const char*)>("rename");
+    return refused(from) || refused(to) ? -1 : real(from, to);
+}
+
+extern "C" int unlink(const char* path)
+{
+    static const auto real = next<int (*)(const char*)>("unlink");
+    return refused(path) ? -1 : real(path);
+}
+
 namespace diskfaults {
 
 void arm(const QByteArray& part, int nth, bool fromThenOn, bool partly)
@@ -88,9 +111,17 @@ void arm(const QByteArray& part, int nth, bool fromThenOn, bool partly)
     g_armed.store(true, std::memory_order_release);
 }
 
+void makeReadOnly(const QByteArray& part)
+{
+    disarm();
+    std::strncpy(g_part, part.constData(), sizeof g_part - 1);
+    g_readOnly.store(true, std::memory_order_release);
+}
+
 void disarm()
 {
     g_armed.store(false, std::memory_order_release);
+    g_readOnly.store(false, std::memory_order_release);
 }
 
 int calls()

@@ -2,11 +2,11 @@
 #define DISKFAULTS_H
 
 // A disk that fails on demand, for the test that links diskfaults.cpp: that
-// file defines write() and fsync(), which the dynamic linker then finds
-// before the C library's for every library of the process, Qt's file
-// writes included. Armed, they count the calls on files and folders whose
-// path holds a given part, and fail some of them as a full disk does
-// (ENOSPC); disarmed, they only pass every call on.
+// file defines write(), fsync(), rename() and unlink(), which the
+// dynamic linker then finds before the C library's for every library of
+// the process, Qt's file writes included. Armed, they count the calls on
+// files and folders whose path holds a given part, and fail some of them as
+// a full disk does (ENOSPC); disarmed, they only pass every call on.
 
 #include <QByteArray>
 #include <QString>
@@ -18,6 +18,9 @@ namespace diskfaults {
 // partly, the nth call, a write, takes half of its bytes and says so, as a
 // disk that fills up within a write does.
 void arm(const QByteArray& part, int nth, bool fromThenOn = false, bool partly = false);
+// From now on no name on a path that holds part is renamed or removed
+// (EACCES), as in a read-only folder; files are written as before.
+void makeReadOnly(const QByteArray& part);
 void disarm();
 // The calls counted since arm().
 int calls();

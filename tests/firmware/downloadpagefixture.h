@@ -29,6 +29,7 @@ const QStringList kNewVersions{"2.3.0", "2.4.0", "2.5.0"};
 const QString kUpgradeFailed = QStringLiteral("Upgrade failed, please try again!");
 const QString kFailedNotKept = QStringLiteral("Download firmware failed");
 const QString kFailedNoDb = QStringLiteral("Download firmware failed, no database is in use");
+const QString kFailedNew = QStringLiteral("Download firmware failed, the new database is in use");
 const QString kPleaseUpdate = QStringLiteral("Please click upgrade database button");
 
 // The failure box with its cause's line: a backup folder in the way, a

@@ -175,7 +175,8 @@ void TestFirmwareDownload::failuresKeepTheWorkingDatabase_data()
         << "/devfile/list.db" << list("list.db", "{/db/list.db}") << kFailed << QString();
     // The install's record in download/previous carries this name.
     QTest::newRow("list named like the install's record")
-        << "/devfile/install-record.csv" << list("fw.v2.db", "{/db/fw.v2.db}") << kFailed << QString();
+        << "/devfile/install-record.csv" << list("fw.v2.db", "{/db/fw.v2.db}")
+        << failedBecause(kFailed, "The install cannot take a file named install-record.csv.") << QString();
     QTest::newRow("database name not *.db") << kListPath << list("fw.sqlite", "{/db/fw.sqlite}") << kFailed << QString();
     QTest::newRow("link to a local file") << kListPath << list("fw.v2.db", "file://<local/fw.v2.db>") << kFailed << QString();
     QTest::newRow("redirect to a local file") << kDbPath << QByteArray("302 file://<local/fw.v2.db>") << kFailed << QString();
@@ -199,9 +200,15 @@ void TestFirmwareDownload::failuresKeepTheWorkingDatabase_data()
         << kDbPath << QByteArray("good") << inTheWayBox << "record:tq install record 1\nstate pending\nold\n";
     QTest::newRow("backup folder holds a record naming a file outside it")
         << kDbPath << QByteArray("good") << inTheWayBox << "record:tq install record 1\nstate installed\nold ..%2Fold.db\n";
-    QTest::newRow("a move fails") << kDbPath << QByteArray("good") << kFailed << "folder:fw.v2.db";
+    const QString newDb = inBase("download/fw.v2.db");
+    QTest::newRow("a move fails") << kDbPath << QByteArray("good")
+                                  << failedBecause(kFailed, newDb + " is in the way: move it elsewhere, then update again.")
+                                  << "folder:fw.v2.db";
     // A move never writes through a link: not even one that leads nowhere.
-    QTest::newRow("a link where the new database goes") << kDbPath << QByteArray("good") << kFailed << "link:fw.v2.db";
+    QTest::newRow("a link where the new database goes")
+        << kDbPath << QByteArray("good")
+        << failedBecause(kFailed, "The link " + newDb + " leads nowhere and is in the way: remove it, then update again.")
+        << "link:fw.v2.db";
     // One byte every 200 ms keeps the no-progress watchdog alive; the rate
     // floor, its window shortened to 3 s, ends it.
     QTest::newRow("a body that trickles") << kDbPath << QByteArray("trickle") << failedBecause(kFailed, tooSlow(1024, 3))

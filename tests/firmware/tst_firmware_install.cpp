@@ -2,7 +2,8 @@
 // a crash would stop it, with a fresh page started on the folder it left; a
 // disk that fails each write and sync in turn (diskfaults.h); an install
 // record that is no regular file; and links where the install works. The
-// working database stays in use, or the new one is whole.
+// working database stays in use, or the new one is whole, or the box says
+// what is open.
 
 #include <QtTest>
 
@@ -23,7 +24,8 @@ private slots:
 
     void installStoppedAtEachStep_data();
     void installStoppedAtEachStep();
-    void anOldFileThatCannotGoBackIsNotCalledKept();
+    void aFailedInstallSaysWhatIsOpen_data();
+    void aFailedInstallSaysWhatIsOpen();
     void everyWriteOfTheInstallIsChecked_data();
     void everyWriteOfTheInstallIsChecked();
     void aRecordThatIsNoFileLeavesTheStartGoing_data();
@@ -119,36 +121,89 @@ void TestFirmwareInstall::installStoppedAtEachStep()
     }
 }
 
-void TestFirmwareInstall::anOldFileThatCannotGoBackIsNotCalledKept()
+void TestFirmwareInstall::aFailedInstallSaysWhatIsOpen_data()
 {
-    // The new database does not read in place, and the old one cannot go
-    // back: a folder has taken its name meanwhile.
-    FileSwap::setStepHook([](const QString& step) {
-        if (step == "set aside old.db")
+    // An install that fails: the box and the tab say what is open (the
+    // database in use, the new one or none), the cause with its path, and,
+    // where the undo could not finish, that the next start completes it.
+    // The fault: a folder made at old.db, the folder made read-only after a
+    // step, or a thing planted at a name the install needs.
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QStringList>("versions");
+    QTest::addColumn<QString>("box");
+    const QString download = inBase("download");
+    const QString undo = "\nThe install could not be undone whole: the next start completes the undo.";
+    const QStringList old{"1.0.0-old"};
+    QTest::newRow("a folder takes the old name") << "old.db" << "" << QStringList() << kFailedNotKept + undo;
+    QTest::newRow("read-only once the old list is aside") << "set aside devFileList.csv" << "old" << old
+        << failedBecause(kFailed, "Cannot move " + download + "/old.db: Permission denied" + undo);
+    const QString readOnly = "Cannot write to the disk at " + download + "/previous: Permission denied" + undo;
+    QTest::newRow("read-only once the new files are in") << "moved in fw.v2.db" << "fw" << kNewVersions
+                                                         << failedBecause(kFailedNew, readOnly);
+    // The new database has the old one's name.
+    QTest::newRow("read-only once a new old.db is in") << "moved in old.db" << "old" << kNewVersions
+                                                       << failedBecause(kFailedNew, readOnly);
+    QTest::newRow("a file at the staging folder") << "temp" << "old" << old
+        << failedBecause(kFailed, download + "/temp is in the way: move it elsewhere, then update again.");
+    QTest::newRow("a record above the bound") << "4100 long names" << "old" << old
+        << failedBecause(kFailed, download + " holds more lists and databases than an install can record: "
+                                             "remove those not in use, then update again.");
+}
+
+void TestFirmwareInstall::aFailedInstallSaysWhatIsOpen()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, label);
+    QFETCH(QStringList, versions);
+    QFETCH(QString, box);
+    const QString download = inBase("download");
+    if (fault == "moved in old.db") {
+        m_server->serve(kListPath, list("old.db", m_server->url("/db/old.db")));
+        m_server->serve("/db/old.db", m_dbBytes);
+    }
+    FileSwap::setStepHook([fault](const QString& step) {
+        if (step == fault)
+            diskfaults::makeReadOnly("/download");
+        if (fault == "old.db" && step == "set aside old.db")
             QDir().mkpath(inBase("download/old.db"));
-        if (step == "moved in fw.v2.db")
+        if (fault == "old.db" && step == "moved in fw.v2.db")
             writeFile("download/fw.v2.db", "not a database any more");
     });
+    QStringList planted{fault}; // taken away after the next start
+    if (fault == "temp")
+        QVERIFY(writeFile("download/temp", "the user's"));
+    for (int i = 0; fault.startsWith("4100") && i < 4100; ++i) {
+        planted << QStringLiteral("%1.db").arg(i, 250, 10, QLatin1Char('0'));
+        QVERIFY(writeFile("download/" + planted.last(), ""));
+    }
     ModalBoxCloser boxes;
-    update(boxes, kFailedNotKept);
+    update(boxes, box);
     FileSwap::setStepHook(nullptr);
-    QVERIFY(clickSimDevice(page()).isEmpty());
-    QCOMPARE(fileBytes(inBase("download/previous/old.db")), m_oldFiles.value("old.db"));
+    diskfaults::disarm();
+    QCOMPARE(shownDb(page()), label);
+    QCOMPARE(clickSimDevice(page()), versions);
+    QCOMPARE(QFileInfo::exists(download + "/previous"), box.endsWith("completes the undo."));
 
-    // A fresh page cannot put it back either, and says what is true.
     m_page.reset();
     boxes.clear();
     m_page = startPage();
-    QCOMPARE(boxes.texts(), QStringList{kPleaseUpdate});
-    QCOMPARE(fileBytes(inBase("download/previous/old.db")), m_oldFiles.value("old.db"));
-
-    // With the folder gone, the next install puts it back before it
-    // begins, and succeeds.
-    QVERIFY(QDir(inBase("download/old.db")).removeRecursively());
     openPort(page());
+    for (const QString& name : qAsConst(planted))
+        QFileInfo(download + '/' + name).isDir() ? QDir(download + '/' + name).removeRecursively()
+                                                 : QFile::remove(download + '/' + name);
+    if (fault == "old.db") {
+        // Nor can the start put the old file back while the folder is
+        // there; the next install does.
+        QCOMPARE(boxes.texts(), QStringList{kPleaseUpdate});
+        QCOMPARE(fileBytes(download + "/previous/old.db"), m_oldFiles.value("old.db"));
+    } else {
+        QVERIFY(boxes.texts().isEmpty());
+        expectOldDatabaseInUse();
+    }
+    m_server->serve(kListPath, list("fw.v2.db", m_server->url(kDbPath)));
     update(boxes, kSuccess);
     expectNewDatabaseInUse();
-    QVERIFY(!QFileInfo::exists(inBase("download/previous")));
 }
 
 void TestFirmwareInstall::everyWriteOfTheInstallIsChecked_data()
