@@ -287,12 +287,17 @@ void Bus::startThread()
 void Bus::stop()
 {
     m_stop = true;
+    wakeLoop();
+    if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id())
+        m_thread.join();
+}
+
+void Bus::wakeLoop()
+{
     if (m_wake[1] >= 0) {
         const char c = 1;
         [[maybe_unused]] ssize_t n = ::write(m_wake[1], &c, 1);
     }
-    if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id())
-        m_thread.join();
 }
 
 // ---- inspection ----
@@ -374,10 +379,7 @@ void Bus::releaseResponses(uint8_t nodeId)
             n->releaseResponses();
     }
     // What was held goes out now, not at the loop's next timed turn.
-    if (m_wake[1] >= 0) {
-        const char c = 1;
-        [[maybe_unused]] ssize_t n = ::write(m_wake[1], &c, 1);
-    }
+    wakeLoop();
 }
 
 void Bus::setRegisterFault(uint8_t nodeId, uint8_t reg, uint8_t opState)
@@ -470,6 +472,32 @@ void Bus::setNodeSilent(uint8_t nodeId, bool silent)
     std::lock_guard<std::mutex> lock(m_mutex);
     if (SimNode* n = findNode(nodeId))
         n->setSilent(silent);
+}
+
+void Bus::swapNodes()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        const uint64_t now = nowUs();
+        for (const NodeSwap& swap : m_opt.swaps) {
+            for (size_t i = 0; i < m_nodes.size(); ++i) {
+                if (m_nodes[i]->nodeId() != swap.node)
+                    continue;
+                m_nodes[i]->replaceDevice(swap.name, now, uint64_t(swap.silentMs) * 1000);
+                m_completionsSeen[i] = 0; // the new device has received no part
+                break;
+            }
+        }
+    }
+    // The new device powers up on time, not at the loop's next timed turn.
+    wakeLoop();
+}
+
+uint32_t Bus::uptime(uint8_t nodeId) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const SimNode* n = findNode(nodeId);
+    return n ? n->uptime() : 0;
 }
 
 void Bus::setFileWriteError(uint8_t nodeId, uint16_t code)
