@@ -175,7 +175,9 @@ private:
     void handleFileWrite409(int nodeId, const uint8_t* payload, uint32_t size);
 
     // ---- device list (tqcan_devices.cpp) ----
-    void handleDevAlive(int nodeId, int mode);
+    // uptime: seconds since the node powered up; -1 when the heartbeat
+    // does not carry it.
+    void handleDevAlive(int nodeId, int mode, qint64 uptime);
     void updateDevInfoMap(int nodeId, const QString& devType, const QString& hardVer,
                           const QString& firmVer);
     void refreshRegTable();
@@ -193,6 +195,9 @@ private:
     int getUpgradeDevCheckedRow() const;
     // Checks the row's box alone and shows its type's versions and notes.
     void chooseUpgradeRow(int row);
+    // The details beside the list, and the versions offered, follow what
+    // the node last said it is, when its box is checked.
+    void showCheckedNodeAnswer(int nodeId);
 
     // ---- port (tqcan_port.cpp) ----
     void handelClickOpenBtn(int force);
@@ -235,7 +240,18 @@ private:
     bool loadLocalParaFile();
     void startDownloadCSV();
     void startUpgrade();
+    // The node's answer to the question the start asked: the upgrade goes
+    // on only for a device of the chosen version's table.
+    void handleUpgradeIdentity(int nodeId, const QString& devType);
+    // A node whose uptime went back: asked what it is now; one being
+    // upgraded ends the upgrade unless the upgrade caused the restart.
+    void handleNodeRestart(int nodeId, int mode);
+    // The page idle again, nothing more sent, the versions offered those of
+    // what the node last said it is; the two ends that follow say why in
+    // their box.
+    void endUpgrade();
     void failUpgrade();
+    void refuseUpgrade(const QString& reason);
     void showUpgradeFailedBox();
     void startUpgradeReadReg5();
     void upgradeWatchdogTick();

@@ -26,9 +26,6 @@ namespace {
 // Columns of the firmware tab's device table.
 enum DevColumn { kColSelect = 0, kColNode, kColType, kColHardVer, kColFirmVer, kColProgress };
 
-// Heartbeat mode of a node that runs its boot loader.
-constexpr int kModeSoftwareUpdate = 3;
-
 // The last row, from the bottom, with any item of non-empty text; -1 if none.
 int lastRowWithContent(const QTableWidget* table)
 {
@@ -54,7 +51,7 @@ QTableWidgetItem* textItem(const QString& text)
 
 } // namespace
 
-void TQCAN::handleDevAlive(int nodeId, int mode)
+void TQCAN::handleDevAlive(int nodeId, int mode, qint64 uptime)
 {
     if (nodeId < kFirstNodeId || nodeId > kLastNodeId)
         return;
@@ -64,14 +61,25 @@ void TQCAN::handleDevAlive(int nodeId, int mode)
         emit tqformalpagecontrol::getInstance()->signalSeachVersionF(nodeId);
         return;
     }
+    // The uptime counts from the node's power-up: lower than the last one
+    // heard, the node restarted, maybe as another device under the same ID.
+    const QString uptimeKey = QStringLiteral("uptime");
+    const bool restarted = uptime >= 0 && it->contains(uptimeKey) && uptime < it->value(uptimeKey).toLongLong();
+    if (uptime >= 0)
+        (*it)[uptimeKey] = QString::number(uptime);
+
     if (nodeId == m_upgrade_devId && mode == kModeSoftwareUpdate && m_upgradeState == 1) {
         // The node restarted into its boot loader: ask for the upgrade status.
         m_upgradeState = 2;
         emit tqformalpagecontrol::getInstance()->signalSeachRegF(m_upgrade_devId, 5, 0, 0);
-        return;
+    } else {
+        (*it)[QStringLiteral("alive")] = QString::number(kAliveReload);
+        setEscRowEnabled(nodeId - 15, true);
     }
-    (*it)[QStringLiteral("alive")] = QString::number(kAliveReload);
-    setEscRowEnabled(nodeId - 15, true);
+    // Last: ending an upgrade shows a box, whose event loop may drop the
+    // node's entry.
+    if (restarted)
+        handleNodeRestart(nodeId, mode);
 }
 
 void TQCAN::updateDevInfoMap(int nodeId, const QString& devType, const QString& hardVer,
@@ -88,11 +96,12 @@ void TQCAN::updateDevInfoMap(int nodeId, const QString& devType, const QString& 
         (*it)[QStringLiteral("hardVer")] = hardVer;
         (*it)[QStringLiteral("firmVer")] = firmVer;
         const int row = devTableRowOfNode(table, nodeId);
-        if (row >= 0) {
-            table->setItem(row, kColType, textItem(devType));
-            table->setItem(row, kColHardVer, textItem(hardVer));
-            table->setItem(row, kColFirmVer, textItem(firmVer));
-        }
+        if (row < 0)
+            return;
+        table->setItem(row, kColType, textItem(devType));
+        table->setItem(row, kColHardVer, textItem(hardVer));
+        table->setItem(row, kColFirmVer, textItem(firmVer));
+        showCheckedNodeAnswer(nodeId);
         return;
     }
 
@@ -118,6 +127,24 @@ void TQCAN::updateDevInfoMap(int nodeId, const QString& devType, const QString& 
              << "row=" << row;
 
     makeSetDevRadioCell(nodeId);
+}
+
+void TQCAN::showCheckedNodeAnswer(int nodeId)
+{
+    const int row = devTableRowOfNode(ui->tableWidget_dev, nodeId);
+    const auto it = mDevInfoMap.constFind(nodeId);
+    if (row < 0 || row != getUpgradeDevCheckedRow() || it == mDevInfoMap.constEnd())
+        return;
+    // Its own type's list (or the version being installed on it) keeps the
+    // user's choice.
+    const bool beingUpgraded = m_upgradeState != 0 && nodeId == m_upgrade_devId;
+    const QString table = firmwarenames::matchFirmwareTable(it->value(QStringLiteral("devType")), mDbTableNameL);
+    if (beingUpgraded || table == m_selTable) {
+        ui->lEdit_upgrade_hardver->setText(it->value(QStringLiteral("hardVer")));
+        ui->lEdit_upgrade_firmver->setText(it->value(QStringLiteral("firmVer")));
+    } else {
+        chooseUpgradeRow(row);
+    }
 }
 
 void TQCAN::doProcessCheckDevTimerOut()

@@ -144,10 +144,12 @@ void TQCAN::handleHeartbeat(int nodeId, const uint8_t* payload, uint32_t size)
     // closed, a late heartbeat would list a node the page just dropped.
     if (m_baudSeqActive || !m_portOpen)
         return;
+    constexpr uint32_t kUptimeBytes = 4;
     constexpr uint32_t kModeOffset = 5;
+    const qint64 uptime = size >= kUptimeBytes ? qint64(readLe32(payload)) : -1;
     const int mode = size > kModeOffset ? payload[kModeOffset] : 0;
     noteHeardAtNewRate(nodeId);
-    handleDevAlive(nodeId, mode);
+    handleDevAlive(nodeId, mode, uptime);
 }
 
 void TQCAN::handleDeviceInfo(int nodeId, const uint8_t* payload, uint32_t size)
@@ -161,6 +163,7 @@ void TQCAN::handleDeviceInfo(int nodeId, const uint8_t* payload, uint32_t size)
         return;
     }
     updateDevInfoMap(nodeId, info.devType, info.hardVer, info.firmVer);
+    handleUpgradeIdentity(nodeId, info.devType);
 }
 
 void TQCAN::handleRegAccess256(int nodeId, int transferId, const uint8_t* payload, uint32_t size)

@@ -13,6 +13,9 @@ extern int regInfoReadOffset;
 constexpr int kFirstNodeId = 16;
 constexpr int kLastNodeId = 48;
 
+// Heartbeat mode of a node that runs its boot loader, waiting for firmware.
+constexpr int kModeSoftwareUpdate = 3;
+
 // Op state of a register reply that confirms a write.
 constexpr int kRegOpWriteOk = 0x20;
 

@@ -1,7 +1,8 @@
-// The firmware upgrade of one node: enter upgrade mode, send part 1, restart,
-// send part 2, restart. A small state machine in page members, stepped by
-// the node's replies (execute command, register 5, file writes), by three
-// single-shot timers and by a watchdog on the page's 1 s timer.
+// The firmware upgrade of one node: ask the node what it is, enter upgrade
+// mode, send part 1, restart, send part 2, restart. A small state machine in
+// page members, stepped by the node's replies (device information, execute
+// command, register 5, file writes, heartbeats that show a restart), by
+// three single-shot timers and by a watchdog on the page's 1 s timer.
 //
 // The serial worker carries the 256-byte writes of one part by itself; the
 // page gives it leave (GO) for each next write once the node acknowledged
@@ -10,8 +11,9 @@
 //
 // Only the node being upgraded can move the sequence: replies of other nodes
 // and stray replies of this one (a store command's status, an answer to a
-// restart) change nothing. Any refusal ends the upgrade at once with the
-// failure box; a node that goes quiet ends it by the watchdog.
+// restart) change nothing. Any refusal, and a restart the upgrade did not
+// cause, ends the upgrade at once with the failure box; a node that goes
+// quiet ends it by the watchdog.
 
 #include "configurator/tqcan.h"
 #include "ui_tqcan.h"
@@ -35,7 +37,17 @@ enum UpgradeState {
     e_UPGRADE_PART1 = 3,
     e_UPGRADE_REBOOT1 = 4,  // restarting between the parts
     e_UPGRADE_PART2 = 5,
+    // Asking the node what it is: the controls are locked, nothing of the
+    // upgrade has gone to the node yet.
+    e_UPGRADE_IDENTIFY = 6,
 };
+
+// The enter-upgrade command has gone out: the node's replies drive the
+// sequence.
+bool commandSent(int state)
+{
+    return state >= e_UPGRADE_MODE && state <= e_UPGRADE_PART2;
+}
 
 // Commands of the execute-command service.
 constexpr int kCmdEnterUpgrade = 0xFFFD;
@@ -56,6 +68,9 @@ constexpr int kChunkBytes = 256;      // the worker's write size
 constexpr int kUniqueDataBytes = 8;   // the file path of every write
 
 constexpr int kWatchdogSeconds = 10;  // without progress
+// For the node's device information at the start: some 40 frames, which an
+// adapter's full queue holds back for up to 2.6 s.
+constexpr int kIdentitySeconds = 4;
 constexpr int kRebootWaitMs = 5000;
 constexpr int kReReadMs = 2000;
 constexpr int kInfoAfterSuccessMs = 500;
@@ -137,7 +152,7 @@ void TQCAN::startUpgrade()
     m_upgrade_devId = node;
     m_upgradeVersion = version;
     m_upgradeTable = m_selTable;
-    m_upgradeState = e_UPGRADE_MODE;
+    m_upgradeState = e_UPGRADE_IDENTIFY;
     qDebug() << "startUpgrade: node" << node << "version" << version << "table" << m_upgradeTable;
 
     ui->comboBox_dev_ver->setEnabled(false);
@@ -146,9 +161,35 @@ void TQCAN::startUpgrade()
     // start above leaves a running throttle test alone.
     stopThrottleTest();
     ui->comboBoxThrot->setEnabled(false);
+    ui->btnDownloadDBCSV->setEnabled(false);
 
+    // The row says what the node was when it last said so: a device swapped
+    // in under its ID since (a restart within its first second shows in no
+    // heartbeat) would take firmware that is not its own. The node is asked
+    // again; its answer sends the enter-upgrade command, or refuses.
+    emit control()->signalSeachVersionF(node);
+    m_upgrade_timeout = kIdentitySeconds;
+    if (!m_checkDevTimer.isActive())
+        m_checkDevTimer.start();
+}
+
+void TQCAN::handleUpgradeIdentity(int nodeId, const QString& devType)
+{
+    if (m_upgradeState != e_UPGRADE_IDENTIFY || nodeId != m_upgrade_devId)
+        return;
+    // The rule the version list was chosen by.
+    if (firmwarenames::matchFirmwareTable(devType, mDbTableNameL) != m_upgradeTable) {
+        qCritical() << "startUpgrade: node" << nodeId << "now reports" << devType << "; version"
+                    << m_upgradeVersion << "is of table" << m_upgradeTable;
+        refuseUpgrade(tr("Node 0x%1 now reports itself as \"%2\", but version %3 is firmware for %4: "
+                         "nothing was sent to it. The list now shows the versions for its type.")
+                          .arg(nodeId, 0, 16)
+                          .arg(devType, m_upgradeVersion, m_upgradeTable));
+        return;
+    }
+
+    m_upgradeState = e_UPGRADE_MODE;
     emit control()->signalModeCtrlF(m_upgrade_devId, kCmdEnterUpgrade, kAccessCode);
-
     QTableWidget* table = ui->tableWidget_dev;
     for (int r = 0; r < table->rowCount(); ++r) {
         QTableWidgetItem* progress = table->item(r, kColProgress);
@@ -156,9 +197,30 @@ void TQCAN::startUpgrade()
             progress->setText(QString());
     }
     m_upgrade_timeout = kWatchdogSeconds;
-    ui->btnDownloadDBCSV->setEnabled(false);
-    if (!m_checkDevTimer.isActive())
-        m_checkDevTimer.start();
+}
+
+void TQCAN::handleNodeRestart(int nodeId, int mode)
+{
+    const bool upgrading = nodeId == m_upgrade_devId && commandSent(m_upgradeState);
+    // The restarts the upgrade causes bring the node back in its boot
+    // loader, waiting for a part: into it after the enter-upgrade command,
+    // and between the parts. It is the node the start asked about.
+    if (upgrading && mode == kModeSoftwareUpdate && m_upgradeState != e_UPGRADE_PART1
+        && m_upgradeState != e_UPGRADE_PART2) {
+        qDebug() << "handleNodeRestart: node" << nodeId << "restarted for the upgrade, state" << m_upgradeState;
+        return;
+    }
+    // After a success the upgrade's own question is about to go out.
+    const bool ask = upgrading || m_forceSearchDevId != nodeId;
+    qDebug() << "handleNodeRestart: node" << nodeId << "restarted, mode" << mode
+             << (ask ? "; asked what it is now" : "; the upgrade asks what it is");
+    if (ask)
+        emit control()->signalSeachVersionF(nodeId);
+    if (upgrading) {
+        qCritical() << "handleNodeRestart: node" << nodeId << "restarted in the middle of the upgrade, state"
+                    << m_upgradeState;
+        failUpgrade();
+    }
 }
 
 void TQCAN::setUpgradeControlsEnabled()
@@ -169,8 +231,9 @@ void TQCAN::setUpgradeControlsEnabled()
     ui->comboBoxThrot->setEnabled(true);
 }
 
-void TQCAN::failUpgrade()
+void TQCAN::endUpgrade()
 {
+    const int node = m_upgrade_devId;
     m_upgradeState = e_UPGRADE_IDLE;
     m_upgrade_devId = 0;
     m_forceSearchDevId = 0;
@@ -180,9 +243,23 @@ void TQCAN::failUpgrade()
     setUpgradeControlsEnabled();
     if (!m_portOpen && m_checkDevTimer.isActive() && m_upDB_timeout == 0)
         m_checkDevTimer.stop();
-    // The page is idle before the box opens: replies that arrive while it
-    // is shown find nothing to drive.
+    // No longer being upgraded, the node's versions offered follow what it
+    // last said it is (its row already does).
+    showCheckedNodeAnswer(node);
+}
+
+// In both, the page is idle before the box opens: replies that arrive while
+// it is shown find nothing to drive.
+void TQCAN::failUpgrade()
+{
+    endUpgrade();
     showUpgradeFailedBox();
+}
+
+void TQCAN::refuseUpgrade(const QString& reason)
+{
+    endUpgrade();
+    QMessageBox::information(nullptr, tr("Info"), reason);
 }
 
 void TQCAN::showUpgradeFailedBox()
@@ -196,6 +273,12 @@ void TQCAN::upgradeWatchdogTick()
         return;
     if (--m_upgrade_timeout > 0)
         return;
+    if (m_upgradeState == e_UPGRADE_IDENTIFY) {
+        qCritical() << "startUpgrade: node" << m_upgrade_devId << "did not say what it is";
+        refuseUpgrade(tr("Node 0x%1 did not say what device it is: nothing was sent to it. Please try again.")
+                          .arg(m_upgrade_devId, 0, 16));
+        return;
+    }
     qCritical() << "Error: m_upgrade_timeout timeout " << m_upgrade_timeout;
     failUpgrade();
 }
@@ -210,7 +293,7 @@ void TQCAN::handleUpgrade435Msg(int nodeId, int status)
 {
     // A store reply of the parameter tab, or another node's answer, is none
     // of the upgrade's business.
-    if (m_upgradeState == e_UPGRADE_IDLE || nodeId != m_upgrade_devId)
+    if (!commandSent(m_upgradeState) || nodeId != m_upgrade_devId)
         return;
     if (status != 0) {
         qCritical() << "handleUpgrade435Msg: node" << nodeId << "refused a command, status" << status
@@ -226,7 +309,7 @@ void TQCAN::handleUpgrade435Msg(int nodeId, int status)
 
 void TQCAN::handleRegReadWrite256MsgUpgrade(int op, int reg, int value)
 {
-    if (m_upgradeState == e_UPGRADE_IDLE || m_upgradeState == e_UPGRADE_MODE)
+    if (!commandSent(m_upgradeState) || m_upgradeState == e_UPGRADE_MODE)
         return;
     if (op != kRegReadOk || reg != kRegUpgradeStatus)
         return;
@@ -363,7 +446,7 @@ void TQCAN::doProcessSingleTimerOut()
 
 void TQCAN::doProcessSingleTimerOutReadReg()
 {
-    if (m_upgradeState != e_UPGRADE_IDLE)
+    if (commandSent(m_upgradeState))
         emit control()->signalSeachRegF(m_upgrade_devId, kRegUpgradeStatus, 0, 0);
 }
 

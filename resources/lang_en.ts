@@ -353,6 +353,14 @@ Set it anyway?</translation>
         <translation>Upgrade failed, please try again!</translation>
     </message>
     <message>
+        <source>Node 0x%1 now reports itself as &quot;%2&quot;, but version %3 is firmware for %4: nothing was sent to it. The list now shows the versions for its type.</source>
+        <translation>Node 0x%1 now reports itself as &quot;%2&quot;, but version %3 is firmware for %4: nothing was sent to it. The list now shows the versions for its type.</translation>
+    </message>
+    <message>
+        <source>Node 0x%1 did not say what device it is: nothing was sent to it. Please try again.</source>
+        <translation>Node 0x%1 did not say what device it is: nothing was sent to it. Please try again.</translation>
+    </message>
+    <message>
         <source>Notify</source>
         <translation>Notify</translation>
     </message>

@@ -353,6 +353,14 @@ Set it anyway?</source>
         <translation>升级失败，请重试！</translation>
     </message>
     <message>
+        <source>Node 0x%1 now reports itself as &quot;%2&quot;, but version %3 is firmware for %4: nothing was sent to it. The list now shows the versions for its type.</source>
+        <translation>节点 0x%1 现在报告自己是“%2”，而版本 %3 是 %4 的固件：没有向它发送任何内容。列表现在显示其类型的版本。</translation>
+    </message>
+    <message>
+        <source>Node 0x%1 did not say what device it is: nothing was sent to it. Please try again.</source>
+        <translation>节点 0x%1 没有回答它是什么设备：没有向它发送任何内容。请重试。</translation>
+    </message>
+    <message>
         <source>Notify</source>
         <translation>通知</translation>
     </message>

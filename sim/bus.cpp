@@ -498,6 +498,32 @@ void Bus::setNodeSilent(uint8_t nodeId, bool silent)
         n->setSilent(silent);
 }
 
+void Bus::swapNodes()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        const uint64_t now = nowUs();
+        for (const NodeSwap& swap : m_opt.swaps) {
+            for (size_t i = 0; i < m_nodes.size(); ++i) {
+                if (m_nodes[i]->nodeId() != swap.node)
+                    continue;
+                m_nodes[i]->replaceDevice(swap.name, now, uint64_t(swap.silentMs) * 1000);
+                m_completionsSeen[i] = 0; // the new device has received no part
+                break;
+            }
+        }
+    }
+    // The new device powers up on time, not at the loop's next timed turn.
+    wake();
+}
+
+uint32_t Bus::uptime(uint8_t nodeId) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const SimNode* n = findNode(nodeId);
+    return n ? n->uptime() : 0;
+}
+
 void Bus::setFileWriteError(uint8_t nodeId, uint16_t code)
 {
     std::lock_guard<std::mutex> lock(m_mutex);

@@ -33,6 +33,13 @@ class Pty;
 class SimAdapter;
 class SimNode;
 
+// A device swapped for another under the same node ID (see Bus::swapNodes).
+struct NodeSwap {
+    uint8_t node = 0;
+    unsigned silentMs = 0;  // how long the node ID is not heard
+    std::string name;       // device name of the device that comes back
+};
+
 struct Options {
     std::vector<uint8_t> nodes {16};
     std::string name = "P_FLY-ESC_A";   // device name in the node information
@@ -60,6 +67,8 @@ struct Options {
     // Frames towards the PC wait in the adapter's queue (8192 frames, some
     // 2.6 s of line); what does not fit is dropped.
     bool baudLimit = false;
+    // The swaps that Bus::swapNodes carries out, each time it is called.
+    std::vector<NodeSwap> swaps;
     // Receives one line per notable event (node control, ID change, restart,
     // firmware part complete ...). Called on the bus thread, lock held: do
     // not call back into the Bus from it.
@@ -158,6 +167,14 @@ public:
     uint16_t statusWord(uint8_t nodeId) const;
     // A silent node is unplugged: no heartbeat, no answers, hears nothing.
     void setNodeSilent(uint8_t nodeId, bool silent);
+    // Carries out Options::swaps: each node named is unplugged and, after
+    // its silence, another device takes its place under the same node ID:
+    // freshly powered (uptime from 0), in its application, registers at
+    // their defaults, versions as at start, nothing of an upgrade, under the
+    // swap's name. esc-sim calls it on SIGUSR1.
+    void swapNodes();
+    // The uptime, in seconds, that the node's last heartbeat carried.
+    uint32_t uptime(uint8_t nodeId) const;
     // From now on the node answers every file write with this result code and
     // keeps nothing (0: the node works normally again).
     void setFileWriteError(uint8_t nodeId, uint16_t code);

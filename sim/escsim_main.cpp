@@ -20,6 +20,7 @@ namespace {
 
 volatile std::sig_atomic_t g_quit = 0;
 volatile std::sig_atomic_t g_replug = 0;
+volatile std::sig_atomic_t g_swap = 0;
 
 void onSignal(int)
 {
@@ -29,6 +30,11 @@ void onSignal(int)
 void onReplugSignal(int)
 {
     g_replug = 1;
+}
+
+void onSwapSignal(int)
+{
+    g_swap = 1;
 }
 
 void usage(std::ostream& out)
@@ -52,6 +58,10 @@ void usage(std::ostream& out)
            "                       node NODE answers every access to register REG with\n"
            "                       op state STATE (hex: 11 no such register, 12 bad\n"
            "                       operation, 13 out of range); may be given again\n"
+           "  --swap NODE,MS,NAME  on SIGUSR1 node NODE falls silent for MS milliseconds and\n"
+           "                       comes back as a freshly powered device named NAME: uptime\n"
+           "                       from 0, in its application, registers at their defaults,\n"
+           "                       no upgrade in progress; may be given again\n"
            "  --baud-limit         pace the line to 500000 baud: 3125 frames a second each\n"
            "                       way; frames towards the PC beyond a full queue are dropped\n"
            "  --link PATH          also make PATH a symbolic link to the terminal\n"
@@ -168,6 +178,24 @@ bool replugAdapter(escsim::Bus& bus, const std::string& linkPath)
     return true;
 }
 
+// "NODE,MS,NAME": the node decimal (or 0x...), the silence in milliseconds
+// (at most a minute), the name all that follows, not empty.
+bool parseSwap(const std::string& text, escsim::NodeSwap& out)
+{
+    const size_t first = text.find(',');
+    const size_t second = first == std::string::npos ? first : text.find(',', first + 1);
+    if (second == std::string::npos || second + 1 == text.size() || !parseNodeId(text.substr(0, first), out.node))
+        return false;
+    const std::string ms = text.substr(first + 1, second - first - 1);
+    char* end = nullptr;
+    const long v = std::strtol(ms.c_str(), &end, 10);
+    if (ms.empty() || *end != '\0' || v < 0 || v > 60000)
+        return false;
+    out.silentMs = unsigned(v);
+    out.name = text.substr(second + 1);
+    return true;
+}
+
 bool readFile(const std::string& path, std::string& out)
 {
     std::ifstream in(path, std::ios::binary);
@@ -262,6 +290,14 @@ int main(int argc, char** argv)
                 return 2;
             }
             faults.push_back(f);
+        } else if (a == "--swap") {
+            value(v);
+            escsim::NodeSwap swap;
+            if (!parseSwap(v, swap)) {
+                std::cerr << "esc-sim: bad swap '" << v << "'\n";
+                return 2;
+            }
+            opt.swaps.push_back(swap);
         } else if (a == "--baud-limit") {
             opt.baudLimit = true;
         } else if (a == "--link") {
@@ -276,18 +312,17 @@ int main(int argc, char** argv)
             return 2;
         }
     }
-    const auto onBus = [&opt](uint8_t node) {
-        return std::find(opt.nodes.begin(), opt.nodes.end(), node) != opt.nodes.end();
-    };
-    for (const RegisterFault& f : faults) {
-        if (!onBus(f.node)) {
-            std::cerr << "esc-sim: register fault for node " << int(f.node) << ", which is not on the bus\n";
-            return 2;
-        }
-    }
-    for (const auto& named : opt.nodeNames) {
-        if (!onBus(named.first)) {
-            std::cerr << "esc-sim: name for node " << int(named.first) << ", which is not on the bus\n";
+    // Options that name a node must name one on the bus.
+    std::vector<std::pair<uint8_t, const char*>> named;
+    for (const RegisterFault& f : faults)
+        named.emplace_back(f.node, "register fault for");
+    for (const auto& n : opt.nodeNames)
+        named.emplace_back(n.first, "name for");
+    for (const escsim::NodeSwap& swap : opt.swaps)
+        named.emplace_back(swap.node, "swap of");
+    for (const auto& [node, what] : named) {
+        if (std::find(opt.nodes.begin(), opt.nodes.end(), node) == opt.nodes.end()) {
+            std::cerr << "esc-sim: " << what << " node " << int(node) << ", which is not on the bus\n";
             return 2;
         }
     }
@@ -327,6 +362,8 @@ int main(int argc, char** argv)
     std::signal(SIGPIPE, SIG_IGN);
     sa.sa_handler = onReplugSignal;
     ::sigaction(SIGUSR2, &sa, nullptr);
+    sa.sa_handler = onSwapSignal;
+    ::sigaction(SIGUSR1, &sa, nullptr);
 
     int result = 0;
     while (!g_quit && result == 0) {
@@ -334,6 +371,10 @@ int main(int argc, char** argv)
         if (g_replug) {
             g_replug = 0;
             result = replugAdapter(bus, linkPath) ? 0 : 1;
+        }
+        if (g_swap) {
+            g_swap = 0;
+            bus.swapNodes();
         }
     }
 

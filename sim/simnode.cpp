@@ -53,7 +53,7 @@ uint32_t bitrateOfCode(int code)
 }
 
 SimNode::SimNode(const NodeConfig& cfg, Logger log)
-    : m_cfg(cfg), m_log(std::move(log)), m_ins(cfg.nodeId), m_regs(RegisterTable::fromDescription(cfg.description))
+    : m_cfg(cfg), m_startCfg(cfg), m_log(std::move(log)), m_ins(cfg.nodeId), m_regs(RegisterTable::fromDescription(cfg.description))
 {
     using canard::TransferKind;
     m_ins.setServiceRole(canard::kRoleServer);
@@ -70,7 +70,7 @@ SimNode::SimNode(const NodeConfig& cfg, Logger log)
 
 bool SimNode::hears(uint32_t adapterBitrate) const
 {
-    return !m_silent && !restarting() && canBitrate() == adapterBitrate;
+    return !m_silent && !restarting() && !unplugged() && canBitrate() == adapterBitrate;
 }
 
 int SimNode::registerWrites(uint8_t reg) const
@@ -101,6 +101,13 @@ void SimNode::receive(const canard::CanFrame& f, uint64_t nowUs)
 
 uint64_t SimNode::tick(uint64_t nowUs)
 {
+    if (unplugged()) {
+        if (nowUs < m_replacedUntilUs)
+            return m_replacedUntilUs;
+        m_replacedUntilUs = 0;
+        powerUp(nowUs);
+        log("a new device, " + m_cfg.name + ", powered up");
+    }
     if (restarting()) {
         if (nowUs < m_restartUntilUs)
             return m_restartUntilUs;
@@ -182,6 +189,27 @@ void SimNode::releaseResponses()
         collectTx(h.rate);
     }
     m_held.clear();
+}
+
+void SimNode::replaceDevice(const std::string& name, uint64_t nowUs, uint64_t silentUs)
+{
+    // Nothing of the device that goes stays: not its frames on their way,
+    // its half-received transfers, its settings, firmware or requests.
+    m_cfg = m_startCfg;
+    m_cfg.name = name;
+    m_regs = RegisterTable::fromDescription(m_cfg.description);
+    m_fw = FirmwareReceiver();
+    m_out.clear();
+    m_ins.dropSessions();
+    m_ins.resetTransferIds();
+    m_requests.clear();
+    m_held.clear();
+    m_heldPort = 0;
+    m_restartUntilUs = 0;
+    m_throttle = 0;
+    m_speed = 0;
+    m_replacedUntilUs = nowUs + std::max<uint64_t>(silentUs, 1);
+    log("unplugged; " + name + " takes its place in " + std::to_string(silentUs / 1000) + " ms");
 }
 
 void SimNode::setDescription(const std::string& description, const std::string& chinese)
@@ -387,7 +415,8 @@ void SimNode::onThrottle(const canard::RxTransfer& t)
 void SimNode::sendHeartbeat(uint64_t nowUs)
 {
     std::vector<uint8_t> p;
-    putLe(p, uint32_t((nowUs - m_bootUs) / kSecondUs), 4);
+    m_lastUptime = uint32_t((nowUs - m_bootUs) / kSecondUs);
+    putLe(p, m_lastUptime, 4);
     p.push_back(0); // health nominal
     p.push_back(m_fw.inUpgradeMode() ? kModeSoftwareUpdate : kModeOperational);
     p.push_back(0); // vendor status

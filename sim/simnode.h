@@ -48,6 +48,7 @@ public:
     uint8_t nodeId() const { return m_ins.localNodeId(); }
     uint32_t canBitrate() const { return bitrateOfCode(m_regs.value(kRegCanBitrate)); }
     bool restarting() const { return m_restartUntilUs != 0; }
+    bool unplugged() const { return m_replacedUntilUs != 0; }
     // The node takes part in the bus at this adapter rate (it is powered, not
     // restarting, not silenced, and runs at that rate).
     bool hears(uint32_t adapterBitrate) const;
@@ -72,6 +73,11 @@ public:
     void setFileWriteError(uint16_t code) { m_fileWriteError = code; }
     int softwareVersion() const { return m_cfg.swMajor * 256 + m_cfg.swMinor; }
     bool silent() const { return m_silent; }
+    // This device is unplugged now; after silentUs another device named
+    // `name` takes its place under the same node ID, as at power-up with the
+    // configuration the node was made with.
+    void replaceDevice(const std::string& name, uint64_t nowUs, uint64_t silentUs);
+    uint32_t uptime() const { return m_lastUptime; } // of the last heartbeat sent
 
     const RegisterTable& registers() const { return m_regs; }
     const FirmwareReceiver& firmware() const { return m_fw; }
@@ -115,6 +121,7 @@ private:
     void log(const std::string& text) const;
 
     NodeConfig m_cfg;
+    const NodeConfig m_startCfg; // a device that takes the node's place starts from it
     Logger m_log;
     canard::Instance m_ins;
     RegisterTable m_regs;
@@ -126,6 +133,8 @@ private:
     uint64_t m_nextHeartbeatUs = 0;
     uint64_t m_nextTelemetryUs = 0;
     uint64_t m_restartUntilUs = 0;
+    uint64_t m_replacedUntilUs = 0; // the next device powers up then; 0 = none waiting
+    uint32_t m_lastUptime = 0;
     uint16_t m_throttle = 0;
     int32_t m_speed = 0;
     uint64_t m_speedUs = 0;  // when the speed was last brought up to date

@@ -29,6 +29,11 @@ namespace {
 const QString kVersion = QStringLiteral("2.5.0");
 const QString kSuccess = QStringLiteral("Upgrade success!");
 const QString kFailure = QStringLiteral("Upgrade failed, please try again!");
+// Node 16, chosen as a device of the second type, is of the first when
+// asked at the press.
+const QString kNowAnother = QStringLiteral("Node 0x10 now reports itself as \"P_FLY-ESC_A\", but version 1.0.0 is "
+                                           "firmware for P_FLY_MOTOR_B: nothing was sent to it. The list now shows "
+                                           "the versions for its type.");
 
 // What the page asked of the nodes, in order, and when; runs of
 // leave-to-go-on (GO) for the same node are folded into one entry with their
@@ -192,7 +197,7 @@ int writes(int bytes)
 // The requests of a whole upgrade of node 16, parts of the given sizes.
 QStringList upgradeRequests(int part1, int part2)
 {
-    return {"cmd 16 fffd  .vr-kisa", "reg 16 5 op 0", QString("download 16 %1").arg(part1),
+    return {"info 16", "cmd 16 fffd  .vr-kisa", "reg 16 5 op 0", QString("download 16 %1").arg(part1),
             QString("go 16 x%1").arg(writes(part1) + 1), "cmd 16 ffff 0", "reg 16 5 op 0",
             QString("download 16 %1").arg(part2), QString("go 16 x%1").arg(writes(part2) + 1),
             "cmd 16 ffff 0", "info 16"};
@@ -226,22 +231,32 @@ private:
 void tst_FirmwareUpgrade::fullUpgrade_data()
 {
     QTest::addColumn<bool>("answerRestart");
-    // Else node 17, of another type, is clicked first; then 16's box is
-    // checked by the keyboard (Left, Space unchecks 17, Up or Down, Space).
+    // Empty: node 16 alone. Else node 17, of another type, is clicked first;
+    // then 16's box is checked by the keyboard (Left, Space unchecks 17, Up
+    // or Down, Space).
     QTest::addColumn<QString>("choice");
     QTest::newRow("boot loader restarts silently") << false << "";
     QTest::newRow("node answers the restart with status 0") << true << "";
     QTest::newRow("checked by the keyboard after another type") << false << "keys";
     QTest::newRow("its box clicked after another type") << false << "box";
+    // Node 16 is first of the other type, its row chosen, and is swapped for
+    // one of the first type: before Upgrade is pressed, at the press, or in
+    // part 1 of its old type's version. Pressed again, the new one gets its
+    // own type's firmware.
+    QTest::newRow("swapped before the press") << false << "before";
+    QTest::newRow("swapped at the press") << false << "press";
+    QTest::newRow("swapped in part 1") << false << "part 1";
 }
 
 void tst_FirmwareUpgrade::fullUpgrade()
 {
     QFETCH(bool, answerRestart);
     QFETCH(QString, choice);
-    escsim::Options o = simOptions(choice.isEmpty() ? std::vector<uint8_t>{16} : std::vector<uint8_t>{16, 17});
+    const bool swapped = !choice.isEmpty() && choice != "keys" && choice != "box";
+    escsim::Options o = simOptions(choice.isEmpty() || swapped ? std::vector<uint8_t>{16} : std::vector<uint8_t>{16, 17});
     o.answerRestart = answerRestart;
-    o.nodeNames = {{17, "P_FLY-MOTOR_B"}};
+    o.nodeNames = {{swapped ? 16 : 17, "P_FLY-MOTOR_B"}};
+    o.swaps = {{16, 300, testdb::kSimDeviceName}};
     Bench bench(o);
     const int part1 = 3000, part2 = 1100;
     QVERIFY(bench.start({testdb::row("2.4.0", "older", 512, 512),
@@ -250,19 +265,41 @@ void tst_FirmwareUpgrade::fullUpgrade()
     QVERIFY(bench.open());
     QTableWidget* table = devTable(bench.page());
     const int row = listedNodes(table).indexOf("10");
-    QCOMPARE(rowTexts(table, row), QStringList({"10", "P_FLY-ESC_A", "1.0", "2.3"}));
+    QCOMPARE(rowTexts(table, row), QStringList({"10", swapped ? "P_FLY-MOTOR_B" : "P_FLY-ESC_A", "1.0", "2.3"}));
 
     // A throttle test was running.
     auto* throttle = bench.widget<QComboBox>("comboBoxThrot");
     throttle->setCurrentIndex(1);
 
-    QVERIFY(bench.choose(choice.isEmpty() ? "10" : "11"));
+    QVERIFY(bench.choose(choice.isEmpty() || swapped ? "10" : "11"));
     const QRect box = table->visualRect(table->model()->index(row, 0));
     if (choice == "keys") {
         for (int key : {Qt::Key_Left, Qt::Key_Space, row > 0 ? Qt::Key_Down : Qt::Key_Up, Qt::Key_Space})
             QTest::keyClick(table, Qt::Key(key));
     } else if (choice == "box") {
         QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, box.topLeft() + QPoint(1, 1) * box.height() / 2);
+    } else if (swapped) {
+        // A heartbeat heard once it is listed: the new device's uptime is lower.
+        const uint32_t listedAt = bench.bus.uptime(16);
+        QTRY_VERIFY_WITH_TIMEOUT(bench.bus.uptime(16) > listedAt, kSlowMs);
+        RequestLog first;
+        first.onEntry = [&](const QString& entry) {
+            if (entry == "download 16 512")
+                bench.bus.swapNodes();
+        };
+        if (choice != "part 1")
+            bench.bus.swapNodes();
+        if (choice != "before")
+            click(bench.page(), "btnUpgradedev");
+        const QString ending = choice == "press" ? kNowAnother : kFailure;
+        QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), choice == "before" ? QStringList() : QStringList({ending}), kSlowMs);
+        QVERIFY2(first.clock.elapsed() < 5000, "not by a watchdog");
+        // The restart seen, the row and the versions follow the new device.
+        QTRY_COMPARE_WITH_TIMEOUT(rowTexts(table, row).value(1), QString("P_FLY-ESC_A"), kSlowMs);
+        boxes.clear();
+        // It was asked what it is and nothing else.
+        for (const escsim::ReceivedRequest& request : bench.bus.requests(16))
+            QCOMPARE(request.port, uint16_t(430));
     }
     QCOMPARE(bench.widget<QComboBox>("comboBox_dev_ver")->currentText(), kVersion);
     RequestLog requests;
@@ -278,8 +315,10 @@ void tst_FirmwareUpgrade::fullUpgrade()
 
     QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), QStringList({kSuccess}), 40000);
     QVERIFY(bench.controlsEnabled());
-    // The node is asked once who it is, and shows the new firmware.
+    // The node is asked once who it is, and shows the new firmware, beside
+    // the list too.
     QTRY_COMPARE_WITH_TIMEOUT(rowTexts(table, row).value(3), QString("2.5"), kSlowMs);
+    QCOMPARE(bench.widget<QLineEdit>("lEdit_upgrade_firmver")->text(), QString("2.5"));
     QTest::qWait(2500); // room for a stray re-read or a second box
     QCOMPARE(boxes.texts(), QStringList({kSuccess}));
     QCOMPARE(requests.entries, upgradeRequests(part1, part2));
@@ -329,8 +368,8 @@ void tst_FirmwareUpgrade::smallLastPartUpgrades()
     QCOMPARE(bench.bus.image(17, 2), padded(testdb::image(kVersion, 2, part2)));
     const QStringList once = upgradeRequests(part1, part2);
     QCOMPARE(requests.entries.mid(0, once.size() - 1), once.mid(0, once.size() - 1));
-    const int second = requests.entries.indexOf("cmd 17 fffd  .vr-kisa");
-    const int info = requests.entries.indexOf(QRegularExpression("info 1[67]"));
+    const int second = requests.entries.indexOf("info 17");
+    const int info = requests.entries.indexOf(QRegularExpression("info 1[67]"), second + 1);
     QVERIFY2(second >= 0 && info > second && info < requests.entries.lastIndexOf("cmd 17 ffff 0"),
              qPrintable(requests.entries.join(", ")));
 }
@@ -359,6 +398,9 @@ void tst_FirmwareUpgrade::strayRepliesChangeNothing()
     page->doProcessRecvTQPack(record(435, 17, std::string("\x00", 1)));             // status 0
     page->doProcessRecvTQPack(record(435, 16, std::string("\x00", 1)));             // a store reply
     page->doProcessRecvTQPack(record(435, 17, std::string("\x05", 1)));             // another node refuses
+    // The node says it is another device: the version being installed stays shown.
+    page->doProcessRecvTQPack(deviceInfo(16, "P_FLY-MOTOR_B"));
+    QCOMPARE(bench.widget<QComboBox>("comboBox_dev_ver")->currentText(), kVersion);
 
     QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), QStringList({kSuccess}), 60000);
     QTRY_COMPARE_WITH_TIMEOUT(requests.entries, upgradeRequests(part1, part2), kSlowMs);
@@ -452,7 +494,7 @@ void tst_FirmwareUpgrade::unexpectedStatusIsAskedAgainUntilTheWatchdog()
     for (int i = 1; i < reads.size(); ++i)
         QVERIFY2(reads.at(i) - reads.at(i - 1) >= 1800 && reads.at(i) - reads.at(i - 1) <= 2600,
                  qPrintable(QString::number(reads.at(i) - reads.at(i - 1))));
-    QVERIFY(!requests.entries.contains("info 16"));
+    QCOMPARE(requests.entries.count("info 16"), 1); // the question at the start
 }
 
 // The port is closed in the middle of part 1: the watchdog ends the upgrade.
@@ -489,12 +531,13 @@ void tst_FirmwareUpgrade::portClosedMidPartThenRetrySucceeds()
     QTRY_COMPARE_WITH_TIMEOUT(rowTexts(devTable(bench.page()), 0).value(3), QString("2.5"), kSlowMs);
 }
 
-// A refused start sends nothing and leaves the page idle: a node's status 0
-// and "ready" arriving later start no transfer.
+// A refused start sends nothing (but the question what the node is) and
+// leaves the page idle: a node's status 0 and "ready" arriving later start
+// no transfer.
 void tst_FirmwareUpgrade::refusedStartsSendNothing()
 {
     Bench bench(simOptions());
-    QVERIFY(bench.start({testdb::row(kVersion, "newest", 1000, 1000)}));
+    QVERIFY(bench.start({testdb::row("2.4.0", "older", 512, 512), testdb::row(kVersion, "newest", 1000, 1000)}));
     ModalBoxCloser boxes;
     QVERIFY(bench.open());
     RequestLog requests;
@@ -518,23 +561,38 @@ void tst_FirmwareUpgrade::refusedStartsSendNothing()
                               kSlowMs);
     QCOMPARE(throttle->currentIndex(), 1);
     QVERIFY(bench.page()->throttleTimer().isActive());
-    // The chosen node now reports another type, whose versions are not shown.
+    // The chosen node reports another type, whose versions then show; asked
+    // at the press, it is what it was. Then it says nothing.
     QVERIFY(bench.choose("10"));
     bench.page()->doProcessRecvTQPack(deviceInfo(16, "P_FLY-MOTOR_B"));
+    QCOMPARE(bench.widget<QComboBox>("comboBox_dev_ver")->currentText(), QString("1.0.0"));
     click(bench.page(), "btnUpgradedev");
-    QTRY_COMPARE_WITH_TIMEOUT(boxes.texts().value(2), kFailure, kSlowMs);
-    throttle->setCurrentIndex(0);
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.texts().value(2), kNowAnother, kSlowMs);
+    QCOMPARE(bench.widget<QComboBox>("comboBox_dev_ver")->currentText(), kVersion);
+    bench.widget<QComboBox>("comboBox_dev_ver")->setCurrentText("2.4.0");
+    bench.bus.setNodeSilent(16, true);
+    click(bench.page(), "btnUpgradedev");
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.texts().value(3),
+                              QString("Node 0x10 did not say what device it is: nothing was sent to it. Please try again."),
+                              kSlowMs);
+    QCOMPARE(bench.widget<QComboBox>("comboBox_dev_ver")->currentText(), QString("2.4.0")); // the choice kept
+    bench.bus.setNodeSilent(16, false);
     QTest::qWait(100);
     const uint64_t sent = bench.framesFromPc();
 
+    // Its heartbeat's uptime not below the last one heard: no restart.
+    const uint32_t uptime = bench.bus.uptime(16) + 1;
+    std::string beat("\0\0\0\0\0\x03", 6);
+    for (int i = 0; i < 4; ++i)
+        beat[i] = char(uptime >> (8 * i));
     bench.page()->doProcessRecvTQPack(record(435, 16, std::string("\x00", 1)));
     bench.page()->doProcessRecvTQPack(record(256, 16, std::string("\x10\x05\x20\x00", 4)));
-    bench.page()->doProcessRecvTQPack(record(7509, 16, std::string("\0\0\0\0\0\x03", 6)));
+    bench.page()->doProcessRecvTQPack(record(7509, 16, beat));
     QTest::qWait(500);
-    QVERIFY(requests.entries.isEmpty());
+    QCOMPARE(requests.entries, QStringList({"info 16", "info 16"}));
     QCOMPARE(bench.framesFromPc(), sent);
     QVERIFY(bench.controlsEnabled());
-    QCOMPARE(boxes.texts().size(), 3);
+    QCOMPARE(boxes.texts().size(), 4);
 }
 
 void tst_FirmwareUpgrade::missingPartFailsAtOnce_data()

@@ -26,6 +26,7 @@ private slots:
         }
         QProcess p;
         p.start(ESC_SIM_EXE, {"--nodes", "16,18,19", "--name", "CLI-ESC", "--node-name", "19,CLI,B", "--link", link,
+                              "--swap", "18,0,NEW,ESC",
                               "--description", desc, "--quiet"});
         QVERIFY(p.waitForStarted(kWaitMs));
         QTRY_VERIFY_WITH_TIMEOUT(p.canReadLine(), kWaitMs);
@@ -42,6 +43,10 @@ private slots:
         QCOMPARE(QString(reinterpret_cast<const char*>(&r.payload[30])), QString("CLI-ESC"));
         QVERIFY(c.send(kPortNodeInfo, 19, nullptr) && c.waitFor(kPortNodeInfo, 19, kWaitMs, &r));
         QCOMPARE(QString(reinterpret_cast<const char*>(&r.payload[30])), QString("CLI,B"));
+        ::kill(p.processId(), SIGUSR1); // node 18 is another device now
+        QTRY_VERIFY_WITH_TIMEOUT(c.send(kPortNodeInfo, 18, nullptr) && c.waitFor(kPortNodeInfo, 18, 100, &r)
+                                     && QString(reinterpret_cast<const char*>(&r.payload[30])) == "NEW,ESC",
+                                 kWaitMs);
         FileReadArgs fr;
         fr.fileType = 1001;
         QVERIFY(c.send(kPortFileRead, 16, &fr));
@@ -137,6 +142,9 @@ private slots:
         QTest::newRow("register fault with a tail") << QStringList {"--register-fault", "16,4,13,1"};
         QTest::newRow("name of a node not on the bus") << QStringList {"--node-name", "17,ESC"};
         QTest::newRow("node name without a name") << QStringList {"--node-name", "16,"};
+        QTest::newRow("swap of a node not on the bus") << QStringList {"--swap", "17,100,ESC"};
+        QTest::newRow("swap without a name") << QStringList {"--swap", "16,100,"};
+        QTest::newRow("swap silent past a minute") << QStringList {"--swap", "16,60001,ESC"};
         QTest::newRow("missing description") << QStringList {"--description", "/nonexistent/x.txt"};
     }
     void badOptionsAreRefused()
