@@ -14,11 +14,11 @@
 // A group counts as turning from the moment a message with a set-point
 // other than 0 is about to be written until the system has taken one of
 // all zeros: the serial worker owes such a group its zeros on the next
-// port when the port is lost (turningGroups()), and writeZeros() writes the groups turning and nothing else, so with the test
-// off it writes nothing. It also halts the set-points: from then on the
-// worker writes throttle messages of zeros only, until the test is started
-// again (resume()), so that nothing queued before a stop turns a motor
-// after it.
+// port when the port is lost (turningGroups()), and writeZeros() writes
+// the groups turning and nothing else, so with the test off it writes
+// nothing. It also halts the set-points: from then on the worker writes
+// throttle messages of zeros only, until the test is started again
+// (resume()), so that nothing queued before a stop turns a motor after it.
 //
 // Plain C++ and POSIX, no allocation and no lock a handler could wait on
 // for ever: a handler waits at most kWaitMs for a message being written.
@@ -94,9 +94,8 @@ void keepStopsAway();
 // was there before (the default: a core dump; or a sanitizer's report)
 // takes the signal. One of them ignored at the start stays ignored when
 // another process sends it; a fault or abort() ends the process all the
-// same. Call once, early in main,
-// from the main thread (whose stack overflow the handlers survive on a
-// stack of their own).
+// same. Call once, early in main, from the main thread (whose stack
+// overflow the handlers survive on a stack of their own).
 void install();
 
 // Gives the calling thread a stack of its own for the crash handlers, so

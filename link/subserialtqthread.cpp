@@ -530,10 +530,11 @@ void subSerialTQThread::writeOut()
         return;
     QElapsedTimer elapsed;
     elapsed.start();
-    for (writeWaitingThrottle(); m_port->isOpen() && m_port->bytesToWrite() > 0 && elapsed.elapsed() < kWriteOutMs;
-         writeWaitingThrottle()) {
+    writeWaitingThrottle();
+    while (m_port->isOpen() && m_port->bytesToWrite() > 0 && elapsed.elapsed() < kWriteOutMs) {
         if (!m_port->waitForBytesWritten(int(kWriteOutMs - elapsed.elapsed())))
             break;
+        writeWaitingThrottle();
     }
     if (m_port->bytesToWrite() > 0)
         qWarning() << "subSerialTQThread:" << m_port->bytesToWrite() << "bytes not written before closing"

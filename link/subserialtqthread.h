@@ -9,8 +9,9 @@
 //
 // Requests arrive as Communicat records on doProcessRecvReq; every decoded
 // device response, and the internal codes 8888 (link frame) and 8889 (open
-// result: 1 opened, 0 open failed, 2 port lost), leaves on
-// signalNotifyTQPage. The receiving slot owns and frees the payload.
+// result: 1 opened, 0 open failed, 2 port lost, 3 port lost while
+// throttle groups turned), leaves on signalNotifyTQPage. The receiving
+// slot owns and frees the payload.
 //
 // Only a device that is gone (the adapter pulled, the far end of a
 // terminal closed) closes the port as lost: a line that takes nothing for
