@@ -13,6 +13,7 @@
 #include "app/msgtypes.h"
 #include "link/crc.h"
 #include "link/cyphalports.h"
+#include "link/lastresort.h"
 #include "link/subserialtqthread.h"
 #include "linkharness.h"
 #include "logcapture.h"
@@ -43,6 +44,8 @@ private slots:
     void requestsWhileClosedAreDropped();
     void lastWritesBeforeACloseGoOut_data();
     void lastWritesBeforeACloseGoOut();
+    void stalledLineEndsAtZero_data();
+    void stalledLineEndsAtZero();
     void requestsNoNodeCanTakeSendNothing();
     void throttleOnlyOnThrottleSubjects();
 
@@ -88,6 +91,7 @@ void tst_link_serialworker::cleanup()
 {
     m_h.reset();
     m_bus.reset();
+    lastresort::resume();
 }
 
 void tst_link_serialworker::openSendsBitrateCommand()
@@ -528,6 +532,74 @@ void tst_link_serialworker::lastWritesBeforeACloseGoOut()
     }
     QTRY_VERIFY_WITH_TIMEOUT(!m_h->worker->isPortOpen(), kWaitMs);
     QTRY_COMPARE_WITH_TIMEOUT(m_bus->throttle(16), quint16(0), kWaitMs);
+}
+
+// What reaches the adapter's end once it is read: "bit rate", "0 to 6152"
+// (a throttle message of zeros), "244 to 6152" (one of 500s).
+static QStringList framesFrom(escsim::Pty& adapterEnd)
+{
+    adapter::StreamDecoder decoder;
+    QStringList out;
+    uint8_t buf[4096];
+    for (QElapsedTimer quiet; !quiet.isValid() || quiet.elapsed() < 500; QThread::msleep(5)) {
+        for (size_t n; (n = adapterEnd.read(buf, sizeof buf)) > 0; quiet.start())
+            decoder.feed(buf, n, [&out](const adapter::Frame& f) {
+                canard::ParsedId id;
+                canard::parseCanId(f.can_id, id);
+                out << (adapter::isBitrateCommand(f) ? "bit rate" : QString("%1 to %2").arg(f.data[0]).arg(id.port_id));
+            });
+    }
+    return out;
+}
+
+void tst_link_serialworker::stalledLineEndsAtZero_data()
+{
+    QTest::addColumn<QString>("end");
+    // The stop's zeros take the place of each group's set-point waiting,
+    // and go out at once as the port closes, however long the stall.
+    QTest::newRow("stop, then the thread's end") << "thread";
+    // As the handler of a crash or Ctrl+Z writes them, no stop before.
+    QTest::newRow("crash") << "crash";
+    // The stop's zeros never left: owed to the next port, after its bit rate.
+    QTest::newRow("stop, then the adapter pulled") << "pulled";
+}
+
+// Eight groups at 500 on a line that takes nothing (the adapter's end left
+// unread), then an end; then the line is read.
+void tst_link_serialworker::stalledLineEndsAtZero()
+{
+    QFETCH(QString, end);
+    escsim::Pty adapterEnd, next;
+    QVERIFY(adapterEnd.open() && next.open());
+    LogCapture log(true);
+    QCOMPARE(m_h->open(QString::fromStdString(adapterEnd.slavePath())), int(kOpenOk));
+    for (int i = 0; i < 1608; ++i) // more than the terminal holds, then the stop
+        m_h->send(e_TQ_OPAL_RADIO_GAS_UPDATA, QString::number(6152 + i % 8),
+                  i < 1600 || end == "crash" ? "500,500,500,500" : "0,0,0,0", 0);
+    QMetaObject::invokeMethod(m_h->worker, [] {}, Qt::BlockingQueuedConnection); // all taken
+    QVERIFY(log.contains(QtDebugMsg, "the line takes nothing for now"));
+    QStringList zeros;
+    for (int subject = 6152; subject < 6160; ++subject)
+        zeros << QString("0 to %1").arg(subject);
+    if (end == "pulled") {
+        adapterEnd.close();
+        LinkRecord r;
+        QVERIFY(m_h->waitFor(kRespOpenResult, 0, kWaitMs, &r));
+        QCOMPARE(int(r.extra), int(kOpenPortLostTurning));
+        QCOMPARE(m_h->open(QString::fromStdString(next.slavePath())), int(kOpenOk));
+        QCOMPARE(framesFrom(next).mid(0, 9), QStringList("bit rate") + zeros);
+        return;
+    }
+    if (end == "crash")
+        QCOMPARE(lastresort::writeZeros(), 8);
+    else
+        QMetaObject::invokeMethod(m_h->worker, [] { QThread::currentThread()->quit(); });
+    QTRY_VERIFY_WITH_TIMEOUT(!m_h->worker->isPortOpen() || end == "crash", kWaitMs);
+    const QStringList frames = framesFrom(adapterEnd);
+    QStringList last; // each group's
+    for (int subject = 6152; subject < 6160; ++subject)
+        last << frames.value(frames.lastIndexOf(QRegularExpression(QString(".* to %1").arg(subject))));
+    QCOMPARE(last, zeros);
 }
 
 void tst_link_serialworker::requestsNoNodeCanTakeSendNothing()
