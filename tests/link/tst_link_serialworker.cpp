@@ -7,8 +7,11 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <fcntl.h>
 #include <memory>
+#include <poll.h>
 #include <random>
+#include <unistd.h>
 
 #include "app/msgtypes.h"
 #include "link/crc.h"
@@ -535,7 +538,7 @@ void tst_link_serialworker::lastWritesBeforeACloseGoOut()
 }
 
 // What reaches the adapter's end once it is read: "bit rate", "0 to 6152"
-// (a throttle message of zeros), "244 to 6152" (one of 500s).
+// (a throttle message of zeros), "244 to 6152" (one of 500 first).
 static QStringList framesFrom(escsim::Pty& adapterEnd)
 {
     adapter::StreamDecoder decoder;
@@ -565,19 +568,30 @@ void tst_link_serialworker::stalledLineEndsAtZero_data()
 }
 
 // Eight groups at 500 on a line that takes nothing (the adapter's end left
-// unread), then an end; then the line is read.
+// unread and its terminal filled up), then an end; then the line is read.
 void tst_link_serialworker::stalledLineEndsAtZero()
 {
     QFETCH(QString, end);
     escsim::Pty adapterEnd, next;
     QVERIFY(adapterEnd.open() && next.open());
     LogCapture log(true);
+    const int filler = ::open(adapterEnd.slavePath().c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY); // before the port locks it
     QCOMPARE(m_h->open(QString::fromStdString(adapterEnd.slavePath())), int(kOpenOk));
-    for (int i = 0; i < 1608; ++i) // more than the terminal holds, then the stop
-        m_h->send(e_TQ_OPAL_RADIO_GAS_UPDATA, QString::number(6152 + i % 8),
-                  i < 1600 || end == "crash" ? "500,500,500,500" : "0,0,0,0", 0);
-    QMetaObject::invokeMethod(m_h->worker, [] {}, Qt::BlockingQueuedConnection); // all taken
+    const auto send = [this](int round) { // 0, 1: set-points; 2: the stop
+        for (int g = 0; g < 8; ++g)
+            m_h->send(e_TQ_OPAL_RADIO_GAS_UPDATA, QString::number(6152 + g), round < 2 ? "500,0,0,0" : "0,0,0,0", 0);
+        QMetaObject::invokeMethod(m_h->worker, [] {}, Qt::BlockingQueuedConnection); // all taken
+    };
+    send(0);
+    const char nothing[adapter::kFrameSize] = {};
+    for (pollfd room {filler, POLLOUT, 0}; ::poll(&room, 1, 100) > 0;) // full for good, to the last frame
+        while (::write(filler, nothing, sizeof nothing) > 0) {
+        }
+    ::close(filler);
+    send(1);
     QVERIFY(log.contains(QtDebugMsg, "the line takes nothing for now"));
+    if (end != "crash")
+        send(2);
     QStringList zeros;
     for (int subject = 6152; subject < 6160; ++subject)
         zeros << QString("0 to %1").arg(subject);
