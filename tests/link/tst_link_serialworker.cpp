@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <random>
+#include <termios.h>
 #include <unistd.h>
 
 #include "app/msgtypes.h"
@@ -557,13 +558,18 @@ static QStringList framesFrom(escsim::Pty& adapterEnd)
 void tst_link_serialworker::stalledLineEndsAtZero_data()
 {
     QTest::addColumn<QString>("end");
-    // The stop's zeros take the place of each group's set-point waiting,
-    // and go out at once as the port closes, however long the stall.
+    // The stop's zeros take the place of each group's set-point waiting:
+    // they go out as soon as the line takes again, or at once as the port
+    // closes, however long the stall.
+    QTest::newRow("stop, then the line drains") << "drained";
     QTest::newRow("stop, then the thread's end") << "thread";
-    // As the handler of a crash or Ctrl+Z writes them, no stop before.
-    QTest::newRow("crash") << "crash";
-    // The stop's zeros never left: owed to the next port, after its bit rate.
+    // As the handler of a crash or Ctrl+Z writes them, no stop before;
+    // out whole, nothing is owed when the adapter is pulled later.
+    QTest::newRow("crash, then the adapter pulled") << "crash";
+    // Zeros that never left are owed to the next port, after its bit rate:
+    // a stop's waiting, or those of a Ctrl+Z on a line stopped outright.
     QTest::newRow("stop, then the adapter pulled") << "pulled";
+    QTest::newRow("Ctrl+Z on a stopped line, then the adapter pulled") << "Ctrl+Z";
 }
 
 // Eight groups at 500 on a line that takes nothing (the adapter's end left
@@ -586,30 +592,34 @@ void tst_link_serialworker::stalledLineEndsAtZero()
     for (int idle = 0; idle < 20; ++idle, QThread::msleep(5)) // full for good: 100 ms without a frame taken
         while (::write(filler, nothing, sizeof nothing) > 0)
             idle = 0;
-    ::close(filler);
     send("500,0,0,0");
     QVERIFY(log.contains(QtDebugMsg, "the line takes nothing for now"));
-    if (end != "crash")
+    if (end == "Ctrl+Z")
+        QCOMPARE(::tcflow(filler, TCOOFF), 0); // stopped outright: not even the zeros go out
+    if (end == "crash" || end == "Ctrl+Z")
+        QCOMPARE(lastresort::writeZeros(), end == "crash" ? 8 : 0);
+    else
         send("0,0,0,0"); // the stop
+    ::close(filler);
     QStringList zeros {"bit rate"}; // and each group's, in order
     for (int subject = 6152; subject < 6160; ++subject)
         zeros << QString("0 to %1").arg(subject);
-    if (end == "pulled") {
-        adapterEnd.close();
-        LinkRecord r;
-        QVERIFY(m_h->waitFor(kRespOpenResult, 0, kWaitMs, &r));
-        QCOMPARE(int(r.extra), int(kOpenPortLostTurning));
-        QCOMPARE(m_h->open(QString::fromStdString(next.slavePath())), int(kOpenOk));
-        QCOMPARE(framesFrom(next).mid(0, 9), zeros);
-        return;
-    }
-    if (end == "crash")
-        QCOMPARE(lastresort::writeZeros(), 8);
-    else
+    if (end == "thread") {
         QMetaObject::invokeMethod(m_h->worker, [] { QThread::currentThread()->quit(); });
-    QTRY_VERIFY_WITH_TIMEOUT(!m_h->worker->isPortOpen() || end == "crash", kWaitMs);
-    const QStringList frames = framesFrom(adapterEnd);
-    QCOMPARE(frames.mid(frames.size() - 8), zeros.mid(1)); // the last, and nothing after them
+        QTRY_VERIFY_WITH_TIMEOUT(!m_h->worker->isPortOpen(), kWaitMs);
+    }
+    if (end == "drained" || end == "thread" || end == "crash") {
+        const QStringList frames = framesFrom(adapterEnd);
+        QCOMPARE(frames.mid(frames.size() - 8), zeros.mid(1)); // the last, and nothing after them
+    }
+    if (end == "drained" || end == "thread")
+        return;
+    adapterEnd.close();
+    LinkRecord r;
+    QVERIFY(m_h->waitFor(kRespOpenResult, 0, kWaitMs, &r));
+    QCOMPARE(int(r.extra), int(end == "crash" ? kOpenPortLost : kOpenPortLostTurning));
+    QCOMPARE(m_h->open(QString::fromStdString(next.slavePath())), int(kOpenOk));
+    QCOMPARE(framesFrom(next).mid(0, 9), end == "crash" ? QStringList("bit rate") : zeros);
 }
 
 void tst_link_serialworker::requestsNoNodeCanTakeSendNothing()
