@@ -23,10 +23,6 @@ void auxthreadcontroller::startAuxThreads()
     // The hub pointers are set before the threads start, so that the workers
     // never see them half published.
     heartWorker.m_auxThreadCtrl = this;
-    // A stack overflow in a worker's thread writes the throttle's zeros as
-    // one in the main thread does: its crash handler needs a stack of its
-    // own there too.
-    connect(&heartThread, &QThread::started, [] { lastresort::setUpThreadSignalStack(); });
     heartWorker.moveToThread(&heartThread);
     heartThread.start(QThread::InheritPriority);
 
@@ -40,10 +36,7 @@ void auxthreadcontroller::startAuxThreads()
     // stops. Taken in the middle of the worker's own message, it would let
     // that message turn a motor again after SIGCONT: the worker's thread
     // leaves the stop signals to the others.
-    connect(&serialThread, &QThread::started, [] {
-        lastresort::setUpThreadSignalStack();
-        lastresort::keepStopsAway();
-    });
+    connect(&serialThread, &QThread::started, [] { lastresort::keepStopsAway(); });
     serialWorker.moveToThread(&serialThread);
     serialThread.start(QThread::InheritPriority);
 }

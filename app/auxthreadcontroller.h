@@ -10,6 +10,7 @@
 
 #include "app/communicat.h"
 #include "kiosk/subheartbeatthread.h"
+#include "link/appthread.h"
 #include "link/subserialtqthread.h"
 
 class auxthreadcontroller : public QThread
@@ -38,9 +39,9 @@ private:
 
     // Declared in this order so that destruction runs serial worker, serial
     // thread, heartbeat worker, heartbeat thread.
-    QThread heartThread;
+    AppThread heartThread;
     subHeartbeatThread heartWorker;
-    QThread serialThread;
+    AppThread serialThread;
     subSerialTQThread serialWorker;
 };
 

@@ -9,6 +9,7 @@
 #include <memory>
 #include <poll.h>
 #include <pthread.h>
+#include <termios.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -65,25 +66,27 @@ void disown()
     g_owner.store(0);
 }
 
-// Writes everything, waiting (bounded) while the port's buffer is full.
-void writeAll(int fd, const uint8_t* data, size_t len)
+// Writes everything, waiting (bounded) while the port's buffer is full;
+// returns the bytes written.
+size_t writeAll(int fd, const uint8_t* data, size_t len)
 {
     const int64_t deadline = nowMs() + kWaitMs;
-    while (len > 0) {
-        const ssize_t n = ::write(fd, data, len);
+    size_t written = 0;
+    while (written < len) {
+        const ssize_t n = ::write(fd, data + written, len - written);
         if (n > 0) {
-            data += n;
-            len -= size_t(n);
+            written += size_t(n);
             continue;
         }
         if (n < 0 && errno == EINTR)
             continue;
         const int64_t left = deadline - nowMs();
         if ((n < 0 && errno != EAGAIN) || left <= 0)
-            return;
+            break;
         pollfd ready {fd, POLLOUT, 0};
         ::poll(&ready, 1, int(left));
     }
+    return written;
 }
 
 constexpr int kCrashSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGSYS};
@@ -207,10 +210,11 @@ int writeZeros()
     g_halted.store(true);
     const bool owned = own(true);
     const int fd = g_fd.load();
-    const unsigned turning = fd < 0 ? 0u : g_turning.exchange(0);
+    const unsigned turning = fd < 0 ? 0u : g_turning.load();
     uint8_t out[adapter::kFrameSize * (kGroups + 1)];
     std::memset(out, 0, adapter::kFrameSize); // the run of zeros
     size_t len = adapter::kFrameSize;
+    int order[kGroups];
     int groups = 0;
     for (int g = 0; g < kGroups; ++g) {
         if (!(turning & (1u << g)))
@@ -218,14 +222,23 @@ int writeZeros()
         const ZeroMessage& zeros = g_zeros[g];
         std::memcpy(out + len, zeros.frame[zeros.published.load(std::memory_order_acquire)], adapter::kFrameSize);
         len += adapter::kFrameSize;
-        ++groups;
+        order[groups++] = g;
     }
-    if (groups > 0)
-        writeAll(fd, out, len);
+    int stopped = 0;
+    if (groups > 0) {
+        // What the port holds that the line has not taken carries older
+        // set-points: dropped, so that nothing of it follows the zeros and
+        // the zeros fit however long the line has stalled.
+        ::tcflush(fd, TCOFLUSH);
+        const size_t written = writeAll(fd, out, len);
+        // A group whose zeros did not go out whole still turns: owed.
+        while (stopped < groups && written >= adapter::kFrameSize * size_t(stopped + 2))
+            g_turning.fetch_and(~(1u << order[stopped++]));
+    }
     if (owned)
         disown();
     errno = savedErrno;
-    return groups;
+    return stopped;
 }
 
 void resume()

@@ -9,14 +9,15 @@
 // every thread. For those the serial worker keeps here, as it writes each
 // throttle message, the adapter frame of that group's zero message under
 // the next transfer-ID, and the port's descriptor; writeZeros() only
-// writes those bytes, with async-signal-safe calls.
+// drops what the port holds and writes those bytes, with async-signal-safe
+// calls.
 //
 // A group counts as turning from the moment a message with a set-point
 // other than 0 is about to be written until the system has taken one of
-// all zeros: the serial worker owes such a group its zeros on the next
-// port when the port is lost (turningGroups()), and writeZeros() writes
-// the groups turning and nothing else, so with the test off it writes
-// nothing. It also halts the set-points: from then on the worker writes
+// all zeros whole: the serial worker owes such a group its zeros on the
+// next port when the port closes or is lost (turningGroups()), and
+// writeZeros() writes the groups turning and nothing else, so with the
+// test off it writes nothing. It also halts the set-points: from then on the worker writes
 // throttle messages of zeros only, until the test is started again
 // (resume()), so that nothing queued before a stop turns a motor after it.
 //
@@ -71,8 +72,10 @@ private:
 
 // Halts the set-points and writes the zero message of every group turning,
 // after a 16-byte run of zeros (the adapter drops bytes until a frame's
-// head, so a frame the worker left half written cannot swallow the first
-// zeros). Returns the number of groups written.
+// head, so a frame left half written cannot swallow the first zeros). What
+// the port holds that the line has not taken is dropped first: the zeros
+// are the next thing the adapter takes, and they fit. Returns the number of
+// groups whose zeros went out whole; the others still count as turning.
 int writeZeros();
 
 // ---- The throttle test ----
@@ -100,8 +103,8 @@ void install();
 
 // Gives the calling thread a stack of its own for the crash handlers, so
 // that they run after a stack overflow of that thread too; it goes with the
-// thread. Call it first thing in every thread the application starts that
-// runs its code (the serial worker's first of all).
+// thread. AppThread (link/appthread.h) calls it for every thread the
+// application starts.
 void setUpThreadSignalStack();
 
 } // namespace lastresort

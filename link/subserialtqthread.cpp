@@ -18,6 +18,7 @@
 #include <poll.h>
 #include <sys/stat.h>
 #include <termios.h>
+#include <unistd.h>
 
 namespace {
 
@@ -330,38 +331,54 @@ void subSerialTQThread::writeWaitingThrottle()
             continue;
         // Every write goes to the system at once: bytes the port still
         // holds are bytes the line has not taken.
-        if (m_port->bytesToWrite() > 0) {
+        if (m_port->bytesToWrite() > 0 || !writeThrottle(g, next)) {
             if (!m_lineBehind)
                 qDebug() << "subSerialTQThread: the line takes nothing for now, each throttle group's newest"
                             " message waits";
             m_lineBehind = true;
+            // With the port's buffer empty its bytesWritten() never comes:
+            // try again shortly.
+            if (m_port->bytesToWrite() == 0)
+                m_lineTimer->start();
             return;
         }
         next.waiting = false;
-        writeThrottle(g, next.frame.data(), next.allZero);
     }
     if (m_lineBehind)
         qDebug() << "subSerialTQThread: the line takes the throttle messages again";
     m_lineBehind = false;
 }
 
-void subSerialTQThread::writeThrottle(int group, const uint8_t* frame, bool allZero)
+bool subSerialTQThread::writeThrottle(int group, const WaitingThrottle& message)
 {
-    // The message goes out whole, straight to the port, with its group's
-    // zeros kept ready for an end that skips the queue.
+    // The message goes out whole, with its group's zeros kept ready for an
+    // end that skips the queue.
     uint8_t zeros[adapter::kFrameSize];
     m_session.zeroThrottleFrame(uint16_t(kPortThrottleFirst + group), zeros);
-    lastresort::ThrottleWrite write(group, allZero, zeros);
+    lastresort::ThrottleWrite write(group, message.allZero, zeros);
     if (!write.allowed()) {
         if (!m_haltLogged)
             qDebug() << "subSerialTQThread: the throttle test was stopped, set-points dropped until it starts again";
         m_haltLogged = true;
-        return;
+        return true;
     }
     m_haltLogged = false;
-    writeBytes(frame, adapter::kFrameSize);
-    if (m_port->bytesToWrite() == 0)
+    // Straight to the system, not into the port's own buffer: a message the
+    // line cannot take keeps waiting here, where a newer one replaces it.
+    // Left in the port's buffer it would go out after the zeros of an end
+    // that skips this thread (a crash, Ctrl+Z), which can drop only what
+    // the system holds.
+    ssize_t n = 0;
+    do
+        n = ::write(int(m_port->handle()), message.frame.data(), adapter::kFrameSize);
+    while (n < 0 && errno == EINTR);
+    if (n <= 0)
+        return false;
+    if (size_t(n) < adapter::kFrameSize) // the rest follows through the port
+        writeBytes(message.frame.data() + n, adapter::kFrameSize - size_t(n));
+    else
         write.sent();
+    return true;
 }
 
 bool subSerialTQThread::portReadyFor(int cmd)
@@ -459,7 +476,6 @@ void subSerialTQThread::doProcessPortError(QSerialPort::SerialPortError error)
     // Closed right here: a port whose device is gone keeps signalling the
     // error at full CPU. The groups that turned are owed their zeros.
     qWarning() << "subSerialTQThread: port" << m_portName << "lost:" << m_port->errorString();
-    m_zerosOwed |= lastresort::turningGroups();
     closePort();
     emitOpenResult(m_zerosOwed ? kOpenPortLostTurning : kOpenPortLost);
 }
@@ -468,6 +484,10 @@ void subSerialTQThread::closePort()
 {
     if (m_fwTimer)
         m_fwTimer->stop();
+    if (m_lineTimer)
+        m_lineTimer->stop();
+    // Zeros that did not go out whole are owed to the next port.
+    m_zerosOwed |= lastresort::turningGroups();
     lastresort::setPort(-1);
     if (m_port && m_port->isOpen())
         m_port->close();
@@ -519,26 +539,45 @@ void subSerialTQThread::ensurePort()
         m_fwTimer->setInterval(kFirmwarePacingMs);
         connect(m_fwTimer, &QTimer::timeout, this, &subSerialTQThread::doProcessFirmwareSingleTimerOut);
     }
+    if (!m_lineTimer) {
+        m_lineTimer = new QTimer(this);
+        m_lineTimer->setSingleShot(true);
+        m_lineTimer->setInterval(kLineRetryMs);
+        connect(m_lineTimer, &QTimer::timeout, this, &subSerialTQThread::writeWaitingThrottle);
+    }
 }
 
 void subSerialTQThread::writeOut()
 {
     // What the page sent just before (the throttle groups' last messages)
-    // may still wait, here or in the port's buffer, which closing drops. A
-    // line that takes nothing for a while is given up.
+    // may still wait, here or in the port's buffer, which closing drops.
     if (!m_port || !m_port->isOpen())
         return;
+    // With groups turning behind a slow line, what the port holds that the
+    // line has not taken is older than each group's message waiting here
+    // (the zeros of the stop): it is dropped, so that those go out next and
+    // fit. A run of zeros goes first: a frame the line took only in part
+    // cannot swallow them then.
+    if (m_lineBehind && lastresort::turningGroups() != 0) {
+        qDebug() << "subSerialTQThread: the line is behind, what it has not taken is dropped before closing";
+        m_port->clear(QSerialPort::Output);
+        static const uint8_t run[adapter::kFrameSize] = {};
+        writeBytes(run, sizeof run);
+    }
+    // Else a line that takes nothing for a while is given up.
     QElapsedTimer elapsed;
     elapsed.start();
     writeWaitingThrottle();
-    while (m_port->isOpen() && m_port->bytesToWrite() > 0 && elapsed.elapsed() < kWriteOutMs) {
-        if (!m_port->waitForBytesWritten(int(kWriteOutMs - elapsed.elapsed())))
+    while (m_port->isOpen() && (m_port->bytesToWrite() > 0 || m_lineBehind) && elapsed.elapsed() < kWriteOutMs) {
+        const int left = int(kWriteOutMs - elapsed.elapsed());
+        pollfd ready {int(m_port->handle()), POLLOUT, 0};
+        if (m_port->bytesToWrite() > 0 ? !m_port->waitForBytesWritten(left) : ::poll(&ready, 1, left) <= 0)
             break;
         writeWaitingThrottle();
     }
-    if (m_port->bytesToWrite() > 0)
-        qWarning() << "subSerialTQThread:" << m_port->bytesToWrite() << "bytes not written before closing"
-                   << m_portName;
+    if (m_port->bytesToWrite() > 0 || m_lineBehind)
+        qWarning() << "subSerialTQThread:" << m_port->bytesToWrite() << "bytes and the throttle messages waiting"
+                   << "not written before closing" << m_portName;
 }
 
 void subSerialTQThread::cleanup()
@@ -547,6 +586,8 @@ void subSerialTQThread::cleanup()
     closePort();
     delete m_fwTimer;
     m_fwTimer = nullptr;
+    delete m_lineTimer;
+    m_lineTimer = nullptr;
     delete m_port;
     m_port = nullptr;
 }

@@ -16,8 +16,9 @@
 // Only a device that is gone (the adapter pulled, the far end of a
 // terminal closed) closes the port as lost: a line that takes nothing for
 // a while is slow, and while it is, each throttle group keeps only its
-// newest message waiting. The groups that turned when the port was lost
-// get their zeros first on the next port opened.
+// newest message waiting. The groups still turning when the port closes
+// (lost, or closed before their zeros went out whole) get their zeros
+// first on the next port opened.
 
 #include <QAtomicInt>
 #include <QAtomicPointer>
@@ -48,6 +49,8 @@ public:
     static constexpr int kFirmwarePacingMs = 10;
     // Longest wait for the port to take what is still buffered when it closes.
     static constexpr int kWriteOutMs = 1000;
+    // Pause before a throttle message the line did not take is tried again.
+    static constexpr int kLineRetryMs = 10;
 
     explicit subSerialTQThread(QObject* parent = nullptr);
     ~subSerialTQThread() override;
@@ -96,8 +99,10 @@ private:
     // Encodes a broadcast message and writes it out; returns 0 or the error.
     int sendMessage(uint16_t subject, const void* args);
     void sendNextFirmwareChunk();
-    // One throttle message to group 0..7, out to the port at once.
-    void writeThrottle(int group, const uint8_t* frame, bool allZero);
+    struct WaitingThrottle;
+    // One throttle message to group 0..7, out to the system at once; false
+    // when the line took none of it (it waits on).
+    bool writeThrottle(int group, const WaitingThrottle& message);
     // The zero messages owed since a port was lost, first on the new one.
     void payZerosOwed();
     void flushTx();
@@ -115,6 +120,7 @@ private:
     FirmwareTransfer m_download;
     QSerialPort* m_port = nullptr;
     QTimer* m_fwTimer = nullptr;
+    QTimer* m_lineTimer = nullptr;        // a throttle message waits, the port's buffer empty
     QString m_portName;
     QAtomicInt m_portOpen {0};
     quint32 m_droppedLogged = 0;          // one bit per e_CmdType

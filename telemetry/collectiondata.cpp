@@ -2,10 +2,11 @@
 
 #include <QLineSeries>
 #include <QMetaType>
-#include <QThread>
 #include <QTimer>
 
 #include <cmath>
+
+#include "link/appthread.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ CollectionData::CollectionData(QObject* parent, int offset, QLineSeries* series)
     else
         connect(this, &CollectionData::startInit, this, &CollectionData::slotStartInit3);
 
-    m_thread = new QThread;
+    m_thread = new AppThread;
     moveToThread(m_thread);
     m_thread->start(QThread::InheritPriority);
     emit startInit();

@@ -7,12 +7,16 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <fcntl.h>
 #include <memory>
 #include <random>
+#include <termios.h>
+#include <unistd.h>
 
 #include "app/msgtypes.h"
 #include "link/crc.h"
 #include "link/cyphalports.h"
+#include "link/lastresort.h"
 #include "link/subserialtqthread.h"
 #include "linkharness.h"
 #include "logcapture.h"
@@ -43,6 +47,8 @@ private slots:
     void requestsWhileClosedAreDropped();
     void lastWritesBeforeACloseGoOut_data();
     void lastWritesBeforeACloseGoOut();
+    void stalledLineEndsAtZero_data();
+    void stalledLineEndsAtZero();
     void requestsNoNodeCanTakeSendNothing();
     void throttleOnlyOnThrottleSubjects();
 
@@ -88,6 +94,7 @@ void tst_link_serialworker::cleanup()
 {
     m_h.reset();
     m_bus.reset();
+    lastresort::resume();
 }
 
 void tst_link_serialworker::openSendsBitrateCommand()
@@ -528,6 +535,91 @@ void tst_link_serialworker::lastWritesBeforeACloseGoOut()
     }
     QTRY_VERIFY_WITH_TIMEOUT(!m_h->worker->isPortOpen(), kWaitMs);
     QTRY_COMPARE_WITH_TIMEOUT(m_bus->throttle(16), quint16(0), kWaitMs);
+}
+
+// What reaches the adapter's end once it is read: "bit rate", "0 to 6152"
+// (a throttle message of zeros), "244 to 6152" (one of 500 first).
+static QStringList framesFrom(escsim::Pty& adapterEnd)
+{
+    adapter::StreamDecoder decoder;
+    QStringList out;
+    uint8_t buf[4096];
+    for (QElapsedTimer quiet; !quiet.isValid() || quiet.elapsed() < 500; QThread::msleep(5)) {
+        for (size_t n; (n = adapterEnd.read(buf, sizeof buf)) > 0; quiet.start())
+            decoder.feed(buf, n, [&out](const adapter::Frame& f) {
+                canard::ParsedId id;
+                canard::parseCanId(f.can_id, id);
+                out << (adapter::isBitrateCommand(f) ? "bit rate" : QString("%1 to %2").arg(f.data[0]).arg(id.port_id));
+            });
+    }
+    return out;
+}
+
+void tst_link_serialworker::stalledLineEndsAtZero_data()
+{
+    QTest::addColumn<QString>("end");
+    // The stop's zeros take the place of each group's set-point waiting:
+    // they go out as soon as the line takes again, or at once as the port
+    // closes, however long the stall.
+    QTest::newRow("stop, then the line drains") << "drained";
+    QTest::newRow("stop, then the thread's end") << "thread";
+    // As the handler of a crash or Ctrl+Z writes them, no stop before;
+    // out whole, nothing is owed when the adapter is pulled later.
+    QTest::newRow("crash, then the adapter pulled") << "crash";
+    // Zeros that never left are owed to the next port, after its bit rate:
+    // a stop's waiting, or those of a Ctrl+Z on a line stopped outright.
+    QTest::newRow("stop, then the adapter pulled") << "pulled";
+    QTest::newRow("Ctrl+Z on a stopped line, then the adapter pulled") << "Ctrl+Z";
+}
+
+// Eight groups at 500 on a line that takes nothing (the adapter's end left
+// unread and its terminal filled up), then an end; then the line is read.
+void tst_link_serialworker::stalledLineEndsAtZero()
+{
+    QFETCH(QString, end);
+    escsim::Pty adapterEnd, next;
+    QVERIFY(adapterEnd.open() && next.open());
+    LogCapture log(true);
+    const int filler = ::open(adapterEnd.slavePath().c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY); // before the port locks it
+    QCOMPARE(m_h->open(QString::fromStdString(adapterEnd.slavePath())), int(kOpenOk));
+    const auto send = [this](const QString& values) {
+        for (int g = 0; g < 8; ++g)
+            m_h->send(e_TQ_OPAL_RADIO_GAS_UPDATA, QString::number(6152 + g), values, 0);
+        QMetaObject::invokeMethod(m_h->worker, [] {}, Qt::BlockingQueuedConnection); // all taken
+    };
+    send("500,0,0,0");
+    const char nothing[adapter::kFrameSize] = {};
+    for (int idle = 0; idle < 20; ++idle, QThread::msleep(5)) // full for good: 100 ms without a frame taken
+        while (::write(filler, nothing, sizeof nothing) > 0)
+            idle = 0;
+    send("500,0,0,0");
+    QVERIFY(log.contains(QtDebugMsg, "the line takes nothing for now"));
+    if (end == "Ctrl+Z")
+        QCOMPARE(::tcflow(filler, TCOOFF), 0); // stopped outright: not even the zeros go out
+    if (end == "crash" || end == "Ctrl+Z")
+        QCOMPARE(lastresort::writeZeros(), end == "crash" ? 8 : 0);
+    else
+        send("0,0,0,0"); // the stop
+    ::close(filler);
+    QStringList zeros {"bit rate"}; // and each group's, in order
+    for (int subject = 6152; subject < 6160; ++subject)
+        zeros << QString("0 to %1").arg(subject);
+    if (end == "thread") {
+        QMetaObject::invokeMethod(m_h->worker, [] { QThread::currentThread()->quit(); });
+        QTRY_VERIFY_WITH_TIMEOUT(!m_h->worker->isPortOpen(), kWaitMs);
+    }
+    if (end == "drained" || end == "thread" || end == "crash") {
+        const QStringList frames = framesFrom(adapterEnd);
+        QCOMPARE(frames.mid(frames.size() - 8), zeros.mid(1)); // the last, and nothing after them
+    }
+    if (end == "drained" || end == "thread")
+        return;
+    adapterEnd.close();
+    LinkRecord r;
+    QVERIFY(m_h->waitFor(kRespOpenResult, 0, kWaitMs, &r));
+    QCOMPARE(int(r.extra), int(end == "crash" ? kOpenPortLost : kOpenPortLostTurning));
+    QCOMPARE(m_h->open(QString::fromStdString(next.slavePath())), int(kOpenOk));
+    QCOMPARE(framesFrom(next).mid(0, 9), end == "crash" ? QStringList("bit rate") : zeros);
 }
 
 void tst_link_serialworker::requestsNoNodeCanTakeSendNothing()

@@ -10,6 +10,7 @@
 #include <QSignalSpy>
 #include <QValueAxis>
 
+#include <csignal>
 #include <vector>
 
 #include "telemetry/callout.h"
@@ -223,6 +224,10 @@ void tst_TelemetryWidgets::producerRecordsScalesAndWindows()
     CollectionData producer(nullptr, 30, &series);
     QSignalSpy spy(&producer, &CollectionData::sendSeriesV2);
     producer.setEnabledScale(true, 0.0f);
+    // Its thread has a stack of its own for the crash handlers.
+    stack_t handlerStack {};
+    QMetaObject::invokeMethod(&producer, [&] { ::sigaltstack(nullptr, &handlerStack); }, Qt::BlockingQueuedConnection);
+    QVERIFY(!(handlerStack.ss_flags & SS_DISABLE));
 
     // At or below the floor: nothing recorded, counted or emitted.
     producer.addPoint(-41.0f, true, true);
