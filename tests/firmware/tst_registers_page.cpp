@@ -366,6 +366,20 @@ void tst_RegistersPage::aWriteWithoutRepliesEndsAfterItsTimeOut()
                               kSlowMs);
     click(page(), "btn_local_save");
     QTRY_COMPARE(boxes.texts().last(), QString("Read Parameters Not Finished, Please Read Again !"));
+    // Another node chosen ends a running read: nothing of it is left.
+    readTwoRegisters(false);
+    choose(1);
+    boxes.clear();
+    click(page(), "btn_para_download");
+    QTRY_COMPARE(boxes.texts(), QStringList({"Please Get Setting Parameter First !"}));
+    // Each answer gives the next its time: answers 3 s apart fill the table.
+    click(page(), "btn_read_para");
+    feed(m_reads.reply(17, chunk(":REG,0A,Dir,0;0,S,Off;1,S,On:REG,0B,Power,7;0~100,N,[0.5]%")));
+    for (uint8_t reg : {0x0A, 0x0B}) {
+        QTest::qWait(3000); // what a slow line takes, within the bound
+        feed(m_reads.regReply(17, wholeRegister(reg, 1, 0, 0, 1)));
+    }
+    QCOMPARE(addresses(page()), QStringList({"0A", "0B"}));
 }
 
 void tst_RegistersPage::aNumberTypedIsWhatACancelGoesBackTo()
