@@ -245,15 +245,15 @@ void tst_RegistersBus::readFillsTheTableSavesAndReadsInChinese()
 void tst_RegistersBus::errorRepliesShowOneBox()
 {
     Bench bench({16, 17});
-    bench.bus.setRegisterFault(16, 0x0A, 0x11);
+    bench.bus.setRegisterFault(16, 0x14, 0x11);
     openAndChoose(bench, 0, 2);
     {
         DialogDriver boxes;
         click(bench.page(), "btn_read_para");
         QTRY_COMPARE_WITH_TIMEOUT(boxes.texts.size(), 2, kSlowMs);
         QVERIFY(boxes.texts.contains("Read Para File Completed!"));
-        QVERIFY(boxes.texts.contains("Read Reg: 0x0A, Err: 0x11, Please Check!"));
-        // The read ends there: the other registers answer, and fill no table.
+        QVERIFY(boxes.texts.contains("Read Reg: 0x14, Err: 0x11, Please Check!"));
+        // The read ends there: the other registers answered, and fill no table.
         QTRY_COMPARE_WITH_TIMEOUT(requests(bench.bus, 16, 256).size(), 9, kSlowMs);
         QTest::qWait(300);
         QVERIFY(tableRows(bench.page()).isEmpty());
@@ -264,7 +264,7 @@ void tst_RegistersBus::errorRepliesShowOneBox()
     const QStringList unfinished {"Read Parameters Not Finished, Please Read Again !"};
     for (const char* button : {"btn_para_download", "btn_recovery", "btn_local_save"})
         clickFor(bench, button, unfinished);
-    bench.bus.setRegisterFault(16, 0x0A, 0);
+    bench.bus.setRegisterFault(16, 0x14, 0);
     bench.bus.holdResponses(16, 256, 8);
     clickFor(bench, "btn_read_para", {"Read Para File Completed!", "Read Reg: 0x14, No Reply, Please Check!"});
     clickFor(bench, "btn_para_download", unfinished);
