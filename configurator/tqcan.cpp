@@ -16,6 +16,7 @@
 
 #include "app/tqformalpagecontrol.h"
 #include "configurator/tqcan_private.h"
+#include "firmware/paracombobox.h"
 #include "telemetry/qcwindicatorlamp.h"
 #include "telemetry/statuslampform.h"
 
@@ -82,6 +83,11 @@ void TQCAN::initConnect()
             this, &TQCAN::doProcessClickSetProTable);
     connect(ui->comboBox_dev_ver, QOverload<int>::of(&QComboBox::currentIndexChanged),
             this, &TQCAN::doprocessSelVersionChange);
+    // The boxes that choose what an act that cannot be undone gives the
+    // nodes (a firmware version, a node ID, a bit rate) ignore the wheel, as
+    // the register options do: a scroll past them changes no target.
+    for (QWidget* box : {ui->comboBox_dev_ver, ui->comboBox_id_set, ui->comboBox_baud_set})
+        WheelBlocker::install(box);
 
     m_netAccessManager = new QNetworkAccessManager(this);
     connect(m_netAccessManager, &QNetworkAccessManager::finished,

@@ -222,9 +222,11 @@ private:
     QString endBaudChangeCutShort();
     void finishBaudChange();
     void setBusControlsEnabled(bool enabled);
-    void changeNodeId(int listedBefore);
-    // While an upgrade runs the bus keeps its rate and IDs: the box, and true.
-    bool refusedDuringUpgrade();
+    void changeNodeId();
+    // While an upgrade runs the bus keeps its rate and IDs, and the node
+    // being upgraded its parameters: the box, and true. nodeId: the node the
+    // act reaches; 0, every node (a broadcast).
+    bool refusedDuringUpgrade(int nodeId = 0);
 
     // ---- language and layout (tqcan_language.cpp) ----
     int applyLanguage(int selIndex);
@@ -345,27 +347,33 @@ private:
     void setRegParaList(const QList<RegRecord>& records);
     void endRegisterSequences(); // no read, write or description read runs
     void endRegisterReads();     // no read or description read runs; a write goes on
-    void dropRegisterList(); // the list, and any sequence running on it
+    void dropRegisterList(); // the list, its table, and any sequence running on it
+    // A read ends before its list is whole (an error reply, an answer that
+    // did not come, no transfer-ID for the next request): the list goes,
+    // and Write, Restore and Save say so. why: its box (empty: shown already).
+    void failRead(const QString& why);
+    void regReadTimedOut();
     int showSetRegInfoFromFirewareV2(QString caption);
     void showSetRegInfoFromFirewareV3(const QString& content, const QString& path);
     bool readOnceSettingRegValue();
     // Asks the chosen node for the description from `offset` on, under the
     // transfer-ID `transferId` (taken for it): only its answer is taken.
     void requestDescriptionChunk(int offset, int transferId);
-    // The transfer-IDs for `count` numbered requests in a row (description
-    // chunks, register reads and writes): up to `count` IDs whose answers
-    // cannot still come, which the requests take in turn (requestTransferId).
-    // Empty, after a box, when too few are free: the requests are not sent
-    // (empty without a box for none).
-    QVector<int> takeTransferIds(int count);
+    // The transfer-IDs for `count` numbered requests in a row to a node's
+    // port (description chunks, register reads and writes): up to `count`
+    // IDs whose answers cannot still come, which the requests take in turn
+    // (requestTransferId). Empty, after a box, when too few are free: the
+    // requests are not sent (empty without a box for none).
+    QVector<int> takeTransferIds(int nodeId, int port, int count);
     // The ID that request `index` of a sequence goes out under, one of `ids`
     // in turn: out of use from now until its answer is taken.
-    int requestTransferId(const QVector<int>& ids, int index);
-    // The answer to one of the running sequence's requests, by the request's
-    // transfer-ID and register: true when it was awaited (it no longer is).
+    int requestTransferId(int nodeId, int port, const QVector<int>& ids, int index);
+    // The answer of a node to one of the running sequence's register
+    // requests, by the request's transfer-ID and register: true when it was
+    // awaited (it no longer is).
     struct AwaitedAnswer;
-    bool takeAwaitedAnswer(QList<AwaitedAnswer>* awaited, int transferId, int reg);
-    void releaseTransferId(int transferId);
+    bool takeAwaitedAnswer(QList<AwaitedAnswer>* awaited, int nodeId, int transferId, int reg);
+    void releaseTransferId(int nodeId, int port, int transferId);
     QStringList getRegOptionList(RegRecord record, QString& currentText, int* currentIndex = nullptr);
     static QString getNumberAfterPrefix(const QString& text, const QString& key);
     // record: the row's register, by its place in mRegParaList (-1: a caption).
@@ -388,6 +396,9 @@ private:
     // A write or restore would be made from a list still being read: true
     // (after a box) while a read runs.
     bool refuseWhileReading();
+    // Write, Restore and Save need a whole list: true (after the box that
+    // says why) while a read runs, or when there is none.
+    bool refuseWithoutParameters();
     bool updataAllSettingRegValue(const QList<regtext::Choice>& choices);
     bool writeTextFile(const QString& content, const QString& path);
     // Reads a parameter file as the load does (text mode, UTF-8).
@@ -475,14 +486,23 @@ private:
     quint32 m_regTableGeneration = 0;
     // Each write reply that comes restarts it; run out, it ends the write.
     QTimer m_regWriteTimer;
-    // Transfer-IDs of the page's numbered requests: where the next search
-    // for free ones starts, the one that went out last, the one whose answer
-    // the running description read waits for (-1: none), and for each ID
-    // until when its answer may still come (expired: free).
-    int m_nextTransferId = 0;
-    int m_lastTransferId = -1;
+    // The same for a read: each answer awaited restarts it.
+    QTimer m_regReadTimer;
+    // The node whose last read ended before its list was whole (0: none);
+    // any list taken since clears it.
+    int m_readUnfinishedNode = 0;
+    // Transfer-IDs of the page's numbered requests, apart for each node and
+    // port (the link tells answers apart by both): where the next search for
+    // free ones starts, the one that went out last, and for each ID until
+    // when its answer may still come (expired: free).
+    struct TransferIds {
+        int next = 0;
+        int last = -1;
+        std::array<QDeadlineTimer, 32> out;
+    };
+    QMap<QPair<int, int>, TransferIds> m_transferIds; // (node, port)
+    // The one the running description read waits for (-1: none).
     int m_regInfoAwaitedTid = -1;
-    std::array<QDeadlineTimer, 32> m_transferIdsOut;
     int m_upgradeState = 0;
     int m_upgrade_devId = 0;
     int m_forceSearchDevId = 0;

@@ -73,9 +73,9 @@ void TQCAN::startBaudChange()
     m_baudTimer.start(0);
 }
 
-bool TQCAN::refusedDuringUpgrade()
+bool TQCAN::refusedDuringUpgrade(int nodeId)
 {
-    if (m_upgradeState == 0)
+    if (m_upgradeState == 0 || (nodeId != 0 && nodeId != m_upgrade_devId))
         return false;
     QMessageBox::information(this, tr("Info"), tr("Please wait until the upgrade has finished !"));
     return true;
@@ -233,7 +233,7 @@ void TQCAN::setBusControlsEnabled(bool enabled)
     ui->comboBox_serial->setEnabled(enabled && !m_portOpen);
 }
 
-void TQCAN::changeNodeId(int listedBefore)
+void TQCAN::changeNodeId()
 {
     if (!m_portOpen) {
         QMessageBox::information(this, tr("Info"), tr("Please Open Serial Port First !"));
@@ -245,6 +245,7 @@ void TQCAN::changeNodeId(int listedBefore)
         return;
 
     // The assignment is a broadcast: every node that hears it takes the ID.
+    const int listedBefore = mDevInfoMap.size();
     if (listedBefore > 1) {
         const auto answer = QMessageBox::question(
             this, tr("Info"),
@@ -257,6 +258,9 @@ void TQCAN::changeNodeId(int listedBefore)
             return;
     }
     qDebug() << "changeNodeId--new node id=" << newId;
+    // Only now: No leaves the lists, the register table and the throttle
+    // test as they were.
+    clearDevAndRegInfo();
     // A renamed node no longer hears its group: it is told 0 first.
     m_throttle.sendZeros();
     emit tqformalpagecontrol::getInstance()->signalRadioMode6145F(kCmdNodeIdAssign, newId, newId);

@@ -20,18 +20,15 @@ void TQCAN::doProcessClickedAllBtn()
         if (readParaFile())
             QMessageBox::information(nullptr, tr("Info"), tr("Read Para File Completed!"));
     } else if (name == QLatin1String("btn_para_download") || name == QLatin1String("btn_recovery")) {
-        if (mRegParaList.isEmpty()) {
-            QMessageBox::critical(nullptr, tr("Info"), tr("Please Get Setting Parameter First !"));
-        } else if (name == QLatin1String("btn_para_download")) {
-            handleSetCfgReg();
-        } else {
-            handleRecoveyCfgReg();
-        }
-    } else if (name == QLatin1String("btn_local_save")) {
-        if (mRegParaList.isEmpty()) {
-            QMessageBox::critical(nullptr, tr("Info"), tr("Please Get Setting Parameter First !"));
+        if (refuseWithoutParameters())
             return;
-        }
+        if (name == QLatin1String("btn_para_download"))
+            handleSetCfgReg();
+        else
+            handleRecoveyCfgReg();
+    } else if (name == QLatin1String("btn_local_save")) {
+        if (refuseWithoutParameters())
+            return;
         const int row = getDevTableCheckedRow();
         if (row == -1) {
             QMessageBox::information(nullptr, tr("Info"), tr("Please Chose One Dev"));
@@ -50,9 +47,7 @@ void TQCAN::doProcessClickedAllBtn()
         // with the upgrade's progress would be cleared.
         if (refusedDuringUpgrade())
             return;
-        const int listedBefore = mDevInfoMap.size();
-        clearDevAndRegInfo();
-        changeNodeId(listedBefore);
+        changeNodeId();
     } else if (name == QLatin1String("btn_set_baud")) {
         startBaudChange();
     } else if (name == QLatin1String("btn_refresh_port")) {

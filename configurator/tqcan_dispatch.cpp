@@ -213,7 +213,7 @@ void TQCAN::handleFileRead257(int nodeId, int transferId, const uint8_t* payload
                  << "is awaited: ignored";
         return;
     }
-    releaseTransferId(transferId);
+    releaseTransferId(nodeId, kPortFileRead, transferId);
     m_regInfoAwaitedTid = -1;
     // The node answers the offset asked for; another one is not the chunk
     // the text goes on with.
@@ -244,9 +244,9 @@ void TQCAN::handleFileRead257(int nodeId, int transferId, const uint8_t* payload
         regInfoReadOffset += kFileReadChunk;
         // The language chosen when the read started: a switch meanwhile must
         // not join the halves of two descriptions.
-        const QVector<int> ids = takeTransferIds(1);
+        const QVector<int> ids = takeTransferIds(m_setDevId, kPortFileRead, 1);
         if (ids.isEmpty())
-            endRegisterReads();
+            failRead(QString());
         else
             requestDescriptionChunk(regInfoReadOffset, ids.first());
         return;

@@ -19,6 +19,11 @@ constexpr int kModeSoftwareUpdate = 3;
 // Op state of a register reply that confirms a write.
 constexpr int kRegOpWriteOk = 0x20;
 
+// A node answers each register request and description chunk at once: a
+// read or write without any answer for this long has lost its node
+// (unplugged, another rate, an answer lost).
+constexpr int kRegReplyTimeoutMs = 5000;
+
 // A node's heartbeat count-down, in ticks of the device timer. Reloaded by
 // every heartbeat; at 0 the node is dropped, 3 to 4 s after its last
 // heartbeat (Cyphal's offline time-out is 3 s).

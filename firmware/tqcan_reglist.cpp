@@ -1,6 +1,8 @@
 // The register list of the device chosen on the parameter tab: its small
-// operations, the transfer-IDs of its requests and the answers awaited for
-// them, and the dropping of all device and register state.
+// operations, the transfer-IDs of the requests (apart for each node and
+// port, so that a node that leaves its requests unanswered holds up only
+// its own) and the answers awaited for them, and the dropping of all device
+// and register state.
 
 #include "configurator/tqcan.h"
 
@@ -10,6 +12,7 @@
 
 #include <algorithm>
 
+#include "link/cyphalports.h"
 #include "link/libcanard/canard.h"
 
 namespace {
@@ -32,6 +35,7 @@ void TQCAN::setRegParaList(const QList<RegRecord>& records)
 {
     mRegParaList = records;
     ++m_regListGeneration;
+    m_readUnfinishedNode = 0;
 }
 
 void TQCAN::removeRegRecord(qint16 devRow)
@@ -49,6 +53,7 @@ void TQCAN::endRegisterReads()
     m_regInfoAwaitedTid = -1;
     m_regReadRunning = false;
     m_regReadsAwaited.clear();
+    m_regReadTimer.stop();
 }
 
 void TQCAN::endRegisterSequences()
@@ -57,41 +62,43 @@ void TQCAN::endRegisterSequences()
     endWrite();
 }
 
-QVector<int> TQCAN::takeTransferIds(int count)
+QVector<int> TQCAN::takeTransferIds(int nodeId, int port, int count)
 {
     // An ID whose request went unanswered waits for its answer however the
     // request ended, and the one that went out last is never the next (the
     // link drops an answer whose ID repeats the last one's).
-    static_assert(std::tuple_size<decltype(m_transferIdsOut)>::value == canard::kTransferIdModulo,
+    static_assert(std::tuple_size<decltype(TransferIds::out)>::value == canard::kTransferIdModulo,
                   "one deadline per transfer-ID");
     QVector<int> ids;
     if (count < 1)
         return ids;
+    TransferIds& t = m_transferIds[{nodeId, port}];
     for (int step = 0; step < canard::kTransferIdModulo && ids.size() < count; ++step) {
-        const int id = (m_nextTransferId + step) % canard::kTransferIdModulo;
-        if (id != m_lastTransferId && m_transferIdsOut[id].hasExpired())
+        const int id = (t.next + step) % canard::kTransferIdModulo;
+        if (id != t.last && t.out[id].hasExpired())
             ids.append(id);
     }
     if (ids.isEmpty() || (ids.size() < 2 && count > 1)) {
-        qWarning() << "takeTransferIds--" << count << "requests, but only" << ids.size()
-                   << "transfer-IDs are free of earlier requests";
+        qWarning() << "takeTransferIds--" << count << "requests to node" << nodeId << "port" << port
+                   << ", but only" << ids.size() << "transfer-IDs are free of earlier requests";
         QMessageBox::information(nullptr, tr("Info"),
                                  tr("The Dev Has Not Answered Earlier Requests, Please Try Again Shortly!"));
         return {};
     }
-    m_nextTransferId = (ids.last() + 1) % canard::kTransferIdModulo;
+    t.next = (ids.last() + 1) % canard::kTransferIdModulo;
     return ids;
 }
 
-int TQCAN::requestTransferId(const QVector<int>& ids, int index)
+int TQCAN::requestTransferId(int nodeId, int port, const QVector<int>& ids, int index)
 {
     const int id = ids.at(index % ids.size());
-    m_transferIdsOut[id].setRemainingTime(kAnswerMayComeMs);
-    m_lastTransferId = id;
+    TransferIds& t = m_transferIds[{nodeId, port}];
+    t.out[id].setRemainingTime(kAnswerMayComeMs);
+    t.last = id;
     return id;
 }
 
-bool TQCAN::takeAwaitedAnswer(QList<AwaitedAnswer>* awaited, int transferId, int reg)
+bool TQCAN::takeAwaitedAnswer(QList<AwaitedAnswer>* awaited, int nodeId, int transferId, int reg)
 {
     const auto found = std::find_if(awaited->begin(), awaited->end(), [&](const AwaitedAnswer& a) {
         return a.transferId == transferId && a.reg == reg;
@@ -102,19 +109,20 @@ bool TQCAN::takeAwaitedAnswer(QList<AwaitedAnswer>* awaited, int transferId, int
     // A sequence of more requests than free IDs sends some under one ID.
     if (std::none_of(awaited->cbegin(), awaited->cend(),
                      [&](const AwaitedAnswer& a) { return a.transferId == transferId; }))
-        releaseTransferId(transferId);
+        releaseTransferId(nodeId, kPortRegAccess, transferId);
     return true;
 }
 
-void TQCAN::releaseTransferId(int transferId)
+void TQCAN::releaseTransferId(int nodeId, int port, int transferId)
 {
-    m_transferIdsOut.at(transferId) = QDeadlineTimer();
+    m_transferIds[{nodeId, port}].out.at(transferId) = QDeadlineTimer();
 }
 
 void TQCAN::dropRegisterList()
 {
     setRegParaList({});
     endRegisterSequences();
+    clearSetRegTable();
 }
 
 void TQCAN::clearDevAndRegInfo()
@@ -124,7 +132,6 @@ void TQCAN::clearDevAndRegInfo()
     dropRegisterList();
     m_setDevRow = -1;
     m_setDevId = 0;
-    clearSetRegTable();
     if (!writeCut)
         return;
     // No store command follows: the node holds the writes it took, unstored.

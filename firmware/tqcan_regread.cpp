@@ -5,6 +5,10 @@
 // The sends are paced (5 ms apart) and all go out before the first reply is
 // handled: replies reach the page as queued events, so the read count holds
 // every request when the first reply lowers it.
+//
+// A read always ends: with its table, or without it and with a box that
+// names what failed (an error reply, or no answer awaited for as long as a
+// write waits for one). A read that ended so leaves no list behind.
 
 #include "configurator/tqcan.h"
 #include "ui_tqcan.h"
@@ -17,6 +21,7 @@
 #include "configurator/tqcan_private.h"
 #include "firmware/regtext.h"
 #include "link/byteorder.h"
+#include "link/cyphalports.h"
 
 namespace {
 
@@ -46,9 +51,11 @@ bool TQCAN::readParaFile()
     // the write before its store command.
     if (refuseWhileWriting())
         return false;
-    const QVector<int> ids = takeTransferIds(1);
+    const QVector<int> ids = takeTransferIds(m_setDevId, kPortFileRead, 1);
     if (ids.isEmpty())
         return false;
+    // The rows shown go with their list: none is offered for a write while
+    // the node is read, nor after a read that does not finish.
     dropRegisterList();
     m_regInfoReading = true;
     qDebug() << "---btn read para---";
@@ -69,9 +76,31 @@ void TQCAN::requestDescriptionChunk(int offset, int transferId)
     // Numbered by the page: the answer carries the number back, so that an
     // answer to an earlier request (of this read or of one before it) is
     // never taken for the one awaited, whatever offset it is at.
-    m_regInfoAwaitedTid = requestTransferId({transferId}, 0);
+    m_regInfoAwaitedTid = requestTransferId(m_setDevId, kPortFileRead, {transferId}, 0);
     emit TQPageControl::getInstance()->signalReadFile257(offset, m_setDevId, m_regInfoFileType,
                                                          m_regInfoAwaitedTid);
+    m_regReadTimer.start(kRegReplyTimeoutMs);
+}
+
+void TQCAN::failRead(const QString& why)
+{
+    // Over before the box: answers handled while it is open find no read
+    // running.
+    qWarning() << "failRead--the read of node" << m_setDevId << "did not finish:" << why;
+    endRegisterReads();
+    setRegParaList({});
+    m_readUnfinishedNode = m_setDevId;
+    if (!why.isEmpty())
+        QMessageBox::information(this, tr("Info"), why);
+}
+
+void TQCAN::regReadTimedOut()
+{
+    if (m_regInfoReading)
+        failRead(tr("Read Register List, No Reply, Please Check!"));
+    else if (m_regReadRunning)
+        failRead(tr("Read Reg: %1, No Reply, Please Check!")
+                     .arg(m_regReadsAwaited.isEmpty() ? QString() : regtext::hexByte(m_regReadsAwaited.first().reg)));
 }
 
 int TQCAN::showSetRegInfoFromFireware(QString text, bool readValues)
@@ -105,22 +134,23 @@ bool TQCAN::readOnceSettingRegValue()
         }
         regs.append(reg);
     }
-    const QVector<int> ids = takeTransferIds(regs.size());
+    const QVector<int> ids = takeTransferIds(m_setDevId, kPortRegAccess, regs.size());
     if (ids.isEmpty() && !regs.isEmpty()) {
-        endRegisterReads();
+        failRead(QString());
         return false;
     }
     for (int i = 0; i < regs.size(); ++i) {
         qDebug() << "-----readOnceSettingRegValue-------opCmd=" << kRegOpReadWhole << "-nodeId=" << m_setDevId
                  << "-regAddr=" << regs.at(i);
-        const int transferId = requestTransferId(ids, i);
+        const int transferId = requestTransferId(m_setDevId, kPortRegAccess, ids, i);
         m_regReadsAwaited.append({transferId, regs.at(i)});
         emit TQPageControl::getInstance()->signalSeachReg(m_setDevId, regs.at(i), kRegOpReadWhole, 0, transferId);
         m_regReadRunning = true;
         QThread::msleep(kReadPacingMs);
     }
+    m_regReadTimer.start(kRegReplyTimeoutMs);
     if (mReadRegCount == 0) {
-        m_regReadRunning = false;
+        endRegisterReads();
         showSetRegInfoFromFirewareV2(QLatin1Char('_') + getDevTypeById(m_setDevId));
     }
     return true;
@@ -153,11 +183,16 @@ bool TQCAN::handleReadSetRegValue(int nodeId, int transferId, const uint8_t* pay
     }
     // Only the running read's own requests are answered: a late answer to
     // an earlier read holds what the node held then.
-    if (!takeAwaitedAnswer(&m_regReadsAwaited, transferId, reg)) {
+    if (!takeAwaitedAnswer(&m_regReadsAwaited, nodeId, transferId, reg)) {
         qDebug() << "---handleReadSetRegValue---reply to request" << transferId << "for register"
                  << regtext::hexByte(reg) << "not awaited: ignored";
         return false;
     }
+    if (op != kOpReadOk) {
+        failRead(tr("Read Reg: %1, Err: %2, Please Check!").arg(regtext::hexByte(reg), regtext::hexByte(op)));
+        return false;
+    }
+    m_regReadTimer.start(kRegReplyTimeoutMs);
 
     int found = -1;
     for (int i = 0; i < mRegParaList.size() && found < 0; ++i) {
@@ -166,11 +201,6 @@ bool TQCAN::handleReadSetRegValue(int nodeId, int transferId, const uint8_t* pay
         if (r.attr == QLatin1String("REG") && (r.curValue.isEmpty() || r.defValue.isEmpty())
             && regtext::parseRegAddress(r.m_reg, &address) && address == reg)
             found = i;
-    }
-    if (found >= 0 && op != kOpReadOk) {
-        QMessageBox::information(this, tr("Info"),
-                                 tr("Read Reg: %1, Err: %2, Please Check!").arg(regtext::hexByte(reg), regtext::hexByte(op)));
-        return false;
     }
     if (found >= 0) {
         RegRecord& r = mRegParaList[found];
@@ -183,7 +213,7 @@ bool TQCAN::handleReadSetRegValue(int nodeId, int transferId, const uint8_t* pay
     if (mReadRegCount != 0)
         return true;
 
-    m_regReadRunning = false;
+    endRegisterReads();
     for (const RegRecord& r : qAsConst(mRegParaList))
         qDebug() << "---handleReadSetRegValue-----mRegParaList--" << r.m_reg << r.curValue << r.defValue
                  << r.m_lowLimit << r.m_upLimit;

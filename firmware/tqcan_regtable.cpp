@@ -62,6 +62,8 @@ void TQCAN::initRegTable()
     m_baudTimer.setSingleShot(true);
     connect(&m_regWriteTimer, &QTimer::timeout, this, &TQCAN::regWriteTimedOut);
     m_regWriteTimer.setSingleShot(true);
+    connect(&m_regReadTimer, &QTimer::timeout, this, &TQCAN::regReadTimedOut);
+    m_regReadTimer.setSingleShot(true);
 
     for (int column : {1, 4, 5, 6, 7, 8})
         regList->setColumnHidden(column, true);
@@ -146,10 +148,12 @@ void TQCAN::doProcessClickSetProTable(int row, int column)
         return;
     }
     const bool sameType = getDevTypeById(m_setDevId) == getDevTypeById(id);
-    if (getLastValidRowSetReg() == -1 || sameType) {
-        // A list still without its table (a read that has not ended) must
-        // not follow the choice to a device of another type either.
-        if (!sameType)
+    const bool noTable = getLastValidRowSetReg() == -1;
+    if (noTable || sameType) {
+        // A list still without its table (a read that has not ended) is the
+        // node's it is read from: it never follows the choice; a list of
+        // another type never does either.
+        if (noTable || !sameType)
             dropRegisterList();
         updataSetPageRadioState(m_setDevRow, 0, false);
         updataSetPageRadioState(row, 0, true);
@@ -165,7 +169,6 @@ void TQCAN::doProcessClickSetProTable(int row, int column)
         // The list goes with the table: one type's values must never be
         // written to, or restored on, a device of another type.
         dropRegisterList();
-        clearSetRegTable();
         updataSetPageRadioState(m_setDevRow, 0, false);
         updataSetPageRadioState(row, 0, true);
         m_setDevRow = row;

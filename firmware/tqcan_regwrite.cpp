@@ -30,7 +30,9 @@
 
 #include "app/tqformalpagecontrol.h"
 #include "app/tqpagecontrol.h"
+#include "configurator/tqcan_private.h"
 #include "firmware/regtext.h"
+#include "link/cyphalports.h"
 
 namespace {
 
@@ -44,9 +46,6 @@ constexpr uint8_t kOpWriteOk = 0x20;
 constexpr int kOpValueRefused = 0x13;
 // Execute-command code that stores the persistent states.
 constexpr int kCmdStorePersistent = 0xFFFA;
-// A node answers each write at once: a write without any reply for this
-// long has lost its node (unplugged, another rate, a reply lost).
-constexpr int kWriteReplyTimeoutMs = 5000;
 
 // A register as the write boxes name it: its number, or the address text
 // that gives none.
@@ -76,6 +75,20 @@ bool TQCAN::refuseWhileReading()
     return true;
 }
 
+bool TQCAN::refuseWithoutParameters()
+{
+    // A read that runs has no list yet, or not a whole one.
+    if (refuseWhileReading())
+        return true;
+    if (!mRegParaList.isEmpty())
+        return false;
+    const bool unfinished = m_readUnfinishedNode != 0 && m_readUnfinishedNode == m_setDevId;
+    QMessageBox::critical(nullptr, tr("Info"),
+                          unfinished ? tr("Read Parameters Not Finished, Please Read Again !")
+                                     : tr("Please Get Setting Parameter First !"));
+    return true;
+}
+
 bool TQCAN::handleSetCfgReg()
 {
     qDebug() << "handleSetCfgReg--0---";
@@ -83,7 +96,7 @@ bool TQCAN::handleSetCfgReg()
         QMessageBox::information(nullptr, tr("Info"), tr("Please Chose One Dev"));
         return false;
     }
-    if (refuseWhileWriting() || refuseWhileReading())
+    if (refuseWhileWriting() || refusedDuringUpgrade(m_setDevId))
         return false;
     endRegisterSequences();
     const QList<regtext::Choice> choices = getCurSetPageValues();
@@ -100,7 +113,7 @@ bool TQCAN::handleRecoveyCfgReg()
         QMessageBox::information(nullptr, tr("Info"), tr("Please Chose One Dev"));
         return false;
     }
-    if (refuseWhileWriting() || refuseWhileReading())
+    if (refuseWhileWriting() || refusedDuringUpgrade(m_setDevId))
         return false;
     endRegisterSequences();
     mRecoveryFlag = true;
@@ -127,7 +140,7 @@ bool TQCAN::writeSettingRegValue(const QList<regtext::Choice>& choices, bool bRa
     }
 
     if (!plan.writes.isEmpty()) {
-        const QVector<int> ids = takeTransferIds(plan.writes.size());
+        const QVector<int> ids = takeTransferIds(m_setDevId, kPortRegAccess, plan.writes.size());
         if (ids.isEmpty())
             return false;
         m_regWriteRunning = true;
@@ -136,12 +149,12 @@ bool TQCAN::writeSettingRegValue(const QList<regtext::Choice>& choices, bool bRa
             const regtext::RegisterWrite& w = plan.writes.at(i);
             qDebug() << "-----writeSettingRegValue-------opCmd=" << kRegOpWrite << "-nodeId=" << devId
                      << "-regAddr=" << w.reg << "_0x" << mRegParaList.at(w.record).m_reg << "-regValue=" << w.value;
-            const int transferId = requestTransferId(ids, i);
+            const int transferId = requestTransferId(devId, kPortRegAccess, ids, i);
             m_regWritesAwaited.append({transferId, w.reg});
             emit TQPageControl::getInstance()->signalSeachReg(devId, w.reg, kRegOpWrite, w.value, transferId);
             QThread::msleep(kWritePacingMs);
         }
-        m_regWriteTimer.start(kWriteReplyTimeoutMs);
+        m_regWriteTimer.start(kRegReplyTimeoutMs);
     }
     if (!refused.isEmpty())
         endWriteWithError(refused, kOpValueRefused);
@@ -203,7 +216,7 @@ bool TQCAN::handleWriteSetRegValue(int nodeId, int transferId, const uint8_t* pa
 
     // The write's own record of what it sent (a file loaded meanwhile may
     // hold other registers): the request the reply names, for its register.
-    if (!takeAwaitedAnswer(&m_regWritesAwaited, transferId, reg)) {
+    if (!takeAwaitedAnswer(&m_regWritesAwaited, nodeId, transferId, reg)) {
         qDebug() << "handleWriteSetRegValue---reply to request" << transferId << "for register" << regtext::hexByte(reg)
                  << "not awaited: ignored";
         return false;
@@ -214,7 +227,7 @@ bool TQCAN::handleWriteSetRegValue(int nodeId, int transferId, const uint8_t* pa
         endWriteWithError(regtext::hexByte(reg), op);
         return false;
     }
-    m_regWriteTimer.start(kWriteReplyTimeoutMs);
+    m_regWriteTimer.start(kRegReplyTimeoutMs);
     if (!m_regWritesAwaited.isEmpty()) {
         qDebug() << "handleWriteSetRegValue---3--------------------awaited=" << m_regWritesAwaited.size();
         return true;

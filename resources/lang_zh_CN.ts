@@ -499,6 +499,18 @@ Chose Yes To Clear !</source>
         <translation>写入寄存器：%1，无应答，请检查！</translation>
     </message>
     <message>
+        <source>Read Reg: %1, No Reply, Please Check!</source>
+        <translation>读取寄存器：%1，无应答，请检查！</translation>
+    </message>
+    <message>
+        <source>Read Register List, No Reply, Please Check!</source>
+        <translation>读取寄存器列表，无应答，请检查！</translation>
+    </message>
+    <message>
+        <source>Read Parameters Not Finished, Please Read Again !</source>
+        <translation>参数读取未完成，请重新读取！</translation>
+    </message>
+    <message>
         <source>Parameters Are Being Written, Please Wait !</source>
         <translation>正在写入参数，请稍候！</translation>
     </message>

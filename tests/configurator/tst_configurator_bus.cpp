@@ -273,19 +273,26 @@ void tst_ConfiguratorBus::nodeIdChangeIsRefusedDuringAnUpgrade()
     ModalBoxCloser boxes;
     bench.open(bench.path);
     QTRY_COMPARE_WITH_TIMEOUT(listedNodes(devTable(bench.page())).size(), 2, kSlowMs);
-    clickCell(devTable(bench.page()), listedNodes(devTable(bench.page())).indexOf("10"), 1);
+    // Node 16's parameters, read before: nor are they written or restored.
+    const int row = listedNodes(devTable(bench.page())).indexOf("10");
+    QTest::mouseClick(devList(bench.page())->cellWidget(row, 0), Qt::LeftButton);
+    click(bench.page(), "btn_read_para");
+    QTRY_VERIFY_WITH_TIMEOUT(child<QTableWidget>(bench.page(), "tableWidget_set_regList")->cellWidget(1, 3), kSlowMs);
+    boxes.clear();
+    clickCell(devTable(bench.page()), row, 1);
     click(bench.page(), "btnUpgradedev");
     QTRY_VERIFY_WITH_TIMEOUT(bench.bus.inUpgradeMode(16), kSlowMs);
 
     child<QComboBox>(bench.page(), "comboBox_id_set")->setCurrentIndex(4); // node 20
-    click(bench.page(), "btn_set_id");
-    QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), QStringList({"Please wait until the upgrade has finished !"}),
-                              kSlowMs);
+    const QStringList refused(QVector<QString>(3, "Please wait until the upgrade has finished !").toList());
+    for (const char* button : {"btn_set_id", "btn_para_download", "btn_recovery"})
+        click(bench.page(), button);
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), refused, kSlowMs);
     QCOMPARE(listedNodes(devTable(bench.page())).size(), 2);
-    // The upgrade goes on to its end; no node took the ID.
-    QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(),
-                              QStringList({"Please wait until the upgrade has finished !", "Upgrade success!"}),
-                              60000);
+    // The upgrade goes on to its end; no node took the ID, nor a parameter.
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), refused + QStringList({"Upgrade success!"}), 60000);
+    for (const escsim::ReceivedRequest& r : bench.bus.requests(16))
+        QVERIFY(r.port != 256 || r.payload.at(0) != 2);
     QVERIFY(bench.bus.hasNode(16) && bench.bus.hasNode(17));
     QVERIFY(!bench.bus.hasNode(20));
     QDir(QStringLiteral("download")).removeRecursively();

@@ -642,11 +642,17 @@ void tst_ConfiguratorPage::nodeIdBroadcastAsksWithSeveralNodes()
         list(uint8_t(16 + i));
     child<QComboBox>(page(), "comboBox_lang")->setCurrentIndex(language);
     child<QComboBox>(page(), "comboBox_id_set")->setCurrentIndex(item);
+    auto* setPoint = child<QSpinBox>(page(), "spinBox_y_1");
+    setPoint->setValue(40);
     click(page(), "btn_set_id");
     QTRY_COMPARE(assign.size(), sent ? 1 : 0);
     if (sent)
         QCOMPARE(assign.at(0), QList<QVariant>({6145, item + 16, item + 16}));
     QCOMPARE(boxes.texts(), question.isEmpty() ? QStringList() : QStringList({question}));
+    // The nodes go (to be listed under their new ID) and their set-points
+    // with them, after Yes only.
+    QCOMPARE(listed(page()).size(), sent ? 0 : nodes);
+    QCOMPARE(setPoint->value(), sent ? 0 : 40);
 }
 
 void tst_ConfiguratorPage::anyKeyStopsTheThrottleOnItsTab()

@@ -161,6 +161,16 @@ void tst_RegistersBus::readFillsTheTableSavesAndReadsInChinese()
     poles->setCurrentIndex(index + 1);
     QCOMPARE(changed.size(), 1);
     poles->setCurrentIndex(index);
+    // Nor does it change the firmware version, new node ID or target bit rate.
+    child<QComboBox>(bench.page(), "comboBox_dev_ver")->addItems({"2.4", "2.5"});
+    for (const char* name : {"comboBox_dev_ver", "comboBox_id_set", "comboBox_baud_set"}) {
+        auto* box = child<QComboBox>(bench.page(), name);
+        const int before = box->currentIndex();
+        QWheelEvent wheel(QPointF(), box->mapToGlobal(QPoint()), QPoint(), QPoint(0, -120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(box, &wheel);
+        QCOMPARE(box->currentIndex(), before);
+    }
 
     clickFor(bench, "btn_local_save", {"Save File Success !"});
     const QStringList added = newFiles(m_filesBefore);
@@ -234,32 +244,35 @@ void tst_RegistersBus::readFillsTheTableSavesAndReadsInChinese()
 
 void tst_RegistersBus::errorRepliesShowOneBox()
 {
-    Bench bench;
-    bench.bus.setRegisterFault(16, 0x0A, 0x11);
-    openAndChoose(bench);
+    Bench bench({16, 17});
+    bench.bus.setRegisterFault(16, 0x14, 0x11);
+    openAndChoose(bench, 0, 2);
     {
         DialogDriver boxes;
         click(bench.page(), "btn_read_para");
         QTRY_COMPARE_WITH_TIMEOUT(boxes.texts.size(), 2, kSlowMs);
         QVERIFY(boxes.texts.contains("Read Para File Completed!"));
-        QVERIFY(boxes.texts.contains("Read Reg: 0x0A, Err: 0x11, Please Check!"));
-        // The other registers answer, but the table waits for the missing one.
+        QVERIFY(boxes.texts.contains("Read Reg: 0x14, Err: 0x11, Please Check!"));
+        // The read ends there: the other registers answered, and fill no table.
         QTRY_COMPARE_WITH_TIMEOUT(requests(bench.bus, 16, 256).size(), 9, kSlowMs);
         QTest::qWait(300);
         QVERIFY(tableRows(bench.page()).isEmpty());
         QCOMPARE(boxes.texts.size(), 2);
     }
-    // Register 0A has no value: a file of the list could not be loaded, so
-    // none is saved, and the log says which register is missing.
-    {
-        LogCapture log(true);
-        clickFor(bench, "btn_local_save", {"Save File Err !"});
-        QCOMPARE(parameterFiles(), m_filesBefore);
-        QVERIFY(log.contains(QtWarningMsg, "not saved: register 0A has no value"));
-    }
+    // The read did not finish: nothing is written, restored or saved; so it
+    // goes when an answer is lost on its way, 5 s after the last.
+    const QStringList unfinished {"Read Parameters Not Finished, Please Read Again !"};
+    for (const char* button : {"btn_para_download", "btn_recovery", "btn_local_save"})
+        clickFor(bench, button, unfinished);
+    bench.bus.setRegisterFault(16, 0x14, 0);
+    bench.bus.holdResponses(16, 256, 8);
+    clickFor(bench, "btn_read_para", {"Read Para File Completed!", "Read Reg: 0x14, No Reply, Please Check!"});
+    clickFor(bench, "btn_para_download", unfinished);
+    bench.bus.releaseResponses(16);
+    QCOMPARE(parameterFiles(), m_filesBefore);
+    QVERIFY(writesOf(bench.bus, 16).isEmpty());
 
     // One write error ends the sequence: one box, no store command.
-    bench.bus.setRegisterFault(16, 0x0A, 0);
     readParameters(bench);
     bench.bus.setRegisterFault(16, 0x0C, 0x13);
     DialogDriver boxes;
@@ -311,6 +324,10 @@ void tst_RegistersBus::errorRepliesShowOneBox()
     QTRY_COMPARE_WITH_TIMEOUT(log.count(QtDebugMsg, "no write running: reply ignored"), 31, kSlowMs);
     QCOMPARE(boxes.texts.size(), 6);
     QVERIFY(requests(bench.bus, 16, 435).isEmpty());
+    // Those IDs are node 16's alone: node 17 is read as ever.
+    QTest::mouseClick(devList(bench.page())->cellWidget(1, 0), Qt::LeftButton);
+    click(bench.page(), "btn_read_para");
+    QTRY_COMPARE_WITH_TIMEOUT(tableRows(bench.page()), kEnglishTable, kSlowMs);
 }
 
 void tst_RegistersBus::writeStoresThenRestoreRereads()
