@@ -323,8 +323,9 @@ private:
     void failDownloadChain(const QString& reason, const QString& cause = QString(),
                            const QString& inUse = QString());
     // The install failed and swap's undo ran (whole or not): the page opens
-    // what the folder holds, and the box says which and why.
-    void failInstall(const FileSwap& swap, bool undone, const QString& reason);
+    // what the folder holds, and the box says which and why, and, where the
+    // undo left its backup folder, what the next start does with it.
+    void failInstall(const FileSwap& swap, bool leftBehind, const QString& reason);
     // The causes' texts: a folder in the way of the install's backup folder,
     // a failed write or sync of a file or folder, something else at a name
     // the install needs, and each failure of the install's moves.

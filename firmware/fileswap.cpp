@@ -137,6 +137,36 @@ bool readRecord(const QString& backup, Record* record)
     return readRecordBytes(backup, &bytes) && decode(bytes, record);
 }
 
+// What a backup folder that is there holds: a record that reads (into
+// record); the record's unfinished writes or nothing, left before the
+// first move; or anything else, which is in the way.
+enum class Held { Record, NoRecord, Other };
+
+Held inspect(const QString& backup, Record* record)
+{
+    const QFileInfo info(backup);
+    if (info.isSymLink() || !info.isDir()) {
+        qCritical() << "install: the backup folder is in the way:" << backup;
+        return Held::Other;
+    }
+    const QStringList entries =
+        QDir(backup).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+    if (!entries.contains(kRecordName)) {
+        for (const QString& name : entries) {
+            if (!isRecordEntry(name)) {
+                qCritical() << "install: the backup folder holds files no record names:" << backup;
+                return Held::Other;
+            }
+        }
+        return Held::NoRecord;
+    }
+    if (!readRecord(backup, record)) {
+        qCritical() << "install: the record in the backup folder does not read:" << backup;
+        return Held::Other;
+    }
+    return Held::Record;
+}
+
 // Why the record could not be written whole, or empty once it is on the
 // disk and reads back as written. Every step is checked on its own. Where
 // a rename replaces a file at once, the record is written under a name of
@@ -302,10 +332,14 @@ bool FileSwap::setAside(const QStringList& filters, const QStringList& staged)
         record.old << info.fileName();
     for (const QString& path : staged)
         record.staged << QFileInfo(path).fileName();
-    for (const QString& name : record.old + record.staged) {
+    QStringList paths = staged;
+    for (const QString& name : qAsConst(record.old))
+        paths << m_folder + QLatin1Char('/') + name;
+    for (const QString& path : qAsConst(paths)) {
+        const QString name = QFileInfo(path).fileName();
         if (isRecordEntry(name) || !firmwarenames::isBareFileName(name)) {
-            qCritical() << "install: refused file name" << name;
-            return fail(Failure::Name, name);
+            qCritical() << "install: refused file name" << path;
+            return fail(Failure::Name, path);
         }
     }
     // The record at its longest, as commit() writes it, must read back: a
@@ -394,33 +428,39 @@ bool FileSwap::commit()
     return fail(Failure::Disk, m_backup, error);
 }
 
+FileSwap::Outcome FileSwap::planned(const QString& folder)
+{
+    const QString backup = backupFolder(folder);
+    if (!present(backup))
+        return Outcome::Nothing;
+    Record record;
+    switch (inspect(backup, &record)) {
+    case Held::NoRecord:
+        return Outcome::Nothing;
+    case Held::Record:
+        return record.installed ? Outcome::Finished : Outcome::Undone;
+    case Held::Other:
+        break;
+    }
+    return Outcome::InTheWay;
+}
+
 FileSwap::Outcome FileSwap::resolve(const QString& folder)
 {
     const QString backup = backupFolder(folder);
-    const QFileInfo info(backup);
-    if (!info.exists() && !info.isSymLink())
+    if (!present(backup))
         return Outcome::Nothing;
-    if (info.isSymLink() || !info.isDir()) {
-        qCritical() << "install: the backup folder is in the way:" << backup;
+    Record record;
+    switch (inspect(backup, &record)) {
+    case Held::NoRecord:
+        // Made, and nothing moved yet: the record comes before the first move.
+        return removeRecordAndFolder(backup) ? Outcome::Nothing : Outcome::InTheWay;
+    case Held::Other:
         return Outcome::InTheWay;
+    case Held::Record:
+        break;
     }
     const QDir dir(backup);
-    const QStringList entries = dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
-    if (!entries.contains(kRecordName)) {
-        // Made, and nothing moved yet: the record comes before the first move.
-        for (const QString& name : entries) {
-            if (!isRecordEntry(name)) {
-                qCritical() << "install: the backup folder holds files no record names:" << backup;
-                return Outcome::InTheWay;
-            }
-        }
-        return removeRecordAndFolder(backup) ? Outcome::Nothing : Outcome::InTheWay;
-    }
-    Record record;
-    if (!readRecord(backup, &record)) {
-        qCritical() << "install: the record in the backup folder does not read:" << backup;
-        return Outcome::InTheWay;
-    }
 
     bool whole = true;
     if (record.installed) {

@@ -65,7 +65,7 @@ public:
         Taken,    // the name a file moves to, failurePath(), is taken
         Move,     // the file failurePath() did not move: failureError()
         TooLarge, // the record of the folder's files would pass its bound
-        Name,     // a file name, failurePath(), that the swap cannot take
+        Name,     // a file, failurePath(), whose name the swap cannot take
     };
 
     // What the folder holds under a name after a failed swap and its
@@ -102,6 +102,11 @@ public:
 
     // Finishes or undoes what the backup folder of folder records.
     static Outcome resolve(const QString& folder);
+    // What resolve() sets out to do with the backup folder as it stands,
+    // read from its record: Undone (pending), Finished (installed),
+    // Nothing (no folder, or one made before the first move: it only
+    // goes), or InTheWay (it is left alone).
+    static Outcome planned(const QString& folder);
     Outcome resolve() const { return resolve(m_folder); }
 
     // Called after every change on the disk with its name ("set aside

@@ -83,7 +83,7 @@ void TQCAN::installDownloadedDb()
         installed = settled == FileSwap::Outcome::Finished && openFirmwareDb(newDb);
         if (!installed) {
             failInstall(swap,
-                        settled != FileSwap::Outcome::InTheWay || swap.failure() == FileSwap::Failure::InTheWay,
+                        settled == FileSwap::Outcome::InTheWay && swap.failure() != FileSwap::Failure::InTheWay,
                         QStringLiteral("install of %1 failed %2").arg(m_pendingDbName, why));
             return;
         }
@@ -106,7 +106,7 @@ void TQCAN::installDownloadedDb()
     QMessageBox::information(nullptr, tr("Notify"), tr("Download firmware successfully"), QMessageBox::Ok);
 }
 
-void TQCAN::failInstall(const FileSwap& swap, bool undone, const QString& reason)
+void TQCAN::failInstall(const FileSwap& swap, bool leftBehind, const QString& reason)
 {
     const QString download = downloadBaseDir() + QStringLiteral("/download");
     // The page opens what the folder holds: the database in use when it is
@@ -126,8 +126,21 @@ void TQCAN::failInstall(const FileSwap& swap, bool undone, const QString& reason
         setDbInUse(QString());
     }
     QStringList lines{installFailureText(swap)};
-    if (!undone)
+    // What the next start does with the backup folder left behind, as its
+    // record says: a folder made before the first move only goes.
+    switch (leftBehind ? FileSwap::planned(download) : FileSwap::Outcome::Nothing) {
+    case FileSwap::Outcome::Undone:
         lines << tr("The install could not be undone whole: the next start completes the undo.");
+        break;
+    case FileSwap::Outcome::Finished:
+        lines << tr("The install could not be finished whole: the next start finishes it.");
+        break;
+    case FileSwap::Outcome::InTheWay:
+        lines << backupInTheWayText(FileSwap::backupFolder(download));
+        break;
+    case FileSwap::Outcome::Nothing:
+        break;
+    }
     lines.removeAll(QString());
     failDownloadChain(reason, lines.join(QLatin1Char('\n')), inUse);
 }
@@ -145,11 +158,16 @@ QString TQCAN::installFailureText(const FileSwap& swap) const
     case FileSwap::Failure::Move:
         return tr("Cannot move %1: %2").arg(path, swap.failureError());
     case FileSwap::Failure::TooLarge:
-        return tr("%1 holds more lists and databases than an install can record: remove those not in use, "
-                  "then update again.")
+        return tr("%1 holds more lists and databases than an install can record. An update removes every list "
+                  "and database there: move those you keep elsewhere, then update again.")
             .arg(path);
     case FileSwap::Failure::Name:
-        return tr("The install cannot take a file named %1.").arg(path);
+        // One of the folder's own files, or one the server sent.
+        if (QFileInfo(swap.failurePath()).path() == downloadBaseDir() + QStringLiteral("/download"))
+            return inTheWayText(swap.failurePath());
+        return tr("The server sends a file named %1, a name the install keeps for its own record: the server "
+                  "must send it under another name.")
+            .arg(QFileInfo(swap.failurePath()).fileName());
     case FileSwap::Failure::None:
         break;
     }

@@ -112,6 +112,11 @@ void TQCAN::startDownloadCSV()
                                            : inTheWayText(staging);
     else if (!makeDirIfMissing(staging))
         cause = diskFailureText(staging, qt_error_string(errno));
+    // Anything but a folder at download/ is in the way, not a fault of the
+    // disk's.
+    const QFileInfo download(QFileInfo(staging).path());
+    if (!cause.isEmpty() && (download.exists() || download.isSymLink()) && !download.isDir())
+        cause = inTheWayText(download.filePath());
     if (!cause.isEmpty()) {
         qCritical() << "--startDownloadCSV---ceate--path err:" << m_csvFilePath;
         failDownloadChain(QStringLiteral("no empty staging folder %1").arg(staging), cause);

@@ -401,6 +401,10 @@ Set it anyway?</translation>
         <translation>The install could not be undone whole: the next start completes the undo.</translation>
     </message>
     <message>
+        <source>The install could not be finished whole: the next start finishes it.</source>
+        <translation>The install could not be finished whole: the next start finishes it.</translation>
+    </message>
+    <message>
         <source>Cannot move %1: %2</source>
         <translation>Cannot move %1: %2</translation>
     </message>
@@ -413,12 +417,12 @@ Set it anyway?</translation>
         <translation>%1 is in the way: move it elsewhere, then update again.</translation>
     </message>
     <message>
-        <source>%1 holds more lists and databases than an install can record: remove those not in use, then update again.</source>
-        <translation>%1 holds more lists and databases than an install can record: remove those not in use, then update again.</translation>
+        <source>%1 holds more lists and databases than an install can record. An update removes every list and database there: move those you keep elsewhere, then update again.</source>
+        <translation>%1 holds more lists and databases than an install can record. An update removes every list and database there: move those you keep elsewhere, then update again.</translation>
     </message>
     <message>
-        <source>The install cannot take a file named %1.</source>
-        <translation>The install cannot take a file named %1.</translation>
+        <source>The server sends a file named %1, a name the install keeps for its own record: the server must send it under another name.</source>
+        <translation>The server sends a file named %1, a name the install keeps for its own record: the server must send it under another name.</translation>
     </message>
     <message>
         <source>The server sent less than %1 bytes in the last %2 seconds.</source>

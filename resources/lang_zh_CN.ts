@@ -401,6 +401,10 @@ Set it anyway?</source>
         <translation>安装未能完全撤销：下次启动时会完成撤销。</translation>
     </message>
     <message>
+        <source>The install could not be finished whole: the next start finishes it.</source>
+        <translation>安装未能完全完成：下次启动时会完成安装。</translation>
+    </message>
+    <message>
         <source>Cannot move %1: %2</source>
         <translation>无法移动 %1：%2</translation>
     </message>
@@ -413,12 +417,12 @@ Set it anyway?</source>
         <translation>%1 妨碍了安装：请将它移到别处，然后重新更新。</translation>
     </message>
     <message>
-        <source>%1 holds more lists and databases than an install can record: remove those not in use, then update again.</source>
-        <translation>%1 中的列表和数据库多于安装能够记录的数量：请删除不用的文件，然后重新更新。</translation>
+        <source>%1 holds more lists and databases than an install can record. An update removes every list and database there: move those you keep elsewhere, then update again.</source>
+        <translation>%1 中的列表和数据库多于安装能够记录的数量。更新会删除该文件夹中的所有列表和数据库：请把要保留的文件移到别处，然后重新更新。</translation>
     </message>
     <message>
-        <source>The install cannot take a file named %1.</source>
-        <translation>安装无法使用名为 %1 的文件。</translation>
+        <source>The server sends a file named %1, a name the install keeps for its own record: the server must send it under another name.</source>
+        <translation>服务器发送的文件名为 %1，此名称留作安装自身的记录：服务器须以其他名称发送该文件。</translation>
     </message>
     <message>
         <source>The server sent less than %1 bytes in the last %2 seconds.</source>

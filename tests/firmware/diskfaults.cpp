@@ -15,8 +15,9 @@ std::atomic<bool> g_armed{false};
 std::atomic<bool> g_readOnly{false};
 std::atomic<int> g_calls{0};
 int g_nth = 0;
-bool g_fromThenOn = false;
-bool g_partly = false;
+using diskfaults::Fault;
+Fault g_fault = Fault::Once;
+std::atomic<int> g_cutShort{-1}; // the file whose write was cut short
 char g_part[PATH_MAX] = {};
 std::mutex g_failedLock;
 char g_failed[PATH_MAX] = {};
@@ -36,8 +37,9 @@ bool failsHere(int fd)
     if (!std::strstr(path, g_part))
         return false;
     const int call = ++g_calls;
-    if (g_nth <= 0 || call < g_nth || (call > g_nth && !g_fromThenOn))
+    if (g_nth <= 0 || call < g_nth || (call > g_nth && g_fault != Fault::FromThenOn && g_fault != Fault::ReadOnly))
         return false;
+    g_readOnly = g_readOnly || g_fault == Fault::ReadOnly;
     std::lock_guard<std::mutex> lock(g_failedLock);
     if (!g_failed[0])
         std::strcpy(g_failed, path);
@@ -64,10 +66,13 @@ Function next(const char* name)
 extern "C" ssize_t write(int fd, const void* data, size_t size)
 {
     static const auto real = next<ssize_t (*)(int, const void*, size_t)>("write");
-    if (failsHere(fd)) {
-        // The nth call: the disk fills up within it.
-        if (g_partly && g_calls == g_nth && size > 1)
+    int cut = fd;
+    const bool rest = g_cutShort.compare_exchange_strong(cut, -1); // of a write cut short
+    if (rest || failsHere(fd)) {
+        if (!rest && g_fault == Fault::CutShort && size > 1) {
+            g_cutShort = fd;
             return real(fd, data, size / 2);
+        }
         errno = ENOSPC;
         return -1;
     }
@@ -99,13 +104,12 @@ extern "C" int unlink(const char* path)
 
 namespace diskfaults {
 
-void arm(const QByteArray& part, int nth, bool fromThenOn, bool partly)
+void arm(const QByteArray& part, int nth, Fault fault)
 {
     disarm();
-    g_partly = partly;
     std::strncpy(g_part, part.constData(), sizeof g_part - 1);
     g_nth = nth;
-    g_fromThenOn = fromThenOn;
+    g_fault = fault;
     g_calls = 0;
     g_failed[0] = '\0';
     g_armed.store(true, std::memory_order_release);
@@ -122,6 +126,7 @@ void disarm()
 {
     g_armed.store(false, std::memory_order_release);
     g_readOnly.store(false, std::memory_order_release);
+    g_cutShort = -1;
 }
 
 int calls()

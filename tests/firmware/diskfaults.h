@@ -9,15 +9,17 @@
 // a full disk does (ENOSPC); disarmed, they only pass every call on.
 
 #include <QByteArray>
+#include <QMetaType>
 #include <QString>
 
 namespace diskfaults {
 
-// Counts the calls on paths that hold part and fails the nth of them, or,
-// with fromThenOn, the nth and every later one; nth 0 fails none. With
-// partly, the nth call, a write, takes half of its bytes and says so, as a
-// disk that fills up within a write does.
-void arm(const QByteArray& part, int nth, bool fromThenOn = false, bool partly = false);
+// The nth call fails: Once; with every later one (FromThenOn), and then no
+// name changes either (ReadOnly, see makeReadOnly()); or, a write, takes
+// half of its bytes and fails the rest, as a disk that fills up (CutShort).
+enum class Fault { Once, FromThenOn, ReadOnly, CutShort };
+// Counts the calls on paths that hold part and fails the nth; 0: none.
+void arm(const QByteArray& part, int nth, Fault fault = Fault::Once);
 // From now on no name on a path that holds part is renamed or removed
 // (EACCES), as in a read-only folder; files are written as before.
 void makeReadOnly(const QByteArray& part);
@@ -28,5 +30,6 @@ int calls();
 QString failedPath();
 
 } // namespace diskfaults
+Q_DECLARE_METATYPE(diskfaults::Fault)
 
 #endif // DISKFAULTS_H

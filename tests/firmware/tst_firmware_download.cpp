@@ -174,9 +174,17 @@ void TestFirmwareDownload::failuresKeepTheWorkingDatabase_data()
     QTest::newRow("database named like a list called *.db")
         << "/devfile/list.db" << list("list.db", "{/db/list.db}") << kFailed << QString();
     // The install's record in download/previous carries this name.
+    const QString recordName = "The server sends a file named %1, a name the install keeps for its own record: "
+                               "the server must send it under another name.";
     QTest::newRow("list named like the install's record")
         << "/devfile/install-record.csv" << list("fw.v2.db", "{/db/fw.v2.db}")
-        << failedBecause(kFailed, "The install cannot take a file named install-record.csv.") << QString();
+        << failedBecause(kFailed, recordName.arg("install-record.csv")) << QString();
+    QTest::newRow("database named like the install's record") << kListPath
+        << list("install-record.db", "{/db/install-record.db}")
+        << failedBecause(kFailed, recordName.arg("install-record.db")) << QString();
+    QTest::newRow("a file of the user's named like the install's record") << kDbPath << QByteArray("good")
+        << failedBecause(kFailed, inBase("download/install-record.db") + " is in the way: move it elsewhere, then update again.")
+        << "file:install-record.db";
     QTest::newRow("database name not *.db") << kListPath << list("fw.sqlite", "{/db/fw.sqlite}") << kFailed << QString();
     QTest::newRow("link to a local file") << kListPath << list("fw.v2.db", "file://<local/fw.v2.db>") << kFailed << QString();
     QTest::newRow("redirect to a local file") << kDbPath << QByteArray("302 file://<local/fw.v2.db>") << kFailed << QString();
@@ -246,7 +254,7 @@ void TestFirmwareDownload::failuresKeepTheWorkingDatabase()
                 writeFile("download/" + planted, "not a database any more");
         });
     } else if (plant.startsWith("short:")) {
-        diskfaults::arm(("/download/" + planted).toUtf8(), 1, true, true);
+        diskfaults::arm(("/download/" + planted).toUtf8(), 1, diskfaults::Fault::CutShort);
     } else if (!plant.isEmpty()) {
         QVERIFY(writeFile("download/" + planted, "x"));
     }
@@ -289,6 +297,7 @@ void TestFirmwareDownload::failuresKeepTheWorkingDatabase()
     if (path.startsWith("/devfile/") && path != kListPath)
         kioskini::storeValue(QStringLiteral("firmware/url"), m_server->url(path), true);
     const QStringList elsewhere{"/evil.db", "/db/other.db", "/db/devFileList.csv", "/db/list.db", "/db/fw.sqlite"};
+    m_server->serve("/db/install-record.db", m_dbBytes);
     for (const QString& other : elsewhere)
         m_server->serve(other, m_dbBytes);
 

@@ -146,9 +146,15 @@ void TestFirmwareInstall::aFailedInstallSaysWhatIsOpen_data()
                                                        << failedBecause(kFailedNew, readOnly);
     QTest::newRow("a file at the staging folder") << "temp" << "old" << old
         << failedBecause(kFailed, download + "/temp is in the way: move it elsewhere, then update again.");
+    QTest::newRow("a file at download/") << "download" << "old" << old
+        << failedBecause(kFailed, download + " is in the way: move it elsewhere, then update again.");
+    // Left holding only the record's unfinished write: no undo to complete.
+    QTest::newRow("read-only once the backup folder is made") << "made the backup folder" << "old" << old
+        << failedBecause(kFailed, "Cannot write to the disk at " + download + "/previous: Permission denied");
     QTest::newRow("a record above the bound") << "4100 long names" << "old" << old
-        << failedBecause(kFailed, download + " holds more lists and databases than an install can record: "
-                                             "remove those not in use, then update again.");
+        << failedBecause(kFailed, download + " holds more lists and databases than an install can record. An update "
+                                             "removes every list and database there: move those you keep elsewhere, "
+                                             "then update again.");
 }
 
 void TestFirmwareInstall::aFailedInstallSaysWhatIsOpen()
@@ -173,6 +179,8 @@ void TestFirmwareInstall::aFailedInstallSaysWhatIsOpen()
     QStringList planted{fault}; // taken away after the next start
     if (fault == "temp")
         QVERIFY(writeFile("download/temp", "the user's"));
+    if (fault == "download")
+        QVERIFY(QDir().rename(download, download + ".aside") && writeFile("download", "the user's"));
     for (int i = 0; fault.startsWith("4100") && i < 4100; ++i) {
         planted << QStringLiteral("%1.db").arg(i, 250, 10, QLatin1Char('0'));
         QVERIFY(writeFile("download/" + planted.last(), ""));
@@ -183,7 +191,9 @@ void TestFirmwareInstall::aFailedInstallSaysWhatIsOpen()
     diskfaults::disarm();
     QCOMPARE(shownDb(page()), label);
     QCOMPARE(clickSimDevice(page()), versions);
-    QCOMPARE(QFileInfo::exists(download + "/previous"), box.endsWith("completes the undo."));
+    QCOMPARE(QFileInfo::exists(download + "/previous"), box.endsWith("completes the undo.") || fault.startsWith("made"));
+    if (fault == "download")
+        QVERIFY(QFile::remove(download) && QDir().rename(download + ".aside", download));
 
     m_page.reset();
     boxes.clear();
@@ -213,18 +223,23 @@ void TestFirmwareInstall::everyWriteOfTheInstallIsChecked_data()
     // the install's record and its folder. The box says what is so: the old
     // files in use and the file the disk failed; or, only where the record
     // said installed and nothing could put it back to pending, the new ones
-    // whole. The next update works.
+    // whole. A write cut short fails as well; read-only, the box says what
+    // the next start does. The next update works.
+    using diskfaults::Fault;
     QTest::addColumn<QByteArray>("part");
-    QTest::addColumn<bool>("fromThenOn");
-    QTest::newRow("the staged files, each call") << QByteArray("/download/temp/") << false;
-    QTest::newRow("the install record, each call") << QByteArray("/download/previous") << false;
-    QTest::newRow("the install record, each call and all after") << QByteArray("/download/previous") << true;
+    QTest::addColumn<Fault>("fault");
+    QTest::newRow("the staged files, each call") << QByteArray("/download/temp/") << Fault::Once;
+    QTest::newRow("the staged files, each write cut short") << QByteArray("/download/temp/") << Fault::CutShort;
+    QTest::newRow("the install record, each call") << QByteArray("/download/previous") << Fault::Once;
+    QTest::newRow("the install record, each write cut short") << QByteArray("/download/previous") << Fault::CutShort;
+    QTest::newRow("the install record, each call and all after") << QByteArray("/download/previous") << Fault::FromThenOn;
+    QTest::newRow("the install record, read-only from each call") << QByteArray("/download/previous") << Fault::ReadOnly;
 }
 
 void TestFirmwareInstall::everyWriteOfTheInstallIsChecked()
 {
     QFETCH(QByteArray, part);
-    QFETCH(bool, fromThenOn);
+    QFETCH(diskfaults::Fault, fault);
     const QString download = inBase("download");
     const bool record = part.contains("previous");
     const Tree old = Tree::of(download);
@@ -246,15 +261,24 @@ void TestFirmwareInstall::everyWriteOfTheInstallIsChecked()
         m_page = startPage();
         openPort(page());
         boxes.clear();
-        diskfaults::arm(part, nth, fromThenOn);
+        diskfaults::arm(part, nth, fault);
         pagetest::click(page(), "btnDownloadDBCSV");
         QTRY_COMPARE_WITH_TIMEOUT(boxes.texts().size(), 1, pagetest::kSlowMs);
         diskfaults::disarm();
         QTRY_VERIFY(buttonsEnabled());
         const QString box = boxes.texts().first();
         if (box == kSuccess) {
-            QVERIFY2(fromThenOn, where.constData());
+            QVERIFY2(fault == diskfaults::Fault::FromThenOn, where.constData());
             expectNewDatabaseInUse();
+        } else if (fault == diskfaults::Fault::ReadOnly) {
+            // What the last line says the next start does, it does; from the
+            // last call, the record's last sync, it finishes the install.
+            QVERIFY2(box.contains(diskFull(download + "/previous")), qPrintable(box));
+            QCOMPARE(box.endsWith("the next start finishes it."), nth == calls);
+            m_page.reset();
+            m_page = startPage();
+            openPort(page());
+            nth == calls ? expectNewDatabaseInUse() : expectOldDatabaseInUse();
         } else if (record) {
             QCOMPARE(box, failedBecause(kFailed, diskFull(download + "/previous")));
             expectOldDatabaseInUse();
