@@ -32,6 +32,8 @@ void TQCAN::doProcessClickedAllBtn()
             QMessageBox::critical(nullptr, tr("Info"), tr("Please Get Setting Parameter First !"));
             return;
         }
+        if (refuseAfterRestart())
+            return;
         const int row = getDevTableCheckedRow();
         if (row == -1) {
             QMessageBox::information(nullptr, tr("Info"), tr("Please Chose One Dev"));

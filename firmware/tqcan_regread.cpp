@@ -50,6 +50,7 @@ bool TQCAN::readParaFile()
     if (ids.isEmpty())
         return false;
     dropRegisterList();
+    m_regListRestartCount = m_restartCount;
     m_regInfoReading = true;
     qDebug() << "---btn read para---";
 

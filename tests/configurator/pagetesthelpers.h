@@ -119,14 +119,15 @@ inline response_data_struct_t heartbeat(uint8_t node)
 }
 
 // The 296-byte device-information record: hardware and software version
-// at bytes 2..5, the name from byte 30.
+// at bytes 2..5, the name from byte 30; the answer to question transferId.
 inline response_data_struct_t deviceInfo(uint8_t node, const std::string& name = "P_FLY-ESC_A",
-                                         char hwMajor = 1, char hwMinor = 0, char swMajor = 2, char swMinor = 3)
+                                         char hwMajor = 1, char hwMinor = 0, char swMajor = 2, char swMinor = 3,
+                                         uint8_t transferId = 0)
 {
     std::string rec(296, '\0');
     rec.replace(2, 4, {hwMajor, hwMinor, swMajor, swMinor});
     rec.replace(30, name.size(), name);
-    return record(430, node, rec);
+    return record(430, node, rec, transferId);
 }
 
 // The link's own codes: no node, no payload.
