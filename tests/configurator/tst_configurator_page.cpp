@@ -234,9 +234,9 @@ void tst_ConfiguratorPage::silentNodeGoesAtTheFourthTick()
     list(17);
     clickCell(dev(), 0, 2);
     QCOMPARE(child<QComboBox>(page(), "comboBox_dev_ver")->currentText(), QString("9.9"));
-    QSignalSpy asked(tqformalpagecontrol::getInstance(), &tqformalpagecontrol::signalSeachVersionF);
+    NumberedRequests asked;
     click(page(), "btnUpgradedev");
-    feed(deviceInfo(16, "P_FLY-ESC_A", 1, 0, 2, 3, uint8_t(asked.last().at(1).toInt()))); // still what it was: the upgrade goes on
+    feed(asked.info(16)); // still what it was: the upgrade goes on
     // Its first heartbeat from the boot loader (mode 3) moves the upgrade on
     // to the status register; later ones do not ask again.
     QSignalSpy status(tqformalpagecontrol::getInstance(), &tqformalpagecontrol::signalSeachRegF);
