@@ -62,9 +62,10 @@ Communicat PageControlBase::openCloseRequest(bool open, const QString& portName,
     return makeRequest(g_strCmdType[open ? e_TQ_OPAL_OPEN : e_TQ_OPAL_CLOSE], portName, QString(), canBaud);
 }
 
-Communicat PageControlBase::versionRequest(int devId) const
+Communicat PageControlBase::versionRequest(int devId, int transferId) const
 {
-    return makeRequest(g_strCmdType[e_TQ_OPAL_VERSION], QString(), QString(), devId);
+    return makeRequest(g_strCmdType[e_TQ_OPAL_VERSION], QString(),
+                       transferId >= 0 ? QString::number(transferId) : QString(), devId);
 }
 
 Communicat PageControlBase::regRequest(int devId, int regAddr, int regOp, int regData, int transferId) const

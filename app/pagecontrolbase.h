@@ -33,9 +33,9 @@ protected:
                            const QByteArray& data = QByteArray()) const;
     // The requests both the developer panel and the configurator page send.
     Communicat openCloseRequest(bool open, const QString& portName, int canBaud) const;
-    Communicat versionRequest(int devId) const;
     // transferId: the request's own transfer-ID (0..31), which its response
     // carries back; -1 lets the link number it.
+    Communicat versionRequest(int devId, int transferId = -1) const;
     Communicat regRequest(int devId, int regAddr, int regOp, int regData, int transferId = -1) const;
     Communicat ctrlRequest(int devId, int cmd, const QString& parameter) const;
     Communicat gasRequest(int subject, int gas1, int gas2, int gas3, int gas4) const;

@@ -64,9 +64,9 @@ void tqformalpagecontrol::doProcessDownLoadFirmwareGOF(int devId)
     sendCompack(makeRequest(g_strCmdType[e_TQ_OPAL_DOWNLOAD_GO], QString(), QString(), devId));
 }
 
-void tqformalpagecontrol::doProcessCheckVersionF(int devId)
+void tqformalpagecontrol::doProcessCheckVersionF(int devId, int transferId)
 {
-    sendCompack(versionRequest(devId));
+    sendCompack(versionRequest(devId, transferId));
 }
 
 void tqformalpagecontrol::doProcessGas6152F(int cmd, int gas1, int gas2, int gas3, int gas4)

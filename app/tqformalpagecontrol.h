@@ -17,7 +17,8 @@ signals:
     void signalSeachRegF(int devId, int regAddr, int regOp, int regData);
     void signalDownloadFirmwareF(int devId, int dataLen, QByteArray upgradeData, QByteArray uniqueData);
     void signalDownloadFirmwareGOF(int devId);
-    void signalSeachVersionF(int devId);
+    // transferId: as for PageControlBase::versionRequest.
+    void signalSeachVersionF(int devId, int transferId = -1);
     void signalGasMode6152F(int subject, int gas1, int gas2, int gas3, int gas4);
     void signalOpenOrClosePortF(bool open, QString portName, int canBaud);
     void signalSeachPortF();
@@ -29,7 +30,7 @@ public slots:
     void doProcessCheckRegF(int devId, int regAddr, int regOp, int regData);
     void doProcessDownLoadFirmwareF(int devId, int dataLen, QByteArray upgradeData, QByteArray uniqueData);
     void doProcessDownLoadFirmwareGOF(int devId);
-    void doProcessCheckVersionF(int devId);
+    void doProcessCheckVersionF(int devId, int transferId = -1);
     void doProcessGas6152F(int cmd, int gas1, int gas2, int gas3, int gas4);
     void doProcessClickedOpenF(bool open, QString portName, int canBaud);
     void doProcessSearchPortF();

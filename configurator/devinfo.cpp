@@ -1,5 +1,6 @@
 #include "configurator/devinfo.h"
 
+#include <QByteArray>
 #include <QTextCodec>
 
 #include <algorithm>
@@ -9,6 +10,7 @@ namespace {
 
 constexpr uint32_t kHardVerOffset = 2;
 constexpr uint32_t kSoftVerOffset = 4;
+constexpr uint32_t kUniqueIdOffset = 14;
 constexpr uint32_t kNameOffset = 30;
 constexpr uint32_t kNameMaxLength = 255; // bytes 30..284 of the record
 
@@ -25,6 +27,11 @@ bool parseDeviceInfo(const uint8_t* payload, uint32_t size, DevInfoTexts* out)
         return false;
     out->hardVer = versionText(payload + kHardVerOffset);
     out->firmVer = versionText(payload + kSoftVerOffset);
+    out->uniqueId.clear();
+    if (size > kUniqueIdOffset) {
+        const uint32_t idBytes = std::min(size, kNameOffset) - kUniqueIdOffset;
+        out->uniqueId = QByteArray(reinterpret_cast<const char*>(payload + kUniqueIdOffset), int(idBytes)).toHex();
+    }
     out->devType.clear();
     if (size > kNameOffset) {
         const char* name = reinterpret_cast<const char*>(payload + kNameOffset);

@@ -10,6 +10,7 @@
 //   configurator/tqcan_buttons.cpp    button dispatch
 //   configurator/tqcan_dispatch.cpp   device responses
 //   configurator/tqcan_devices.cpp    device list, heartbeats, 1 s timer
+//   configurator/tqcan_restarts.cpp   a node's restarts, its questions who it is
 //   configurator/tqcan_port.cpp       port open/close, port list
 //   configurator/tqcan_busconfig.cpp  CAN bit-rate and node-ID change
 //   configurator/tqcan_language.cpp   language, scaling, keys, tabs
@@ -18,6 +19,7 @@
 //   telemetry/tqcan_stopkey.cpp       the throttle tab's stop key
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QList>
 #include <QMap>
 #include <QNetworkReply>
@@ -50,6 +52,7 @@ class ThrotCfgDialog;
 class MainWindow;
 class CWaveForm;
 class CProgressBarV2;
+struct DevInfoTexts;
 struct EscTelemetry;
 class QCheckBox;
 class QComboBox;
@@ -168,7 +171,7 @@ private:
     void handleLinkFrame();
     void handleOpenResult(int result);
     void handleHeartbeat(int nodeId, const uint8_t* payload, uint32_t size);
-    void handleDeviceInfo(int nodeId, const uint8_t* payload, uint32_t size);
+    void handleDeviceInfo(int nodeId, int transferId, const uint8_t* payload, uint32_t size);
     void handleRegAccess256(int nodeId, int transferId, const uint8_t* payload, uint32_t size);
     void handleFileRead257(int nodeId, int transferId, const uint8_t* payload, uint32_t size);
     void handleCommand435(int nodeId, const uint8_t* payload, uint32_t size);
@@ -178,8 +181,9 @@ private:
     // uptime: seconds since the node powered up; -1 when the heartbeat
     // does not carry it.
     void handleDevAlive(int nodeId, int mode, qint64 uptime);
-    void updateDevInfoMap(int nodeId, const QString& devType, const QString& hardVer,
-                          const QString& firmVer);
+    // Lists the node, or refreshes its row; the progress shown goes when
+    // the answer is of anotherDevice than the row held.
+    void updateDevInfoMap(int nodeId, const DevInfoTexts& info, bool anotherDevice);
     void refreshRegTable();
     void removeDevice(int nodeId);
     void showDevVersionFromDb(const QString& devType, const QString& hardVer,
@@ -198,6 +202,27 @@ private:
     // The details beside the list, and the versions offered, follow what
     // the node last said it is, when its box is checked.
     void showCheckedNodeAnswer(int nodeId);
+
+    // ---- a node's restarts and its questions who it is (tqcan_restarts.cpp) ----
+    // Asks the node who it is under a transfer-ID of the page's choosing,
+    // which its answer carries back; returns the ID.
+    int askNodeInfo(int nodeId);
+    // The node's answer who it is: it counts unless it answers a question
+    // asked before the node's last restart seen; an answer that is not
+    // what its row holds shows a restart.
+    void handleNodeAnswer(int nodeId, int transferId, const DevInfoTexts& info);
+    // The node restarted: the one place that decides it, from which every
+    // tab holding a fact about the node drops or checks it again. mode: its
+    // heartbeat's, or kRestartSeenInAnswer; answerTid: the transfer-ID of
+    // the answer that showed it (-1: a heartbeat did).
+    void noteNodeRestart(int nodeId, int mode, int answerTid = -1);
+    // Notes the node's heartbeat: true when its uptime (-1: none) is lower
+    // than the last one heard; *afterSilence: it comes after a silence of
+    // more than two heartbeat periods.
+    bool noteHeartbeat(int nodeId, qint64 uptime, bool* afterSilence);
+    // The node left the list: what was asked of it is void, its silence
+    // counts from its next listing.
+    void nodeLeft(int nodeId);
 
     // ---- port (tqcan_port.cpp) ----
     void handelClickOpenBtn(int force);
@@ -242,12 +267,15 @@ private:
     bool loadLocalParaFile();
     void startDownloadCSV();
     void startUpgrade();
-    // The node's answer to the question the start asked: the upgrade goes
-    // on only for a device of the chosen version's table.
-    void handleUpgradeIdentity(int nodeId, const QString& devType);
-    // A node whose uptime went back: asked what it is now; one being
-    // upgraded ends the upgrade unless the upgrade caused the restart.
-    void handleNodeRestart(int nodeId, int mode);
+    // Every answer of the node being upgraded. The answer to the question
+    // the start asked lets the upgrade go on only for a device of the
+    // chosen version's table; during the transfer, one of another device
+    // (another table or unique ID) ends the upgrade.
+    void handleUpgradeIdentity(int nodeId, int transferId, const QString& devType, bool anotherDevice);
+    // The firmware tab's part of a node's restart (noteNodeRestart): asked
+    // what it is now; the start's question asked again; one being upgraded
+    // ends the upgrade unless the upgrade caused the restart.
+    void handleNodeRestart(int nodeId, int mode, int answerTid);
     // The page idle again, nothing more sent, the versions offered those of
     // what the node last said it is; the two ends that follow say why in
     // their box.
@@ -400,6 +428,9 @@ private:
     // Write, Restore and Save need a whole list: true (after the box that
     // says why) while a read runs, or when there is none.
     bool refuseWithoutParameters();
+    // A list read (or loaded) before the chosen node's last restart is
+    // another device's as far as the page knows: true (after a box) then.
+    bool refuseAfterRestart();
     bool updataAllSettingRegValue(const QList<regtext::Choice>& choices);
     bool writeTextFile(const QString& content, const QString& path);
     // Reads a parameter file as the load does (text mode, UTF-8).
@@ -424,6 +455,7 @@ private:
     static int gasIndexToSubjectId(int escIndex);
     void applyThrottleRange(int min, int max);
     void zeroAllSetPoints();
+    void zeroSetPoint(int row); // row 1 to 32; lets go of its arrow and bar
     QMap<int, float> readWaveRateIniFile();
     void writeWaveRateIniFile(int channel, float rate);
     static int findScaleComboIndex(float scale, QComboBox* combo);
@@ -451,6 +483,20 @@ private:
     bool m_baudAwaitingReturn = false; // the steps are done; the nodes are awaited at the new rate
     QList<int> m_baudAwaited;      // nodes listed before the change, not yet heard at the new rate
     QMap<int, int> m_baudRefusals; // node -> op state of its refused rate write
+    // What the page knows of each node's restarts and of its questions who
+    // it is (one bit per transfer-ID).
+    struct NodeWatch {
+        QElapsedTimer heard;     // since its last heartbeat; invalid: not heard since listed
+        qint64 uptime = -1;      // the last one heard; -1: none
+        quint32 pending = 0;     // asked since its last restart seen, not answered
+        quint32 voided = 0;      // asked before it, not answered: answers of the device before
+        int nextTid = 0;
+        bool rowKnown = true;    // its row holds an answer given since its last restart seen
+        quint32 restartedAt = 0; // m_restartCount at its last restart seen
+    };
+    QMap<int, NodeWatch> m_nodeWatch;
+    quint32 m_restartCount = 0;        // restarts seen, of every node
+    quint32 m_regListRestartCount = 0; // m_restartCount when the register list was read or loaded
     int m_regListHeaderLength = -1; // header length the column widths were made for
 
     // Firmware and parameters.
@@ -508,6 +554,7 @@ private:
     int m_upgrade_devId = 0;
     int m_forceSearchDevId = 0;
     int m_upgrade_timeout = 0;
+    int m_upgradeInfoTid = -1;     // the transfer-ID of the start's question who the node is
     int m_upgradeTotalLen = 0;
     int m_upgradeSentLen = 0;
     QString m_upgradeVersion;

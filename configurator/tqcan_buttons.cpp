@@ -29,6 +29,8 @@ void TQCAN::doProcessClickedAllBtn()
     } else if (name == QLatin1String("btn_local_save")) {
         if (refuseWithoutParameters())
             return;
+        if (refuseAfterRestart())
+            return;
         const int row = getDevTableCheckedRow();
         if (row == -1) {
             QMessageBox::information(nullptr, tr("Info"), tr("Please Chose One Dev"));

@@ -55,18 +55,16 @@ void TQCAN::handleDevAlive(int nodeId, int mode, qint64 uptime)
 {
     if (nodeId < kFirstNodeId || nodeId > kLastNodeId)
         return;
+    // The uptime counts from the node's power-up: lower than the last one
+    // heard, the node restarted, maybe as another device under the same ID.
+    bool afterSilence = false;
+    const bool restarted = noteHeartbeat(nodeId, uptime, &afterSilence);
     const auto it = mDevInfoMap.find(nodeId);
     if (it == mDevInfoMap.end()) {
         // A node not yet listed: ask who it is; its answer lists it.
-        emit tqformalpagecontrol::getInstance()->signalSeachVersionF(nodeId);
+        askNodeInfo(nodeId);
         return;
     }
-    // The uptime counts from the node's power-up: lower than the last one
-    // heard, the node restarted, maybe as another device under the same ID.
-    const QString uptimeKey = QStringLiteral("uptime");
-    const bool restarted = uptime >= 0 && it->contains(uptimeKey) && uptime < it->value(uptimeKey).toLongLong();
-    if (uptime >= 0)
-        (*it)[uptimeKey] = QString::number(uptime);
 
     if (nodeId == m_upgrade_devId && mode == kModeSoftwareUpdate && m_upgradeState == 1) {
         // The node restarted into its boot loader: ask for the upgrade status.
@@ -77,16 +75,21 @@ void TQCAN::handleDevAlive(int nodeId, int mode, qint64 uptime)
         setEscRowEnabled(nodeId - 15, true);
     }
     // Last: ending an upgrade shows a box, whose event loop may drop the
-    // node's entry.
+    // node's entry. A device swapped in within its first second shows no
+    // lower uptime: after a silence its answer tells.
     if (restarted)
-        handleNodeRestart(nodeId, mode);
+        noteNodeRestart(nodeId, mode);
+    else if (afterSilence)
+        askNodeInfo(nodeId);
 }
 
-void TQCAN::updateDevInfoMap(int nodeId, const QString& devType, const QString& hardVer,
-                             const QString& firmVer)
+void TQCAN::updateDevInfoMap(int nodeId, const DevInfoTexts& info, bool anotherDevice)
 {
     if (nodeId < kFirstNodeId || nodeId > kLastNodeId)
         return;
+    const QString& devType = info.devType;
+    const QString& hardVer = info.hardVer;
+    const QString& firmVer = info.firmVer;
 
     QTableWidget* table = ui->tableWidget_dev;
     const auto it = mDevInfoMap.find(nodeId);
@@ -95,12 +98,17 @@ void TQCAN::updateDevInfoMap(int nodeId, const QString& devType, const QString& 
         (*it)[QStringLiteral("devType")] = devType;
         (*it)[QStringLiteral("hardVer")] = hardVer;
         (*it)[QStringLiteral("firmVer")] = firmVer;
+        (*it)[QStringLiteral("uniqueId")] = info.uniqueId;
         const int row = devTableRowOfNode(table, nodeId);
         if (row < 0)
             return;
         table->setItem(row, kColType, textItem(devType));
         table->setItem(row, kColHardVer, textItem(hardVer));
         table->setItem(row, kColFirmVer, textItem(firmVer));
+        // The progress shown was of the device before.
+        QTableWidgetItem* progress = table->item(row, kColProgress);
+        if (anotherDevice && progress)
+            progress->setText(QString());
         showCheckedNodeAnswer(nodeId);
         return;
     }
@@ -109,6 +117,7 @@ void TQCAN::updateDevInfoMap(int nodeId, const QString& devType, const QString& 
     entry.insert(QStringLiteral("devType"), devType);
     entry.insert(QStringLiteral("hardVer"), hardVer);
     entry.insert(QStringLiteral("firmVer"), firmVer);
+    entry.insert(QStringLiteral("uniqueId"), info.uniqueId);
     entry.insert(QStringLiteral("alive"), QString::number(kAliveReload));
     mDevInfoMap.insert(nodeId, entry);
 
@@ -189,6 +198,7 @@ void TQCAN::updateLinkLamp()
 void TQCAN::removeDevice(int nodeId)
 {
     mDevInfoMap.remove(nodeId);
+    nodeLeft(nodeId);
 
     QTableWidget* devTable = ui->tableWidget_dev;
     const int devRow = devTableRowOfNode(devTable, nodeId);
@@ -218,6 +228,8 @@ void TQCAN::refreshRegTable()
     for (auto it = mDevInfoMap.cbegin(); it != mDevInfoMap.cend(); ++it)
         setEscRowEnabled(it.key() - 15, false);
     mDevInfoMap.clear();
+    for (int nodeId : m_nodeWatch.keys())
+        nodeLeft(nodeId);
 
     // Items and the radio buttons go; the rows stay.
     ui->tableWidget_dev->clearContents();

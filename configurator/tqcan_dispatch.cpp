@@ -68,7 +68,7 @@ void TQCAN::doProcessRecvTQPack(response_data_struct_t tqcanPack)
         handleHeartbeat(node, payload, size);
         break;
     case kPortNodeInfo:
-        handleDeviceInfo(node, payload, size);
+        handleDeviceInfo(node, tqcanPack.transfer_id, payload, size);
         break;
     case kPortRegAccess:
         handleRegAccess256(node, tqcanPack.transfer_id, payload, size);
@@ -152,7 +152,7 @@ void TQCAN::handleHeartbeat(int nodeId, const uint8_t* payload, uint32_t size)
     handleDevAlive(nodeId, mode, uptime);
 }
 
-void TQCAN::handleDeviceInfo(int nodeId, const uint8_t* payload, uint32_t size)
+void TQCAN::handleDeviceInfo(int nodeId, int transferId, const uint8_t* payload, uint32_t size)
 {
     if (m_baudSeqActive || !m_portOpen)
         return;
@@ -162,8 +162,7 @@ void TQCAN::handleDeviceInfo(int nodeId, const uint8_t* payload, uint32_t size)
                    << "size=" << size;
         return;
     }
-    updateDevInfoMap(nodeId, info.devType, info.hardVer, info.firmVer);
-    handleUpgradeIdentity(nodeId, info.devType);
+    handleNodeAnswer(nodeId, transferId, info);
 }
 
 void TQCAN::handleRegAccess256(int nodeId, int transferId, const uint8_t* payload, uint32_t size)

@@ -16,6 +16,14 @@ constexpr int kLastNodeId = 48;
 // Heartbeat mode of a node that runs its boot loader, waiting for firmware.
 constexpr int kModeSoftwareUpdate = 3;
 
+// The mode noteNodeRestart gets for a restart the node's answer showed
+// (another name, versions or unique ID than its row held).
+constexpr int kRestartSeenInAnswer = -1;
+
+// A node sends its heartbeat once a second; heard again after more than
+// two periods of silence, it is asked who it is.
+constexpr int kHeartbeatPeriodMs = 1000;
+
 // Op state of a register reply that confirms a write.
 constexpr int kRegOpWriteOk = 0x20;
 

@@ -177,6 +177,7 @@ bool TQCAN::loadLocalParaFile()
         return false;
     }
     qDebug() << "文件内容:" << content;
+    m_regListRestartCount = m_restartCount;
     showSetRegInfoFromFirewareV3(content, path);
     return true;
 }

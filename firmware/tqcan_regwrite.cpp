@@ -89,6 +89,17 @@ bool TQCAN::refuseWithoutParameters()
     return true;
 }
 
+bool TQCAN::refuseAfterRestart()
+{
+    const auto it = m_nodeWatch.constFind(m_setDevId);
+    if (it == m_nodeWatch.constEnd() || it->restartedAt <= m_regListRestartCount)
+        return false;
+    qWarning() << "refuseAfterRestart--node" << m_setDevId << "restarted after its parameters were read";
+    QMessageBox::information(nullptr, tr("Info"),
+                             tr("The Dev Restarted After Its Parameters Were Read, Please Read Them Again !"));
+    return true;
+}
+
 bool TQCAN::handleSetCfgReg()
 {
     qDebug() << "handleSetCfgReg--0---";
@@ -97,6 +108,8 @@ bool TQCAN::handleSetCfgReg()
         return false;
     }
     if (refuseWhileWriting() || refusedDuringUpgrade(m_setDevId))
+        return false;
+    if (refuseAfterRestart())
         return false;
     endRegisterSequences();
     const QList<regtext::Choice> choices = getCurSetPageValues();
@@ -114,6 +127,8 @@ bool TQCAN::handleRecoveyCfgReg()
         return false;
     }
     if (refuseWhileWriting() || refusedDuringUpgrade(m_setDevId))
+        return false;
+    if (refuseAfterRestart())
         return false;
     endRegisterSequences();
     mRecoveryFlag = true;

@@ -11,9 +11,9 @@
 //
 // Only the node being upgraded can move the sequence: replies of other nodes
 // and stray replies of this one (a store command's status, an answer to a
-// restart) change nothing. Any refusal, and a restart the upgrade did not
-// cause, ends the upgrade at once with the failure box; a node that goes
-// quiet ends it by the watchdog.
+// restart) change nothing. Any refusal, a restart the upgrade did not cause
+// and an answer of another device end the upgrade at once with the failure
+// box; a node that goes quiet ends it by the watchdog.
 
 #include "configurator/tqcan.h"
 #include "ui_tqcan.h"
@@ -166,19 +166,33 @@ void TQCAN::startUpgrade()
     // The row says what the node was when it last said so: a device swapped
     // in under its ID since (a restart within its first second shows in no
     // heartbeat) would take firmware that is not its own. The node is asked
-    // again; its answer sends the enter-upgrade command, or refuses.
-    emit control()->signalSeachVersionF(node);
+    // again; the answer to this question alone sends the enter-upgrade
+    // command, or refuses.
+    m_upgradeInfoTid = askNodeInfo(node);
     m_upgrade_timeout = kIdentitySeconds;
     if (!m_checkDevTimer.isActive())
         m_checkDevTimer.start();
 }
 
-void TQCAN::handleUpgradeIdentity(int nodeId, const QString& devType)
+void TQCAN::handleUpgradeIdentity(int nodeId, int transferId, const QString& devType, bool anotherDevice)
 {
-    if (m_upgradeState != e_UPGRADE_IDENTIFY || nodeId != m_upgrade_devId)
+    if (m_upgradeState == e_UPGRADE_IDLE || nodeId != m_upgrade_devId)
         return;
     // The rule the version list was chosen by.
-    if (firmwarenames::matchFirmwareTable(devType, mDbTableNameL) != m_upgradeTable) {
+    const bool ownTable = firmwarenames::matchFirmwareTable(devType, mDbTableNameL) == m_upgradeTable;
+    if (commandSent(m_upgradeState)) {
+        if (ownTable && !anotherDevice)
+            return;
+        qCritical() << "handleUpgradeIdentity: node" << nodeId << "now answers as another device," << devType
+                    << "; state" << m_upgradeState;
+        failUpgrade();
+        return;
+    }
+    // An answer to an earlier question (the one after an earlier upgrade,
+    // say) may come from the device before a swap.
+    if (transferId != m_upgradeInfoTid)
+        return;
+    if (!ownTable) {
         qCritical() << "startUpgrade: node" << nodeId << "now reports" << devType << "; version"
                     << m_upgradeVersion << "is of table" << m_upgradeTable;
         refuseUpgrade(tr("Node 0x%1 now reports itself as \"%2\", but version %3 is firmware for %4: "
@@ -199,8 +213,19 @@ void TQCAN::handleUpgradeIdentity(int nodeId, const QString& devType)
     m_upgrade_timeout = kWatchdogSeconds;
 }
 
-void TQCAN::handleNodeRestart(int nodeId, int mode)
+void TQCAN::handleNodeRestart(int nodeId, int mode, int answerTid)
 {
+    // The device that answers the start's question may be the one from
+    // before: the question is asked again, within the same bound. An
+    // answer to it that shows the restart is the new device's.
+    if (nodeId == m_upgrade_devId && m_upgradeState == e_UPGRADE_IDENTIFY) {
+        if (answerTid != m_upgradeInfoTid)
+            m_upgradeInfoTid = askNodeInfo(nodeId);
+        return;
+    }
+    // The answer that showed it is at hand (and checked by the upgrade).
+    if (mode == kRestartSeenInAnswer)
+        return;
     const bool upgrading = nodeId == m_upgrade_devId && commandSent(m_upgradeState);
     // The restarts the upgrade causes bring the node back in its boot
     // loader, waiting for a part: into it after the enter-upgrade command,
@@ -215,7 +240,7 @@ void TQCAN::handleNodeRestart(int nodeId, int mode)
     qDebug() << "handleNodeRestart: node" << nodeId << "restarted, mode" << mode
              << (ask ? "; asked what it is now" : "; the upgrade asks what it is");
     if (ask)
-        emit control()->signalSeachVersionF(nodeId);
+        askNodeInfo(nodeId);
     if (upgrading) {
         qCritical() << "handleNodeRestart: node" << nodeId << "restarted in the middle of the upgrade, state"
                     << m_upgradeState;
@@ -238,6 +263,7 @@ void TQCAN::endUpgrade()
     m_upgrade_devId = 0;
     m_forceSearchDevId = 0;
     m_upgrade_timeout = 0;
+    m_upgradeInfoTid = -1;
     m_upgradeVersion.clear();
     m_upgradeTable.clear();
     setUpgradeControlsEnabled();
@@ -454,7 +480,7 @@ void TQCAN::doProcessFroceSearchDev()
 {
     if (m_forceSearchDevId == 0)
         return;
-    emit control()->signalSeachVersionF(m_forceSearchDevId);
+    askNodeInfo(m_forceSearchDevId);
     m_forceSearchDevId = 0;
     // A new upgrade started in the meantime owns the node id now.
     if (m_upgradeState == e_UPGRADE_IDLE)

@@ -220,7 +220,13 @@ void subSerialTQThread::payZerosOwed()
 
 void subSerialTQThread::handleVersionReq(const Communicat& req)
 {
-    sendService(kPortNodeInfo, req.param, nullptr);
+    // arg2 carries the transfer-ID when the page numbers its requests.
+    int transferId = -1;
+    if (!transferIdOf(req.arg2.isEmpty() ? QStringList() : QStringList(req.arg2), 0, &transferId)) {
+        qWarning() << "subSerialTQThread: node information request with a bad transfer-ID:" << req.arg2;
+        return;
+    }
+    sendService(kPortNodeInfo, req.param, nullptr, transferId);
 }
 
 void subSerialTQThread::handleRegReq(const Communicat& req)

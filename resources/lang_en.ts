@@ -361,6 +361,10 @@ Set it anyway?</translation>
         <translation>Node 0x%1 did not say what device it is: nothing was sent to it. Please try again.</translation>
     </message>
     <message>
+        <source>The Dev Restarted After Its Parameters Were Read, Please Read Them Again !</source>
+        <translation>The Dev Restarted After Its Parameters Were Read, Please Read Them Again !</translation>
+    </message>
+    <message>
         <source>Notify</source>
         <translation>Notify</translation>
     </message>

@@ -523,6 +523,10 @@ Chose Yes To Clear !</source>
         <translation>正在读取参数，请稍候！</translation>
     </message>
     <message>
+        <source>The Dev Restarted After Its Parameters Were Read, Please Read Them Again !</source>
+        <translation>读取参数后设备已重启，请重新读取参数！</translation>
+    </message>
+    <message>
         <source>The Dev Has Not Answered Earlier Requests, Please Try Again Shortly!</source>
         <translation>设备尚未应答之前的请求，请稍后再试！</translation>
     </message>

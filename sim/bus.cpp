@@ -58,6 +58,10 @@ Bus::Bus(Options options) : m_opt(std::move(options))
         c.accessCode = m_opt.accessCode;
         c.telemetryHz = m_opt.telemetryHz;
         c.statusBits = m_opt.statusBits;
+        for (const auto& slow : m_opt.slowInfo) {
+            if (slow.first == c.nodeId)
+                c.infoDelayUs = uint64_t(slow.second) * 1000;
+        }
         const char tag[] = "ESC-SIM";
         std::copy(tag, tag + 7, c.uniqueId.begin());
         c.uniqueId[14] = uint8_t(i);
@@ -123,6 +127,7 @@ std::string Bus::replug(std::string* error)
             return std::string(); // never started: nothing to pull
         m_pty.reset(); // its master closes: the PC's end hangs up
         m_adapter.reset(new SimAdapter(m_opt.baudLimit));
+        m_delayed.clear();
         path = openTerminal(error);
     }
     wake();
@@ -166,19 +171,26 @@ uint64_t Bus::tickNodes(uint64_t now)
     uint64_t next = now + 1000000;
     for (auto& n : m_nodes)
         next = std::min(next, n->tick(now));
-    routeNodeOutput();
-    return next;
+    routeNodeOutput(now);
+    return std::min(next, releaseDelayed(now));
 }
 
-void Bus::routeNodeOutput()
+void Bus::routeNodeOutput(uint64_t now)
 {
     const uint32_t rate = m_adapter->bitrate();
     for (size_t i = 0; i < m_nodes.size(); ++i) {
         SimNode& n = *m_nodes[i];
         SimNode::Outgoing o;
         while (n.takeOutgoing(o)) {
-            if (o.bitrate == rate && !n.silent())
+            if (o.bitrate != rate || n.silent())
+                continue;
+            if (o.delayUs == 0) {
                 m_adapter->send(o.frame.id, o.frame.data, o.frame.len);
+                continue;
+            }
+            DelayedFrame d {now + o.delayUs, o.frame.id, {}, o.frame.len};
+            std::copy(o.frame.data, o.frame.data + 8, d.data);
+            m_delayed.push_back(d);
         }
         const FirmwareReceiver& fw = n.firmware();
         if (fw.completions() != m_completionsSeen[i]) {
@@ -187,6 +199,23 @@ void Bus::routeNodeOutput()
                 m_imageCb(n.nodeId(), fw.lastCompletedPart(), fw.image(fw.lastCompletedPart()));
         }
     }
+}
+
+uint64_t Bus::releaseDelayed(uint64_t now)
+{
+    uint64_t next = UINT64_MAX;
+    // In the order they were sent: a transfer's frames stay in order.
+    auto keep = m_delayed.begin();
+    for (const DelayedFrame& d : m_delayed) {
+        if (d.dueUs <= now) {
+            m_adapter->send(d.canId, d.data, d.len);
+        } else {
+            next = std::min(next, d.dueUs);
+            *keep++ = d;
+        }
+    }
+    m_delayed.erase(keep, m_delayed.end());
+    return next;
 }
 
 size_t Bus::handleInput(uint64_t now, bool paced)
@@ -206,7 +235,7 @@ size_t Bus::handleInput(uint64_t now, bool paced)
             if (n->hears(rate))
                 n->receive(cf, now);
         }
-        routeNodeOutput();
+        routeNodeOutput(now);
     });
     return got;
 }

@@ -69,6 +69,10 @@ struct Options {
     bool baudLimit = false;
     // The swaps that Bus::swapNodes carries out, each time it is called.
     std::vector<NodeSwap> swaps;
+    // Nodes whose node-information answers (port 430) reach the PC this
+    // many milliseconds late, as on a slow line (node ID, ms); a device
+    // swapped in meanwhile does not take back what is on its way.
+    std::vector<std::pair<uint8_t, unsigned>> slowInfo;
     // Receives one line per notable event (node control, ID change, restart,
     // firmware part complete ...). Called on the bus thread, lock held: do
     // not call back into the Bus from it.
@@ -195,7 +199,9 @@ private:
     // Reads what the PC wrote, as much as the line allows (unpaced: all
     // that one read takes); returns the bytes read.
     size_t handleInput(uint64_t nowUs, bool paced = true);
-    void routeNodeOutput();
+    void routeNodeOutput(uint64_t nowUs);
+    // Sends what the slow line held and is due; the time of the next one.
+    uint64_t releaseDelayed(uint64_t nowUs);
     void flushOutput(uint64_t nowUs);
     uint64_t tickNodes(uint64_t nowUs);
     void addLog(const std::string& line);
@@ -207,6 +213,13 @@ private:
     std::vector<std::unique_ptr<SimNode>> m_nodes;
     std::vector<std::string> m_log;
     std::vector<unsigned> m_completionsSeen; // per node
+    struct DelayedFrame {
+        uint64_t dueUs;
+        uint32_t canId;
+        uint8_t data[8];
+        uint8_t len;
+    };
+    std::vector<DelayedFrame> m_delayed; // on a slow line, oldest first
     std::function<void(uint8_t, int, const std::vector<uint8_t>&)> m_imageCb;
     int m_wake[2] = {-1, -1};
     std::atomic<bool> m_stop {false};

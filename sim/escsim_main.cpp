@@ -61,7 +61,11 @@ void usage(std::ostream& out)
            "  --swap NODE,MS,NAME  on SIGUSR1 node NODE falls silent for MS milliseconds and\n"
            "                       comes back as a freshly powered device named NAME: uptime\n"
            "                       from 0, in its application, registers at their defaults,\n"
-           "                       no upgrade in progress; may be given again\n"
+           "                       no upgrade in progress, a unique ID of its own; may be\n"
+           "                       given again\n"
+           "  --slow-info NODE,MS  node NODE's answers to the question who it is (port 430)\n"
+           "                       reach the PC MS milliseconds late, as on a slow line;\n"
+           "                       may be given again\n"
            "  --baud-limit         pace the line to 500000 baud: 3125 frames a second each\n"
            "                       way; frames towards the PC beyond a full queue are dropped\n"
            "  --link PATH          also make PATH a symbolic link to the terminal\n"
@@ -74,15 +78,23 @@ void usage(std::ostream& out)
            "--link made to follow it), and the nodes keep their last set-points.\n";
 }
 
+// A whole number from lo to hi, in base (0: decimal or 0x...); out is
+// written only then.
+template <typename T>
+bool parseNumber(const std::string& text, int base, long lo, long hi, T& out)
+{
+    char* end = nullptr;
+    const long v = std::strtol(text.c_str(), &end, base);
+    if (text.empty() || *end != '\0' || v < lo || v > hi)
+        return false;
+    out = T(v);
+    return true;
+}
+
 // One node ID, decimal (or 0x...), 1 to 127.
 bool parseNodeId(const std::string& text, uint8_t& out)
 {
-    char* end = nullptr;
-    const long v = std::strtol(text.c_str(), &end, 0);
-    if (text.empty() || *end != '\0' || v < 1 || v > 127)
-        return false;
-    out = uint8_t(v);
-    return true;
+    return parseNumber(text, 0, 1, 127, out);
 }
 
 bool parseNodes(const std::string& text, std::vector<uint8_t>& out)
@@ -178,22 +190,30 @@ bool replugAdapter(escsim::Bus& bus, const std::string& linkPath)
     return true;
 }
 
-// "NODE,MS,NAME": the node decimal (or 0x...), the silence in milliseconds
-// (at most a minute), the name all that follows, not empty.
+// A time in milliseconds, decimal, at most a minute.
+bool parseMs(const std::string& text, unsigned& out)
+{
+    return parseNumber(text, 10, 0, 60000, out);
+}
+
+// "NODE,MS,NAME": the node decimal (or 0x...), the silence, the name all
+// that follows, not empty.
 bool parseSwap(const std::string& text, escsim::NodeSwap& out)
 {
     const size_t first = text.find(',');
     const size_t second = first == std::string::npos ? first : text.find(',', first + 1);
     if (second == std::string::npos || second + 1 == text.size() || !parseNodeId(text.substr(0, first), out.node))
         return false;
-    const std::string ms = text.substr(first + 1, second - first - 1);
-    char* end = nullptr;
-    const long v = std::strtol(ms.c_str(), &end, 10);
-    if (ms.empty() || *end != '\0' || v < 0 || v > 60000)
-        return false;
-    out.silentMs = unsigned(v);
     out.name = text.substr(second + 1);
-    return true;
+    return parseMs(text.substr(first + 1, second - first - 1), out.silentMs);
+}
+
+// "NODE,MS": the node decimal (or 0x...), the delay.
+bool parseSlowInfo(const std::string& text, std::pair<uint8_t, unsigned>& out)
+{
+    const size_t comma = text.find(',');
+    return comma != std::string::npos && parseNodeId(text.substr(0, comma), out.first)
+        && parseMs(text.substr(comma + 1), out.second);
 }
 
 bool readFile(const std::string& path, std::string& out)
@@ -298,6 +318,14 @@ int main(int argc, char** argv)
                 return 2;
             }
             opt.swaps.push_back(swap);
+        } else if (a == "--slow-info") {
+            value(v);
+            std::pair<uint8_t, unsigned> slow;
+            if (!parseSlowInfo(v, slow)) {
+                std::cerr << "esc-sim: bad slow info '" << v << "'\n";
+                return 2;
+            }
+            opt.slowInfo.push_back(slow);
         } else if (a == "--baud-limit") {
             opt.baudLimit = true;
         } else if (a == "--link") {
@@ -320,6 +348,8 @@ int main(int argc, char** argv)
         named.emplace_back(n.first, "name for");
     for (const escsim::NodeSwap& swap : opt.swaps)
         named.emplace_back(swap.node, "swap of");
+    for (const auto& slow : opt.slowInfo)
+        named.emplace_back(slow.first, "slow info of");
     for (const auto& [node, what] : named) {
         if (std::find(opt.nodes.begin(), opt.nodes.end(), node) == opt.nodes.end()) {
             std::cerr << "esc-sim: " << what << " node " << int(node) << ", which is not on the bus\n";

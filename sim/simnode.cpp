@@ -144,14 +144,14 @@ bool SimNode::takeOutgoing(Outgoing& out)
     return true;
 }
 
-void SimNode::collectTx(uint32_t rate)
+void SimNode::collectTx(uint32_t rate, uint64_t delayUs)
 {
     // Tag each frame with the rate it goes out at: a register-4 write is
     // answered at the old rate, then the node switches.
     if (rate == 0)
         rate = canBitrate();
     while (const canard::CanFrame* f = m_ins.peekTx()) {
-        m_out.push_back({rate, *f});
+        m_out.push_back({rate, *f, delayUs});
         m_ins.popTx();
     }
 }
@@ -172,7 +172,12 @@ void SimNode::respond(const canard::RxTransfer& req, const std::vector<uint8_t>&
         --m_passBeforeHold;
     }
     m_ins.push(md, payload.data(), payload.size());
-    collectTx(rate);
+    collectTx(rate, lineDelayUs(req.port_id));
+}
+
+uint64_t SimNode::lineDelayUs(uint16_t port) const
+{
+    return port == kPortNodeInfo ? m_cfg.infoDelayUs : 0;
 }
 
 void SimNode::holdResponses(uint16_t port, unsigned after)
@@ -186,7 +191,7 @@ void SimNode::releaseResponses()
     m_heldPort = 0;
     for (const HeldResponse& h : m_held) {
         m_ins.push(h.md, h.payload.data(), h.payload.size());
-        collectTx(h.rate);
+        collectTx(h.rate, lineDelayUs(h.md.port_id));
     }
     m_held.clear();
 }
@@ -197,6 +202,9 @@ void SimNode::replaceDevice(const std::string& name, uint64_t nowUs, uint64_t si
     // its half-received transfers, its settings, firmware or requests.
     m_cfg = m_startCfg;
     m_cfg.name = name;
+    ++m_devicesSwappedIn;
+    m_cfg.uniqueId[12] = uint8_t(m_devicesSwappedIn);
+    m_cfg.uniqueId[13] = uint8_t(m_devicesSwappedIn >> 8);
     m_regs = RegisterTable::fromDescription(m_cfg.description);
     m_fw = FirmwareReceiver();
     m_out.clear();

@@ -27,7 +27,8 @@ struct NodeConfig {
     uint8_t swMajor = 2, swMinor = 3;
     uint8_t newSwMajor = 2, newSwMinor = 4; // after a completed upgrade
     bool answerRestart = false;             // answer the restart command first
-    std::array<uint8_t, 16> uniqueId {};
+    std::array<uint8_t, 16> uniqueId {}; // a device swapped in gets one of its own
+    uint64_t infoDelayUs = 0;            // its node-information answers reach the adapter this much later
     std::string description;        // served on the description-file service, English
     std::string descriptionChinese; // and Chinese
     std::string accessCode;         // parameter of the enter-upgrade command
@@ -60,10 +61,12 @@ public:
     // Periodic work; returns the time of the next thing due.
     uint64_t tick(uint64_t nowUs);
 
-    // A frame the node puts on the bus, and the CAN rate it was sent at.
+    // A frame the node puts on the bus, the CAN rate it was sent at, and
+    // how long a slow line holds it on its way to the adapter.
     struct Outgoing {
         uint32_t bitrate;
         canard::CanFrame frame;
+        uint64_t delayUs = 0;
     };
     bool takeOutgoing(Outgoing& out);
 
@@ -103,7 +106,9 @@ private:
     // rate: the CAN rate the frames go out at (0 = the node's current one).
     void respond(const canard::RxTransfer& req, const std::vector<uint8_t>& payload, uint32_t rate = 0);
     void publish(uint16_t subject, uint8_t priority, const std::vector<uint8_t>& payload);
-    void collectTx(uint32_t rate = 0);
+    void collectTx(uint32_t rate = 0, uint64_t delayUs = 0);
+    // How long the line holds the node's answers on this port.
+    uint64_t lineDelayUs(uint16_t port) const;
 
     void serveRegister(const canard::RxTransfer& t);
     void serveFileRead(const canard::RxTransfer& t);
@@ -134,6 +139,7 @@ private:
     uint64_t m_nextTelemetryUs = 0;
     uint64_t m_restartUntilUs = 0;
     uint64_t m_replacedUntilUs = 0; // the next device powers up then; 0 = none waiting
+    uint16_t m_devicesSwappedIn = 0;
     uint32_t m_lastUptime = 0;
     uint16_t m_throttle = 0;
     int32_t m_speed = 0;

@@ -114,20 +114,27 @@ void TQCAN::applyThrottleRange(int min, int max)
 
 void TQCAN::zeroAllSetPoints()
 {
-    for (EscRow& r : m_escRows) {
-        if (r.setPoint) {
-            // An arrow held down steps its box up again and again: the box
-            // lets go as at the button's release, and steps again only on
-            // the next press.
-            QMouseEvent release(QEvent::MouseButtonRelease, QPointF(), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-            QCoreApplication::sendEvent(r.setPoint, &release);
-            r.setPoint->setValue(0);
-        }
-        // A bar being dragged would set its row again on the next move.
-        if (r.bar)
-            r.bar->letGo();
-    }
+    for (int row = 1; row <= kEscRows; ++row)
+        zeroSetPoint(row);
     emit stopKeyPressed();
+}
+
+void TQCAN::zeroSetPoint(int row)
+{
+    if (row < 1 || row > kEscRows)
+        return;
+    EscRow& r = m_escRows[size_t(row - 1)];
+    if (r.setPoint) {
+        // An arrow held down steps its box up again and again: the box
+        // lets go as at the button's release, and steps again only on
+        // the next press.
+        QMouseEvent release(QEvent::MouseButtonRelease, QPointF(), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(r.setPoint, &release);
+        r.setPoint->setValue(0);
+    }
+    // A bar being dragged would set its row again on the next move.
+    if (r.bar)
+        r.bar->letGo();
 }
 
 void TQCAN::on_btn_throt_set_clicked()

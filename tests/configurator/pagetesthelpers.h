@@ -17,6 +17,7 @@
 
 #include "app/communicat.h"
 #include "app/response_data.h"
+#include "app/tqformalpagecontrol.h"
 #include "app/tqpagecontrol.h"
 #include "configurator/tqcan.h"
 #include "telemetry/qcwindicatorlamp.h"
@@ -68,8 +69,9 @@ inline response_data_struct_t record(uint16_t port, uint8_t node, const std::str
     return r;
 }
 
-// The page's description and register requests, so that a reply can carry
-// the transfer-ID of the request it answers, as a node's reply does.
+// The page's description, register and node-information requests, so that
+// a reply can carry the transfer-ID of the request it answers, as a node's
+// reply does.
 class NumberedRequests : public QObject
 {
 public:
@@ -79,7 +81,11 @@ public:
                 [this](int, int, int, int transferId) { m_last = transferId; });
         connect(TQPageControl::getInstance(), &TQPageControl::signalSeachReg, this,
                 [this](int, int reg, int, int, int transferId) { m_registers[reg] << transferId; });
+        connect(tqformalpagecontrol::getInstance(), &tqformalpagecontrol::signalSeachVersionF, this,
+                [this](int node, int transferId) { m_info[node] = transferId; });
     }
+    // A node's answer to the latest question what it is: a device of this name.
+    inline response_data_struct_t info(uint8_t node, const std::string& name = "P_FLY-ESC_A") const;
     // A node's reply on port 256 to the latest request for its register (or
     // to the one `back` requests before it).
     response_data_struct_t regReply(uint8_t node, const std::string& bytes, int back = 0) const
@@ -98,6 +104,7 @@ public:
 private:
     int m_last = -1;
     QMap<int, QList<int>> m_registers;
+    QMap<int, int> m_info;
 };
 
 // A description chunk as a node sends it on port 257: the offset asked for
@@ -119,14 +126,20 @@ inline response_data_struct_t heartbeat(uint8_t node)
 }
 
 // The 296-byte device-information record: hardware and software version
-// at bytes 2..5, the name from byte 30.
+// at bytes 2..5, the name from byte 30; the answer to question transferId.
 inline response_data_struct_t deviceInfo(uint8_t node, const std::string& name = "P_FLY-ESC_A",
-                                         char hwMajor = 1, char hwMinor = 0, char swMajor = 2, char swMinor = 3)
+                                         char hwMajor = 1, char hwMinor = 0, char swMajor = 2, char swMinor = 3,
+                                         uint8_t transferId = 0)
 {
     std::string rec(296, '\0');
     rec.replace(2, 4, {hwMajor, hwMinor, swMajor, swMinor});
     rec.replace(30, name.size(), name);
-    return record(430, node, rec);
+    return record(430, node, rec, transferId);
+}
+
+response_data_struct_t NumberedRequests::info(uint8_t node, const std::string& name) const
+{
+    return deviceInfo(node, name, 1, 0, 2, 3, uint8_t(m_info.value(node)));
 }
 
 // The link's own codes: no node, no payload.

@@ -234,8 +234,9 @@ void tst_ConfiguratorPage::silentNodeGoesAtTheFourthTick()
     list(17);
     clickCell(dev(), 0, 2);
     QCOMPARE(child<QComboBox>(page(), "comboBox_dev_ver")->currentText(), QString("9.9"));
+    NumberedRequests asked;
     click(page(), "btnUpgradedev");
-    feed(deviceInfo(16)); // still what it was: the upgrade goes on
+    feed(asked.info(16)); // still what it was: the upgrade goes on
     // Its first heartbeat from the boot loader (mode 3) moves the upgrade on
     // to the status register; later ones do not ask again.
     QSignalSpy status(tqformalpagecontrol::getInstance(), &tqformalpagecontrol::signalSeachRegF);

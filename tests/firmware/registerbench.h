@@ -47,6 +47,7 @@ struct Bench {
         escsim::Options o;
         o.nodes = std::move(nodes);
         o.description = description;
+        o.swaps = {{16, 300, "P_FLY-ESC_B"}};
         return o;
     }
     TQCAN* page() { return window.configuratorPage(); }

@@ -456,18 +456,19 @@ void TestFirmwareDownload::nothingOfADownloadLandsDuringAnUpgrade()
         return true;
     };
     ModalBoxCloser boxes;
+    pagetest::NumberedRequests asked;
     if (late) {
         m_server->serveLate(kListPath, list("fw.v2.db", m_server->url(kDbPath)), 1000);
         pagetest::click(page(), "btnDownloadDBCSV");
         forceClick(page(), "btnUpgradedev");
-        page()->doProcessRecvTQPack(pagetest::deviceInfo(16)); // still what it was
+        page()->doProcessRecvTQPack(asked.info(16)); // still what it was
         QVERIFY(upgradeHoldsTheControls());
         QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), QStringList{kFailed}, pagetest::kSlowMs);
     } else {
         m_server->remove(kDbPath);
-        WhenEnabled startUpgrade(pagetest::child(page(), "btnUpgradedev"), [this, closePort, refused] {
+        WhenEnabled startUpgrade(pagetest::child(page(), "btnUpgradedev"), [this, closePort, refused, &asked] {
             pagetest::click(page(), "btnUpgradedev");
-            page()->doProcessRecvTQPack(pagetest::deviceInfo(16));
+            page()->doProcessRecvTQPack(asked.info(16));
             if (closePort)
                 pagetest::click(page(), "btnOpen");
             if (refused)

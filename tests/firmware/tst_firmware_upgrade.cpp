@@ -246,17 +246,26 @@ void tst_FirmwareUpgrade::fullUpgrade_data()
     QTest::newRow("swapped before the press") << false << "before";
     QTest::newRow("swapped at the press") << false << "press";
     QTest::newRow("swapped in part 1") << false << "part 1";
+    // Its answers 1 s late, as on a slow line: the answer its old device
+    // gave before the swap is not the new one's.
+    QTest::newRow("swapped after the press, answers late") << false << "late";
+    // Within a second of its restart after the success, another device
+    // comes after 2.2 s of silence: its uptime is not lower.
+    QTest::newRow("swapped after the success") << false << "after";
 }
 
 void tst_FirmwareUpgrade::fullUpgrade()
 {
     QFETCH(bool, answerRestart);
     QFETCH(QString, choice);
-    const bool swapped = !choice.isEmpty() && choice != "keys" && choice != "box";
-    escsim::Options o = simOptions(choice.isEmpty() || swapped ? std::vector<uint8_t>{16} : std::vector<uint8_t>{16, 17});
+    const bool after = choice == "after";
+    const bool swapped = !choice.isEmpty() && choice != "keys" && choice != "box" && !after;
+    escsim::Options o = simOptions(choice.isEmpty() || swapped || after ? std::vector<uint8_t>{16} : std::vector<uint8_t>{16, 17});
     o.answerRestart = answerRestart;
     o.nodeNames = {{swapped ? 16 : 17, "P_FLY-MOTOR_B"}};
-    o.swaps = {{16, 300, testdb::kSimDeviceName}};
+    o.swaps = {{16, after ? 2200u : 300u, testdb::kSimDeviceName}};
+    if (choice == "late")
+        o.slowInfo = {{16, 1000}};
     Bench bench(o);
     const int part1 = 3000, part2 = 1100;
     QVERIFY(bench.start({testdb::row("2.4.0", "older", 512, 512),
@@ -271,7 +280,7 @@ void tst_FirmwareUpgrade::fullUpgrade()
     auto* throttle = bench.widget<QComboBox>("comboBoxThrot");
     throttle->setCurrentIndex(1);
 
-    QVERIFY(bench.choose(choice.isEmpty() || swapped ? "10" : "11"));
+    QVERIFY(bench.choose(choice.isEmpty() || swapped || after ? "10" : "11"));
     const QRect box = table->visualRect(table->model()->index(row, 0));
     if (choice == "keys") {
         for (int key : {Qt::Key_Left, Qt::Key_Space, row > 0 ? Qt::Key_Down : Qt::Key_Up, Qt::Key_Space})
@@ -287,11 +296,15 @@ void tst_FirmwareUpgrade::fullUpgrade()
             if (entry == "download 16 512")
                 bench.bus.swapNodes();
         };
-        if (choice != "part 1")
+        if (choice != "part 1" && choice != "late")
             bench.bus.swapNodes();
         if (choice != "before")
             click(bench.page(), "btnUpgradedev");
-        const QString ending = choice == "press" ? kNowAnother : kFailure;
+        if (choice == "late") {
+            QTest::qWait(300);
+            bench.bus.swapNodes();
+        }
+        const QString ending = choice == "press" || choice == "late" ? kNowAnother : kFailure;
         QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), choice == "before" ? QStringList() : QStringList({ending}), kSlowMs);
         QVERIFY2(first.clock.elapsed() < 5000, "not by a watchdog");
         // The restart seen, the row and the versions follow the new device.
@@ -315,6 +328,14 @@ void tst_FirmwareUpgrade::fullUpgrade()
 
     QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), QStringList({kSuccess}), 40000);
     QVERIFY(bench.controlsEnabled());
+    if (after) { // the row, the details and the progress cell follow the new device
+        QTRY_COMPARE_WITH_TIMEOUT(rowTexts(table, row).value(3), QString("2.5"), kSlowMs);
+        bench.bus.swapNodes();
+        QTRY_COMPARE_WITH_TIMEOUT(rowTexts(table, row).value(3), QString("2.3"), kSlowMs);
+        QCOMPARE(bench.widget<QLineEdit>("lEdit_upgrade_firmver")->text(), QString("2.3"));
+        QCOMPARE(table->item(row, 5)->text(), QString());
+        return;
+    }
     // The node is asked once who it is, and shows the new firmware, beside
     // the list too.
     QTRY_COMPARE_WITH_TIMEOUT(rowTexts(table, row).value(3), QString("2.5"), kSlowMs);
@@ -400,8 +421,6 @@ void tst_FirmwareUpgrade::strayRepliesChangeNothing()
     page->doProcessRecvTQPack(record(435, 17, std::string("\x00", 1)));             // status 0
     page->doProcessRecvTQPack(record(435, 16, std::string("\x00", 1)));             // a store reply
     page->doProcessRecvTQPack(record(435, 17, std::string("\x05", 1)));             // another node refuses
-    // The node says it is another device: the version being installed stays shown.
-    page->doProcessRecvTQPack(deviceInfo(16, "P_FLY-MOTOR_B"));
     QCOMPARE(bench.widget<QComboBox>("comboBox_dev_ver")->currentText(), kVersion);
 
     QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), QStringList({kSuccess}), 60000);
@@ -416,6 +435,8 @@ void tst_FirmwareUpgrade::stalledPartFailsAfterTenSeconds_data()
     QTest::addColumn<int>("fault");
     QTest::newRow("node stops answering") << 0;
     QTest::newRow("node answers 13") << 13;
+    // At once, never by the watchdog.
+    QTest::newRow("node answers as another device") << -1;
 }
 
 void tst_FirmwareUpgrade::stalledPartFailsAfterTenSeconds()
@@ -431,12 +452,15 @@ void tst_FirmwareUpgrade::stalledPartFailsAfterTenSeconds()
     QTRY_VERIFY_WITH_TIMEOUT(progress.percent() >= 5, kSlowMs);
     if (fault == 0)
         bench.bus.setNodeSilent(16, true);
-    else
+    else if (fault > 0)
         bench.bus.setFileWriteError(16, uint16_t(fault));
+    else
+        bench.page()->doProcessRecvTQPack(deviceInfo(16, "P_FLY-MOTOR_B"));
 
     QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), QStringList({kFailure}), 20000);
     const qint64 afterProgress = progress.since.elapsed();
-    QVERIFY2(afterProgress >= 8800 && afterProgress <= 11500, qPrintable(QString::number(afterProgress)));
+    QVERIFY2(fault < 0 ? afterProgress < 8000 : afterProgress >= 8800 && afterProgress <= 11500,
+             qPrintable(QString::number(afterProgress)));
     QVERIFY(bench.controlsEnabled());
     QVERIFY(progress.percent() < 100);
 
@@ -579,7 +603,7 @@ void tst_FirmwareUpgrade::refusedStartsSendNothing()
                               kSlowMs);
     QCOMPARE(bench.widget<QComboBox>("comboBox_dev_ver")->currentText(), QString("2.4.0")); // the choice kept
     bench.bus.setNodeSilent(16, false);
-    QTest::qWait(100);
+    QTRY_COMPARE_WITH_TIMEOUT(requests.entries.size(), 3, kSlowMs); // heard after its silence: who is it?
     const uint64_t sent = bench.framesFromPc();
 
     // Its heartbeat's uptime not below the last one heard: no restart.
@@ -591,7 +615,7 @@ void tst_FirmwareUpgrade::refusedStartsSendNothing()
     bench.page()->doProcessRecvTQPack(record(256, 16, std::string("\x10\x05\x20\x00", 4)));
     bench.page()->doProcessRecvTQPack(record(7509, 16, beat));
     QTest::qWait(500);
-    QCOMPARE(requests.entries, QStringList({"info 16", "info 16"}));
+    QCOMPARE(requests.entries, QStringList({"info 16", "info 16", "info 16"}));
     QCOMPARE(bench.framesFromPc(), sent);
     QVERIFY(bench.controlsEnabled());
     QCOMPARE(boxes.texts().size(), 4);

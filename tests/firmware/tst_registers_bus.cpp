@@ -380,6 +380,17 @@ void tst_RegistersBus::writeStoresThenRestoreRereads()
     QTRY_COMPARE_WITH_TIMEOUT(requests(bench.bus, 16, 256).size(), asked + 18, kSlowMs);
     bench.bus.releaseResponses(16);
     QTRY_COMPARE_WITH_TIMEOUT(tableRows(bench.page()).value(1), QString("0A|Motor direction|*Reversed"), kSlowMs);
+
+    // Another device in its place: what was read of the one before is not
+    // written, restored or saved for it until it is read.
+    QTRY_VERIFY_WITH_TIMEOUT(bench.bus.uptime(16) > 0, kSlowMs); // a restart its heartbeat shows
+    bench.bus.swapNodes();
+    QTRY_COMPARE_WITH_TIMEOUT(rowTexts(devTable(bench.page()), 0).value(1), QString("P_FLY-ESC_B"), kSlowMs);
+    for (const char* button : {"btn_para_download", "btn_recovery", "btn_local_save"})
+        clickFor(bench, button, {"The Dev Restarted After Its Parameters Were Read, Please Read Them Again !"});
+    QVERIFY(requests(bench.bus, 16, 256).isEmpty() && QDir(setIns()).entryList({"P_FLY-ESC_B_*"}).isEmpty());
+    readParameters(bench);
+    clickFor(bench, "btn_para_download", {"Write Parameter Success !"});
 }
 
 void tst_RegistersBus::thirteenNodesAndSaveLoadOnRowTwo()

@@ -26,7 +26,7 @@ private slots:
         }
         QProcess p;
         p.start(ESC_SIM_EXE, {"--nodes", "16,18,19", "--name", "CLI-ESC", "--node-name", "19,CLI,B", "--link", link,
-                              "--swap", "18,0,NEW,ESC",
+                              "--swap", "18,0,NEW,ESC", "--slow-info", "19,300",
                               "--description", desc, "--quiet"});
         QVERIFY(p.waitForStarted(kWaitMs));
         QTRY_VERIFY_WITH_TIMEOUT(p.canReadLine(), kWaitMs);
@@ -41,12 +41,17 @@ private slots:
         QVERIFY(c.send(kPortNodeInfo, 18, nullptr));
         QVERIFY(c.waitFor(kPortNodeInfo, 18, kWaitMs, &r));
         QCOMPARE(QString(reinterpret_cast<const char*>(&r.payload[30])), QString("CLI-ESC"));
+        const QByteArray uniqueId(reinterpret_cast<const char*>(&r.payload[14]), 16);
+        QElapsedTimer slow;
+        slow.start();
         QVERIFY(c.send(kPortNodeInfo, 19, nullptr) && c.waitFor(kPortNodeInfo, 19, kWaitMs, &r));
+        QVERIFY(slow.elapsed() >= 300);
         QCOMPARE(QString(reinterpret_cast<const char*>(&r.payload[30])), QString("CLI,B"));
         ::kill(p.processId(), SIGUSR1); // node 18 is another device now
         QTRY_VERIFY_WITH_TIMEOUT(c.send(kPortNodeInfo, 18, nullptr) && c.waitFor(kPortNodeInfo, 18, 100, &r)
                                      && QString(reinterpret_cast<const char*>(&r.payload[30])) == "NEW,ESC",
                                  kWaitMs);
+        QVERIFY(QByteArray(reinterpret_cast<const char*>(&r.payload[14]), 16) != uniqueId); // its own
         FileReadArgs fr;
         fr.fileType = 1001;
         QVERIFY(c.send(kPortFileRead, 16, &fr));
@@ -145,6 +150,8 @@ private slots:
         QTest::newRow("swap of a node not on the bus") << QStringList {"--swap", "17,100,ESC"};
         QTest::newRow("swap without a name") << QStringList {"--swap", "16,100,"};
         QTest::newRow("swap silent past a minute") << QStringList {"--swap", "16,60001,ESC"};
+        QTest::newRow("slow info of a node not on the bus") << QStringList {"--slow-info", "17,100"};
+        QTest::newRow("slow info past a minute") << QStringList {"--slow-info", "16,60001"};
         QTest::newRow("missing description") << QStringList {"--description", "/nonexistent/x.txt"};
     }
     void badOptionsAreRefused()
