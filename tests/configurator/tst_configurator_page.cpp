@@ -159,9 +159,14 @@ void tst_ConfiguratorPage::nodesAreListedFromHeartbeatAndInformation()
     feed(heartbeat(16));
     QCOMPARE(asked.size(), 1);
     QVERIFY(escRow->isEnabled());
+    auto* setPoint = child<QSpinBox>(page(), "spinBox_y_1");
+    setPoint->setValue(400);
+    feed(deviceInfo(16)); // the same device: its set-point stays
+    QCOMPARE(setPoint->value(), 400);
     feed(deviceInfo(16, "P_FLY-ESC_A", 1, 0, 2, 4));
     QCOMPARE(rowTexts(dev(), 0).last(), QString("2.4"));
     QCOMPARE(listed(page()).size(), 2);
+    QCOMPARE(setPoint->value(), 0); // another device now: nobody set it
 
     // Closing the port drops them all and disables their rows.
     click(page(), "btnOpen");
