@@ -431,6 +431,9 @@ private:
     // A list read (or loaded) before the chosen node's last restart is
     // another device's as far as the page knows: true (after a box) then.
     bool refuseAfterRestart();
+    // A write running on a node that restarts went to the device before:
+    // it ends with a box, and no store command or success follows.
+    void endWriteAfterRestart(int nodeId);
     bool updataAllSettingRegValue(const QList<regtext::Choice>& choices);
     bool writeTextFile(const QString& content, const QString& path);
     // Reads a parameter file as the load does (text mode, UTF-8).

@@ -7,8 +7,9 @@
 // not show a restart (a device swapped in within its first second). That
 // is decided here alone, and every tab that holds a fact about the node
 // hears of it here: its throttle set-point goes to 0, a parameter list read
-// before is not written, restored or saved for it, and the firmware tab
-// asks it what it is now (an upgrade running on it decides for itself).
+// before is not written, restored or saved for it (a write under way
+// ends), and the firmware tab asks it what it is now (an upgrade running
+// on it decides for itself).
 //
 // Each question carries a transfer-ID of the page's choosing, which the
 // answer carries back. Answers to questions asked before the node's last
@@ -88,8 +89,10 @@ void TQCAN::noteNodeRestart(int nodeId, int mode, int answerTid)
     watch.voided |= watch.pending;
     watch.pending = 0;
     watch.rowKnown = false;
-    // The parameter tab: a list read before is another device's.
+    // The parameter tab: a list read before is another device's, and the
+    // answers of a write under way are the device before's.
     watch.restartedAt = ++m_restartCount;
+    endWriteAfterRestart(nodeId);
     // The throttle test: nobody set anything for the device there now.
     zeroSetPoint(nodeId - 15);
     // Last: ending an upgrade shows a box, whose event loop may drop the

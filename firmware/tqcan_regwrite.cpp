@@ -24,6 +24,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QThread>
+#include <QTimer>
 
 #include <algorithm>
 #include <limits>
@@ -98,6 +99,19 @@ bool TQCAN::refuseAfterRestart()
     QMessageBox::information(nullptr, tr("Info"),
                              tr("The Dev Restarted After Its Parameters Were Read, Please Read Them Again !"));
     return true;
+}
+
+void TQCAN::endWriteAfterRestart(int nodeId)
+{
+    if (!m_regWriteRunning || nodeId != m_setDevId)
+        return;
+    qWarning() << "endWriteAfterRestart--node" << nodeId << "restarted while a write ran";
+    endWrite();
+    // After the restart's other holders have heard of it.
+    QTimer::singleShot(0, this, [this] {
+        QMessageBox::information(this, tr("Info"),
+                                 tr("The Dev Restarted During The Write, Please Read Its Parameters Again !"));
+    });
 }
 
 bool TQCAN::handleSetCfgReg()

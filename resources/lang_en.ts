@@ -365,6 +365,10 @@ Set it anyway?</translation>
         <translation>The Dev Restarted After Its Parameters Were Read, Please Read Them Again !</translation>
     </message>
     <message>
+        <source>The Dev Restarted During The Write, Please Read Its Parameters Again !</source>
+        <translation>The Dev Restarted During The Write, Please Read Its Parameters Again !</translation>
+    </message>
+    <message>
         <source>Notify</source>
         <translation>Notify</translation>
     </message>

@@ -527,6 +527,10 @@ Chose Yes To Clear !</source>
         <translation>读取参数后设备已重启，请重新读取参数！</translation>
     </message>
     <message>
+        <source>The Dev Restarted During The Write, Please Read Its Parameters Again !</source>
+        <translation>写入过程中设备已重启，请重新读取参数！</translation>
+    </message>
+    <message>
         <source>The Dev Has Not Answered Earlier Requests, Please Try Again Shortly!</source>
         <translation>设备尚未应答之前的请求，请稍后再试！</translation>
     </message>

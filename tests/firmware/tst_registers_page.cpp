@@ -286,6 +286,9 @@ void tst_RegistersPage::aWriteRunsToItsOwnEnd_data()
     QTest::newRow("Restore") << "btn_recovery" << -1;
     QTest::newRow("another device of the type") << QString() << 1;
     QTest::newRow("the device itself") << QString() << 0;
+    // Answering with other versions, the node is another device: the write
+    // ends, and the answers the device before sent are late.
+    QTest::newRow("the device restarts") << "restart" << -1;
 }
 
 void tst_RegistersPage::aWriteRunsToItsOwnEnd()
@@ -300,11 +303,14 @@ void tst_RegistersPage::aWriteRunsToItsOwnEnd()
     QCOMPARE(sent.size(), 2);
     {
         ModalBoxCloser boxes;
-        if (row < 0)
+        if (button == "restart")
+            feed(deviceInfo(16, "P_FLY-ESC_A", 1, 0, 2, 4));
+        else if (row < 0)
             click(page(), qPrintable(button));
         else
             choose(row);
-        const QStringList refused {"Parameters Are Being Written, Please Wait !"};
+        const QStringList refused {button == "restart" ? "The Dev Restarted During The Write, Please Read Its Parameters Again !"
+                                                       : "Parameters Are Being Written, Please Wait !"};
         QTRY_COMPARE(boxes.texts(), row == 0 ? QStringList() : refused);
     }
     QCOMPARE(sent.size(), 2);
@@ -312,6 +318,13 @@ void tst_RegistersPage::aWriteRunsToItsOwnEnd()
     QVERIFY(radio(page(), 0)->isChecked() && !radio(page(), 1)->isChecked());
     QCOMPARE(addresses(page(), true), QStringList({"0A|On", "0B|*3.5%"}));
 
+    if (button == "restart") { // no store, no success
+        ModalBoxCloser boxes;
+        feed(m_reads.regReply(16, std::string("\x20\x0A\x01\x00", 4)));
+        feed(m_reads.regReply(16, std::string("\x20\x0B\x07\x00", 4)));
+        QVERIFY(boxes.texts().isEmpty() && stores.isEmpty());
+        return;
+    }
     answerTheWrite(stores);
     // Ended, the write lets the next action run.
     ModalBoxCloser boxes;
