@@ -9,6 +9,7 @@
 #include <memory>
 #include <poll.h>
 #include <pthread.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
@@ -23,16 +24,17 @@ static_assert(std::atomic<int>::is_always_lock_free && std::atomic<unsigned>::is
                   && std::atomic<bool>::is_always_lock_free && std::atomic<pid_t>::is_always_lock_free,
               "a signal handler may only touch lock-free atomics");
 
-// A group's zero message, twice over: the worker fills the copy not
-// published and then publishes it, so that a handler interrupting it on
-// its own thread still reads a whole frame.
+// A group's zeros, twice over: the worker fills the copy not published and
+// then publishes it, so that a handler interrupting it on its own thread
+// still reads whole frames.
 struct ZeroMessage {
-    uint8_t frame[2][adapter::kFrameSize] = {};
+    uint8_t frames[2][kZerosSize] = {};
     std::atomic<int> published {0};
 };
 
 ZeroMessage g_zeros[kGroups];
 std::atomic<unsigned> g_turning {0}; // one bit per group
+std::atomic<unsigned> g_zerosOut {0}; // turning groups whose zeros the system took whole
 std::atomic<int> g_fd {-1};
 std::atomic<bool> g_halted {false};
 // The thread now working with the above: the worker writing a message or
@@ -163,6 +165,19 @@ void onExit()
     std::abort();
 }
 
+// The groups whose zeros the system took stop turning once its output
+// queue is empty: the line has taken them. A port whose system cannot say
+// keeps them turning.
+void settle(int fd)
+{
+    const unsigned out = g_zerosOut.load();
+    int queued = -1;
+    if (out == 0 || fd < 0 || ::ioctl(fd, TIOCOUTQ, &queued) != 0 || queued != 0)
+        return;
+    g_turning.fetch_and(~out);
+    g_zerosOut.fetch_and(~out);
+}
+
 } // namespace
 
 unsigned turningGroups()
@@ -170,38 +185,61 @@ unsigned turningGroups()
     return g_fd.load() < 0 ? 0u : g_turning.load();
 }
 
+void markTurning(unsigned groups)
+{
+    g_turning.fetch_or(groups);
+}
+
 void setPort(int fd)
 {
     const bool owned = own(false);
     g_fd.store(fd);
-    if (fd < 0)
+    if (fd < 0) {
         g_turning.store(0);
+        g_zerosOut.store(0);
+    }
     if (owned)
         disown();
 }
 
-ThrottleWrite::ThrottleWrite(int group, bool allZero, const uint8_t zeroFrame[adapter::kFrameSize])
+ThrottleWrite::ThrottleWrite(int group, bool allZero, const uint8_t zeroFrames[kZerosSize])
     : m_group(group), m_allZero(allZero), m_owned(own(false))
 {
     if (group < 0 || group >= kGroups || (!allZero && g_halted.load()))
         return;
     ZeroMessage& zeros = g_zeros[group];
     const int spare = 1 - zeros.published.load(std::memory_order_relaxed);
-    std::memcpy(zeros.frame[spare], zeroFrame, adapter::kFrameSize);
+    std::memcpy(zeros.frames[spare], zeroFrames, kZerosSize);
     zeros.published.store(spare, std::memory_order_release);
     // Turning from before the write on: a crash half way through it finds
     // the group's zeros.
-    if (!allZero)
+    if (!allZero) {
         g_turning.fetch_or(1u << group);
+        g_zerosOut.fetch_and(~(1u << group));
+    }
     m_allowed = true;
 }
 
 ThrottleWrite::~ThrottleWrite()
 {
     if (m_allowed && m_allZero && m_sent)
-        g_turning.fetch_and(~(1u << m_group));
+        g_zerosOut.fetch_or(g_turning.load() & (1u << m_group));
     if (m_owned)
         disown();
+}
+
+unsigned zerosOnTheirWay()
+{
+    const bool owned = own(false);
+    settle(g_fd.load());
+    if (owned)
+        disown();
+    return g_zerosOut.load();
+}
+
+void queueDropped()
+{
+    g_zerosOut.store(0);
 }
 
 int writeZeros()
@@ -211,7 +249,7 @@ int writeZeros()
     const bool owned = own(true);
     const int fd = g_fd.load();
     const unsigned turning = fd < 0 ? 0u : g_turning.load();
-    uint8_t out[adapter::kFrameSize * (kGroups + 1)];
+    uint8_t out[adapter::kFrameSize + kZerosSize * kGroups];
     std::memset(out, 0, adapter::kFrameSize); // the run of zeros
     size_t len = adapter::kFrameSize;
     int order[kGroups];
@@ -220,8 +258,8 @@ int writeZeros()
         if (!(turning & (1u << g)))
             continue;
         const ZeroMessage& zeros = g_zeros[g];
-        std::memcpy(out + len, zeros.frame[zeros.published.load(std::memory_order_acquire)], adapter::kFrameSize);
-        len += adapter::kFrameSize;
+        std::memcpy(out + len, zeros.frames[zeros.published.load(std::memory_order_acquire)], kZerosSize);
+        len += kZerosSize;
         order[groups++] = g;
     }
     int stopped = 0;
@@ -230,10 +268,12 @@ int writeZeros()
         // set-points: dropped, so that nothing of it follows the zeros and
         // the zeros fit however long the line has stalled.
         ::tcflush(fd, TCOFLUSH);
+        queueDropped();
         const size_t written = writeAll(fd, out, len);
-        // A group whose zeros did not go out whole still turns: owed.
-        while (stopped < groups && written >= adapter::kFrameSize * size_t(stopped + 2))
-            g_turning.fetch_and(~(1u << order[stopped++]));
+        // A group whose zeros did not go out whole is owed them.
+        while (stopped < groups && written >= adapter::kFrameSize + kZerosSize * size_t(stopped + 1))
+            g_zerosOut.fetch_or(1u << order[stopped++]);
+        settle(fd);
     }
     if (owned)
         disown();

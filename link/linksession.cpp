@@ -74,17 +74,25 @@ int LinkSession::send(uint16_t subject, const ThrottleArgs& args)
     return cyphal_send_data(m_ins, subject, args);
 }
 
-bool LinkSession::zeroThrottleFrame(uint16_t subject, uint8_t out[adapter::kFrameSize]) const
+int LinkSession::throttleFrame(uint16_t subject, const ThrottleArgs& args, uint8_t out[adapter::kFrameSize],
+                               unsigned ahead) const
 {
     uint8_t data[canard::kMtu];
     size_t size = sizeof data - 1;
-    if (cyphal_get_encode_data(subject, ThrottleArgs(), data, &size) < 0)
-        return false;
+    const int ret = cyphal_get_encode_data(subject, args, data, &size);
+    if (ret < 0)
+        return ret;
     // One frame: the payload and its tail.
-    const uint8_t tid = m_ins.nextTransferId(canard::TransferKind::Message, subject, canard::kNoNode);
-    data[size] = canard::makeTail(true, true, true, tid);
-    return adapter::encodeFrame(canard::makeMessageId(portPriority(subject), subject, m_ins.localNodeId()), data,
-                                uint8_t(size + 1), out);
+    const unsigned tid = m_ins.nextTransferId(canard::TransferKind::Message, subject, canard::kNoNode) + ahead;
+    data[size] = canard::makeTail(true, true, true, uint8_t(tid % canard::kTransferIdModulo));
+    adapter::encodeFrame(canard::makeMessageId(portPriority(subject), subject, m_ins.localNodeId()), data,
+                         uint8_t(size + 1), out);
+    return 0;
+}
+
+void LinkSession::throttleWritten(uint16_t subject)
+{
+    m_ins.takeTransferId(canard::TransferKind::Message, subject, canard::kNoNode);
 }
 
 size_t LinkSession::takeTxBytes(std::vector<uint8_t>& out)

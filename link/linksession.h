@@ -55,15 +55,21 @@ public:
         return send(port_id, dest_node, static_cast<const void*>(nullptr));
     }
     // Queues a throttle message; any subject outside 6152..6159 is refused.
-    // Throttle values go this way only.
+    // Throttle values go this way or through throttleFrame() only.
     int send(uint16_t subject, const ThrottleArgs& args);
     int send(uint16_t, uint8_t, const ThrottleArgs*) = delete;
-    // The adapter frame of a throttle message of zero set-points on
-    // `subject` (6152..6159) under the transfer-ID the next message there
-    // takes, built without queueing it: kept ready for an end of the process
-    // that cannot wait for the queue (link/lastresort.h). False for another
+    // The adapter frame of a throttle message on `subject` (6152..6159)
+    // under the transfer-ID the next message there takes, `ahead` IDs
+    // further on, built without queueing it or taking its transfer-ID: the
+    // serial worker builds each message as the line takes it, and keeps the
+    // zeros after it ready for an end of the process that cannot wait
+    // (link/lastresort.h). Returns 0, or kEncErrUnknownPort for another
     // subject.
-    bool zeroThrottleFrame(uint16_t subject, uint8_t out[adapter::kFrameSize]) const;
+    int throttleFrame(uint16_t subject, const ThrottleArgs& args, uint8_t out[adapter::kFrameSize],
+                      unsigned ahead = 0) const;
+    // The message throttleFrame() built (ahead 0) went out: the next one on
+    // `subject` takes the transfer-ID after its own.
+    void throttleWritten(uint16_t subject);
 
     // Number of CAN frames waiting in the TX queue.
     size_t pendingTxFrames() const { return m_ins.txQueueSize(); }

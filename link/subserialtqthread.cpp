@@ -203,19 +203,20 @@ void subSerialTQThread::handleOpenReq(const Communicat& req)
 
 void subSerialTQThread::payZerosOwed()
 {
-    // Their nodes may turn still, at the set-points of before the loss.
-    // After the bit-rate command (zeros at a rate the bus does not run at
-    // reach nobody), before anything else.
+    // Their nodes may turn still, at the set-points of before the loss:
+    // turning, so their zeros go twice (the lost port dropped messages
+    // nobody counted) and count once this line takes them. After the
+    // bit-rate command (zeros at a rate the bus does not run at reach
+    // nobody), before anything else.
     const unsigned owed = m_zerosOwed;
     m_zerosOwed = 0;
+    lastresort::markTurning(owed);
     for (int g = 0; g < lastresort::kGroups; ++g) {
         if (owed & (1u << g))
             handleGas6152Req(kPortThrottleFirst + g, 0, 0, 0, 0);
     }
     if (owed)
         qDebug() << "subSerialTQThread: zeros owed since a port was lost sent, groups" << Qt::hex << owed;
-    if (!isPortOpen()) // lost again on the way
-        m_zerosOwed = owed;
 }
 
 void subSerialTQThread::handleVersionReq(const Communicat& req)
@@ -303,29 +304,29 @@ void subSerialTQThread::handleRadio6145Req(const Communicat& req)
 void subSerialTQThread::handleGas6152Req(int subject, int g1, int g2, int g3, int g4)
 {
     qCDebug(lcThrottleTicks, "-----handleGas6152Req----");
-    ThrottleArgs a;
-    a.t[0] = uint16_t(g1);
-    a.t[1] = uint16_t(g2);
-    a.t[2] = uint16_t(g3);
-    a.t[3] = uint16_t(g4);
-    // The link takes these values on the eight throttle subjects only; the
-    // range test here keeps a number past 16 bits from wrapping onto one.
-    const int ret = (subject >= 0 && subject <= 0xFFFF) ? cyphal_send_data(&m_session, uint16_t(subject), a)
-                                                        : int(kEncErrUnknownPort);
-    if (ret < 0) {
-        qWarning("cyphal_get_encode_data err %d", ret);
+    // The link takes these values on the eight throttle subjects only.
+    if (subject < kPortThrottleFirst || subject > kPortThrottleLast) {
+        qWarning("cyphal_get_encode_data err %d", int(kEncErrUnknownPort));
         return;
     }
-    m_txBuf.clear();
-    m_session.takeTxBytes(m_txBuf);
-    // One frame. It takes the place of the group's message still waiting,
-    // if any: a line that drains late carries the latest set-points (or
-    // the zeros), never an older one after them.
-    WaitingThrottle& next = m_waitingThrottle[size_t(subject - kPortThrottleFirst)];
-    Q_ASSERT(m_txBuf.size() == next.frame.size());
-    std::copy_n(m_txBuf.begin(), next.frame.size(), next.frame.begin());
-    next.allZero = ((a.t[0] | a.t[1] | a.t[2] | a.t[3]) & 0x3FFF) == 0;
-    next.waiting = true;
+    const int group = subject - kPortThrottleFirst;
+    // It takes the place of the group's message still waiting, if any: a
+    // line that drains late carries the latest set-points (or the zeros),
+    // never an older one after them. A waiting message has no transfer-ID
+    // yet: it takes the next one as it is written, so that a node sees
+    // them follow one another.
+    WaitingThrottle& next = m_waitingThrottle[size_t(group)];
+    next.values.t[0] = uint16_t(g1);
+    next.values.t[1] = uint16_t(g2);
+    next.values.t[2] = uint16_t(g3);
+    next.values.t[3] = uint16_t(g4);
+    const auto setPoint = [](uint16_t value) { return (value & 0x3FFF) != 0; }; // values go mod 16384
+    next.allZero = std::none_of(std::begin(next.values.t), std::end(next.values.t), setPoint);
+    // The zeros of a group turning go twice: what its nodes took last may
+    // be anything a drop of what the line had not taken left, and a node
+    // drops the repeat of that message's transfer-ID; of two consecutive
+    // ones at most one repeats it.
+    next.copies = next.allZero && (lastresort::turningGroups() & (1u << group)) ? 2 : 1;
     writeWaitingThrottle();
 }
 
@@ -333,11 +334,11 @@ void subSerialTQThread::writeWaitingThrottle()
 {
     for (int g = 0; g < lastresort::kGroups; ++g) {
         WaitingThrottle& next = m_waitingThrottle[size_t(g)];
-        if (!next.waiting)
-            continue;
-        // Every write goes to the system at once: bytes the port still
-        // holds are bytes the line has not taken.
-        if (m_port->bytesToWrite() > 0 || !writeThrottle(g, next)) {
+        for (; next.copies > 0; --next.copies) {
+            // Every write goes to the system at once: bytes the port still
+            // holds are bytes the line has not taken.
+            if (m_port->bytesToWrite() == 0 && writeThrottle(g, next))
+                continue;
             if (!m_lineBehind)
                 qDebug() << "subSerialTQThread: the line takes nothing for now, each throttle group's newest"
                             " message waits";
@@ -348,19 +349,26 @@ void subSerialTQThread::writeWaitingThrottle()
                 m_lineTimer->start();
             return;
         }
-        next.waiting = false;
     }
     if (m_lineBehind)
         qDebug() << "subSerialTQThread: the line takes the throttle messages again";
     m_lineBehind = false;
+    // Zeros the system holds count once the line has taken them: look again
+    // shortly.
+    if (lastresort::zerosOnTheirWay() != 0)
+        m_lineTimer->start();
 }
 
 bool subSerialTQThread::writeThrottle(int group, const WaitingThrottle& message)
 {
-    // The message goes out whole, with its group's zeros kept ready for an
-    // end that skips the queue.
-    uint8_t zeros[adapter::kFrameSize];
-    m_session.zeroThrottleFrame(uint16_t(kPortThrottleFirst + group), zeros);
+    // Built now, under the transfer-ID the line takes next, with its
+    // group's zeros after it kept ready for an end that skips the queue.
+    const uint16_t subject = uint16_t(kPortThrottleFirst + group);
+    uint8_t frame[adapter::kFrameSize];
+    uint8_t zeros[lastresort::kZerosSize];
+    m_session.throttleFrame(subject, message.values, frame);
+    m_session.throttleFrame(subject, ThrottleArgs(), zeros, 1);
+    m_session.throttleFrame(subject, ThrottleArgs(), zeros + adapter::kFrameSize, 2);
     lastresort::ThrottleWrite write(group, message.allZero, zeros);
     if (!write.allowed()) {
         if (!m_haltLogged)
@@ -376,13 +384,14 @@ bool subSerialTQThread::writeThrottle(int group, const WaitingThrottle& message)
     // the system holds.
     ssize_t n = 0;
     do
-        n = ::write(int(m_port->handle()), message.frame.data(), adapter::kFrameSize);
+        n = ::write(int(m_port->handle()), frame, adapter::kFrameSize);
     while (n < 0 && errno == EINTR);
     if (n <= 0)
         return false;
+    m_session.throttleWritten(subject);
     if (size_t(n) < adapter::kFrameSize) // the rest follows through the port
-        writeBytes(message.frame.data() + n, adapter::kFrameSize - size_t(n));
-    else
+        writeBytes(frame + n, adapter::kFrameSize - size_t(n));
+    else if (message.copies == 1) // zeros: the last of their copies
         write.sent();
     return true;
 }
@@ -492,7 +501,7 @@ void subSerialTQThread::closePort()
         m_fwTimer->stop();
     if (m_lineTimer)
         m_lineTimer->stop();
-    // Zeros that did not go out whole are owed to the next port.
+    // Zeros the line has not taken are owed to the next port.
     m_zerosOwed |= lastresort::turningGroups();
     lastresort::setPort(-1);
     if (m_port && m_port->isOpen())
@@ -560,20 +569,29 @@ void subSerialTQThread::writeOut()
     if (!m_port || !m_port->isOpen())
         return;
     // With groups turning behind a slow line, what the port holds that the
-    // line has not taken is older than each group's message waiting here
-    // (the zeros of the stop): it is dropped, so that those go out next and
-    // fit. A run of zeros goes first: a frame the line took only in part
-    // cannot swallow them then.
-    if (m_lineBehind && lastresort::turningGroups() != 0) {
+    // line has not taken is older than each group's zeros: it is dropped,
+    // so that those go out next and fit, twice (whatever the line dropped).
+    // A run of zeros goes first: a frame the line took only in part cannot
+    // swallow them then.
+    const unsigned turning = lastresort::turningGroups();
+    if (m_lineBehind && turning != 0) {
         qDebug() << "subSerialTQThread: the line is behind, what it has not taken is dropped before closing";
         m_port->clear(QSerialPort::Output);
+        lastresort::queueDropped();
         static const uint8_t run[adapter::kFrameSize] = {};
         writeBytes(run, sizeof run);
+        for (int g = 0; g < lastresort::kGroups; ++g) {
+            if (turning & (1u << g))
+                m_waitingThrottle[size_t(g)] = WaitingThrottle {2, true, ThrottleArgs()};
+        }
     }
     // Else a line that takes nothing for a while is given up.
     QElapsedTimer elapsed;
     elapsed.start();
     writeWaitingThrottle();
+    if (m_port->bytesToWrite() > 0 || m_lineBehind)
+        qDebug() << "subSerialTQThread: the line has not taken everything, closing waits for it up to"
+                 << kWriteOutMs << "ms";
     while (m_port->isOpen() && (m_port->bytesToWrite() > 0 || m_lineBehind) && elapsed.elapsed() < kWriteOutMs) {
         const int left = int(kWriteOutMs - elapsed.elapsed());
         pollfd ready {int(m_port->handle()), POLLOUT, 0};

@@ -16,9 +16,9 @@
 // Only a device that is gone (the adapter pulled, the far end of a
 // terminal closed) closes the port as lost: a line that takes nothing for
 // a while is slow, and while it is, each throttle group keeps only its
-// newest message waiting. The groups still turning when the port closes
-// (lost, or closed before their zeros went out whole) get their zeros
-// first on the next port opened.
+// newest message waiting, with no transfer-ID until it is written. The
+// groups still turning when the port closes (lost, or closed before the
+// line took their zeros) get their zeros first on the next port opened.
 
 #include <QAtomicInt>
 #include <QAtomicPointer>
@@ -100,8 +100,9 @@ private:
     int sendMessage(uint16_t subject, const void* args);
     void sendNextFirmwareChunk();
     struct WaitingThrottle;
-    // One throttle message to group 0..7, out to the system at once; false
-    // when the line took none of it (it waits on).
+    // One copy of a throttle message to group 0..7, out to the system at
+    // once under the next transfer-ID; false when the line took none of it
+    // (it waits on).
     bool writeThrottle(int group, const WaitingThrottle& message);
     // The zero messages owed since a port was lost, first on the new one.
     void payZerosOwed();
@@ -128,9 +129,9 @@ private:
     // Each group's newest throttle message not written yet: it waits while
     // the port still holds bytes the line has not taken.
     struct WaitingThrottle {
-        bool waiting = false;
+        int copies = 0; // still to write: 0 (none waits), 1, or 2 for zeros
         bool allZero = false;
-        std::array<uint8_t, adapter::kFrameSize> frame {};
+        ThrottleArgs values;
     };
     std::array<WaitingThrottle, lastresort::kGroups> m_waitingThrottle;
     bool m_lineBehind = false;            // throttle messages wait, logged

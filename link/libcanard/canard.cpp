@@ -127,6 +127,15 @@ uint8_t Instance::nextTransferId(TransferKind kind, uint16_t port_id, uint8_t de
     return it == m_tidCounters.end() ? 0 : it->second;
 }
 
+uint8_t Instance::takeTransferId(TransferKind kind, uint16_t port_id, uint8_t destination_node_id)
+{
+    const uint8_t dest = (kind == TransferKind::Message) ? kNoNode : destination_node_id;
+    uint8_t& c = m_tidCounters[tidKey(kind, port_id, dest)];
+    const uint8_t tid = c;
+    c = uint8_t((c + 1) % kTransferIdModulo);
+    return tid;
+}
+
 int Instance::push(const TxMetadata& md, const uint8_t* payload, size_t len)
 {
     const uint8_t src = (md.source_node_id == kNoNode) ? m_localNodeId : md.source_node_id;
@@ -143,14 +152,7 @@ int Instance::push(const TxMetadata& md, const uint8_t* payload, size_t len)
         return kErrQueueFull;
     }
     const uint8_t dest = service ? md.destination_node_id : kNoNode;
-    uint8_t tid;
-    if (md.transfer_id < 0) {
-        uint8_t& c = m_tidCounters[tidKey(md.kind, md.port_id, dest)];
-        tid = c;
-        c = uint8_t((c + 1) % kTransferIdModulo);
-    } else {
-        tid = uint8_t(md.transfer_id);
-    }
+    const uint8_t tid = md.transfer_id < 0 ? takeTransferId(md.kind, md.port_id, dest) : uint8_t(md.transfer_id);
     const uint32_t id = service ? makeServiceId(md.priority, md.kind == TransferKind::Request, md.port_id, dest, src)
                                 : makeMessageId(md.priority, md.port_id, src);
     CanFrame f;

@@ -162,6 +162,9 @@ public:
     void clearTx() { m_tx.clear(); }
     // The transfer-ID the next auto-numbered push for this key will use.
     uint8_t nextTransferId(TransferKind kind, uint16_t port_id, uint8_t destination_node_id) const;
+    // Takes that transfer-ID for a transfer its caller encodes and writes
+    // itself: the counter moves on as a push would move it.
+    uint8_t takeTransferId(TransferKind kind, uint16_t port_id, uint8_t destination_node_id);
     // Restarts every transfer-ID counter at 0.
     void resetTransferIds() { m_tidCounters.clear(); }
 

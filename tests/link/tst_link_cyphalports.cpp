@@ -52,7 +52,7 @@ private slots:
             canard::Instance pc;
             QCOMPARE(cyphal_send_data(pc, port, thr), int(kEncErrUnknownPort));
             QCOMPARE(pc.txQueueSize(), size_t(0));
-            QVERIFY(!LinkSession().zeroThrottleFrame(port, buf));
+            QCOMPARE(LinkSession().throttleFrame(port, thr, buf), int(kEncErrUnknownPort));
         }
         for (uint16_t port : {uint16_t(kPortThrottleFirst), uint16_t(kPortThrottleLast)}) {
             size_t size = sizeof buf;
@@ -61,12 +61,17 @@ private slots:
             canard::Instance pc;
             QCOMPARE(cyphal_send_data(pc, port, thr), 0);
             QCOMPARE(pc.txQueueSize(), size_t(1));
-            // The zeros kept ready are the next message of zeros, byte for byte.
+            // A frame built is the next message queued, byte for byte; one
+            // built an ID ahead and written, the one queued after it.
             LinkSession link;
             QCOMPARE(link.send(port, thr), 0);
             link.takeTxBytes();
-            QVERIFY(link.zeroThrottleFrame(port, buf));
+            QCOMPARE(link.throttleFrame(port, ThrottleArgs(), buf), 0);
             QCOMPARE(link.send(port, ThrottleArgs()), 0);
+            QCOMPARE(link.takeTxBytes(), std::vector<uint8_t>(buf, buf + adapter::kFrameSize));
+            QCOMPARE(link.throttleFrame(port, thr, buf, 1), 0);
+            link.throttleWritten(port);
+            QCOMPARE(link.send(port, thr), 0);
             QCOMPARE(link.takeTxBytes(), std::vector<uint8_t>(buf, buf + adapter::kFrameSize));
         }
     }

@@ -7,9 +7,11 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <array>
 #include <fcntl.h>
 #include <memory>
 #include <random>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -544,8 +546,10 @@ static QStringList framesFrom(escsim::Pty& adapterEnd)
     adapter::StreamDecoder decoder;
     QStringList out;
     uint8_t buf[4096];
-    for (QElapsedTimer quiet; !quiet.isValid() || quiet.elapsed() < 500; QThread::msleep(5)) {
-        for (size_t n; (n = adapterEnd.read(buf, sizeof buf)) > 0; quiet.start())
+    QElapsedTimer quiet;
+    quiet.start();
+    for (int wait = kWaitMs; quiet.elapsed() < wait; QThread::msleep(5)) { // then 500 ms without a byte
+        for (size_t n; (n = adapterEnd.read(buf, sizeof buf)) > 0; quiet.start(), wait = 500)
             decoder.feed(buf, n, [&out](const adapter::Frame& f) {
                 canard::ParsedId id;
                 canard::parseCanId(f.can_id, id);
@@ -555,62 +559,117 @@ static QStringList framesFrom(escsim::Pty& adapterEnd)
     return out;
 }
 
+// The first set-point of each group's last throttle message that a node
+// takes of what reaches the adapter's end, through the link's own receiver:
+// it drops a transfer-ID that repeats the last one taken on a subject (here
+// all within its timeout). True once every group's is `value`.
+struct ThrottleNode {
+    canard::Instance node {16};
+    adapter::StreamDecoder decoder;
+    std::array<int, 8> last {-1, -1, -1, -1, -1, -1, -1, -1};
+    ThrottleNode() { for (uint16_t s = 6152; s < 6160; ++s) node.subscribe(canard::TransferKind::Message, s, 7); }
+    bool readUntilAll(escsim::Pty& end, int value)
+    {
+        uint8_t buf[4096];
+        canard::RxTransfer t;
+        for (size_t n; (n = end.read(buf, sizeof buf)) > 0;)
+            decoder.feed(buf, n, [&](const adapter::Frame& f) {
+                if (adapter::isDataFrame(f) && node.accept(f.can_id, f.data, f.dlc, 0, t))
+                    last[t.port_id - 6152] = (t.payload[0] | t.payload[1] << 8) & 0x3FFF;
+            });
+        return std::all_of(last.begin(), last.end(), [value](int v) { return v == value; });
+    }
+};
+
 void tst_link_serialworker::stalledLineEndsAtZero_data()
 {
     QTest::addColumn<QString>("end");
+    QTest::addColumn<int>("dropped"); // messages the line took in before the end dropped them
     // The stop's zeros take the place of each group's set-point waiting:
     // they go out as soon as the line takes again, or at once as the port
     // closes, however long the stall.
-    QTest::newRow("stop, then the line drains") << "drained";
-    QTest::newRow("stop, then the thread's end") << "thread";
+    QTest::newRow("stop, then the line drains") << "drained" << -1;
+    QTest::newRow("stop, then the thread's end") << "thread" << -1;
     // As the handler of a crash or Ctrl+Z writes them, no stop before;
     // out whole, nothing is owed when the adapter is pulled later.
-    QTest::newRow("crash, then the adapter pulled") << "crash";
+    QTest::newRow("crash, then the adapter pulled") << "crash" << -1;
     // Zeros that never left are owed to the next port, after its bit rate:
     // a stop's waiting, or those of a Ctrl+Z on a line stopped outright.
-    QTest::newRow("stop, then the adapter pulled") << "pulled";
-    QTest::newRow("Ctrl+Z on a stopped line, then the adapter pulled") << "Ctrl+Z";
+    QTest::newRow("stop, then the adapter pulled") << "pulled" << -1;
+    QTest::newRow("Ctrl+Z on a stopped line, then the adapter pulled") << "Ctrl+Z" << -1;
+    // Whatever number of messages an end drops, the last one each node
+    // takes is zeros, not a repeat of the transfer-ID it took before.
+    for (const char* end : {"crash", "thread", "pulled"})
+        for (int dropped = 0; dropped < 32; ++dropped)
+            QTest::addRow("%s, %d messages dropped", end, dropped) << end << dropped;
+    // No group turning: nothing is dropped, and the close waits for the line.
+    QTest::newRow("zeros waiting, a close, the line drains within its second") << "close" << -1;
 }
 
-// Eight groups at 500 on a line that takes nothing (the adapter's end left
-// unread and its terminal filled up), then an end; then the line is read.
+// Eight groups at 500 (0 for the close) on a line that takes nothing (the
+// adapter's end left unread and its terminal filled up), then an end; then
+// the line is read.
 void tst_link_serialworker::stalledLineEndsAtZero()
 {
     QFETCH(QString, end);
+    QFETCH(int, dropped);
     escsim::Pty adapterEnd, next;
     QVERIFY(adapterEnd.open() && next.open());
     LogCapture log(true);
     const int filler = ::open(adapterEnd.slavePath().c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY); // before the port locks it
     QCOMPARE(m_h->open(QString::fromStdString(adapterEnd.slavePath())), int(kOpenOk));
+    const QString values = end == "close" ? "0,0,0,0" : "500,0,0,0"; // no group turning for the close
     const auto send = [this](const QString& values) {
         for (int g = 0; g < 8; ++g)
             m_h->send(e_TQ_OPAL_RADIO_GAS_UPDATA, QString::number(6152 + g), values, 0);
         QMetaObject::invokeMethod(m_h->worker, [] {}, Qt::BlockingQueuedConnection); // all taken
     };
-    send("500,0,0,0");
+    if (end != "close")
+        send(values);
+    ThrottleNode node;
+    if (dropped >= 0) {
+        // The node takes the set-points. Then the terminal holds what no
+        // flush drops (its reader's 4095 bytes), and the messages after it
+        // are what an end drops.
+        QTRY_VERIFY_WITH_TIMEOUT(node.readUntilAll(adapterEnd, 500), kWaitMs);
+        const std::vector<char> kept(4095, 0);
+        QCOMPARE(::write(filler, kept.data(), kept.size()), ssize_t(kept.size()));
+        int unread = 0;
+        QTRY_VERIFY_WITH_TIMEOUT(::ioctl(adapterEnd.fd(), FIONREAD, &unread) == 0 && unread == 4095, kWaitMs);
+        for (int i = 0; i < dropped; ++i)
+            send(values);
+    }
     const char nothing[adapter::kFrameSize] = {};
     for (int idle = 0; idle < 20; ++idle, QThread::msleep(5)) // full for good: 100 ms without a frame taken
         while (::write(filler, nothing, sizeof nothing) > 0)
             idle = 0;
-    send("500,0,0,0");
+    send(values);
     QVERIFY(log.contains(QtDebugMsg, "the line takes nothing for now"));
     if (end == "Ctrl+Z")
         QCOMPARE(::tcflow(filler, TCOOFF), 0); // stopped outright: not even the zeros go out
     if (end == "crash" || end == "Ctrl+Z")
         QCOMPARE(lastresort::writeZeros(), end == "crash" ? 8 : 0);
-    else
+    else if (end != "close")
         send("0,0,0,0"); // the stop
     ::close(filler);
-    QStringList zeros {"bit rate"}; // and each group's, in order
+    QStringList zeros {"bit rate"}; // and each group's, twice, in order
     for (int subject = 6152; subject < 6160; ++subject)
-        zeros << QString("0 to %1").arg(subject);
-    if (end == "thread") {
+        zeros << QString("0 to %1").arg(subject) << QString("0 to %1").arg(subject);
+    if (end == "close") {
+        log.onLine("closing waits for it", [&] { node.readUntilAll(adapterEnd, 0); }); // the line drains
+        m_h->send(e_TQ_OPAL_CLOSE);
+    }
+    if (end == "thread")
         QMetaObject::invokeMethod(m_h->worker, [] { QThread::currentThread()->quit(); });
+    if (end == "thread" || end == "close")
         QTRY_VERIFY_WITH_TIMEOUT(!m_h->worker->isPortOpen(), kWaitMs);
+    if ((dropped >= 0 && end != "pulled") || end == "close") {
+        QTRY_VERIFY_WITH_TIMEOUT(node.readUntilAll(adapterEnd, 0), kWaitMs);
+        return;
     }
     if (end == "drained" || end == "thread" || end == "crash") {
         const QStringList frames = framesFrom(adapterEnd);
-        QCOMPARE(frames.mid(frames.size() - 8), zeros.mid(1)); // the last, and nothing after them
+        QCOMPARE(frames.mid(frames.size() - 16), zeros.mid(1)); // the last, and nothing after them
     }
     if (end == "drained" || end == "thread")
         return;
@@ -619,7 +678,10 @@ void tst_link_serialworker::stalledLineEndsAtZero()
     QVERIFY(m_h->waitFor(kRespOpenResult, 0, kWaitMs, &r));
     QCOMPARE(int(r.extra), int(end == "crash" ? kOpenPortLost : kOpenPortLostTurning));
     QCOMPARE(m_h->open(QString::fromStdString(next.slavePath())), int(kOpenOk));
-    QCOMPARE(framesFrom(next).mid(0, 9), end == "crash" ? QStringList("bit rate") : zeros);
+    if (dropped >= 0)
+        QTRY_VERIFY_WITH_TIMEOUT(node.readUntilAll(next, 0), kWaitMs);
+    else
+        QCOMPARE(framesFrom(next).mid(0, 17), end == "crash" ? QStringList("bit rate") : zeros);
 }
 
 void tst_link_serialworker::requestsNoNodeCanTakeSendNothing()

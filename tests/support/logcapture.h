@@ -15,6 +15,9 @@
 #include <QThread>
 #include <QtGlobal>
 
+#include <functional>
+#include <utility>
+
 struct LogLine {
     QtMsgType type;
     QString text;
@@ -47,6 +50,12 @@ public:
     {
         QMutexLocker lock(&m_mutex);
         m_lines.clear();
+    }
+    // Runs `act` in the thread that logs a line containing `text`, as it does.
+    void onLine(const QString& text, std::function<void()> act)
+    {
+        QMutexLocker lock(&m_mutex);
+        m_trigger = {text, std::move(act)};
     }
     // Number of lines of the given type whose text contains `text`.
     int count(QtMsgType type, const QString& text) const
@@ -96,10 +105,15 @@ private:
         LogCapture* self = current();
         if (!self)
             return;
+        std::function<void()> act;
         {
             QMutexLocker lock(&self->m_mutex);
             self->m_lines.append({type, message, QThread::currentThread()});
+            if (self->m_trigger.second && message.contains(self->m_trigger.first))
+                act = self->m_trigger.second;
         }
+        if (act)
+            act();
         if (self->m_previous && !(self->m_quietDebug && type == QtDebugMsg))
             self->m_previous(type, context, message);
     }
@@ -107,6 +121,7 @@ private:
     mutable QMutex m_mutex;
     QList<LogLine> m_lines;
     QtMessageHandler m_previous = nullptr;
+    std::pair<QString, std::function<void()>> m_trigger;
     bool m_quietDebug;
 };
 
