@@ -194,6 +194,8 @@ void TQCAN::handleRegAccess256(int nodeId, int transferId, const uint8_t* payloa
 
 void TQCAN::handleFileRead257(int nodeId, int transferId, const uint8_t* payload, uint32_t size)
 {
+    if (takeEndedAnswer(nodeId, kPortFileRead, transferId, -1))
+        return;
     // Only the device chosen on the parameter tab is being read.
     if (!isParameterReply(nodeId)) {
         qDebug() << "doProcessRecvTQPack--257 from node" << nodeId << "ignored";

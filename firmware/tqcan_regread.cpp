@@ -8,7 +8,9 @@
 //
 // A read always ends: with its table, or without it and with a box that
 // names what failed (an error reply, or no answer awaited for as long as a
-// write waits for one). A read that ended so leaves no list behind.
+// write waits for one). A read that ended so leaves no list behind; the
+// answers it still awaited free their transfer-IDs when they come, and
+// change nothing else.
 
 #include "configurator/tqcan.h"
 #include "ui_tqcan.h"
@@ -51,8 +53,10 @@ bool TQCAN::readParaFile()
     // the write before its store command.
     if (refuseWhileWriting())
         return false;
+    // The values are asked on the register port: without IDs free there the
+    // read could not end well, and the list shown stays.
     const QVector<int> ids = takeTransferIds(m_setDevId, kPortFileRead, 1);
-    if (ids.isEmpty())
+    if (ids.isEmpty() || takeTransferIds(m_setDevId, kPortRegAccess, 2).isEmpty())
         return false;
     // The rows shown go with their list: none is offered for a write while
     // the node is read, nor after a read that does not finish.
@@ -161,12 +165,19 @@ bool TQCAN::handleReadSetRegValue(int nodeId, int transferId, const uint8_t* pay
 {
     if (!payload)
         return false;
+    const int reg = payload[1];
+    const int op = payload[0];
+    // A short reply is no answer: the request's own may still come.
+    if (op == kOpReadOk && size < kWholeRegisterReplySize) {
+        qWarning() << "---handleReadSetRegValue---short reply for register" << reg << "size=" << size;
+        return false;
+    }
+    if (takeEndedAnswer(nodeId, kPortRegAccess, transferId, reg))
+        return false;
     if (!isParameterReply(nodeId)) {
         qDebug() << "---handleReadSetRegValue---reply of node" << nodeId << "ignored";
         return false;
     }
-    const int reg = payload[1];
-    const int op = payload[0];
     // The error codes of a refused write (0x11 to 0x13) carry the read bit:
     // while a write sequence runs they answer a write.
     if (m_regWriteRunning && op != kOpReadOk)
@@ -177,14 +188,9 @@ bool TQCAN::handleReadSetRegValue(int nodeId, int transferId, const uint8_t* pay
         qDebug() << "---handleReadSetRegValue---no read running: reply ignored";
         return false;
     }
-    // A short reply is no answer: the request's own may still come.
-    if (op == kOpReadOk && size < kWholeRegisterReplySize) {
-        qWarning() << "---handleReadSetRegValue---short reply for register" << reg << "size=" << size;
-        return false;
-    }
     // Only the running read's own requests are answered: a late answer to
     // an earlier read holds what the node held then.
-    if (!takeAwaitedAnswer(&m_regReadsAwaited, nodeId, transferId, reg)) {
+    if (!takeAwaitedAnswer(&m_regReadsAwaited, nodeId, kPortRegAccess, transferId, reg)) {
         qDebug() << "---handleReadSetRegValue---reply to request" << transferId << "for register"
                  << regtext::hexByte(reg) << "not awaited: ignored";
         return false;
