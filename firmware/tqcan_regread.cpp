@@ -7,10 +7,10 @@
 // every request when the first reply lowers it.
 //
 // A read always ends: with its table, or without it and with a box that
-// names what failed (an error reply, or no answer awaited for as long as a
-// write waits for one). A read that ended so leaves no list behind; the
-// answers it still awaited free their transfer-IDs when they come, and
-// change nothing else.
+// names what failed (an error reply, a description without a register, or
+// no answer awaited for as long as a write waits for one). A read that
+// ended so leaves no list behind; the answers it still awaited free their
+// transfer-IDs when they come, and change nothing else.
 
 #include "configurator/tqcan.h"
 #include "ui_tqcan.h"
@@ -124,8 +124,11 @@ int TQCAN::showSetRegInfoFromFireware(QString text, bool readValues)
 
 bool TQCAN::readOnceSettingRegValue()
 {
-    if (mReadRegCount < 1 || m_setDevId == 0)
+    // A description without a register (an empty one, say) is no list.
+    if (mReadRegCount < 1 || m_setDevId == 0) {
+        failRead(tr("Read Register List, No Register, Please Check!"));
         return false;
+    }
     QList<int> regs;
     for (const RegRecord& record : qAsConst(mRegParaList)) {
         if (!record.curValue.isEmpty() || record.attr != QLatin1String("REG"))

@@ -339,6 +339,9 @@ void tst_RegistersBus::errorRepliesShowOneBox()
         QTRY_COMPARE_WITH_TIMEOUT(boxes.texts.count("Read Reg: 0x44, Err: 0x13, Please Check!"), read + 1, kSlowMs);
     }
     QVERIFY(requests(bench.bus, 16, 435).isEmpty() && !boxes.texts.contains("Write Parameter Success !"));
+    bench.bus.setFileReadError(16, 2); // nor can a node that cannot give its description
+    click(bench.page(), "btn_read_para");
+    QTRY_VERIFY_WITH_TIMEOUT(boxes.texts.contains("Read Register List, Err: 2, Please Check!"), kSlowMs);
 }
 
 void tst_RegistersBus::writeStoresThenRestoreRereads()

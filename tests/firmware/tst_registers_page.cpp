@@ -434,11 +434,10 @@ void tst_RegistersPage::shortAndUnterminatedRepliesAreSafe()
     ModalBoxCloser boxes;
     feed(m_reads.reply(16, std::string(3, '\0'))); // no text at all: an empty description
     click(page(), "btn_read_para");
-    // A chunk of 300 bytes without its NUL, then the rest, also unterminated
-    // (and with an error code, which is only logged).
+    // A chunk of 300 bytes without its NUL, then the rest, also unterminated.
     const std::string text = ":REG,0A,Dir,0;0,S,Off;1,S,On" + std::string(272, 'x');
     feed(m_reads.reply(16, fileChunk(0, text)));
-    feed(m_reads.reply(16, fileChunk(256, ":REG,0B,Poles,7;1~50,N,[1]", 0x0201)));
+    feed(m_reads.reply(16, fileChunk(256, ":REG,0B,Poles,7;1~50,N,[1]")));
     for (const std::string& reply : {std::string("\x10", 1), std::string("\x10\x0A", 2),
                                      std::string("\x10\x0A\x01\x00", 4), std::string("\x10\x0A\x01\x00\x00", 5)})
         feed(reply.size() < 2 ? record(256, 16, reply) : m_reads.regReply(16, reply));
@@ -448,6 +447,20 @@ void tst_RegistersPage::shortAndUnterminatedRepliesAreSafe()
     feed(m_reads.regReply(16, wholeRegister(0x0A, 1, 0, 0, 1)));
     feed(m_reads.regReply(16, wholeRegister(0x0B, 9, 7, 1, 50)));
     QCOMPARE(addresses(page()), QStringList({"0A", "0B"}));
+
+    // A description the node cannot give, an empty one or one without a
+    // register ends the read with its box.
+    const std::pair<std::string, QString> failed[] = {
+        {fileChunk(0, text, 0xFFFE), "Err: -2"}, {chunk(""), "No Register"}, {chunk(":STR,Motor"), "No Register"}};
+    for (const auto& f : failed) {
+        boxes.clear();
+        click(page(), "btn_read_para");
+        feed(m_reads.reply(16, f.first));
+        click(page(), "btn_local_save");
+        const QString box = "Read Register List, " + f.second + ", Please Check!";
+        QTRY_COMPARE(boxes.texts(), QStringList({"Read Para File Completed!", box,
+                                                 "Read Parameters Not Finished, Please Read Again !"}));
+    }
 }
 
 void tst_RegistersPage::tooWideRangeShowsItsBox()
