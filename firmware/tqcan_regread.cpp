@@ -50,8 +50,9 @@ bool TQCAN::readParaFile()
         return false;
     }
     // A read replaces the list a running write was made from, and would end
-    // the write before its store command.
-    if (refuseWhileWriting())
+    // the write before its store command; a node in its boot loader has no
+    // parameters to give.
+    if (refuseWhileWriting() || refusedDuringUpgrade(m_setDevId))
         return false;
     // The values are asked on the register port: without IDs free there the
     // read could not end well, and the list shown stays.
