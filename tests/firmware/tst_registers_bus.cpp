@@ -161,9 +161,9 @@ void tst_RegistersBus::readFillsTheTableSavesAndReadsInChinese()
     poles->setCurrentIndex(index + 1);
     QCOMPARE(changed.size(), 1);
     poles->setCurrentIndex(index);
-    // Nor does it change the firmware version, new node ID or target bit rate.
+    // Nor does it change the firmware version, node ID, target rate or language.
     child<QComboBox>(bench.page(), "comboBox_dev_ver")->addItems({"2.4", "2.5"});
-    for (const char* name : {"comboBox_dev_ver", "comboBox_id_set", "comboBox_baud_set"}) {
+    for (const char* name : {"comboBox_dev_ver", "comboBox_id_set", "comboBox_baud_set", "comboBox_lang"}) {
         auto* box = child<QComboBox>(bench.page(), name);
         const int before = box->currentIndex();
         QWheelEvent wheel(QPointF(), box->mapToGlobal(QPoint()), QPoint(), QPoint(0, -120), Qt::NoButton,
