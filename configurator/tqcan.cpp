@@ -84,9 +84,11 @@ void TQCAN::initConnect()
     connect(ui->comboBox_dev_ver, QOverload<int>::of(&QComboBox::currentIndexChanged),
             this, &TQCAN::doprocessSelVersionChange);
     // The boxes that choose what an act that cannot be undone gives the
-    // nodes (a firmware version, a node ID, a bit rate) ignore the wheel, as
-    // the register options do: a scroll past them changes no target.
-    for (QWidget* box : {ui->comboBox_dev_ver, ui->comboBox_id_set, ui->comboBox_baud_set})
+    // nodes (a firmware version, a node ID, a bit rate), the rate the port
+    // opens at and the page's language ignore the wheel, as the register
+    // options do: a scroll past them changes no choice.
+    for (QWidget* box : {ui->comboBox_dev_ver, ui->comboBox_id_set, ui->comboBox_baud_set, ui->comboBox_baud,
+                         ui->comboBox_lang})
         WheelBlocker::install(box);
 
     m_netAccessManager = new QNetworkAccessManager(this);

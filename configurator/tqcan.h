@@ -397,11 +397,18 @@ private:
     // The ID that request `index` of a sequence goes out under, one of `ids`
     // in turn: out of use from now until its answer is taken.
     int requestTransferId(int nodeId, int port, const QVector<int>& ids, int index);
-    // The answer of a node to one of the running sequence's register
-    // requests, by the request's transfer-ID and register: true when it was
-    // awaited (it no longer is).
+    // The answer of a node to one of the requests `awaited` lists, by the
+    // request's transfer-ID and register: true when it was awaited (it no
+    // longer is); its ID is free once no request there awaits it.
     struct AwaitedAnswer;
-    bool takeAwaitedAnswer(QList<AwaitedAnswer>* awaited, int nodeId, int transferId, int reg);
+    bool takeAwaitedAnswer(QList<AwaitedAnswer>* awaited, int nodeId, int port, int transferId, int reg);
+    // The requests of a sequence that ends before they are answered: their
+    // answers may still come, and free their IDs then (takeEndedAnswer).
+    void endRequests(QList<AwaitedAnswer>* awaited, int port);
+    // An answer to a request of a read or write that has ended (on an error,
+    // its bound, another node chosen): it frees its transfer-ID and changes
+    // nothing else. True when it was one. reg: -1 for a description chunk.
+    bool takeEndedAnswer(int nodeId, int port, int transferId, int reg);
     void releaseTransferId(int nodeId, int port, int transferId);
     QStringList getRegOptionList(RegRecord record, QString& currentText, int* currentIndex = nullptr);
     static QString getNumberAfterPrefix(const QString& text, const QString& key);
@@ -549,6 +556,9 @@ private:
         int next = 0;
         int last = -1;
         std::array<QDeadlineTimer, 32> out;
+        // Requests of ended sequences still unanswered; an ID handed out
+        // again forgets them.
+        QList<AwaitedAnswer> ended;
     };
     QMap<QPair<int, int>, TransferIds> m_transferIds; // (node, port)
     // The one the running description read waits for (-1: none).

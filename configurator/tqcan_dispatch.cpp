@@ -33,7 +33,7 @@ namespace {
 constexpr size_t kRegReplyView = 32;
 
 // Chunk layout of a description-file read: the offset of the chunk (5
-// bytes, little-endian), a 16-bit error code, then the text.
+// bytes, little-endian), a 16-bit error code (0: none), then the text.
 constexpr uint32_t kFileReadOffsetBytes = 5;
 constexpr uint32_t kFileReadTextOffset = 7;
 // A chunk this long (or longer) means more text follows.
@@ -194,6 +194,8 @@ void TQCAN::handleRegAccess256(int nodeId, int transferId, const uint8_t* payloa
 
 void TQCAN::handleFileRead257(int nodeId, int transferId, const uint8_t* payload, uint32_t size)
 {
+    if (takeEndedAnswer(nodeId, kPortFileRead, transferId, -1))
+        return;
     // Only the device chosen on the parameter tab is being read.
     if (!isParameterReply(nodeId)) {
         qDebug() << "doProcessRecvTQPack--257 from node" << nodeId << "ignored";
@@ -214,6 +216,12 @@ void TQCAN::handleFileRead257(int nodeId, int transferId, const uint8_t* payload
     }
     releaseTransferId(nodeId, kPortFileRead, transferId);
     m_regInfoAwaitedTid = -1;
+    // The node could not give the description: no text comes.
+    const int error = size >= kFileReadTextOffset ? readLeI16(payload + kFileReadOffsetBytes) : 0;
+    if (error != 0) {
+        failRead(tr("Read Register List, Err: %1, Please Check!").arg(error));
+        return;
+    }
     // The node answers the offset asked for; another one is not the chunk
     // the text goes on with.
     uint64_t offset = 0;

@@ -6,8 +6,8 @@
 // option by accident.
 //
 // Other value widgets ignore the wheel the same way (the throttle tab's
-// group count and set-points, the firmware version, new node ID and target
-// bit-rate boxes): WheelBlocker::install(widget).
+// group count and set-points, the firmware version, new node ID, port and
+// target bit-rate boxes, the language box): WheelBlocker::install(widget).
 
 #include <QComboBox>
 

@@ -1,8 +1,8 @@
 // The register list of the device chosen on the parameter tab: its small
 // operations, the transfer-IDs of the requests (apart for each node and
 // port, so that a node that leaves its requests unanswered holds up only
-// its own) and the answers awaited for them, and the dropping of all device
-// and register state.
+// its own) and the answers awaited for them, also after their sequence
+// ended, and the dropping of all device and register state.
 
 #include "configurator/tqcan.h"
 
@@ -50,10 +50,23 @@ void TQCAN::endRegisterReads()
 {
     mReadRegCount = 0;
     m_regInfoReading = false;
+    if (m_regInfoAwaitedTid >= 0) {
+        QList<AwaitedAnswer> chunk {{m_regInfoAwaitedTid, -1}};
+        endRequests(&chunk, kPortFileRead);
+    }
     m_regInfoAwaitedTid = -1;
     m_regReadRunning = false;
-    m_regReadsAwaited.clear();
+    endRequests(&m_regReadsAwaited, kPortRegAccess);
     m_regReadTimer.stop();
+}
+
+void TQCAN::endRequests(QList<AwaitedAnswer>* awaited, int port)
+{
+    // The chosen node's, which stays chosen while its sequence runs (it
+    // ends first); none chosen (the node left), its IDs wait out their time.
+    if (m_setDevId != 0 && !awaited->isEmpty())
+        m_transferIds[{m_setDevId, port}].ended += *awaited;
+    awaited->clear();
 }
 
 void TQCAN::endRegisterSequences()
@@ -95,10 +108,25 @@ int TQCAN::requestTransferId(int nodeId, int port, const QVector<int>& ids, int 
     TransferIds& t = m_transferIds[{nodeId, port}];
     t.out[id].setRemainingTime(kAnswerMayComeMs);
     t.last = id;
+    // Handed out, the ID has waited its time: an answer to an ended
+    // request under it is no longer told from the new request's.
+    t.ended.erase(std::remove_if(t.ended.begin(), t.ended.end(),
+                                 [id](const AwaitedAnswer& a) { return a.transferId == id; }),
+                  t.ended.end());
     return id;
 }
 
-bool TQCAN::takeAwaitedAnswer(QList<AwaitedAnswer>* awaited, int nodeId, int transferId, int reg)
+bool TQCAN::takeEndedAnswer(int nodeId, int port, int transferId, int reg)
+{
+    const auto it = m_transferIds.find({nodeId, port});
+    if (it == m_transferIds.end() || !takeAwaitedAnswer(&it->ended, nodeId, port, transferId, reg))
+        return false;
+    qDebug() << "takeEndedAnswer--node" << nodeId << "port" << port << "answered request" << transferId
+             << "of a sequence that has ended: it changes nothing but its transfer-ID";
+    return true;
+}
+
+bool TQCAN::takeAwaitedAnswer(QList<AwaitedAnswer>* awaited, int nodeId, int port, int transferId, int reg)
 {
     const auto found = std::find_if(awaited->begin(), awaited->end(), [&](const AwaitedAnswer& a) {
         return a.transferId == transferId && a.reg == reg;
@@ -109,7 +137,7 @@ bool TQCAN::takeAwaitedAnswer(QList<AwaitedAnswer>* awaited, int nodeId, int tra
     // A sequence of more requests than free IDs sends some under one ID.
     if (std::none_of(awaited->cbegin(), awaited->cend(),
                      [&](const AwaitedAnswer& a) { return a.transferId == transferId; }))
-        releaseTransferId(nodeId, kPortRegAccess, transferId);
+        releaseTransferId(nodeId, port, transferId);
     return true;
 }
 

@@ -7,8 +7,10 @@
 // every request when the first reply lowers it.
 //
 // A read always ends: with its table, or without it and with a box that
-// names what failed (an error reply, or no answer awaited for as long as a
-// write waits for one). A read that ended so leaves no list behind.
+// names what failed (an error reply, a description without a register, or
+// no answer awaited for as long as a write waits for one). A read that
+// ended so leaves no list behind; the answers it still awaited free their
+// transfer-IDs when they come, and change nothing else.
 
 #include "configurator/tqcan.h"
 #include "ui_tqcan.h"
@@ -48,11 +50,14 @@ bool TQCAN::readParaFile()
         return false;
     }
     // A read replaces the list a running write was made from, and would end
-    // the write before its store command.
-    if (refuseWhileWriting())
+    // the write before its store command; a node in its boot loader has no
+    // parameters to give.
+    if (refuseWhileWriting() || refusedDuringUpgrade(m_setDevId))
         return false;
+    // The values are asked on the register port: without IDs free there the
+    // read could not end well, and the list shown stays.
     const QVector<int> ids = takeTransferIds(m_setDevId, kPortFileRead, 1);
-    if (ids.isEmpty())
+    if (ids.isEmpty() || takeTransferIds(m_setDevId, kPortRegAccess, 2).isEmpty())
         return false;
     // The rows shown go with their list: none is offered for a write while
     // the node is read, nor after a read that does not finish.
@@ -120,8 +125,11 @@ int TQCAN::showSetRegInfoFromFireware(QString text, bool readValues)
 
 bool TQCAN::readOnceSettingRegValue()
 {
-    if (mReadRegCount < 1 || m_setDevId == 0)
+    // A description without a register (an empty one, say) is no list.
+    if (mReadRegCount < 1 || m_setDevId == 0) {
+        failRead(tr("Read Register List, No Register, Please Check!"));
         return false;
+    }
     QList<int> regs;
     for (const RegRecord& record : qAsConst(mRegParaList)) {
         if (!record.curValue.isEmpty() || record.attr != QLatin1String("REG"))
@@ -161,12 +169,19 @@ bool TQCAN::handleReadSetRegValue(int nodeId, int transferId, const uint8_t* pay
 {
     if (!payload)
         return false;
+    const int reg = payload[1];
+    const int op = payload[0];
+    // A short reply is no answer: the request's own may still come.
+    if (op == kOpReadOk && size < kWholeRegisterReplySize) {
+        qWarning() << "---handleReadSetRegValue---short reply for register" << reg << "size=" << size;
+        return false;
+    }
+    if (takeEndedAnswer(nodeId, kPortRegAccess, transferId, reg))
+        return false;
     if (!isParameterReply(nodeId)) {
         qDebug() << "---handleReadSetRegValue---reply of node" << nodeId << "ignored";
         return false;
     }
-    const int reg = payload[1];
-    const int op = payload[0];
     // The error codes of a refused write (0x11 to 0x13) carry the read bit:
     // while a write sequence runs they answer a write.
     if (m_regWriteRunning && op != kOpReadOk)
@@ -177,14 +192,9 @@ bool TQCAN::handleReadSetRegValue(int nodeId, int transferId, const uint8_t* pay
         qDebug() << "---handleReadSetRegValue---no read running: reply ignored";
         return false;
     }
-    // A short reply is no answer: the request's own may still come.
-    if (op == kOpReadOk && size < kWholeRegisterReplySize) {
-        qWarning() << "---handleReadSetRegValue---short reply for register" << reg << "size=" << size;
-        return false;
-    }
     // Only the running read's own requests are answered: a late answer to
     // an earlier read holds what the node held then.
-    if (!takeAwaitedAnswer(&m_regReadsAwaited, nodeId, transferId, reg)) {
+    if (!takeAwaitedAnswer(&m_regReadsAwaited, nodeId, kPortRegAccess, transferId, reg)) {
         qDebug() << "---handleReadSetRegValue---reply to request" << transferId << "for register"
                  << regtext::hexByte(reg) << "not awaited: ignored";
         return false;

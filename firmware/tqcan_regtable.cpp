@@ -60,10 +60,14 @@ void TQCAN::initRegTable()
 
     connect(&m_baudTimer, &QTimer::timeout, this, &TQCAN::doProcessSetBaudTimerOut);
     m_baudTimer.setSingleShot(true);
+    // The bounds of a read and a write: precise, for a coarse timer may run
+    // out 5% early, before an answer within the bound has come.
+    for (QTimer* bound : {&m_regWriteTimer, &m_regReadTimer}) {
+        bound->setSingleShot(true);
+        bound->setTimerType(Qt::PreciseTimer);
+    }
     connect(&m_regWriteTimer, &QTimer::timeout, this, &TQCAN::regWriteTimedOut);
-    m_regWriteTimer.setSingleShot(true);
     connect(&m_regReadTimer, &QTimer::timeout, this, &TQCAN::regReadTimedOut);
-    m_regReadTimer.setSingleShot(true);
 
     for (int column : {1, 4, 5, 6, 7, 8})
         regList->setColumnHidden(column, true);

@@ -192,8 +192,9 @@ bool TQCAN::writeSettingRegValue(const QList<regtext::Choice>& choices, bool bRa
 
 void TQCAN::endWrite()
 {
-    // Replies still awaited may yet come: their IDs stay out of use.
-    m_regWritesAwaited.clear();
+    // Replies still awaited may yet come: their IDs stay out of use until
+    // then.
+    endRequests(&m_regWritesAwaited, kPortRegAccess);
     m_regWriteRunning = false;
     m_regWriteTimer.stop();
     mRecoveryFlag = false;
@@ -234,6 +235,8 @@ bool TQCAN::handleWriteSetRegValue(int nodeId, int transferId, const uint8_t* pa
     const int reg = payload[1];
     const int op = payload[0];
     qDebug() << "handleWriteSetRegValue start-----------------selReg=" << reg;
+    if (takeEndedAnswer(nodeId, kPortRegAccess, transferId, reg))
+        return false;
     if (!isParameterReply(nodeId)) {
         qDebug() << "handleWriteSetRegValue---reply of node" << nodeId << "ignored";
         return false;
@@ -245,7 +248,7 @@ bool TQCAN::handleWriteSetRegValue(int nodeId, int transferId, const uint8_t* pa
 
     // The write's own record of what it sent (a file loaded meanwhile may
     // hold other registers): the request the reply names, for its register.
-    if (!takeAwaitedAnswer(&m_regWritesAwaited, nodeId, transferId, reg)) {
+    if (!takeAwaitedAnswer(&m_regWritesAwaited, nodeId, kPortRegAccess, transferId, reg)) {
         qDebug() << "handleWriteSetRegValue---reply to request" << transferId << "for register" << regtext::hexByte(reg)
                  << "not awaited: ignored";
         return false;

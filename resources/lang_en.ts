@@ -249,6 +249,14 @@
         <translation>Please wait until the upgrade has finished !</translation>
     </message>
     <message>
+        <source>Read Register List, Err: %1, Please Check!</source>
+        <translation>Read Register List, Err: %1, Please Check!</translation>
+    </message>
+    <message>
+        <source>Read Register List, No Register, Please Check!</source>
+        <translation>Read Register List, No Register, Please Check!</translation>
+    </message>
+    <message>
         <source>node 0x%1: refused the new rate (error 0x%2)</source>
         <translation>node 0x%1: refused the new rate (error 0x%2)</translation>
     </message>

@@ -511,6 +511,14 @@ Chose Yes To Clear !</source>
         <translation>读取寄存器列表，无应答，请检查！</translation>
     </message>
     <message>
+        <source>Read Register List, Err: %1, Please Check!</source>
+        <translation>读取寄存器列表，错误：%1，请检查！</translation>
+    </message>
+    <message>
+        <source>Read Register List, No Register, Please Check!</source>
+        <translation>读取寄存器列表，无寄存器，请检查！</translation>
+    </message>
+    <message>
         <source>Read Parameters Not Finished, Please Read Again !</source>
         <translation>参数读取未完成，请重新读取！</translation>
     </message>

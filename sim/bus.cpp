@@ -560,6 +560,13 @@ void Bus::setFileWriteError(uint8_t nodeId, uint16_t code)
         n->setFileWriteError(code);
 }
 
+void Bus::setFileReadError(uint8_t nodeId, uint16_t code)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (SimNode* n = findNode(nodeId))
+        n->setFileReadError(code);
+}
+
 int Bus::softwareVersion(uint8_t nodeId) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);

@@ -182,6 +182,8 @@ public:
     // From now on the node answers every file write with this result code and
     // keeps nothing (0: the node works normally again).
     void setFileWriteError(uint8_t nodeId, uint16_t code);
+    // The same for every description read: its error code, and no text.
+    void setFileReadError(uint8_t nodeId, uint16_t code);
     // Software version the node reports in its node information, as
     // major * 256 + minor (-1 for an unknown node).
     int softwareVersion(uint8_t nodeId) const;

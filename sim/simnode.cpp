@@ -291,8 +291,8 @@ void SimNode::serveFileRead(const canard::RxTransfer& t)
         return;
     std::vector<uint8_t> reply;
     putLe(reply, args.offset, 5);
-    if (args.fileType != kFileTypeEnglish && args.fileType != kFileTypeChinese) {
-        putLe(reply, uint16_t(kFileNotFound), 2);
+    if (m_fileReadError != 0 || (args.fileType != kFileTypeEnglish && args.fileType != kFileTypeChinese)) {
+        putLe(reply, m_fileReadError != 0 ? m_fileReadError : uint16_t(kFileNotFound), 2);
         respond(t, reply);
         return;
     }

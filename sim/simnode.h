@@ -74,6 +74,8 @@ public:
     void setSilent(bool silent) { m_silent = silent; }
     // Every file write is answered with this code and dropped (0: normal).
     void setFileWriteError(uint16_t code) { m_fileWriteError = code; }
+    // Every description read is answered with this code and no text (0: normal).
+    void setFileReadError(uint16_t code) { m_fileReadError = code; }
     int softwareVersion() const { return m_cfg.swMajor * 256 + m_cfg.swMinor; }
     bool silent() const { return m_silent; }
     // This device is unplugged now; after silentUs another device named
@@ -134,6 +136,7 @@ private:
     std::deque<Outgoing> m_out;
     bool m_silent = false;
     uint16_t m_fileWriteError = 0;
+    uint16_t m_fileReadError = 0;
     uint64_t m_bootUs = 0;
     uint64_t m_nextHeartbeatUs = 0;
     uint64_t m_nextTelemetryUs = 0;

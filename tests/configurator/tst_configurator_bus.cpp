@@ -273,7 +273,7 @@ void tst_ConfiguratorBus::nodeIdChangeIsRefusedDuringAnUpgrade()
     ModalBoxCloser boxes;
     bench.open(bench.path);
     QTRY_COMPARE_WITH_TIMEOUT(listedNodes(devTable(bench.page())).size(), 2, kSlowMs);
-    // Node 16's parameters, read before: nor are they written or restored.
+    // Node 16's parameters, read before: nor are they written, restored or read.
     const int row = listedNodes(devTable(bench.page())).indexOf("10");
     QTest::mouseClick(devList(bench.page())->cellWidget(row, 0), Qt::LeftButton);
     click(bench.page(), "btn_read_para");
@@ -284,8 +284,8 @@ void tst_ConfiguratorBus::nodeIdChangeIsRefusedDuringAnUpgrade()
     QTRY_VERIFY_WITH_TIMEOUT(bench.bus.inUpgradeMode(16), kSlowMs);
 
     child<QComboBox>(bench.page(), "comboBox_id_set")->setCurrentIndex(4); // node 20
-    const QStringList refused(QVector<QString>(3, "Please wait until the upgrade has finished !").toList());
-    for (const char* button : {"btn_set_id", "btn_para_download", "btn_recovery"})
+    const QStringList refused(QVector<QString>(4, "Please wait until the upgrade has finished !").toList());
+    for (const char* button : {"btn_set_id", "btn_para_download", "btn_recovery", "btn_read_para"})
         click(bench.page(), button);
     QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), refused, kSlowMs);
     QCOMPARE(listedNodes(devTable(bench.page())).size(), 2);

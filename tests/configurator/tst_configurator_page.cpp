@@ -357,6 +357,8 @@ void tst_ConfiguratorPage::everyButtonReachesItsHandler()
     kioskini::storeValue("firmware/url", "http://127.0.0.1:1/devFileList.csv", true);
     typePort(page(), "/dev/tq-test-port");
     child<QComboBox>(page(), "comboBox_baud")->setCurrentIndex(rate);
+    QWheelEvent wheel({}, {}, {}, {0, 120}, Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(child<QComboBox>(page(), "comboBox_baud"), &wheel); // a wheel step changes no rate
     ControllerRequests requests;
     ModalBoxCloser boxes;
     click(page(), qPrintable(button));

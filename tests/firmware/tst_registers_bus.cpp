@@ -161,9 +161,9 @@ void tst_RegistersBus::readFillsTheTableSavesAndReadsInChinese()
     poles->setCurrentIndex(index + 1);
     QCOMPARE(changed.size(), 1);
     poles->setCurrentIndex(index);
-    // Nor does it change the firmware version, new node ID or target bit rate.
+    // Nor does it change the firmware version, node ID, target rate or language.
     child<QComboBox>(bench.page(), "comboBox_dev_ver")->addItems({"2.4", "2.5"});
-    for (const char* name : {"comboBox_dev_ver", "comboBox_id_set", "comboBox_baud_set"}) {
+    for (const char* name : {"comboBox_dev_ver", "comboBox_id_set", "comboBox_baud_set", "comboBox_lang"}) {
         auto* box = child<QComboBox>(bench.page(), name);
         const int before = box->currentIndex();
         QWheelEvent wheel(QPointF(), box->mapToGlobal(QPoint()), QPoint(), QPoint(0, -120), Qt::NoButton,
@@ -202,7 +202,7 @@ void tst_RegistersBus::readFillsTheTableSavesAndReadsInChinese()
                                                                   "00 00 00 00 00 E9 03", "00 01 00 00 00 E9 03"}));
         // The table fills once the values read are answered.
         QTRY_COMPARE_WITH_TIMEOUT(tableRows(bench.page()), kEnglishTable, kSlowMs);
-        QCOMPARE(log.count(QtDebugMsg, "is awaited: ignored"), 1);
+        QCOMPARE(log.count(QtDebugMsg, "of a sequence that has ended"), 1);
         QCOMPARE(log.count(QtDebugMsg, "showSetRegInfoFromFireware--text length"), 1);
         QTRY_COMPARE_WITH_TIMEOUT(boxes.texts, QStringList({"Read Para File Completed!", "Read Para File Completed!"}),
                                   kSlowMs);
@@ -304,8 +304,8 @@ void tst_RegistersBus::errorRepliesShowOneBox()
     QVERIFY(requests(bench.bus, 16, 435).isEmpty());
 
     // 32 registers, the first refused: the write ends at once, the other 31
-    // answers come late, and their transfer-IDs stay out of use. The next
-    // write does not start; those answers, let go, make no success.
+    // answers are held, and their transfer-IDs stay out of use until they
+    // come. The next write and Read do not start, and leave the table.
     QString many;
     for (int reg = 0x40; reg < 0x60; ++reg)
         many += QString(":REG,%1,R,0;0,S,a;1,S,b").arg(reg, 0, 16);
@@ -317,17 +317,31 @@ void tst_RegistersBus::errorRepliesShowOneBox()
     LogCapture log(true);
     click(bench.page(), "btn_para_download");
     QTRY_COMPARE_WITH_TIMEOUT(boxes.texts.last(), QString("Write Reg: 0x40, Err: 0x13, Please Check!"), kSlowMs);
-    click(bench.page(), "btn_para_download");
-    QTRY_COMPARE_WITH_TIMEOUT(boxes.texts.last(),
-                              QString("The Dev Has Not Answered Earlier Requests, Please Try Again Shortly!"), kSlowMs);
-    bench.bus.releaseResponses(16);
-    QTRY_COMPARE_WITH_TIMEOUT(log.count(QtDebugMsg, "no write running: reply ignored"), 31, kSlowMs);
-    QCOMPARE(boxes.texts.size(), 6);
-    QVERIFY(requests(bench.bus, 16, 435).isEmpty());
-    // Those IDs are node 16's alone: node 17 is read as ever.
+    for (const char* button : {"btn_para_download", "btn_read_para"}) {
+        click(bench.page(), button);
+        QTRY_COMPARE_WITH_TIMEOUT(boxes.texts.last(),
+                                  QString("The Dev Has Not Answered Earlier Requests, Please Try Again Shortly!"), kSlowMs);
+    }
+    QCOMPARE(tableRows(bench.page()).size(), 32);
+    // Those IDs are node 16's alone: node 17 is read as ever. Let go, the
+    // answers free them: after an error on a middle register each next Read
+    // shows the node's box (were the later answers' IDs kept, the third not).
     QTest::mouseClick(devList(bench.page())->cellWidget(1, 0), Qt::LeftButton);
     click(bench.page(), "btn_read_para");
     QTRY_COMPARE_WITH_TIMEOUT(tableRows(bench.page()), kEnglishTable, kSlowMs);
+    bench.bus.releaseResponses(16);
+    bench.bus.setRegisterFault(16, 0x40, 0);
+    bench.bus.setRegisterFault(16, 0x44, 0x13);
+    QTest::mouseClick(devList(bench.page())->cellWidget(0, 0), Qt::LeftButton);
+    for (int read = 0; read < 3; ++read) {
+        QTRY_COMPARE_WITH_TIMEOUT(log.count(QtDebugMsg, "of a sequence that has ended"), 31 + 27 * read, kSlowMs);
+        click(bench.page(), "btn_read_para");
+        QTRY_COMPARE_WITH_TIMEOUT(boxes.texts.count("Read Reg: 0x44, Err: 0x13, Please Check!"), read + 1, kSlowMs);
+    }
+    QVERIFY(requests(bench.bus, 16, 435).isEmpty() && !boxes.texts.contains("Write Parameter Success !"));
+    bench.bus.setFileReadError(16, 2); // nor can a node that cannot give its description
+    click(bench.page(), "btn_read_para");
+    QTRY_VERIFY_WITH_TIMEOUT(boxes.texts.contains("Read Register List, Err: 2, Please Check!"), kSlowMs);
 }
 
 void tst_RegistersBus::writeStoresThenRestoreRereads()

@@ -64,6 +64,10 @@ QStringList addresses(const QWidget* page, bool withOption = false)
 // A register request as the page made it, less its transfer-ID.
 QList<QVariant> asked(const QSignalSpy& spy, int i) { return spy.at(i).mid(0, 4); }
 
+// The part of a second in which a coarse 5 s timer, started, would run out
+// a quarter second early (Qt moves due times to spread its wake-ups).
+void untilACoarseTimerRunsEarly() { QTRY_VERIFY(QDeadlineTimer::current().deadline() % 1000 / 100 == 3); }
+
 QComboBox* comboOf(const QWidget* page, int row) { return qobject_cast<QComboBox*>(regTable(page)->cellWidget(row, 3)); }
 QRadioButton* radio(const QWidget* page, int row) { return qobject_cast<QRadioButton*>(devList(page)->cellWidget(row, 0)); }
 
@@ -343,11 +347,12 @@ void tst_RegistersPage::aWriteWithoutRepliesEndsAfterItsTimeOut()
     QSignalSpy sent(TQPageControl::getInstance(), &TQPageControl::signalSeachReg);
     ModalBoxCloser boxes;
     click(page(), "btn_para_download");
-    feed(m_reads.regReply(16, std::string("\x20\x0A\x01\x00", 4)));
+    untilACoarseTimerRunsEarly();
     QElapsedTimer waited;
     waited.start();
+    feed(m_reads.regReply(16, std::string("\x20\x0A\x01\x00", 4)));
     QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), QStringList({"Write Reg: 0x0B, No Reply, Please Check!"}), kSlowMs);
-    QVERIFY2(waited.elapsed() >= 4000, "the write waits for its replies");
+    QVERIFY2(waited.elapsed() >= 5000, "the write waits 5 s for its replies");
     QCOMPARE(stores.size(), 0);
 
     // Through more writes than there are transfer-IDs, the unanswered one
@@ -385,11 +390,12 @@ void tst_RegistersPage::aWriteWithoutRepliesEndsAfterItsTimeOut()
     boxes.clear();
     click(page(), "btn_para_download");
     QTRY_COMPARE(boxes.texts(), QStringList({"Please Get Setting Parameter First !"}));
-    // Each answer gives the next its time: answers 3 s apart fill the table.
+    // Each answer gives the next its 5 s: answers 4.9 s apart fill the table.
     click(page(), "btn_read_para");
+    untilACoarseTimerRunsEarly();
     feed(m_reads.reply(17, chunk(":REG,0A,Dir,0;0,S,Off;1,S,On:REG,0B,Power,7;0~100,N,[0.5]%")));
     for (uint8_t reg : {0x0A, 0x0B}) {
-        QTest::qWait(3000); // what a slow line takes, within the bound
+        QTest::qWait(4900); // what a slow line takes, within the bound
         feed(m_reads.regReply(17, wholeRegister(reg, 1, 0, 0, 1)));
     }
     QCOMPARE(addresses(page()), QStringList({"0A", "0B"}));
@@ -434,11 +440,10 @@ void tst_RegistersPage::shortAndUnterminatedRepliesAreSafe()
     ModalBoxCloser boxes;
     feed(m_reads.reply(16, std::string(3, '\0'))); // no text at all: an empty description
     click(page(), "btn_read_para");
-    // A chunk of 300 bytes without its NUL, then the rest, also unterminated
-    // (and with an error code, which is only logged).
+    // A chunk of 300 bytes without its NUL, then the rest, also unterminated.
     const std::string text = ":REG,0A,Dir,0;0,S,Off;1,S,On" + std::string(272, 'x');
     feed(m_reads.reply(16, fileChunk(0, text)));
-    feed(m_reads.reply(16, fileChunk(256, ":REG,0B,Poles,7;1~50,N,[1]", 0x0201)));
+    feed(m_reads.reply(16, fileChunk(256, ":REG,0B,Poles,7;1~50,N,[1]")));
     for (const std::string& reply : {std::string("\x10", 1), std::string("\x10\x0A", 2),
                                      std::string("\x10\x0A\x01\x00", 4), std::string("\x10\x0A\x01\x00\x00", 5)})
         feed(reply.size() < 2 ? record(256, 16, reply) : m_reads.regReply(16, reply));
@@ -448,6 +453,20 @@ void tst_RegistersPage::shortAndUnterminatedRepliesAreSafe()
     feed(m_reads.regReply(16, wholeRegister(0x0A, 1, 0, 0, 1)));
     feed(m_reads.regReply(16, wholeRegister(0x0B, 9, 7, 1, 50)));
     QCOMPARE(addresses(page()), QStringList({"0A", "0B"}));
+
+    // A description the node cannot give, an empty one or one without a
+    // register ends the read with its box.
+    const std::pair<std::string, QString> failed[] = {
+        {fileChunk(0, text, 0xFFFE), "Err: -2"}, {chunk(""), "No Register"}, {chunk(":STR,Motor"), "No Register"}};
+    for (const auto& f : failed) {
+        boxes.clear();
+        click(page(), "btn_read_para");
+        feed(m_reads.reply(16, f.first));
+        click(page(), "btn_local_save");
+        const QString box = "Read Register List, " + f.second + ", Please Check!";
+        QTRY_COMPARE(boxes.texts(), QStringList({"Read Para File Completed!", box,
+                                                 "Read Parameters Not Finished, Please Read Again !"}));
+    }
 }
 
 void tst_RegistersPage::tooWideRangeShowsItsBox()
