@@ -354,6 +354,10 @@ private:
     // what the folder holds, and the box says which and why, and, where the
     // undo left its backup folder, what the next start does with it.
     void failInstall(const FileSwap& swap, bool leftBehind, const QString& reason);
+    // A line for the box: what the next start does with the backup folder
+    // an install left, failed or (installed) succeeded; empty where it only
+    // removes the folder.
+    QString nextStartText(bool installed) const;
     // The causes' texts: a folder in the way of the install's backup folder,
     // a failed write or sync of a file or folder, something else at a name
     // the install needs, and each failure of the install's moves.

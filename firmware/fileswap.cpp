@@ -10,6 +10,8 @@
 
 #ifdef Q_OS_UNIX
 #include <cstdio>
+#include <dirent.h>
+#include <sys/stat.h>
 #endif
 
 #include "firmware/filesync.h"
@@ -118,41 +120,102 @@ bool decode(const QByteArray& text, Record* record)
     return true;
 }
 
+// Whether a record was read; or why not: the file is no record of ours (it
+// is no regular file, passes the bound, or does not decode), or it cannot
+// be read now, a fault of the disk rather than of the file.
+enum class Reading { Read, NotOurs, Failed };
+
 // The record's bytes. Read only from a regular file of that name, never
 // through a link, and never more than the bound: a device or a pipe in its
-// place could give bytes without end, or none ever.
-bool readRecordBytes(const QString& backup, QByteArray* bytes)
+// place could give bytes without end, or none ever. Failed: the system's
+// reason in why.
+Reading readRecordBytes(const QString& backup, QByteArray* bytes, QString* why)
 {
+    const QString path = backup + QLatin1Char('/') + kRecordName;
+#ifdef Q_OS_UNIX
+    // What the name holds is judged before it is opened, so that a disk
+    // that fails is told apart from a file that is not ours.
+    struct stat status;
+    if (::lstat(QFile::encodeName(path).constData(), &status) != 0) {
+        *why = qt_error_string(errno);
+        return Reading::Failed;
+    }
+    if (!S_ISREG(status.st_mode) || status.st_size > kMaxRecordBytes)
+        return Reading::NotOurs;
+#endif
     QFile file;
-    if (!regularfile::open(file, backup + QLatin1Char('/') + kRecordName, QIODevice::ReadOnly, kMaxRecordBytes,
-                           regularfile::Links::Refuse))
-        return false;
+    if (!regularfile::open(file, path, QIODevice::ReadOnly, kMaxRecordBytes, regularfile::Links::Refuse, why))
+        return Reading::Failed;
     *bytes = file.read(kMaxRecordBytes + 1);
-    return bytes->size() <= kMaxRecordBytes;
+    if (file.error() != QFileDevice::NoError) {
+        *why = file.errorString();
+        return Reading::Failed;
+    }
+    return bytes->size() <= kMaxRecordBytes ? Reading::Read : Reading::NotOurs;
 }
 
-bool readRecord(const QString& backup, Record* record)
+Reading readRecord(const QString& backup, Record* record, QString* why)
 {
     QByteArray bytes;
-    return readRecordBytes(backup, &bytes) && decode(bytes, record);
+    const Reading read = readRecordBytes(backup, &bytes, why);
+    return read == Reading::Read && !decode(bytes, record) ? Reading::NotOurs : read;
 }
 
-// What a backup folder that is there holds: a record that reads (into
-// record); the record's unfinished writes or nothing, left before the
-// first move; or anything else, which is in the way.
-enum class Held { Record, NoRecord, Other };
-
-Held inspect(const QString& backup, Record* record)
+// The names in a folder, hidden ones too. False, with the system's reason,
+// when the listing fails: a listing cut short is none.
+bool listFolder(const QString& path, QStringList* names, QString* why)
 {
+#ifdef Q_OS_UNIX
+    DIR* dir = ::opendir(QFile::encodeName(path).constData());
+    if (!dir) {
+        *why = qt_error_string(errno);
+        return false;
+    }
+    int error = 0;
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(dir);
+        if (!entry) {
+            error = errno;
+            break;
+        }
+        const QString name = QFile::decodeName(entry->d_name);
+        if (name != QLatin1String(".") && name != QLatin1String(".."))
+            *names << name;
+    }
+    ::closedir(dir);
+    if (error != 0)
+        *why = qt_error_string(error);
+    return error == 0;
+#else
+    Q_UNUSED(why)
+    *names = QDir(path).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+    return true;
+#endif
+}
+
+// What the backup folder holds: nothing at its name; a record that reads
+// (into record); the record's unfinished writes or nothing, left before the
+// first move; anything else, which is in the way; or what cannot be read
+// now (why says so), which a start on a disk that works settles.
+enum class Held { Absent, Record, NoRecord, Other, Unreadable };
+
+Held inspect(const QString& backup, Record* record, QString* why)
+{
+    if (!present(backup))
+        return Held::Absent;
     const QFileInfo info(backup);
     if (info.isSymLink() || !info.isDir()) {
         qCritical() << "install: the backup folder is in the way:" << backup;
         return Held::Other;
     }
-    const QStringList entries =
-        QDir(backup).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+    QStringList entries;
+    if (!listFolder(backup, &entries, why)) {
+        qCritical() << "install: the backup folder cannot be read now:" << backup << ":" << *why;
+        return Held::Unreadable;
+    }
     if (!entries.contains(kRecordName)) {
-        for (const QString& name : entries) {
+        for (const QString& name : qAsConst(entries)) {
             if (!isRecordEntry(name)) {
                 qCritical() << "install: the backup folder holds files no record names:" << backup;
                 return Held::Other;
@@ -160,11 +223,48 @@ Held inspect(const QString& backup, Record* record)
         }
         return Held::NoRecord;
     }
-    if (!readRecord(backup, record)) {
-        qCritical() << "install: the record in the backup folder does not read:" << backup;
-        return Held::Other;
+    switch (readRecord(backup, record, why)) {
+    case Reading::Read:
+        return Held::Record;
+    case Reading::Failed:
+        qCritical() << "install: the record in the backup folder cannot be read now:" << backup << ":" << *why;
+        return Held::Unreadable;
+    case Reading::NotOurs:
+        break;
     }
-    return Held::Record;
+    qCritical() << "install: the record in the backup folder does not read:" << backup;
+    return Held::Other;
+}
+
+// What resolve() changes for a record that reads: the new files it takes
+// out of the folder and the old ones it puts back (pending), or the old
+// copies it drops (installed). Empty: only the record and its folder go.
+struct Plan {
+    QStringList takeOut;
+    QStringList putBack;
+    QStringList drop;
+    bool empty() const { return takeOut.isEmpty() && putBack.isEmpty() && drop.isEmpty(); }
+};
+
+Plan planFor(const QString& folder, const QString& backup, const Record& record)
+{
+    Plan plan;
+    const QDir dir(backup);
+    for (const QString& name : record.old) {
+        if (present(dir.filePath(name)))
+            (record.installed ? plan.drop : plan.putBack) << name;
+    }
+    if (record.installed)
+        return plan;
+    // A new name is taken out only where it is the new file: its old copy
+    // lies in the backup folder, or it named no old file (the moves in
+    // begin only after every old file is set aside).
+    for (const QString& name : record.staged) {
+        const bool isNew = present(dir.filePath(name)) || !record.old.contains(name);
+        if (isNew && QFileInfo(folder + QLatin1Char('/') + name).isFile())
+            plan.takeOut << name;
+    }
+    return plan;
 }
 
 // Why the record could not be written whole, or empty once it is on the
@@ -206,7 +306,8 @@ QString recordWriteFailure(const QString& backup, const QByteArray& text)
     if (!syncFolder(backup, &failure))
         return failure;
     QByteArray back;
-    if (!readRecordBytes(backup, &back) || back != text)
+    QString ignored;
+    if (readRecordBytes(backup, &back, &ignored) != Reading::Read || back != text)
         return QStringLiteral("the record does not read back as written");
     return QString();
 }
@@ -419,55 +520,65 @@ bool FileSwap::commit()
     // rather than finishes. Should even that fail, the undo follows what
     // the disk says.
     Record onDisk;
-    if (!readRecord(m_backup, &onDisk) || onDisk.installed) {
+    QString ignored;
+    if (readRecord(m_backup, &onDisk, &ignored) != Reading::Read || onDisk.installed) {
         record.installed = false;
-        QString ignored;
         if (writeRecord(m_backup, record, &ignored))
             step(QStringLiteral("record says pending again"));
     }
     return fail(Failure::Disk, m_backup, error);
 }
 
-FileSwap::Outcome FileSwap::planned(const QString& folder)
+FileSwap::Outcome FileSwap::planned(const QString& folder, QString* unreadable)
 {
     const QString backup = backupFolder(folder);
-    if (!present(backup))
-        return Outcome::Nothing;
     Record record;
-    switch (inspect(backup, &record)) {
+    QString why;
+    switch (inspect(backup, &record, &why)) {
+    case Held::Absent:
     case Held::NoRecord:
         return Outcome::Nothing;
-    case Held::Record:
-        return record.installed ? Outcome::Finished : Outcome::Undone;
     case Held::Other:
+        return Outcome::InTheWay;
+    case Held::Unreadable:
+        if (unreadable)
+            *unreadable = why;
+        return Outcome::Unreadable;
+    case Held::Record:
         break;
     }
-    return Outcome::InTheWay;
+    if (planFor(folder, backup, record).empty())
+        return Outcome::Nothing;
+    return record.installed ? Outcome::Finished : Outcome::Undone;
 }
 
-FileSwap::Outcome FileSwap::resolve(const QString& folder)
+FileSwap::Outcome FileSwap::resolve(const QString& folder, QString* unreadable)
 {
     const QString backup = backupFolder(folder);
-    if (!present(backup))
-        return Outcome::Nothing;
     Record record;
-    switch (inspect(backup, &record)) {
+    QString why;
+    switch (inspect(backup, &record, &why)) {
+    case Held::Absent:
+        return Outcome::Nothing;
     case Held::NoRecord:
         // Made, and nothing moved yet: the record comes before the first move.
         return removeRecordAndFolder(backup) ? Outcome::Nothing : Outcome::InTheWay;
     case Held::Other:
         return Outcome::InTheWay;
+    case Held::Unreadable:
+        if (unreadable)
+            *unreadable = why;
+        return Outcome::Unreadable;
     case Held::Record:
         break;
     }
+    const Plan plan = planFor(folder, backup, record);
     const QDir dir(backup);
 
     bool whole = true;
     if (record.installed) {
         qDebug() << "install: finishing the install recorded in" << backup;
-        for (const QString& name : qAsConst(record.old)) {
-            if (!present(dir.filePath(name)))
-                continue;
+        for (const QString& name : plan.drop) {
             if (QFile::remove(dir.filePath(name))) {
                 step(QStringLiteral("dropped %1").arg(name));
             } else {
@@ -479,11 +590,8 @@ FileSwap::Outcome FileSwap::resolve(const QString& folder)
     }
 
     qDebug() << "install: undoing the install recorded in" << backup;
-    for (const QString& name : qAsConst(record.staged)) {
+    for (const QString& name : plan.takeOut) {
         const QString path = folder + QLatin1Char('/') + name;
-        const bool isNew = present(dir.filePath(name)) || !record.old.contains(name);
-        if (!isNew || !QFileInfo(path).isFile())
-            continue;
         if (QFile::remove(path)) {
             step(QStringLiteral("took out %1").arg(name));
         } else {
@@ -491,9 +599,8 @@ FileSwap::Outcome FileSwap::resolve(const QString& folder)
             whole = false;
         }
     }
-    for (const QString& name : qAsConst(record.old)) {
-        if (present(dir.filePath(name))
-            && !moveFile(dir.filePath(name), folder + QLatin1Char('/') + name, QStringLiteral("put back %1").arg(name)))
+    for (const QString& name : plan.putBack) {
+        if (!moveFile(dir.filePath(name), folder + QLatin1Char('/') + name, QStringLiteral("put back %1").arg(name)))
             whole = false;
     }
     syncFolder(folder);

@@ -31,10 +31,13 @@
 // itself be cut off and repeated: it only removes a new file while the old
 // one of its name waits in the backup folder, and only drops old copies
 // after the record says installed. A backup folder that holds anything else
-// (a record that does not read, files it does not name, no folder at all
-// but a file of that name) is left alone and reported as in the way. A
-// record is read only from a regular file (never through a link, from a
-// device or a pipe) and up to a bound.
+// (a record that is not ours, files it does not name, no folder at all but
+// a file of that name) is left alone and reported as in the way. One that
+// cannot be read now (its listing or its record fails, as on a dying disk)
+// is left alone too, and reported as unreadable: it is no one else's, and
+// a later resolve() on a disk that reads settles it. A record is read only
+// from a regular file (never through a link, from a device or a pipe) and
+// up to a bound.
 //
 // Files and links move by renames only, never by a copy: a link is moved
 // as a link, and a name that is taken, also by a link that leads nowhere,
@@ -51,10 +54,11 @@ class FileSwap
 {
 public:
     enum class Outcome {
-        Nothing,  // no backup folder was there
-        Undone,   // a pending swap was undone: the old files are back
-        Finished, // a committed swap was finished: the old copies are gone
-        InTheWay, // the backup folder is still there (see above)
+        Nothing,    // no backup folder was there
+        Undone,     // a pending swap was undone: the old files are back
+        Finished,   // a committed swap was finished: the old copies are gone
+        InTheWay,   // the backup folder is still there (see above)
+        Unreadable, // the backup folder or its record cannot be read now
     };
 
     // Why setAside(), moveIn() or commit() failed.
@@ -100,13 +104,16 @@ public:
     QString failureError() const { return m_failureError; }
     Holds holds(const QString& name) const;
 
-    // Finishes or undoes what the backup folder of folder records.
-    static Outcome resolve(const QString& folder);
+    // Finishes or undoes what the backup folder of folder records. When it
+    // cannot be read (Unreadable), unreadable gets the system's reason.
+    static Outcome resolve(const QString& folder, QString* unreadable = nullptr);
     // What resolve() sets out to do with the backup folder as it stands,
-    // read from its record: Undone (pending), Finished (installed),
-    // Nothing (no folder, or one made before the first move: it only
-    // goes), or InTheWay (it is left alone).
-    static Outcome planned(const QString& folder);
+    // read from its record: Undone (pending) or Finished (installed) where
+    // it moves or drops a file; Nothing where it only removes the folder
+    // (none there, one made before the first move, or a record whose
+    // files are all where the undo or the end leaves them); InTheWay or
+    // Unreadable where it leaves the folder alone.
+    static Outcome planned(const QString& folder, QString* unreadable = nullptr);
     Outcome resolve() const { return resolve(m_folder); }
 
     // Called after every change on the disk with its name ("set aside

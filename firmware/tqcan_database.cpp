@@ -158,12 +158,22 @@ void TQCAN::initDbPath()
     // An install that a crash cut off is undone, or finished when it had
     // completed, before the list is read: the files in place are then one
     // install's, old or new.
-    const FileSwap::Outcome settled = FileSwap::resolve(download);
+    QString why;
+    const FileSwap::Outcome settled = FileSwap::resolve(download, &why);
     if (settled != FileSwap::Outcome::Nothing)
         qCritical() << "--------------TQCAN--init---an earlier install was"
                     << (settled == FileSwap::Outcome::Undone     ? "undone"
                         : settled == FileSwap::Outcome::Finished ? "finished"
-                                                                 : "left as it was: its backup folder is in the way");
+                        : settled == FileSwap::Outcome::InTheWay ? "left as it was: its backup folder is in the way"
+                                                                 : "left as it was: it cannot be read now");
+    // A record that cannot be read is the install's own, not someone
+    // else's folder: the user is told why it stays unsettled.
+    if (settled == FileSwap::Outcome::Unreadable)
+        QMessageBox::information(nullptr, tr("Notify"),
+                                 tr("The install's record in %1 cannot be read (%2): the install stays as it is until "
+                                    "a start can read it.")
+                                     .arg(QDir::toNativeSeparators(FileSwap::backupFolder(download)), why),
+                                 QMessageBox::Ok);
     const QString listPath = QStringLiteral("%1%2/%3").arg(
         downloadBaseDir(), QStringLiteral("/download"), firmwarenames::lastPathPart(deviceListUrl()));
     qDebug() << "--------------TQCAN--init---outputFilePath=" << listPath;

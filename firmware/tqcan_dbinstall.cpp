@@ -28,6 +28,12 @@ namespace {
 const QString kDbPattern = QStringLiteral("*.db");
 const QString kListPattern = QStringLiteral("*.csv");
 
+// Whether what resolve() did leaves the backup folder behind.
+bool leftBehind(FileSwap::Outcome settled)
+{
+    return settled == FileSwap::Outcome::InTheWay || settled == FileSwap::Outcome::Unreadable;
+}
+
 } // namespace
 
 void TQCAN::installDownloadedDb()
@@ -48,10 +54,13 @@ void TQCAN::installDownloadedDb()
         return;
     }
 
-    // A swap that an earlier run left behind is settled first.
+    // A swap that an earlier run left behind is settled first. Where that
+    // fails, the box says what the next start does with it.
     const QString backup = FileSwap::backupFolder(download);
-    if (FileSwap::resolve(download) == FileSwap::Outcome::InTheWay) {
-        failDownloadChain(QStringLiteral("the backup folder %1 is in the way").arg(backup), backupInTheWayText(backup));
+    if (leftBehind(FileSwap::resolve(download))) {
+        const QString next = nextStartText(false);
+        failDownloadChain(QStringLiteral("the backup folder %1 is left").arg(backup),
+                          next.isEmpty() ? diskFailureText(backup, QStringLiteral("it cannot be removed")) : next);
         return;
     }
 
@@ -82,14 +91,14 @@ void TQCAN::installDownloadedDb()
         const FileSwap::Outcome settled = swap.resolve();
         installed = settled == FileSwap::Outcome::Finished && openFirmwareDb(newDb);
         if (!installed) {
-            failInstall(swap,
-                        settled == FileSwap::Outcome::InTheWay && swap.failure() != FileSwap::Failure::InTheWay,
+            failInstall(swap, leftBehind(settled) && swap.failure() != FileSwap::Failure::InTheWay,
                         QStringLiteral("install of %1 failed %2").arg(m_pendingDbName, why));
             return;
         }
     }
-    // Old copies that cannot go now go at the next start.
-    swap.resolve();
+    // Old copies that cannot go now go at the next start: the box says so.
+    const QString left = leftBehind(swap.resolve()) ? nextStartText(true) : QString();
+    const QString done = tr("Download firmware successfully") + (left.isEmpty() ? QString() : '\n' + left);
     clearDownloadTempDir(download + QStringLiteral("/temp"));
     // Stray lists and databases next to the executable are never read; each
     // file removed is logged.
@@ -103,7 +112,7 @@ void TQCAN::installDownloadedDb()
     releaseDownloadControls(false);
     qDebug() << "--------------dowoload----m_db_name=" << m_db_name << " mDbTableNameL=" << mDbTableNameL;
     qDebug() << "--------------dowoload firmware auto ok,m_db_name=" << m_db_name;
-    QMessageBox::information(nullptr, tr("Notify"), tr("Download firmware successfully"), QMessageBox::Ok);
+    QMessageBox::information(nullptr, tr("Notify"), done, QMessageBox::Ok);
 }
 
 void TQCAN::failInstall(const FileSwap& swap, bool leftBehind, const QString& reason)
@@ -126,23 +135,40 @@ void TQCAN::failInstall(const FileSwap& swap, bool leftBehind, const QString& re
         setDbInUse(QString());
     }
     QStringList lines{installFailureText(swap)};
-    // What the next start does with the backup folder left behind, as its
-    // record says: a folder made before the first move only goes.
-    switch (leftBehind ? FileSwap::planned(download) : FileSwap::Outcome::Nothing) {
+    if (leftBehind)
+        lines << nextStartText(false);
+    lines.removeAll(QString());
+    failDownloadChain(reason, lines.join(QLatin1Char('\n')), inUse);
+}
+
+QString TQCAN::nextStartText(bool installed) const
+{
+    const QString download = downloadBaseDir() + QStringLiteral("/download");
+    const QString native = QDir::toNativeSeparators(FileSwap::backupFolder(download));
+    // As the folder stands now: a record whose files all lie where the
+    // undo or the end leaves them, or none, only goes, and needs no line.
+    QString why;
+    const FileSwap::Outcome next = FileSwap::planned(download, &why);
+    if (installed && (next == FileSwap::Outcome::Finished || next == FileSwap::Outcome::Unreadable))
+        return tr("The old lists and databases in %1 could not be removed now: the old copies are removed at the "
+                  "next start.")
+            .arg(native);
+    switch (next) {
     case FileSwap::Outcome::Undone:
-        lines << tr("The install could not be undone whole: the next start completes the undo.");
-        break;
+        return tr("The install could not be undone whole: the next start completes the undo.");
     case FileSwap::Outcome::Finished:
-        lines << tr("The install could not be finished whole: the next start finishes it.");
-        break;
+        return tr("The install could not be finished whole: the next start finishes it.");
+    case FileSwap::Outcome::Unreadable:
+        // The install's own record, written whole before anything moved: a
+        // start that reads it undoes or finishes the install.
+        return tr("The install's record in %1 cannot be read now (%2): the next start settles the install.")
+            .arg(native, why);
     case FileSwap::Outcome::InTheWay:
-        lines << backupInTheWayText(FileSwap::backupFolder(download));
-        break;
+        return backupInTheWayText(FileSwap::backupFolder(download));
     case FileSwap::Outcome::Nothing:
         break;
     }
-    lines.removeAll(QString());
-    failDownloadChain(reason, lines.join(QLatin1Char('\n')), inUse);
+    return QString();
 }
 
 QString TQCAN::installFailureText(const FileSwap& swap) const

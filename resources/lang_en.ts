@@ -421,6 +421,18 @@ Set it anyway?</translation>
         <translation>The install could not be finished whole: the next start finishes it.</translation>
     </message>
     <message>
+        <source>The old lists and databases in %1 could not be removed now: the old copies are removed at the next start.</source>
+        <translation>The old lists and databases in %1 could not be removed now: the old copies are removed at the next start.</translation>
+    </message>
+    <message>
+        <source>The install&apos;s record in %1 cannot be read now (%2): the next start settles the install.</source>
+        <translation>The install&apos;s record in %1 cannot be read now (%2): the next start settles the install.</translation>
+    </message>
+    <message>
+        <source>The install&apos;s record in %1 cannot be read (%2): the install stays as it is until a start can read it.</source>
+        <translation>The install&apos;s record in %1 cannot be read (%2): the install stays as it is until a start can read it.</translation>
+    </message>
+    <message>
         <source>Cannot move %1: %2</source>
         <translation>Cannot move %1: %2</translation>
     </message>

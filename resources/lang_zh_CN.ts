@@ -405,6 +405,18 @@ Set it anyway?</source>
         <translation>安装未能完全完成：下次启动时会完成安装。</translation>
     </message>
     <message>
+        <source>The old lists and databases in %1 could not be removed now: the old copies are removed at the next start.</source>
+        <translation>%1 中的旧列表和数据库暂时无法删除：旧副本会在下次启动时删除。</translation>
+    </message>
+    <message>
+        <source>The install&apos;s record in %1 cannot be read now (%2): the next start settles the install.</source>
+        <translation>%1 中的安装记录暂时无法读取（%2）：下次启动时会处理这次安装。</translation>
+    </message>
+    <message>
+        <source>The install&apos;s record in %1 cannot be read (%2): the install stays as it is until a start can read it.</source>
+        <translation>%1 中的安装记录无法读取（%2）：在能读取它的启动之前，安装保持原样。</translation>
+    </message>
+    <message>
         <source>Cannot move %1: %2</source>
         <translation>无法移动 %1：%2</translation>
     </message>

@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <dlfcn.h>
 #include <mutex>
 #include <unistd.h>
@@ -13,6 +14,7 @@ namespace {
 
 std::atomic<bool> g_armed{false};
 std::atomic<bool> g_readOnly{false};
+std::atomic<bool> g_dying{false};
 std::atomic<int> g_calls{0};
 int g_nth = 0;
 using diskfaults::Fault;
@@ -22,24 +24,29 @@ char g_part[PATH_MAX] = {};
 std::mutex g_failedLock;
 char g_failed[PATH_MAX] = {};
 
-// Whether the call on fd is one to fail; counts it when its path matches.
-bool failsHere(int fd)
+// Whether fd's path holds the part (path: that path).
+bool matches(int fd, char (&path)[PATH_MAX])
 {
-    if (!g_armed.load(std::memory_order_acquire))
-        return false;
     char link[64];
     std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
-    char path[PATH_MAX];
     const ssize_t length = ::readlink(link, path, sizeof path - 1);
     if (length < 0)
         return false;
     path[length] = '\0';
-    if (!std::strstr(path, g_part))
+    return std::strstr(path, g_part) != nullptr;
+}
+
+// Whether the call on fd is one to fail; counts it when its path matches.
+bool failsHere(int fd)
+{
+    char path[PATH_MAX];
+    if (!g_armed.load(std::memory_order_acquire) || !matches(fd, path))
         return false;
     const int call = ++g_calls;
-    if (g_nth <= 0 || call < g_nth || (call > g_nth && g_fault != Fault::FromThenOn && g_fault != Fault::ReadOnly))
+    if (g_nth <= 0 || call < g_nth || (call > g_nth && (g_fault == Fault::Once || g_fault == Fault::CutShort)))
         return false;
-    g_readOnly = g_readOnly || g_fault == Fault::ReadOnly;
+    g_readOnly = g_readOnly || g_fault == Fault::ReadOnly || g_fault == Fault::Dying;
+    g_dying = g_dying || g_fault == Fault::Dying;
     std::lock_guard<std::mutex> lock(g_failedLock);
     if (!g_failed[0])
         std::strcpy(g_failed, path);
@@ -51,8 +58,17 @@ bool refused(const char* path)
 {
     const bool readOnly = g_readOnly.load(std::memory_order_acquire) && std::strstr(path, g_part);
     if (readOnly)
-        errno = EACCES;
+        errno = g_dying ? EIO : EACCES;
     return readOnly;
+}
+
+// Whether a read or a listing of fd fails (errno then says so).
+bool deadAt(int fd)
+{
+    char path[PATH_MAX];
+    const bool dead = g_dying && matches(fd, path);
+    errno = dead ? EIO : errno;
+    return dead;
 }
 
 template <typename Function>
@@ -73,17 +89,29 @@ extern "C" ssize_t write(int fd, const void* data, size_t size)
             g_cutShort = fd;
             return real(fd, data, size / 2);
         }
-        errno = ENOSPC;
+        errno = g_dying ? EIO : ENOSPC;
         return -1;
     }
     return real(fd, data, size);
+}
+
+extern "C" ssize_t read(int fd, void* data, size_t size)
+{
+    static const auto real = next<ssize_t (*)(int, void*, size_t)>("read");
+    return deadAt(fd) ? -1 : real(fd, data, size);
+}
+
+extern "C" struct dirent* readdir(DIR* dir)
+{
+    static const auto real = next<struct dirent* (*)(DIR*)>("readdir");
+    return deadAt(::dirfd(dir)) ? nullptr : real(dir);
 }
 
 extern "C" int fsync(int fd)
 {
     static const auto real = next<int (*)(int)>("fsync");
     if (failsHere(fd)) {
-        errno = ENOSPC;
+        errno = g_dying ? EIO : ENOSPC;
         return -1;
     }
     return real(fd);
@@ -126,6 +154,7 @@ void disarm()
 {
     g_armed.store(false, std::memory_order_release);
     g_readOnly.store(false, std::memory_order_release);
+    g_dying.store(false, std::memory_order_release);
     g_cutShort = -1;
 }
 

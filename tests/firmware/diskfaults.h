@@ -2,11 +2,12 @@
 #define DISKFAULTS_H
 
 // A disk that fails on demand, for the test that links diskfaults.cpp: that
-// file defines write(), fsync(), rename() and unlink(), which the
-// dynamic linker then finds before the C library's for every library of
-// the process, Qt's file writes included. Armed, they count the calls on
-// files and folders whose path holds a given part, and fail some of them as
-// a full disk does (ENOSPC); disarmed, they only pass every call on.
+// file defines write(), fsync(), rename(), unlink(), read() and readdir(),
+// which the dynamic linker then finds before the C library's for every
+// library of the process, Qt's file writes included. Armed, they count the
+// writes and syncs on files and folders whose path holds a given part, and
+// fail some of them as a full disk does (ENOSPC); disarmed, they only pass
+// every call on.
 
 #include <QByteArray>
 #include <QMetaType>
@@ -16,8 +17,10 @@ namespace diskfaults {
 
 // The nth call fails: Once; with every later one (FromThenOn), and then no
 // name changes either (ReadOnly, see makeReadOnly()); or, a write, takes
-// half of its bytes and fails the rest, as a disk that fills up (CutShort).
-enum class Fault { Once, FromThenOn, ReadOnly, CutShort };
+// half of its bytes and fails the rest, as a disk that fills up (CutShort);
+// or, as a disk that dies or a stick pulled out, fails with every later
+// call, no name changes, and nothing reads or lists either (Dying: EIO).
+enum class Fault { Once, FromThenOn, ReadOnly, CutShort, Dying };
 // Counts the calls on paths that hold part and fails the nth; 0: none.
 void arm(const QByteArray& part, int nth, Fault fault = Fault::Once);
 // From now on no name on a path that holds part is renamed or removed
