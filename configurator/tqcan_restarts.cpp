@@ -106,6 +106,8 @@ bool TQCAN::noteHeartbeat(int nodeId, qint64 uptime, bool* afterSilence)
     *afterSilence = watch.heard.isValid() && watch.heard.elapsed() > 2 * kHeartbeatPeriodMs;
     watch.heard.start();
     const bool lower = uptime >= 0 && uptime < watch.uptime;
+    if (lower)
+        qDebug() << "noteHeartbeat--node" << nodeId << "uptime" << uptime << "below" << watch.uptime;
     if (uptime >= 0)
         watch.uptime = uptime;
     return lower;
