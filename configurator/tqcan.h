@@ -269,9 +269,11 @@ private:
     void startUpgrade();
     // Every answer of the node being upgraded. The answer to the question
     // the start asked lets the upgrade go on only for a device of the
-    // chosen version's table; during the transfer, one of another device
-    // (another table or unique ID) ends the upgrade.
-    void handleUpgradeIdentity(int nodeId, int transferId, const QString& devType, bool anotherDevice);
+    // chosen version's table; from then on, one of another device (another
+    // table, or another unique ID than that answer gave) ends the upgrade,
+    // and the answers to the questions after its restarts let it go on to
+    // part 2 and to its success.
+    void handleUpgradeIdentity(int nodeId, int transferId, const DevInfoTexts& info);
     // The firmware tab's part of a node's restart (noteNodeRestart): asked
     // what it is now; the start's question asked again; one being upgraded
     // ends the upgrade unless the upgrade caused the restart.
@@ -555,9 +557,9 @@ private:
     int m_regInfoAwaitedTid = -1;
     int m_upgradeState = 0;
     int m_upgrade_devId = 0;
-    int m_forceSearchDevId = 0;
     int m_upgrade_timeout = 0;
-    int m_upgradeInfoTid = -1;     // the transfer-ID of the start's question who the node is
+    int m_upgradeInfoTid = -1;     // the transfer-ID of the upgrade's question who the node is
+    QString m_upgradeUniqueId;     // the unique ID the start's answer gave
     int m_upgradeTotalLen = 0;
     int m_upgradeSentLen = 0;
     QString m_upgradeVersion;

@@ -79,7 +79,7 @@ void TQCAN::handleNodeAnswer(int nodeId, int transferId, const DevInfoTexts& inf
     }
     m_nodeWatch[nodeId].rowKnown = true;
     updateDevInfoMap(nodeId, info, anotherDevice);
-    handleUpgradeIdentity(nodeId, transferId, info.devType, anotherDevice);
+    handleUpgradeIdentity(nodeId, transferId, info);
 }
 
 void TQCAN::noteNodeRestart(int nodeId, int mode, int answerTid)
