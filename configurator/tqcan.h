@@ -223,6 +223,14 @@ private:
     // The node left the list: what was asked of it is void, its silence
     // counts from its next listing.
     void nodeLeft(int nodeId);
+    // The register list was just read or loaded for the chosen node: what
+    // the page then knew of the node's restarts and type.
+    void stampRegList();
+    // True while the chosen node restarted and has not said what it is now;
+    // unless loading (a list about to be replaced), also when it restarted
+    // since the list was taken, or now says it is of another type than the
+    // list's.
+    bool restartOutdatesList(bool loading) const;
 
     // ---- port (tqcan_port.cpp) ----
     void handelClickOpenBtn(int force);
@@ -431,8 +439,10 @@ private:
     // says why) while a read runs, or when there is none.
     bool refuseWithoutParameters();
     // A list read (or loaded) before the chosen node's last restart is
-    // another device's as far as the page knows: true (after a box) then.
-    bool refuseAfterRestart();
+    // another device's as far as the page knows, and until the node says
+    // what it is after a restart no list is taken for it: true (after a box)
+    // then (restartOutdatesList).
+    bool refuseAfterRestart(bool loading = false);
     // A write running on a node that restarts went to the device before:
     // it ends with a box, and no store command or success follows.
     void endWriteAfterRestart(int nodeId);
@@ -502,6 +512,7 @@ private:
     QMap<int, NodeWatch> m_nodeWatch;
     quint32 m_restartCount = 0;        // restarts seen, of every node
     quint32 m_regListRestartCount = 0; // m_restartCount when the register list was read or loaded
+    QString m_regListType;             // the chosen node's type then: a saved file's name takes it
     int m_regListHeaderLength = -1; // header length the column widths were made for
 
     // Firmware and parameters.
