@@ -223,6 +223,14 @@ private:
     // The node left the list: what was asked of it is void, its silence
     // counts from its next listing.
     void nodeLeft(int nodeId);
+    // The register list was just read or loaded for the chosen node: what
+    // the page then knew of the node's restarts and type.
+    void stampRegList();
+    // True while the chosen node restarted and has not said what it is now;
+    // unless loading (a list about to be replaced), also when it restarted
+    // since the list was taken, or now says it is of another type than the
+    // list's.
+    bool restartOutdatesList(bool loading) const;
 
     // ---- port (tqcan_port.cpp) ----
     void handelClickOpenBtn(int force);
@@ -269,9 +277,11 @@ private:
     void startUpgrade();
     // Every answer of the node being upgraded. The answer to the question
     // the start asked lets the upgrade go on only for a device of the
-    // chosen version's table; during the transfer, one of another device
-    // (another table or unique ID) ends the upgrade.
-    void handleUpgradeIdentity(int nodeId, int transferId, const QString& devType, bool anotherDevice);
+    // chosen version's table; from then on, one of another device (another
+    // table, or another unique ID than that answer gave) ends the upgrade,
+    // and the answers to the questions after its restarts let it go on to
+    // part 2 and to its success.
+    void handleUpgradeIdentity(int nodeId, int transferId, const DevInfoTexts& info);
     // The firmware tab's part of a node's restart (noteNodeRestart): asked
     // what it is now; the start's question asked again; one being upgraded
     // ends the upgrade unless the upgrade caused the restart.
@@ -440,8 +450,10 @@ private:
     // says why) while a read runs, or when there is none.
     bool refuseWithoutParameters();
     // A list read (or loaded) before the chosen node's last restart is
-    // another device's as far as the page knows: true (after a box) then.
-    bool refuseAfterRestart();
+    // another device's as far as the page knows, and until the node says
+    // what it is after a restart no list is taken for it: true (after a box)
+    // then (restartOutdatesList).
+    bool refuseAfterRestart(bool loading = false);
     // A write running on a node that restarts went to the device before:
     // it ends with a box, and no store command or success follows.
     void endWriteAfterRestart(int nodeId);
@@ -511,6 +523,7 @@ private:
     QMap<int, NodeWatch> m_nodeWatch;
     quint32 m_restartCount = 0;        // restarts seen, of every node
     quint32 m_regListRestartCount = 0; // m_restartCount when the register list was read or loaded
+    QString m_regListType;             // the chosen node's type then: a saved file's name takes it
     int m_regListHeaderLength = -1; // header length the column widths were made for
 
     // Firmware and parameters.
@@ -569,9 +582,9 @@ private:
     int m_regInfoAwaitedTid = -1;
     int m_upgradeState = 0;
     int m_upgrade_devId = 0;
-    int m_forceSearchDevId = 0;
     int m_upgrade_timeout = 0;
-    int m_upgradeInfoTid = -1;     // the transfer-ID of the start's question who the node is
+    int m_upgradeInfoTid = -1;     // the transfer-ID of the upgrade's question who the node is
+    QString m_upgradeUniqueId;     // the unique ID the start's answer gave
     int m_upgradeTotalLen = 0;
     int m_upgradeSentLen = 0;
     QString m_upgradeVersion;

@@ -8,8 +8,9 @@
 // is decided here alone, and every tab that holds a fact about the node
 // hears of it here: its throttle set-point goes to 0, a parameter list read
 // before is not written, restored or saved for it (a write under way
-// ends), and the firmware tab asks it what it is now (an upgrade running
-// on it decides for itself).
+// ends), nor is any list loaded, written, restored or saved for it until
+// it has said what it is now, and the firmware tab asks it what it is now
+// (an upgrade running on it decides for itself).
 //
 // Each question carries a transfer-ID of the page's choosing, which the
 // answer carries back. Answers to questions asked before the node's last
@@ -79,7 +80,7 @@ void TQCAN::handleNodeAnswer(int nodeId, int transferId, const DevInfoTexts& inf
     }
     m_nodeWatch[nodeId].rowKnown = true;
     updateDevInfoMap(nodeId, info, anotherDevice);
-    handleUpgradeIdentity(nodeId, transferId, info.devType, anotherDevice);
+    handleUpgradeIdentity(nodeId, transferId, info);
 }
 
 void TQCAN::noteNodeRestart(int nodeId, int mode, int answerTid)
@@ -106,9 +107,33 @@ bool TQCAN::noteHeartbeat(int nodeId, qint64 uptime, bool* afterSilence)
     *afterSilence = watch.heard.isValid() && watch.heard.elapsed() > 2 * kHeartbeatPeriodMs;
     watch.heard.start();
     const bool lower = uptime >= 0 && uptime < watch.uptime;
+    if (lower)
+        qDebug() << "noteHeartbeat--node" << nodeId << "uptime" << uptime << "below" << watch.uptime;
     if (uptime >= 0)
         watch.uptime = uptime;
     return lower;
+}
+
+void TQCAN::stampRegList()
+{
+    m_regListRestartCount = m_restartCount;
+    m_regListType = getDevTypeById(m_setDevId);
+}
+
+bool TQCAN::restartOutdatesList(bool loading) const
+{
+    // No node chosen: the caller says so.
+    if (m_setDevId == 0)
+        return false;
+    // Until the node's answer after a restart, its type is not known: a
+    // list taken meanwhile is stamped with the type its row held.
+    const auto it = m_nodeWatch.constFind(m_setDevId);
+    if (it != m_nodeWatch.constEnd() && !it->rowKnown)
+        return true;
+    if (loading)
+        return false;
+    return (it != m_nodeWatch.constEnd() && it->restartedAt > m_regListRestartCount)
+        || m_regListType != getDevTypeById(m_setDevId);
 }
 
 void TQCAN::nodeLeft(int nodeId)

@@ -45,7 +45,9 @@ bool TQCAN::saveSetRegValueToFile(short row)
     QDir().mkpath(folder);
     if (m_setDevId == 0)
         return false;
-    const QString type = getDevTypeById(m_setDevId);
+    // The type of the device whose table the list holds, whatever the row
+    // says now.
+    const QString type = m_regListType;
     if (!regtext::isFileNameSafe(type)) {
         qWarning() << "saveSetRegValueToFile--device type cannot name a file:" << type;
         return false;
@@ -160,8 +162,9 @@ bool TQCAN::loadLocalParaFile()
         return false;
     }
     // A load replaces the list a running write was made from: it waits for
-    // the write's end, store command included.
-    if (refuseWhileWriting())
+    // the write's end, store command included. After a restart the node's
+    // type is checked once it has said what it is now.
+    if (refuseWhileWriting() || refuseAfterRestart(true))
         return false;
     const QString path = QFileDialog::getOpenFileName(this, tr("Chose File"), parameterFolder(),
                                                       tr("Text Files (*.txt)"));
@@ -177,7 +180,7 @@ bool TQCAN::loadLocalParaFile()
         return false;
     }
     qDebug() << "文件内容:" << content;
-    m_regListRestartCount = m_restartCount;
+    stampRegList();
     showSetRegInfoFromFirewareV3(content, path);
     return true;
 }

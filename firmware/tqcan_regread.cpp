@@ -62,7 +62,7 @@ bool TQCAN::readParaFile()
     // The rows shown go with their list: none is offered for a write while
     // the node is read, nor after a read that does not finish.
     dropRegisterList();
-    m_regListRestartCount = m_restartCount;
+    stampRegList();
     m_regInfoReading = true;
     qDebug() << "---btn read para---";
 

@@ -90,10 +90,9 @@ bool TQCAN::refuseWithoutParameters()
     return true;
 }
 
-bool TQCAN::refuseAfterRestart()
+bool TQCAN::refuseAfterRestart(bool loading)
 {
-    const auto it = m_nodeWatch.constFind(m_setDevId);
-    if (it == m_nodeWatch.constEnd() || it->restartedAt <= m_regListRestartCount)
+    if (!restartOutdatesList(loading))
         return false;
     qWarning() << "refuseAfterRestart--node" << m_setDevId << "restarted after its parameters were read";
     QMessageBox::information(nullptr, tr("Info"),

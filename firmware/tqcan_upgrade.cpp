@@ -1,5 +1,6 @@
 // The firmware upgrade of one node: ask the node what it is, enter upgrade
-// mode, send part 1, restart, send part 2, restart. A small state machine in
+// mode, send part 1, restart, ask who it is, send part 2, restart, ask who
+// it is, success. A small state machine in
 // page members, stepped by the node's replies (device information, execute
 // command, register 5, file writes, heartbeats that show a restart), by
 // three single-shot timers and by a watchdog on the page's 1 s timer.
@@ -13,7 +14,11 @@
 // and stray replies of this one (a store command's status, an answer to a
 // restart) change nothing. Any refusal, a restart the upgrade did not cause
 // and an answer of another device end the upgrade at once with the failure
-// box; a node that goes quiet ends it by the watchdog.
+// box; a node that goes quiet ends it by the watchdog. After each restart
+// the upgrade causes, a device swapped in under the node's ID may look just
+// like the node coming back (in its boot loader, with the uptime of a fresh
+// start): before part 2 and before the success, the node is asked who it
+// is, and only the unique ID the start's answer gave lets it go on.
 
 #include "configurator/tqcan.h"
 #include "ui_tqcan.h"
@@ -23,6 +28,7 @@
 #include <QTableWidget>
 
 #include "app/tqformalpagecontrol.h"
+#include "configurator/devinfo.h"
 #include "configurator/tqcan_private.h"
 #include "firmware/firmwarenames.h"
 #include "link/crc.h"
@@ -40,13 +46,31 @@ enum UpgradeState {
     // Asking the node what it is: the controls are locked, nothing of the
     // upgrade has gone to the node yet.
     e_UPGRADE_IDENTIFY = 6,
+    e_UPGRADE_CHECK2 = 7,   // back for part 2: asking who it is
+    e_UPGRADE_REBOOT2 = 8,  // restarting after part 2: asking who it is then
 };
 
 // The enter-upgrade command has gone out: the node's replies drive the
 // sequence.
 bool commandSent(int state)
 {
-    return state >= e_UPGRADE_MODE && state <= e_UPGRADE_PART2;
+    return state != e_UPGRADE_IDLE && state != e_UPGRADE_IDENTIFY;
+}
+
+// The steps that read register 5; in the others its value is no answer.
+bool readsStatus(int state)
+{
+    return state >= e_UPGRADE_READY && state <= e_UPGRADE_PART2;
+}
+
+// States that wait for the answer to a question who the node is: a restart
+// seen meanwhile voids the question, which is asked again. Before part 2
+// the node must be in its boot loader (a heartbeat in another mode ends the
+// upgrade).
+bool asksWhoItIs(int state, int mode)
+{
+    return state == e_UPGRADE_IDENTIFY || state == e_UPGRADE_REBOOT2
+        || (state == e_UPGRADE_CHECK2 && (mode == kModeSoftwareUpdate || mode == kRestartSeenInAnswer));
 }
 
 // Commands of the execute-command service.
@@ -73,7 +97,9 @@ constexpr int kWatchdogSeconds = 10;  // without progress
 constexpr int kIdentitySeconds = 4;
 constexpr int kRebootWaitMs = 5000;
 constexpr int kReReadMs = 2000;
-constexpr int kInfoAfterSuccessMs = 500;
+// The node is asked who it is this long after the last restart command, and
+// again whenever its restart shows.
+constexpr int kInfoAfterRestartMs = 500;
 
 // Columns of the firmware tab's device table.
 constexpr int kColNode = 1;
@@ -174,18 +200,31 @@ void TQCAN::startUpgrade()
         m_checkDevTimer.start();
 }
 
-void TQCAN::handleUpgradeIdentity(int nodeId, int transferId, const QString& devType, bool anotherDevice)
+void TQCAN::handleUpgradeIdentity(int nodeId, int transferId, const DevInfoTexts& info)
 {
     if (m_upgradeState == e_UPGRADE_IDLE || nodeId != m_upgrade_devId)
         return;
+    const QString& devType = info.devType;
     // The rule the version list was chosen by.
     const bool ownTable = firmwarenames::matchFirmwareTable(devType, mDbTableNameL) == m_upgradeTable;
     if (commandSent(m_upgradeState)) {
-        if (ownTable && !anotherDevice)
+        if (!ownTable || info.uniqueId != m_upgradeUniqueId) {
+            qCritical() << "handleUpgradeIdentity: node" << nodeId << "now answers as another device," << devType
+                        << info.uniqueId << "; state" << m_upgradeState;
+            failUpgrade();
             return;
-        qCritical() << "handleUpgradeIdentity: node" << nodeId << "now answers as another device," << devType
-                    << "; state" << m_upgradeState;
-        failUpgrade();
+        }
+        if (transferId != m_upgradeInfoTid)
+            return;
+        if (m_upgradeState == e_UPGRADE_CHECK2) {
+            qDebug() << "handleUpgradeIdentity: node" << nodeId << "is the one that took part 1";
+            m_upgradeState = e_UPGRADE_PART2;
+            reqUpgradeFile409Msg(e_UPGRADE_PART2);
+        } else if (m_upgradeState == e_UPGRADE_REBOOT2) {
+            qDebug() << "handleUpgradeIdentity: node" << nodeId << "is back with its new firmware";
+            endUpgrade();
+            QMessageBox::information(nullptr, tr("Info"), tr("Upgrade success!"));
+        }
         return;
     }
     // An answer to an earlier question (the one after an earlier upgrade,
@@ -203,6 +242,7 @@ void TQCAN::handleUpgradeIdentity(int nodeId, int transferId, const QString& dev
     }
 
     m_upgradeState = e_UPGRADE_MODE;
+    m_upgradeUniqueId = info.uniqueId;
     emit control()->signalModeCtrlF(m_upgrade_devId, kCmdEnterUpgrade, kAccessCode);
     QTableWidget* table = ui->tableWidget_dev;
     for (int r = 0; r < table->rowCount(); ++r) {
@@ -215,11 +255,11 @@ void TQCAN::handleUpgradeIdentity(int nodeId, int transferId, const QString& dev
 
 void TQCAN::handleNodeRestart(int nodeId, int mode, int answerTid)
 {
-    // The device that answers the start's question may be the one from
+    // The device that answers a question who it is may be the one from
     // before: the question is asked again, within the same bound. An
     // answer to it that shows the restart is the new device's.
-    if (nodeId == m_upgrade_devId && m_upgradeState == e_UPGRADE_IDENTIFY) {
-        if (answerTid != m_upgradeInfoTid)
+    if (nodeId == m_upgrade_devId && asksWhoItIs(m_upgradeState, mode)) {
+        if (answerTid < 0 || answerTid != m_upgradeInfoTid)
             m_upgradeInfoTid = askNodeInfo(nodeId);
         return;
     }
@@ -235,12 +275,8 @@ void TQCAN::handleNodeRestart(int nodeId, int mode, int answerTid)
         qDebug() << "handleNodeRestart: node" << nodeId << "restarted for the upgrade, state" << m_upgradeState;
         return;
     }
-    // After a success the upgrade's own question is about to go out.
-    const bool ask = upgrading || m_forceSearchDevId != nodeId;
-    qDebug() << "handleNodeRestart: node" << nodeId << "restarted, mode" << mode
-             << (ask ? "; asked what it is now" : "; the upgrade asks what it is");
-    if (ask)
-        askNodeInfo(nodeId);
+    qDebug() << "handleNodeRestart: node" << nodeId << "restarted, mode" << mode << "; asked what it is now";
+    askNodeInfo(nodeId);
     if (upgrading) {
         qCritical() << "handleNodeRestart: node" << nodeId << "restarted in the middle of the upgrade, state"
                     << m_upgradeState;
@@ -261,9 +297,9 @@ void TQCAN::endUpgrade()
     const int node = m_upgrade_devId;
     m_upgradeState = e_UPGRADE_IDLE;
     m_upgrade_devId = 0;
-    m_forceSearchDevId = 0;
     m_upgrade_timeout = 0;
     m_upgradeInfoTid = -1;
+    m_upgradeUniqueId.clear();
     m_upgradeVersion.clear();
     m_upgradeTable.clear();
     setUpgradeControlsEnabled();
@@ -335,7 +371,7 @@ void TQCAN::handleUpgrade435Msg(int nodeId, int status)
 
 void TQCAN::handleRegReadWrite256MsgUpgrade(int op, int reg, int value)
 {
-    if (!commandSent(m_upgradeState) || m_upgradeState == e_UPGRADE_MODE)
+    if (!readsStatus(m_upgradeState))
         return;
     if (op != kRegReadOk || reg != kRegUpgradeStatus)
         return;
@@ -358,26 +394,21 @@ void TQCAN::handleRegReadWrite256MsgUpgrade(int op, int reg, int value)
         QTimer::singleShot(kRebootWaitMs, this, SLOT(doProcessSingleTimerOut()));
         m_upgrade_timeout = kWatchdogSeconds;
     } else if (m_upgradeState == e_UPGRADE_REBOOT1 && value == kReadyPart2) {
+        // Back from the restart, waiting for part 2: the device there now
+        // must be the one that took part 1.
         qDebug() << "-----handleRegReadWrite256MsgUpgrade----upgrade-0x0040----e_UPGRADE_PART2--";
-        m_upgradeState = e_UPGRADE_PART2;
-        reqUpgradeFile409Msg(e_UPGRADE_PART2);
-        if (m_upgradeState != e_UPGRADE_IDLE)
-            m_upgrade_timeout = kWatchdogSeconds;
+        m_upgradeState = e_UPGRADE_CHECK2;
+        m_upgradeInfoTid = askNodeInfo(m_upgrade_devId);
+        m_upgrade_timeout = kWatchdogSeconds;
     } else if (m_upgradeState == e_UPGRADE_PART2 && value == kDonePart2) {
-        // Idle before the restart goes out: the node's answer to it, if it
-        // gives one, finds nothing to drive.
-        m_upgradeState = e_UPGRADE_IDLE;
+        // The node's answer to the restart, if it gives one, finds nothing
+        // to drive; its answer who it is once back ends the upgrade.
+        m_upgradeState = e_UPGRADE_REBOOT2;
+        m_upgradeInfoTid = -1;
         emit control()->signalModeCtrlF(m_upgrade_devId, kCmdRestart, QStringLiteral("0"));
         qDebug() << "-----handleRegReadWrite256MsgUpgrade----upgrade-finish------";
-        m_upgrade_timeout = 0;
-        m_forceSearchDevId = m_upgrade_devId;
-        // Kept until here: a part 2 that fits in one write reaches 100%
-        // before it is even requested.
-        m_upgradeVersion.clear();
-        m_upgradeTable.clear();
-        QTimer::singleShot(kInfoAfterSuccessMs, this, SLOT(doProcessFroceSearchDev()));
-        setUpgradeControlsEnabled();
-        QMessageBox::information(nullptr, tr("Info"), tr("Upgrade success!"));
+        m_upgrade_timeout = kWatchdogSeconds;
+        QTimer::singleShot(kInfoAfterRestartMs, this, SLOT(doProcessFroceSearchDev()));
     } else {
         // Not there yet (or a value this step does not know): ask again.
         QTimer::singleShot(kReReadMs, this, SLOT(doProcessSingleTimerOutReadReg()));
@@ -458,8 +489,6 @@ void TQCAN::showUpgradeProces(int bytesSent)
         qDebug() << "showUpgradeProces------showPrecent------" << percent;
         break;
     }
-    if (percent == 100)
-        m_forceSearchDevId = m_upgrade_devId;
 }
 
 void TQCAN::doProcessSingleTimerOut()
@@ -472,17 +501,13 @@ void TQCAN::doProcessSingleTimerOut()
 
 void TQCAN::doProcessSingleTimerOutReadReg()
 {
-    if (commandSent(m_upgradeState))
+    if (readsStatus(m_upgradeState))
         emit control()->signalSeachRegF(m_upgrade_devId, kRegUpgradeStatus, 0, 0);
 }
 
 void TQCAN::doProcessFroceSearchDev()
 {
-    if (m_forceSearchDevId == 0)
-        return;
-    askNodeInfo(m_forceSearchDevId);
-    m_forceSearchDevId = 0;
-    // A new upgrade started in the meantime owns the node id now.
-    if (m_upgradeState == e_UPGRADE_IDLE)
-        m_upgrade_devId = 0;
+    // Unless its restart showed first, and the question went out then.
+    if (m_upgradeState == e_UPGRADE_REBOOT2 && m_upgradeInfoTid < 0)
+        m_upgradeInfoTid = askNodeInfo(m_upgrade_devId);
 }

@@ -96,8 +96,14 @@ void subscribePcPorts(canard::Instance& ins)
 {
     for (uint16_t p : {kPortRegAccess, kPortFileRead, kPortFileWrite, kPortNodeInfo, kPortExecCommand})
         ins.subscribe(canard::TransferKind::Response, p, portExtent(p));
-    for (uint16_t p : {kPortHeartbeat, kPortTelemetry, kPortTelemetry2, kPortTelemetryExtra})
+    for (uint16_t p : {kPortTelemetry, kPortTelemetry2, kPortTelemetryExtra})
         ins.subscribe(canard::TransferKind::Message, p, portExtent(p));
+    // Every heartbeat is taken: one taken twice changes nothing, while a node
+    // that restarts sends its first with transfer-ID 0, and one time in 32
+    // its last before did too; dropped as a repeat, that restart would go
+    // unseen for a second, the new device turning at the old set-point.
+    ins.subscribe(canard::TransferKind::Message, kPortHeartbeat, portExtent(kPortHeartbeat),
+                  canard::kDefaultTidTimeoutUs, canard::Repeats::Accept);
 }
 
 int cyphal_get_encode_data(uint16_t port_id, const void* portArgs, uint8_t* buf, size_t* size)

@@ -536,7 +536,7 @@ void Bus::swapNodes()
             for (size_t i = 0; i < m_nodes.size(); ++i) {
                 if (m_nodes[i]->nodeId() != swap.node)
                     continue;
-                m_nodes[i]->replaceDevice(swap.name, now, uint64_t(swap.silentMs) * 1000);
+                m_nodes[i]->replaceDevice(swap, now, m_opt.heartbeatZeroBeforeSwap);
                 m_completionsSeen[i] = 0; // the new device has received no part
                 break;
             }

@@ -38,6 +38,9 @@ struct NodeSwap {
     uint8_t node = 0;
     unsigned silentMs = 0;  // how long the node ID is not heard
     std::string name;       // device name of the device that comes back
+    // The device that comes back waits in its boot loader for part 2, as
+    // one left there by an upgrade cut off after part 1.
+    bool waitingForPart2 = false;
 };
 
 struct Options {
@@ -69,6 +72,10 @@ struct Options {
     bool baudLimit = false;
     // The swaps that Bus::swapNodes carries out, each time it is called.
     std::vector<NodeSwap> swaps;
+    // Each node swapped sends a heartbeat with transfer-ID 0 right before it
+    // goes, as one heartbeat in 32 does: the new device's first heartbeat,
+    // transfer-ID 0 too, repeats it within 2 s.
+    bool heartbeatZeroBeforeSwap = false;
     // Nodes whose node-information answers (port 430) reach the PC this
     // many milliseconds late, as on a slow line (node ID, ms); a device
     // swapped in meanwhile does not take back what is on its way.
@@ -174,8 +181,9 @@ public:
     // Carries out Options::swaps: each node named is unplugged and, after
     // its silence, another device takes its place under the same node ID:
     // freshly powered (uptime from 0), in its application, registers at
-    // their defaults, versions as at start, nothing of an upgrade, under the
-    // swap's name. esc-sim calls it on SIGUSR1.
+    // their defaults, versions as at start, nothing of an upgrade (unless
+    // NodeSwap::waitingForPart2), under the swap's name. esc-sim calls it on
+    // SIGUSR1.
     void swapNodes();
     // The uptime, in seconds, that the node's last heartbeat carried.
     uint32_t uptime(uint8_t nodeId) const;

@@ -63,6 +63,9 @@ void usage(std::ostream& out)
            "                       from 0, in its application, registers at their defaults,\n"
            "                       no upgrade in progress, a unique ID of its own; may be\n"
            "                       given again\n"
+           "  --swap-after-heartbeat-0  on SIGUSR1 each node swapped first sends a heartbeat\n"
+           "                       with transfer-ID 0, as one in 32 does: the new device's\n"
+           "                       first heartbeat repeats that transfer-ID within 2 s\n"
            "  --slow-info NODE,MS  node NODE's answers to the question who it is (port 430)\n"
            "                       reach the PC MS milliseconds late, as on a slow line;\n"
            "                       may be given again\n"
@@ -318,6 +321,8 @@ int main(int argc, char** argv)
                 return 2;
             }
             opt.swaps.push_back(swap);
+        } else if (a == "--swap-after-heartbeat-0") {
+            opt.heartbeatZeroBeforeSwap = true;
         } else if (a == "--slow-info") {
             value(v);
             std::pair<uint8_t, unsigned> slow;

@@ -14,6 +14,12 @@ void FirmwareReceiver::restart()
     m_pending.clear();
 }
 
+void FirmwareReceiver::waitForPart2()
+{
+    m_status = kUpgradeReadyPart2;
+    m_pending.clear();
+}
+
 uint16_t FirmwareReceiver::write(uint64_t offset, const uint8_t* data, size_t len,
                                  const std::string& path)
 {

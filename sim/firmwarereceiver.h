@@ -37,6 +37,8 @@ public:
     // The node restarts: after part 1 it comes back waiting for part 2; any
     // other state leaves upgrade mode.
     void restart();
+    // As an upgrade cut off after part 1 leaves a node: waiting for part 2.
+    void waitForPart2();
 
     bool inUpgradeMode() const { return m_status != 0; }
     uint16_t status() const { return m_status; }

@@ -196,18 +196,26 @@ void SimNode::releaseResponses()
     m_held.clear();
 }
 
-void SimNode::replaceDevice(const std::string& name, uint64_t nowUs, uint64_t silentUs)
+void SimNode::replaceDevice(const NodeSwap& swap, uint64_t nowUs, bool heartbeatZeroFirst)
 {
-    // Nothing of the device that goes stays: not its frames on their way,
-    // its half-received transfers, its settings, firmware or requests.
+    std::deque<Outgoing> last;
+    if (heartbeatZeroFirst && !m_silent && !unplugged() && !restarting()) {
+        sendHeartbeat(nowUs, 0);
+        last.push_back(m_out.back()); // one frame
+    }
+    // Nothing else of the device that goes stays: not its frames on their
+    // way, its half-received transfers, its settings, firmware or requests.
     m_cfg = m_startCfg;
-    m_cfg.name = name;
+    m_cfg.name = swap.name;
     ++m_devicesSwappedIn;
     m_cfg.uniqueId[12] = uint8_t(m_devicesSwappedIn);
     m_cfg.uniqueId[13] = uint8_t(m_devicesSwappedIn >> 8);
     m_regs = RegisterTable::fromDescription(m_cfg.description);
     m_fw = FirmwareReceiver();
-    m_out.clear();
+    if (swap.waitingForPart2)
+        m_fw.waitForPart2();
+    m_regs.setValue(kRegUpgradeStatus, int16_t(m_fw.status()));
+    m_out = std::move(last);
     m_ins.dropSessions();
     m_ins.resetTransferIds();
     m_requests.clear();
@@ -216,8 +224,9 @@ void SimNode::replaceDevice(const std::string& name, uint64_t nowUs, uint64_t si
     m_restartUntilUs = 0;
     m_throttle = 0;
     m_speed = 0;
-    m_replacedUntilUs = nowUs + std::max<uint64_t>(silentUs, 1);
-    log("unplugged; " + name + " takes its place in " + std::to_string(silentUs / 1000) + " ms");
+    m_replacedUntilUs = nowUs + std::max<uint64_t>(uint64_t(swap.silentMs) * 1000, 1);
+    log("unplugged; " + swap.name + (swap.waitingForPart2 ? ", waiting for part 2," : "") + " takes its place in "
+        + std::to_string(swap.silentMs) + " ms");
 }
 
 void SimNode::setDescription(const std::string& description, const std::string& chinese)
@@ -230,12 +239,13 @@ void SimNode::setDescription(const std::string& description, const std::string& 
     m_regs = regs;
 }
 
-void SimNode::publish(uint16_t subject, uint8_t priority, const std::vector<uint8_t>& payload)
+void SimNode::publish(uint16_t subject, uint8_t priority, const std::vector<uint8_t>& payload, int transferId)
 {
     canard::TxMetadata md;
     md.kind = canard::TransferKind::Message;
     md.priority = priority;
     md.port_id = subject;
+    md.transfer_id = transferId;
     m_ins.push(md, payload.data(), payload.size());
     collectTx();
 }
@@ -420,7 +430,7 @@ void SimNode::onThrottle(const canard::RxTransfer& t)
     m_throttle = v[(row - 1) % 4];
 }
 
-void SimNode::sendHeartbeat(uint64_t nowUs)
+void SimNode::sendHeartbeat(uint64_t nowUs, int transferId)
 {
     std::vector<uint8_t> p;
     m_lastUptime = uint32_t((nowUs - m_bootUs) / kSecondUs);
@@ -428,7 +438,7 @@ void SimNode::sendHeartbeat(uint64_t nowUs)
     p.push_back(0); // health nominal
     p.push_back(m_fw.inUpgradeMode() ? kModeSoftwareUpdate : kModeOperational);
     p.push_back(0); // vendor status
-    publish(kPortHeartbeat, canard::kPrioNominal, p);
+    publish(kPortHeartbeat, canard::kPrioNominal, p, transferId);
 }
 
 uint16_t SimNode::statusWord() const

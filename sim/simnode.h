@@ -78,10 +78,11 @@ public:
     void setFileReadError(uint16_t code) { m_fileReadError = code; }
     int softwareVersion() const { return m_cfg.swMajor * 256 + m_cfg.swMinor; }
     bool silent() const { return m_silent; }
-    // This device is unplugged now; after silentUs another device named
-    // `name` takes its place under the same node ID, as at power-up with the
-    // configuration the node was made with.
-    void replaceDevice(const std::string& name, uint64_t nowUs, uint64_t silentUs);
+    // This device is unplugged now (its last heartbeat sent first, with
+    // transfer-ID 0, when heartbeatZeroFirst); after the swap's silence
+    // another device named as the swap says takes its place under the same
+    // node ID, as at power-up with the configuration the node was made with.
+    void replaceDevice(const NodeSwap& swap, uint64_t nowUs, bool heartbeatZeroFirst);
     uint32_t uptime() const { return m_lastUptime; } // of the last heartbeat sent
 
     const RegisterTable& registers() const { return m_regs; }
@@ -107,7 +108,8 @@ private:
     void onTransfer(const canard::RxTransfer& t, uint64_t nowUs);
     // rate: the CAN rate the frames go out at (0 = the node's current one).
     void respond(const canard::RxTransfer& req, const std::vector<uint8_t>& payload, uint32_t rate = 0);
-    void publish(uint16_t subject, uint8_t priority, const std::vector<uint8_t>& payload);
+    // transferId: -1, the next of the subject's.
+    void publish(uint16_t subject, uint8_t priority, const std::vector<uint8_t>& payload, int transferId = -1);
     void collectTx(uint32_t rate = 0, uint64_t delayUs = 0);
     // How long the line holds the node's answers on this port.
     uint64_t lineDelayUs(uint16_t port) const;
@@ -121,7 +123,7 @@ private:
     void onNodeIdAssign(const canard::RxTransfer& t);
     void onThrottle(const canard::RxTransfer& t);
 
-    void sendHeartbeat(uint64_t nowUs);
+    void sendHeartbeat(uint64_t nowUs, int transferId = -1);
     void sendTelemetry(uint64_t nowUs);
     void updateSpeed(uint64_t nowUs);
     void finishRestart(uint64_t nowUs);

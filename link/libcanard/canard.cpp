@@ -188,13 +188,14 @@ int Instance::push(const TxMetadata& md, const uint8_t* payload, size_t len)
     return int(nframes);
 }
 
-bool Instance::subscribe(TransferKind kind, uint16_t port_id, size_t extent, uint64_t tid_timeout_us)
+bool Instance::subscribe(TransferKind kind, uint16_t port_id, size_t extent, uint64_t tid_timeout_us, Repeats repeats)
 {
     if (!portValid(kind, port_id))
         return false;
     Subscription& s = m_subs[subKey(kind, port_id)];
     s.extent = extent;
     s.tid_timeout_us = tid_timeout_us;
+    s.repeats = repeats;
     // Drop sessions of this port: their buffers were sized for the old extent.
     dropPortSessions(kind, port_id);
     return true;
@@ -279,7 +280,8 @@ bool Instance::accept(uint32_t can_id, const uint8_t* data, size_t len, uint64_t
             ++m_stats.rx_malformed; // a start frame that can never begin a valid transfer
             return false;
         }
-        if (s.have_last && s.last_tid == tid && ts >= s.last_us && ts - s.last_us < sub.tid_timeout_us) {
+        if (sub.repeats == Repeats::Drop && s.have_last && s.last_tid == tid && ts >= s.last_us
+            && ts - s.last_us < sub.tid_timeout_us) {
             ++m_stats.rx_duplicates;
             return false;
         }

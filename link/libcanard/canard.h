@@ -37,6 +37,15 @@ constexpr uint64_t kDefaultTidTimeoutUs = 2000000; // 2 s transfer-ID timeout
 
 enum class TransferKind : uint8_t { Message = 0, Request = 1, Response = 2 };
 
+// What a subscription does with a transfer whose transfer-ID repeats the
+// last one taken from its source within the transfer-ID timeout.
+enum class Repeats : uint8_t {
+    Drop,   // a repeat of that transfer: skipped (the Cyphal rule)
+    Accept, // taken again: for messages that change nothing when taken twice,
+            // where a new transfer may carry the same ID (a restarted node's
+            // first heartbeat, transfer-ID 0, soon after its last one)
+};
+
 // Cyphal priorities (0 highest).
 enum Priority : uint8_t {
     kPrioExceptional = 0, kPrioImmediate = 1, kPrioFast = 2, kPrioHigh = 3,
@@ -171,9 +180,10 @@ public:
     // ---- RX ----
     // Subscribes (or re-subscribes, replacing extent/timeout) to a port.
     // extent: max payload bytes kept (longer transfers are truncated).
+    // The timeout also bounds a multi-frame transfer, whatever `repeats`.
     // Returns false on a bad port number.
     bool subscribe(TransferKind kind, uint16_t port_id, size_t extent,
-                   uint64_t tid_timeout_us = kDefaultTidTimeoutUs);
+                   uint64_t tid_timeout_us = kDefaultTidTimeoutUs, Repeats repeats = Repeats::Drop);
     // Removes a subscription and its sessions; false when it did not exist.
     bool unsubscribe(TransferKind kind, uint16_t port_id);
     bool isSubscribed(TransferKind kind, uint16_t port_id) const;
@@ -197,6 +207,7 @@ private:
     struct Subscription {
         size_t extent = 0;
         uint64_t tid_timeout_us = kDefaultTidTimeoutUs;
+        Repeats repeats = Repeats::Drop;
     };
     // Forgets the partial transfers and remembered transfer-IDs of one port.
     void dropPortSessions(TransferKind kind, uint16_t port_id);

@@ -48,6 +48,7 @@ struct Bench {
         o.nodes = std::move(nodes);
         o.description = description;
         o.swaps = {{16, 300, "P_FLY-ESC_B"}};
+        o.heartbeatZeroBeforeSwap = true;
         return o;
     }
     TQCAN* page() { return window.configuratorPage(); }

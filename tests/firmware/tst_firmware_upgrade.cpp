@@ -198,7 +198,7 @@ int writes(int bytes)
 QStringList upgradeRequests(int part1, int part2)
 {
     return {"info 16", "cmd 16 fffd  .vr-kisa", "reg 16 5 op 0", QString("download 16 %1").arg(part1),
-            QString("go 16 x%1").arg(writes(part1) + 1), "cmd 16 ffff 0", "reg 16 5 op 0",
+            QString("go 16 x%1").arg(writes(part1) + 1), "cmd 16 ffff 0", "reg 16 5 op 0", "info 16",
             QString("download 16 %1").arg(part2), QString("go 16 x%1").arg(writes(part2) + 1),
             "cmd 16 ffff 0", "info 16"};
 }
@@ -261,9 +261,17 @@ void tst_FirmwareUpgrade::fullUpgrade_data()
     // Its answers 1 s late, as on a slow line: the answer its old device
     // gave before the swap is not the new one's.
     QTest::newRow("swapped after the press, answers late") << false << "late";
+    QTest::newRow("swapped after the press right after a heartbeat with transfer-ID 0, answers late") << false
+                                                                                                     << "late 0";
     // Within a second of its restart after the success, another device
     // comes after 2.2 s of silence: its uptime is not lower.
     QTest::newRow("swapped after the success") << false << "after";
+    // Another device of its type takes its place right after a heartbeat
+    // with transfer-ID 0, at the restart command between the parts (one
+    // left waiting for part 2 by an upgrade cut off) or at the last one:
+    // asked who it is, it fails the upgrade before part 2, or before success.
+    QTest::newRow("swapped between the parts") << false << "between";
+    QTest::newRow("swapped at the last restart") << false << "last";
 }
 
 void tst_FirmwareUpgrade::fullUpgrade()
@@ -271,12 +279,15 @@ void tst_FirmwareUpgrade::fullUpgrade()
     QFETCH(bool, answerRestart);
     QFETCH(QString, choice);
     const bool after = choice == "after";
-    const bool swapped = !choice.isEmpty() && choice != "keys" && choice != "box" && !after;
-    escsim::Options o = simOptions(choice.isEmpty() || swapped || after ? std::vector<uint8_t>{16} : std::vector<uint8_t>{16, 17});
+    const int swapAt = QStringList({"between", "last"}).indexOf(choice) + 1; // the restart command
+    const bool alone = choice.isEmpty() || swapAt; // node 16 alone, chosen as it is
+    const bool swapped = !alone && choice != "keys" && choice != "box" && !after;
+    escsim::Options o = simOptions(alone || swapped || after ? std::vector<uint8_t>{16} : std::vector<uint8_t>{16, 17});
     o.answerRestart = answerRestart;
     o.nodeNames = {{swapped ? 16 : 17, "P_FLY-MOTOR_B"}};
-    o.swaps = {{16, after ? 2200u : 300u, testdb::kSimDeviceName}};
-    if (choice == "late")
+    o.swaps = {{16, after ? 2200u : 300u, testdb::kSimDeviceName, choice == "between"}};
+    o.heartbeatZeroBeforeSwap = choice == "late 0" || swapAt;
+    if (choice.startsWith("late"))
         o.slowInfo = {{16, 1000}};
     Bench bench(o);
     const int part1 = 3000, part2 = 1100;
@@ -292,7 +303,7 @@ void tst_FirmwareUpgrade::fullUpgrade()
     auto* throttle = bench.widget<QComboBox>("comboBoxThrot");
     throttle->setCurrentIndex(1);
 
-    QVERIFY(bench.choose(choice.isEmpty() || swapped || after ? "10" : "11"));
+    QVERIFY(bench.choose(alone || swapped || after ? "10" : "11"));
     const QRect box = table->visualRect(table->model()->index(row, 0));
     if (choice == "keys") {
         for (int key : {Qt::Key_Left, Qt::Key_Space, row > 0 ? Qt::Key_Down : Qt::Key_Up, Qt::Key_Space})
@@ -308,15 +319,15 @@ void tst_FirmwareUpgrade::fullUpgrade()
             if (entry == "download 16 512")
                 bench.bus.swapNodes();
         };
-        if (choice != "part 1" && choice != "late")
+        if (choice != "part 1" && !choice.startsWith("late"))
             bench.bus.swapNodes();
         if (choice != "before")
             click(bench.page(), "btnUpgradedev");
-        if (choice == "late") {
+        if (choice.startsWith("late")) {
             QTest::qWait(300);
             bench.bus.swapNodes();
         }
-        const QString ending = choice == "press" || choice == "late" ? kNowAnother : kFailure;
+        const QString ending = choice == "press" || choice.startsWith("late") ? kNowAnother : kFailure;
         QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), choice == "before" ? QStringList() : QStringList({ending}), kSlowMs);
         QVERIFY2(first.clock.elapsed() < 5000, "not by a watchdog");
         // The restart seen, the row and the versions follow the new device.
@@ -328,6 +339,10 @@ void tst_FirmwareUpgrade::fullUpgrade()
     }
     QCOMPARE(bench.widget<QComboBox>("comboBox_dev_ver")->currentText(), kVersion);
     RequestLog requests;
+    requests.onEntry = [&, restarts = 0](const QString& entry) mutable {
+        if (entry == "cmd 16 ffff 0" && ++restarts == swapAt)
+            bench.bus.swapNodes();
+    };
     ProgressWatch progress(devTable(bench.page()), "10");
     click(bench.page(), "btnUpgradedev");
 
@@ -337,6 +352,14 @@ void tst_FirmwareUpgrade::fullUpgrade()
     QTRY_VERIFY_WITH_TIMEOUT(!progress.texts.isEmpty(), kSlowMs);
     QCOMPARE(throttle->currentIndex(), 0);
     QVERIFY(bench.controlsDisabled());
+    if (swapAt) { // never a success, nor part 2 for the device waiting for it
+        QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), QStringList({kFailure}), 40000);
+        QTest::qWait(2500);
+        QCOMPARE(boxes.texts(), QStringList({kFailure}));
+        QCOMPARE(requests.entries.filter("download 16").size(), swapAt);
+        QVERIFY(bench.bus.image(16, 2).empty() && bench.controlsEnabled());
+        return;
+    }
 
     QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), QStringList({kSuccess}), 40000);
     QVERIFY(bench.controlsEnabled());
@@ -394,15 +417,14 @@ void tst_FirmwareUpgrade::smallLastPartUpgrades()
     QCOMPARE(bench.bus.image(16, 2), padded(testdb::image(kVersion, 2, part2)));
     QCOMPARE(devTable(bench.page())->item(0, 5)->text(), QString("100%"));
 
-    // The next node upgraded at once: the first upgrade's late request of
-    // node information goes out during the second, and leaves the second
-    // its node.
+    // The next node upgraded at once: the first upgrade's single shots
+    // leave the second its node, which is asked who it is before its part 2.
     QVERIFY(bench.choose("11"));
     click(bench.page(), "btnUpgradedev");
     QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), QStringList({kSuccess, kSuccess}), 40000);
     QCOMPARE(bench.bus.image(17, 2), padded(testdb::image(kVersion, 2, part2)));
-    const QStringList once = upgradeRequests(part1, part2);
-    QCOMPARE(upgradeSteps(requests.entries).mid(0, once.size() - 1), upgradeSteps(once));
+    const QStringList once = upgradeSteps(upgradeRequests(part1, part2));
+    QCOMPARE(upgradeSteps(requests.entries).mid(0, once.size()), once);
     const int second = requests.entries.indexOf("info 17");
     const int info = requests.entries.indexOf(QRegularExpression("info 1[67]"), second + 1);
     QVERIFY2(second >= 0 && info > second && info < requests.entries.lastIndexOf("cmd 17 ffff 0"),
@@ -532,7 +554,8 @@ void tst_FirmwareUpgrade::unexpectedStatusIsAskedAgainUntilTheWatchdog()
     for (int i = 1; i < reads.size(); ++i)
         QVERIFY2(reads.at(i) - reads.at(i - 1) >= 1800 && reads.at(i) - reads.at(i - 1) <= 2600,
                  qPrintable(QString::number(reads.at(i) - reads.at(i - 1))));
-    QCOMPARE(requests.entries.count("info 16"), 1); // the question at the start
+    // The question at the start, and the one before part 2.
+    QCOMPARE(requests.entries.count("info 16"), from == "download 16 4096" ? 2 : 1);
 }
 
 // The port is closed in the middle of part 1: the watchdog ends the upgrade.

@@ -395,14 +395,27 @@ void tst_RegistersBus::writeStoresThenRestoreRereads()
     bench.bus.releaseResponses(16);
     QTRY_COMPARE_WITH_TIMEOUT(tableRows(bench.page()).value(1), QString("0A|Motor direction|*Reversed"), kSlowMs);
 
-    // Another device in its place: what was read of the one before is not
-    // written, restored or saved for it until it is read.
+    // Another device in its place, its answer who it is held: what was read
+    // of the one before is not written, restored or saved for it, nothing is
+    // loaded, and a list read before the answer, which names another type,
+    // is not written or saved either.
+    clickFor(bench, "btn_local_save", {"Save File Success !"});
+    const QString saved = setIns() + newFiles(m_filesBefore).value(0);
     QTRY_VERIFY_WITH_TIMEOUT(bench.bus.uptime(16) > 0, kSlowMs); // a restart its heartbeat shows
     bench.bus.swapNodes();
+    bench.bus.holdResponses(16, 430);
+    QTRY_VERIFY_WITH_TIMEOUT(!requests(bench.bus, 16, 430).isEmpty(), kSlowMs); // asked at its first heartbeat
+    const QStringList restarted {"The Dev Restarted After Its Parameters Were Read, Please Read Them Again !"};
+    for (const char* button : {"btn_local_load", "btn_para_download", "btn_recovery", "btn_local_save"})
+        clickFor(bench, button, restarted, saved);
+    readParameters(bench);
+    clickFor(bench, "btn_para_download", restarted);
+    bench.bus.releaseResponses(16);
     QTRY_COMPARE_WITH_TIMEOUT(rowTexts(devTable(bench.page()), 0).value(1), QString("P_FLY-ESC_B"), kSlowMs);
     for (const char* button : {"btn_para_download", "btn_recovery", "btn_local_save"})
-        clickFor(bench, button, {"The Dev Restarted After Its Parameters Were Read, Please Read Them Again !"});
-    QVERIFY(requests(bench.bus, 16, 256).isEmpty() && QDir(setIns()).entryList({"P_FLY-ESC_B_*"}).isEmpty());
+        clickFor(bench, button, restarted);
+    clickFor(bench, "btn_local_load", {"Load Local File Err, Dev Type Is Different, Please Check!"}, saved);
+    QVERIFY(writesOf(bench.bus, 16).isEmpty() && QDir(setIns()).entryList({"P_FLY-ESC_B_*"}).isEmpty());
     readParameters(bench);
     clickFor(bench, "btn_para_download", {"Write Parameter Success !"});
 }

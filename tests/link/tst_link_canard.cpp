@@ -280,6 +280,18 @@ private slots:
         QCOMPARE(int(feedAll(pc, fs, 3100000).size()), 1); // past the 2 s time-out: a new transfer
         // The same transfer-ID from another node is no duplicate.
         QCOMPARE(int(feedAll(pc, responseFrames(17, kPortFileRead, pattern(30), 7), 3100001).size()), 1);
+        // A heartbeat with the transfer-ID of the last one is taken: a node
+        // back from a restart starts at 0.
+        const uint8_t beat[] = {0, 0, 0, 0, 0, 0, 0, makeTail(true, true, true, 0)};
+        RxTransfer t;
+        for (uint64_t at : {4000000, 4300000})
+            QVERIFY(pc.accept(makeMessageId(kPrioNominal, kPortHeartbeat, 16), beat, sizeof beat, at, t));
+        // Taking repeats, a port still skips a repeated frame of a transfer.
+        pc.subscribe(TransferKind::Response, kPortFileRead, 300, kDefaultTidTimeoutUs, Repeats::Accept);
+        auto again = fs;
+        again.insert(again.begin() + 1, fs[0]);
+        QCOMPARE(int(feedAll(pc, again, 4400000).size()), 1);
+        QCOMPARE(int(feedAll(pc, fs, 4500000).size()), 1);
     }
 
     void newStartMidTransfer()

@@ -26,7 +26,7 @@ private slots:
         }
         QProcess p;
         p.start(ESC_SIM_EXE, {"--nodes", "16,18,19", "--name", "CLI-ESC", "--node-name", "19,CLI,B", "--link", link,
-                              "--swap", "18,0,NEW,ESC", "--slow-info", "19,300",
+                              "--swap", "18,0,NEW,ESC", "--swap-after-heartbeat-0", "--slow-info", "19,300",
                               "--description", desc, "--quiet"});
         QVERIFY(p.waitForStarted(kWaitMs));
         QTRY_VERIFY_WITH_TIMEOUT(p.canReadLine(), kWaitMs);
@@ -47,7 +47,11 @@ private slots:
         QVERIFY(c.send(kPortNodeInfo, 19, nullptr) && c.waitFor(kPortNodeInfo, 19, kWaitMs, &r));
         QVERIFY(slow.elapsed() >= 300);
         QCOMPARE(QString(reinterpret_cast<const char*>(&r.payload[30])), QString("CLI,B"));
-        ::kill(p.processId(), SIGUSR1); // node 18 is another device now
+        c.clear();
+        ::kill(p.processId(), SIGUSR1); // node 18 is another device now, its first heartbeat as the last one
+        QVERIFY(c.waitUntil([&c] {
+            return c.count([](const LinkRecord& h) { return h.port == kPortHeartbeat && h.node == 18 && h.transferId == 0; }) == 2;
+        }));
         QTRY_VERIFY_WITH_TIMEOUT(c.send(kPortNodeInfo, 18, nullptr) && c.waitFor(kPortNodeInfo, 18, 100, &r)
                                      && QString(reinterpret_cast<const char*>(&r.payload[30])) == "NEW,ESC",
                                  kWaitMs);

@@ -244,6 +244,8 @@ void tst_TelemetryBus::groupsNoLongerSentAreLeftAtZero_data()
     QTest::newRow("bit-rate change") << "bit rate" << 0 << nodes;
     // Node 16 swapped for another device: it alone is left at 0.
     QTest::newRow("a device swapped in") << "swap" << 8 << nodes;
+    // Its first heartbeat repeats the transfer-ID of the one before's last.
+    QTest::newRow("a device swapped in right after a heartbeat with transfer-ID 0") << "swap 0" << 8 << nodes;
 }
 
 // Whatever stops a group's messages, its nodes are told 0 first: a node
@@ -257,6 +259,7 @@ void tst_TelemetryBus::groupsNoLongerSentAreLeftAtZero()
     o.nodes.assign(nodes.begin(), nodes.end());
     o.telemetryHz = 20;
     o.swaps = {{16, 1000, "P_FLY-ESC_B"}};
+    o.heartbeatZeroBeforeSwap = way == "swap 0";
     escsim::Bus bus(o);
     std::string error;
     const QString path = QString::fromStdString(startOnThread(bus, &error));
@@ -444,9 +447,10 @@ void tst_TelemetryBus::groupsNoLongerSentAreLeftAtZero()
         groups->setCurrentIndex(0);
         setPoint(page, 1)->setValue(target(16));
         groups->setCurrentIndex(8);
-    } else if (way == "swap") {
+    } else if (way.startsWith("swap")) {
         bus.swapNodes();
         QTRY_COMPARE_WITH_TIMEOUT(setPoint(page, 1)->value(), 0, kSlowMs);
+        QVERIFY(log.contains(QtDebugMsg, "node 16 uptime 0 below")); // at its first heartbeat
     } else if (way == "node ID") {
         child<QComboBox>(page, "comboBox_id_set")->setCurrentIndex(48 - 16);
         boxes.setAnswer(QMessageBox::Yes); // all the nodes listed take it
@@ -461,7 +465,7 @@ void tst_TelemetryBus::groupsNoLongerSentAreLeftAtZero()
 
     // The nodes of the groups no longer sent are at 0 and report it; the
     // others go on at their set-points. Node 16, upgraded, restarts anyway.
-    const int from = way == "upgrade" || way == "swap" ? 1 : 0;
+    const int from = way == "upgrade" || way.startsWith("swap") ? 1 : 0;
     QTRY_COMPARE_WITH_TIMEOUT(setPoints().mid(from), expect(target, kept).mid(from), kSlowMs);
     const QList<int> shown = expect(target, kept);
     for (int i = from; window && way != "close" && i < shown.size(); ++i) {
@@ -471,7 +475,7 @@ void tst_TelemetryBus::groupsNoLongerSentAreLeftAtZero()
     }
     QTest::qWait(200);
     QCOMPARE(setPoints().mid(from), expect(target, kept).mid(from));
-    if (way == "swap") // and stays there: nobody set it again
+    if (way.startsWith("swap")) // and stays there: nobody set it again
         QCOMPARE(setPoints().first(), 0);
     if (way == "upgrade")
         QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), QStringList({"Upgrade success!"}), 40000);
