@@ -49,8 +49,11 @@ private slots:
         QCOMPARE(QString(reinterpret_cast<const char*>(&r.payload[30])), QString("CLI,B"));
         c.clear();
         ::kill(p.processId(), SIGUSR1); // node 18 is another device now, its first heartbeat as the last one
-        QVERIFY(c.waitUntil([&c] {
-            return c.count([](const LinkRecord& h) { return h.port == kPortHeartbeat && h.node == 18 && h.transferId == 0; }) == 2;
+        QVERIFY(c.waitUntil([&c] { // both in the application (mode 0), the new device too
+            return c.count([](const LinkRecord& h) {
+                return h.port == kPortHeartbeat && h.node == 18 && h.transferId == 0 && h.payload.size() > 5
+                    && h.payload[5] == 0;
+            }) == 2;
         }));
         QTRY_VERIFY_WITH_TIMEOUT(c.send(kPortNodeInfo, 18, nullptr) && c.waitFor(kPortNodeInfo, 18, 100, &r)
                                      && QString(reinterpret_cast<const char*>(&r.payload[30])) == "NEW,ESC",
