@@ -327,6 +327,10 @@ void tst_RegistersPage::aWriteRunsToItsOwnEnd()
         feed(m_reads.regReply(16, std::string("\x20\x0A\x01\x00", 4)));
         feed(m_reads.regReply(16, std::string("\x20\x0B\x07\x00", 4)));
         QVERIFY(boxes.texts().isEmpty() && stores.isEmpty());
+        // A device of the same type, restarted: the list is not written to it.
+        click(page(), "btn_para_download");
+        QTRY_COMPARE(boxes.texts(), QStringList({"The Dev Restarted After Its Parameters Were Read, Please Read Them Again !"}));
+        QCOMPARE(sent.size(), 2);
         return;
     }
     answerTheWrite(stores);
