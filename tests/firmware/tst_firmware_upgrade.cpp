@@ -17,6 +17,7 @@
 #include "configurator/tqcan.h"
 #include "firmwaredb.h"
 #include "linkharness.h"
+#include "logcapture.h"
 #include "modalboxcloser.h"
 #include "pagetesthelpers.h"
 
@@ -272,6 +273,9 @@ void tst_FirmwareUpgrade::fullUpgrade_data()
     // asked who it is, it fails the upgrade before part 2, or before success.
     QTest::newRow("swapped between the parts") << false << "between";
     QTest::newRow("swapped at the last restart") << false << "last";
+    // Swapped for one waiting for part 2 while the node is asked before part
+    // 2, the answers late: the answer of the device before does not count.
+    QTest::newRow("swapped while asked before part 2, answers late") << false << "asked";
 }
 
 void tst_FirmwareUpgrade::fullUpgrade()
@@ -280,14 +284,15 @@ void tst_FirmwareUpgrade::fullUpgrade()
     QFETCH(QString, choice);
     const bool after = choice == "after";
     const int swapAt = QStringList({"between", "last"}).indexOf(choice) + 1; // the restart command
-    const bool alone = choice.isEmpty() || swapAt; // node 16 alone, chosen as it is
+    const bool asked = choice == "asked"; // at the question before part 2
+    const bool alone = choice.isEmpty() || swapAt || asked; // node 16 alone, chosen as it is
     const bool swapped = !alone && choice != "keys" && choice != "box" && !after;
     escsim::Options o = simOptions(alone || swapped || after ? std::vector<uint8_t>{16} : std::vector<uint8_t>{16, 17});
     o.answerRestart = answerRestart;
     o.nodeNames = {{swapped ? 16 : 17, "P_FLY-MOTOR_B"}};
-    o.swaps = {{16, after ? 2200u : 300u, testdb::kSimDeviceName, choice == "between"}};
-    o.heartbeatZeroBeforeSwap = choice == "late 0" || swapAt;
-    if (choice.startsWith("late"))
+    o.swaps = {{16, after ? 2200u : 300u, testdb::kSimDeviceName, choice == "between" || asked}};
+    o.heartbeatZeroBeforeSwap = choice == "late 0" || swapAt || asked;
+    if (choice.startsWith("late") || asked)
         o.slowInfo = {{16, 1000}};
     Bench bench(o);
     const int part1 = 3000, part2 = 1100;
@@ -352,11 +357,26 @@ void tst_FirmwareUpgrade::fullUpgrade()
     QTRY_VERIFY_WITH_TIMEOUT(!progress.texts.isEmpty(), kSlowMs);
     QCOMPARE(throttle->currentIndex(), 0);
     QVERIFY(bench.controlsDisabled());
-    if (swapAt) { // never a success, nor part 2 for the device waiting for it
+    LogCapture log;
+    if (asked) { // once the node back for part 2 has the question who it is
+        const auto askedBeforePart2 = [&requests] {
+            const int status = requests.entries.indexOf("reg 16 5 op 0", requests.entries.indexOf("cmd 16 ffff 0"));
+            return status > 0 && requests.entries.indexOf("info 16", status) > status;
+        };
+        const auto questionTaken = [&bench] { // nothing else is asked until its answer
+            const auto all = bench.bus.requests(16);
+            return !all.empty() && all.back().port == kPortNodeInfo;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(askedBeforePart2() && questionTaken(), 40000);
+        bench.bus.swapNodes();
+    }
+    if (swapAt || asked) { // never a success, nor part 2 for the device waiting for it
         QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), QStringList({kFailure}), 40000);
         QTest::qWait(2500);
         QCOMPARE(boxes.texts(), QStringList({kFailure}));
-        QCOMPARE(requests.entries.filter("download 16").size(), swapAt);
+        QCOMPARE(requests.entries.filter("download 16").size(), asked ? 1 : swapAt);
+        // Asked again at its restart, not ended by the watchdog.
+        QVERIFY(!asked || log.contains(QtCriticalMsg, "now answers as another device"));
         QVERIFY(bench.bus.image(16, 2).empty() && bench.controlsEnabled());
         return;
     }
